@@ -1,0 +1,37 @@
+#pragma once
+// TStringList: a list of text lines. Its Text has CR LF after every line; files are read and
+// written as bytes with CR LF lines.
+#include <vector>
+
+#include "lib/AnsiString.h"
+
+class TStringList {
+ public:
+  TStringList() = default;
+
+  int Count() const { return static_cast<int>(lines_.size()); }
+  // Raise EStringListError "List index out of bounds (i)" outside 0..Count-1.
+  const AnsiString& Strings(int index) const;
+  void SetStrings(int index, const AnsiString& value);
+  const AnsiString& operator[](int index) const { return Strings(index); }
+
+  int Add(const AnsiString& line);
+  void Insert(int index, const AnsiString& line);
+  void Delete(int index);
+  void Clear() { lines_.clear(); }
+  int IndexOf(const AnsiString& line) const;  // case ignored, as the library does
+
+  // Every line followed by CR LF.
+  AnsiString Text() const;
+  // Splits at CR LF, LF or CR; a final line break adds no empty line.
+  void SetText(const AnsiString& text);
+
+  // Raise EFOpenError when the file cannot be opened.
+  void LoadFromFile(const AnsiString& fileName);
+  // Raise EFCreateError when the file cannot be created.
+  void SaveToFile(const AnsiString& fileName) const;
+
+ private:
+  void checkIndex(int index) const;
+  std::vector<AnsiString> lines_;
+};
