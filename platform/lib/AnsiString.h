@@ -3,6 +3,7 @@
 // library's 1-based positions. A search that finds nothing gives 0.
 #include <compare>
 #include <cstddef>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 
@@ -70,3 +71,6 @@ class AnsiString {
  private:
   std::string bytes_;
 };
+
+// Writes the bytes as they are (for test output and logs).
+std::ostream& operator<<(std::ostream& out, const AnsiString& text);

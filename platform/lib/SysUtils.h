@@ -45,8 +45,6 @@ bool TryStrToFloat(const AnsiString& text, double& value);
 // The general float form: up to 15 significant digits, no trailing zeros, the locale's decimal
 // separator, exponent form ("1E-5", "1.5E20") for very small or very large values.
 AnsiString FloatToStr(double value);
-// Fixed form with the given decimals, thousands separators ("%n").
-AnsiString FormatFloatThousands(double value, int decimals);
 
 // Money: the class library's Currency type is a 64-bit count of ten-thousandths.
 using Currency = double;

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "lib/Exceptions.h"
+#include "lib/IniFile.h"
+#include "lib/StringList.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+class TempDirs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/libtestXXXXXX";
+    dir_ = mkdtemp(pattern);
+    fs::current_path(dir_);
+    setenv("TARNWICK_WINDIR", (dir_ / "windows").c_str(), 1);
+  }
+  void TearDown() override {
+    fs::current_path("/");
+    fs::remove_all(dir_);
+  }
+  static std::string bytesOf(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+  fs::path dir_;
+};
+}  // namespace
+
+TEST_F(TempDirs, StringListTextHasCrLfAfterEveryLine) {
+  TStringList list;
+  list.Add("one");
+  list.Add("");
+  list.Add("three");
+  EXPECT_EQ(list.Text(), "one\r\n\r\nthree\r\n");
+  list.SaveToFile("x.txt");
+  EXPECT_EQ(bytesOf("x.txt"), "one\r\n\r\nthree\r\n");
+
+  TStringList back;
+  back.LoadFromFile("x.txt");
+  EXPECT_EQ(back.Count(), 3);
+  back.SetText("a\nb\r\nc\r\n");
+  EXPECT_EQ(back.Count(), 3);
+  EXPECT_EQ(back[2], "c");
+  TStringList empty;
+  EXPECT_EQ(empty.Text(), "");
+}
+
+TEST_F(TempDirs, StringListRaisesTheIndexAndFileErrors) {
+  TStringList list;
+  list.Add("only");
+  EXPECT_THROW(list.Strings(1), EStringListError);
+  EXPECT_THROW(list.Strings(-1), EStringListError);
+  try {
+    list.Strings(3);
+  } catch (const EStringListError& e) {
+    EXPECT_EQ(e.Message(), "List index out of bounds (3)");
+  }
+  EXPECT_THROW(list.LoadFromFile("missing.txt"), EFOpenError);
+  EXPECT_THROW(list.SaveToFile("no/such/dir/x.txt"), EFCreateError);
+}
+
+TEST_F(TempDirs, IniFileLivesInTheWindowsDirectoryAndKeepsOtherKeys) {
+  TIniFile ini("tarnwick.ini");
+  EXPECT_EQ(ini.ReadString("prefs", "edtRefreshInterval", "300"), "300");
+  EXPECT_FALSE(ini.ReadBool("prefs", "cbLogFile", false));
+  ini.WriteString("prefs", "edtEbayMember", "buyer one");
+  ini.WriteBool("prefs", "cbLogFile", true);
+  ini.WriteString("hosts", "item", "127.0.0.1:8080");
+  ini.WriteString("prefs", "edtEbayMember", " padded ");
+  EXPECT_TRUE(fs::exists(dir_ / "windows" / "tarnwick.ini"));
+  EXPECT_EQ(ini.ReadString("prefs", "edtEbayMember", ""), " padded ");
+  EXPECT_TRUE(ini.ReadBool("PREFS", "cbLogFile", false));
+  EXPECT_EQ(ini.ReadString("hosts", "item", ""), "127.0.0.1:8080");
+  EXPECT_EQ(
+      bytesOf((dir_ / "windows" / "tarnwick.ini").string()),
+      "[prefs]\r\nedtEbayMember= padded \r\ncbLogFile=1\r\n\r\n[hosts]\r\nitem=127.0.0.1:8080\r\n");
+}
