@@ -1,0 +1,73 @@
+#pragma once
+// TCppWebBrowser: the embedded browser the programs load their pages in.
+//
+// Navigate takes an http:// or https:// URL (loaded through Qt Network, redirects followed),
+// "about:blank" (an empty document), a file:// URL or a local path ("\" accepted as a
+// separator). Loads are asynchronous: Navigate returns at once and the events come later from
+// the event loop, never from inside Navigate. Only the latest request stands: a Navigate while
+// a load is pending replaces it, and Stop drops it; a replaced or stopped load fires nothing.
+//
+// Each completed load fires OnNavigateComplete2, OnDownloadComplete and OnDocumentComplete,
+// in that order, one after another. Before the first one runs, the load's bytes have become
+// the document and Busy() is false (unless a handler navigates again). All three events of
+// a load fire even when a handler stops the browser or starts a new load meanwhile.
+//
+// What completes a load: any reply of an HTTP server, whatever its status (an error page is a
+// page: its body, possibly empty, becomes the document); a local file that can be read;
+// "about:blank". What fails: a refused or broken connection, an unknown host, a missing or
+// unreadable file, an unknown scheme. A failed load fires nothing, keeps the old document and
+// ends Busy.
+//
+// The document stays that of the last completed load until the next one completes.
+// SaveDocument writes its bytes exactly (what the page's persist interface saved).
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+#include "lib/AnsiString.h"
+#include "lib/Classes.h"
+
+class QWidget;
+
+using TWebBrowserNavigateEvent = std::function<void(TObject* Sender, const AnsiString& URL)>;
+
+class TCppWebBrowser : public TComponent {
+ public:
+  TCppWebBrowser(TComponent* owner, QWidget* parentWidget);
+  ~TCppWebBrowser() override;
+
+  // The widget that shows the loaded page (read-only), a child of parentWidget.
+  QWidget* widget() const;
+
+  void Navigate(const AnsiString& url);
+  void Stop();
+  // True from a Navigate until its load completes, fails or is stopped.
+  bool Busy() const;
+
+  bool HasDocument() const;
+  // The bytes of the last completed load (empty before the first).
+  const AnsiString& Document() const;
+  // The URL (as navigated) of the last completed load.
+  const AnsiString& LocationURL() const;
+  // Writes the document's bytes to the file (replacing it); false, writing nothing, when there
+  // is no document yet or the file cannot be written.
+  bool SaveDocument(const AnsiString& fileName) const;
+
+  // Events; the URL is the one given to Navigate.
+  TWebBrowserNavigateEvent OnNavigateComplete2;
+  TNotifyEvent OnDownloadComplete;
+  TWebBrowserNavigateEvent OnDocumentComplete;
+
+ private:
+  class Loader;
+  void Complete(const AnsiString& url, std::string bytes);
+  void Fail();
+
+  std::unique_ptr<Loader> loader_;
+  QPointer<QWidget> view_;
+  bool busy_ = false;
+  bool hasDocument_ = false;
+  AnsiString document_;
+  AnsiString location_;
+  std::shared_ptr<bool> alive_;
+};
