@@ -21,9 +21,10 @@ class WindowCaptionRegistration {
   // Whether the caption is now findable through this registration.
   bool IsActive() const { return entry_ != nullptr; }
 
+  struct Entry;  // the socket of one caption, shared within the process
+
  private:
   friend WindowCaptionRegistration RegisterWindowCaption(const std::string& caption);
-  struct Entry;
   explicit WindowCaptionRegistration(std::shared_ptr<Entry> entry) : entry_(std::move(entry)) {}
   std::shared_ptr<Entry> entry_;
 };
