@@ -1,0 +1,165 @@
+#include "browser/CppWebBrowser.h"
+
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTextEdit>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <fstream>
+
+namespace {
+
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+  return text.size() >= prefix.size() &&
+         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) ==
+                  std::tolower(static_cast<unsigned char>(b));
+         });
+}
+
+bool IsHttpUrl(const std::string& url) {
+  return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
+}
+
+// The local file a file:// URL or a path names ("\" taken as "/").
+QString LocalPathOf(const std::string& url) {
+  if (StartsWithNoCase(url, "file:")) return QUrl(AnsiString(url).toQString()).toLocalFile();
+  std::string path = url;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return AnsiString(path).toQString();
+}
+
+}  // namespace
+
+// The pending load: the network access, the reply in flight and the number of the latest
+// request. A completion whose number is no longer the latest belongs to a replaced or stopped
+// load and is dropped.
+class TCppWebBrowser::Loader {
+ public:
+  QNetworkAccessManager network;
+  QObject context;  // receiver of the pending load's callbacks; dropped first on destruction
+  QPointer<QNetworkReply> reply;
+  std::uint64_t latest = 0;
+
+  // Forgets the pending load, if any; its callbacks will find themselves outdated.
+  std::uint64_t Restart() {
+    if (reply) {
+      QObject::disconnect(reply, nullptr, &context, nullptr);
+      reply->abort();
+      reply->deleteLater();
+    }
+    reply = nullptr;
+    return ++latest;
+  }
+};
+
+TCppWebBrowser::TCppWebBrowser(TComponent* owner, QWidget* parentWidget)
+    : TComponent(owner), loader_(std::make_unique<Loader>()), alive_(std::make_shared<bool>(true)) {
+  auto* view = new QTextEdit(parentWidget);
+  view->setReadOnly(true);
+  view_ = view;
+}
+
+TCppWebBrowser::~TCppWebBrowser() {
+  loader_->Restart();
+  loader_.reset();
+  alive_.reset();
+  delete view_.data();
+}
+
+QWidget* TCppWebBrowser::widget() const { return view_.data(); }
+
+void TCppWebBrowser::Navigate(const AnsiString& url) {
+  std::uint64_t request = loader_->Restart();
+  busy_ = true;
+  const std::string& text = url.str();
+  auto current = [this, request] { return loader_ && loader_->latest == request; };
+  if (IsHttpUrl(text)) {
+    QNetworkRequest httpRequest(QUrl(url.toQString(), QUrl::TolerantMode));
+    httpRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkReply* reply = loader_->network.get(httpRequest);
+    loader_->reply = reply;
+    QObject::connect(reply, &QNetworkReply::finished, &loader_->context,
+                     [this, reply, url, current] {
+                       reply->deleteLater();
+                       if (!current()) return;
+                       loader_->reply = nullptr;
+                       // A server that answered gave a page, whatever its status; no answer is a
+                       // failed load.
+                       if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+                         Complete(url, reply->readAll().toStdString());
+                       else
+                         Fail();
+                     });
+    return;
+  }
+  // Local loads complete from the event loop too, never inside Navigate.
+  QTimer::singleShot(0, &loader_->context, [this, url, current] {
+    if (!current()) return;
+    const std::string& text = url.str();
+    if (StartsWithNoCase(text, "about:")) {
+      if (StartsWithNoCase(text, "about:blank") && text.size() == 11)
+        Complete(url, std::string());
+      else
+        Fail();
+      return;
+    }
+    QFile file(LocalPathOf(text));
+    if (!file.open(QIODevice::ReadOnly)) {
+      Fail();
+      return;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+      Fail();
+      return;
+    }
+    Complete(url, bytes.toStdString());
+  });
+}
+
+void TCppWebBrowser::Stop() {
+  loader_->Restart();
+  busy_ = false;
+}
+
+bool TCppWebBrowser::Busy() const { return busy_; }
+
+bool TCppWebBrowser::HasDocument() const { return hasDocument_; }
+
+const AnsiString& TCppWebBrowser::Document() const { return document_; }
+
+const AnsiString& TCppWebBrowser::LocationURL() const { return location_; }
+
+bool TCppWebBrowser::SaveDocument(const AnsiString& fileName) const {
+  if (!hasDocument_) return false;
+  std::ofstream file(fileName.str(), std::ios::binary | std::ios::trunc);
+  if (!file) return false;
+  file.write(document_.c_str(), document_.Length());
+  file.close();
+  return static_cast<bool>(file);
+}
+
+void TCppWebBrowser::Complete(const AnsiString& url, std::string bytes) {
+  busy_ = false;
+  hasDocument_ = true;
+  document_ = AnsiString(std::move(bytes));
+  location_ = url;
+  if (auto* view = qobject_cast<QTextEdit*>(view_.data())) view->setHtml(document_.toQString());
+  // The three events of the load, each from a copy (a handler may replace them) and only while
+  // the browser still exists (a handler may free it).
+  std::weak_ptr<bool> alive = alive_;
+  if (auto navigated = OnNavigateComplete2) navigated(this, url);
+  if (alive.expired()) return;
+  if (auto downloaded = OnDownloadComplete) downloaded(this);
+  if (alive.expired()) return;
+  if (auto completed = OnDocumentComplete) completed(this, url);
+}
+
+void TCppWebBrowser::Fail() { busy_ = false; }
