@@ -1,0 +1,3 @@
+#include "scraping/EbayScraper.h"
+
+TEbayScraper ebayScraper;

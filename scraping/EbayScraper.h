@@ -1,0 +1,103 @@
+#pragma once
+// TEbayScraper: the stateless operations that read an auction's facts out of saved eBay pages,
+// plus the small browser, text, file and window helpers around them. Both programs reach them
+// through their one global instance `ebayScraper`.
+//
+// Text conventions used throughout: positions are 1-based and a search that finds nothing
+// gives 0. Pages pass as string lists loaded from saved page files, and every page operation
+// works on the list's whole text (each line followed by CR LF), rebuilt on every call. No
+// operation raises to its caller except getTimeLeftText (a date conversion error) and
+// getEbayTimeOffset (a file-open error); a page that lacks what is sought gives a fixed text
+// ("***", "undetermined", "error : title not found", ...).
+#include "lib/AnsiString.h"
+#include "lib/DateTime.h"
+
+class TCppWebBrowser;
+class TComboBox;
+class TListView;
+class TStringList;
+
+class TEbayScraper {
+ public:
+  // --- browser and page files ---
+
+  // Saves the browser's current document to fileName, deleting an old file of that name first.
+  // Nothing is written (and nothing reported) when the browser has no document to save.
+  void saveBroDocToFile(TCppWebBrowser* browser, const AnsiString& fileName) const;
+  // Starts loading url (cut to its first 2998 characters); the load completes through the
+  // browser's events.
+  void broNavigate(TCppWebBrowser* browser, const AnsiString& url) const;
+  // The page test: saves the current document to fileName and tells whether its text contains
+  // marker (case-sensitive). False when nothing could be saved.
+  bool broDocContains(TCppWebBrowser* browser, const AnsiString& marker,
+                      const AnsiString& fileName) const;
+  // Copies a file of the working directory over another one; the outcome is not checked.
+  void copyLocalFile(const AnsiString& source, const AnsiString& destination) const;
+
+  // --- text ---
+
+  // True when needle occurs in haystack (case-sensitive); an empty needle is always found.
+  bool containsText(const AnsiString& needle, const AnsiString& haystack) const;
+  // text with the first / every occurrence of pattern (letter case ignored) replaced by
+  // replacement. Note the order: the replacement comes before the pattern.
+  AnsiString replaceFirstText(const AnsiString& text, const AnsiString& replacement,
+                              const AnsiString& pattern) const;
+  AnsiString replaceAllText(const AnsiString& text, const AnsiString& replacement,
+                            const AnsiString& pattern) const;
+  // text without its blanks.
+  AnsiString stripSpaces(const AnsiString& text) const;
+  // Not empty, and made only of the digits 0-9 and points.
+  bool isNumericText(const AnsiString& text) const;
+  // isNumericText and no point.
+  bool isWholeNumberText(const AnsiString& text) const;
+
+  // --- controls, files, windows ---
+
+  // Refills comboBox with the captions of listView's items and returns their count; an empty
+  // list view leaves the combo box as it was and gives 0.
+  int fillListFromLVCaptions(TComboBox* comboBox, TListView* listView) const;
+  // Deletes every file of the working directory whose extension (from the last ".", the dot
+  // included) equals extension exactly, letter case included.
+  void deleteFilesByExt(const AnsiString& extension) const;
+  // True when a top-level window with this caption exists.
+  bool isWindowOpen(const AnsiString& caption) const;
+
+  // --- item page facts ---
+
+  // The title, or "error : title not found" (also for titles above 95 characters).
+  AnsiString getItemTitle(const TStringList& page) const;
+  // The current bid as a bare decimal text, read by the page's currency, or "***".
+  AnsiString getCurrentBid(const TStringList& page) const;
+  AnsiString getCurrentBidAUS(const TStringList& page) const;
+  AnsiString getCurrentBidCHF(const TStringList& page) const;
+  AnsiString getCurrentBidEUR(const TStringList& page) const;
+  AnsiString getCurrentBidGBP(const TStringList& page) const;
+  // The quantity offered, "1" when the page names none.
+  AnsiString getItemQuantity(const TStringList& page) const;
+  // The number of bids, "LOT" (multi-quantity listing), "undetermined", or empty when the page
+  // has no "Ships to:".
+  AnsiString getBidCount(const TStringList& page, const AnsiString& itemNum) const;
+  // The end time as it stands in the page title ("Oct-23-05 00:35:02"), or "undetermined".
+  AnsiString getEndTimeText(const TStringList& page, const AnsiString& itemNum) const;
+  // "AUS", "IND", "CAN", "EUR", "NTD", "GBP", "CHF", "USD", or "***".
+  AnsiString getCurrencyCode(const TStringList& page) const;
+
+  // --- eBay dates and the clock offset ---
+
+  // An end-time text such as "Oct-23-05 00:35:02" as a date-time; Now() when it does not
+  // convert. Reads under the process-wide short date format (month first).
+  TDateTime parseEbayDateTime(const AnsiString& endText) const;
+  // "01" to "12" for a three-letter English month (any letter case); "01" for anything else.
+  AnsiString monthToNumber(const AnsiString& month) const;
+  // Whole minutes between eBay's now (Now() - offset) and end, without sign.
+  int minutesToClose(TDateTime end, double offset) const;
+  // The local clock minus eBay's official clock, in days, from a saved official-time page.
+  // Raises EFOpenError when the file cannot be opened.
+  double getEbayTimeOffset(const AnsiString& fileName) const;
+  // Minutes and seconds from eBay's now to endText, such as "35m 12s". endText is read with the
+  // process-wide formats; raises EConvertError when it does not convert.
+  AnsiString getTimeLeftText(const AnsiString& endText, double offset) const;
+};
+
+// The one instance of each program.
+extern TEbayScraper ebayScraper;
