@@ -1,0 +1,116 @@
+// The browser's page tests, the page files and the window probe, on the real browser, files
+// and window registry of the platform layer.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "ScrapingTestSupport.h"
+#include "browser/CppWebBrowser.h"
+#include "scraping/EbayScraper.h"
+#include "win32/findwindow.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeBytes(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class PageFiles : public ScrapingTest {
+ protected:
+  // Navigates through the scraper and waits for the load's DocumentComplete.
+  bool navigateAndWait(const AnsiString& url) {
+    bool completed = false;
+    browser.OnDocumentComplete = [&](TObject*, const AnsiString&) { completed = true; };
+    ebayScraper.broNavigate(&browser, url);
+    QElapsedTimer clock;
+    clock.start();
+    while (!completed && clock.elapsed() < 5000) QCoreApplication::processEvents();
+    return completed;
+  }
+
+  TCppWebBrowser browser{nullptr, nullptr};
+};
+
+TEST_F(PageFiles, NoDocumentMeansNoMarkerAndNoScratchFile) {
+  writeBytes("temp.tmp", "<html>Ready to bid</html>\r\n");  // left over from an earlier test
+  EXPECT_FALSE(ebayScraper.broDocContains(&browser, "</html>", "temp.tmp"));
+  EXPECT_FALSE(fs::exists("temp.tmp"));
+  EXPECT_FALSE(ebayScraper.broDocContains(nullptr, "", "temp.tmp"));
+  EXPECT_FALSE(fs::exists("temp.tmp"));
+}
+
+TEST_F(PageFiles, PageTestSavesTheDocumentBytesAndSearchesThem) {
+  ASSERT_TRUE(navigateAndWait(fixturePath("usd.htm").c_str()));
+  EXPECT_TRUE(ebayScraper.broDocContains(&browser, "Ready to bid", "temp.tmp"));
+  EXPECT_EQ(readBytes("temp.tmp"), readBytes(fixturePath("usd.htm")));
+  EXPECT_TRUE(ebayScraper.broDocContains(&browser, "\xA0<b>or more</b>)", "temp.tmp"));
+  EXPECT_FALSE(ebayScraper.broDocContains(&browser, "ready to bid", "temp.tmp"));
+  EXPECT_FALSE(ebayScraper.broDocContains(&browser, "<title>Invalid Item</title>", "temp.tmp"));
+}
+
+TEST_F(PageFiles, NavigateCutsTheUrlTo2998Characters) {
+  // A local page whose absolute path is exactly 2998 characters long; two more characters
+  // behind it would name no file at all.
+  std::string path = dir_.string();
+  while (2998 - path.size() > 260) {
+    path += "/" + std::string(240, 'd');
+    fs::create_directory(path);
+  }
+  path += "/" + std::string(2998 - path.size() - 1, 'p');
+  ASSERT_EQ(path.size(), 2998u);
+  writeBytes(path, "<html>long way</html>\r\n");
+
+  ASSERT_TRUE(navigateAndWait(AnsiString(path + "XY")));
+  EXPECT_EQ(browser.LocationURL(), AnsiString(path));
+  EXPECT_EQ(browser.Document(), "<html>long way</html>\r\n");
+}
+
+TEST_F(PageFiles, CopyLocalFileOverwritesTheDestination) {
+  writeBytes("temp.tmp", "new page\r\n");
+  writeBytes("123456789.tnw", "old page, longer than the new one\r\n");
+  ebayScraper.copyLocalFile("temp.tmp", "123456789.tnw");
+  EXPECT_EQ(readBytes("123456789.tnw"), "new page\r\n");
+  EXPECT_EQ(readBytes("temp.tmp"), "new page\r\n");
+}
+
+TEST_F(PageFiles, DeleteFilesByExtMatchesTheExtensionExactly) {
+  for (const char* name : {"BID.TDL", "cancIND.TDL", "bid.tdl", "BID.Tdl", "BID.TDL.bak", "TDL",
+                           "x.TDLX", "notes.txt", "README"})
+    writeBytes(name, "x");
+  fs::create_directory("folder.TDL");
+
+  ebayScraper.deleteFilesByExt(".TDL");
+  for (const char* gone : {"BID.TDL", "cancIND.TDL"}) EXPECT_FALSE(fs::exists(gone)) << gone;
+  for (const char* kept :
+       {"bid.tdl", "BID.Tdl", "BID.TDL.bak", "TDL", "x.TDLX", "notes.txt", "README", "folder.TDL"})
+    EXPECT_TRUE(fs::exists(kept)) << kept;
+
+  // An empty extension names no file: files without a dot stay.
+  ebayScraper.deleteFilesByExt("");
+  EXPECT_TRUE(fs::exists("README"));
+  EXPECT_TRUE(fs::exists("TDL"));
+}
+
+TEST_F(PageFiles, IsWindowOpenFindsARegisteredCaption) {
+  const std::string caption = "Tarnwick Refresh Data Agent probe " + std::to_string(::getpid());
+  EXPECT_FALSE(ebayScraper.isWindowOpen(caption));
+  {
+    const WindowCaptionRegistration shown = RegisterWindowCaption(caption);
+    ASSERT_TRUE(shown.IsActive());
+    EXPECT_TRUE(ebayScraper.isWindowOpen(caption));
+    EXPECT_FALSE(ebayScraper.isWindowOpen(caption + " "));
+  }
+  EXPECT_FALSE(ebayScraper.isWindowOpen(caption));
+}
+
+}  // namespace
