@@ -67,9 +67,9 @@ int SpawnDetached(const std::vector<std::string>& arguments, const std::string& 
   }
   if (middle == 0) {
     close(report[0]);
-    setsid();
     pid_t program = fork();
     if (program == 0) {
+      setsid();
       int null = open("/dev/null", O_RDONLY);
       if (null >= 0) dup2(null, STDIN_FILENO);
       int error = 0;
