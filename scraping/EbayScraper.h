@@ -9,6 +9,11 @@
 // operation raises to its caller except getTimeLeftText (a date conversion error) and
 // getEbayTimeOffset (a file-open error); a page that lacks what is sought gives a fixed text
 // ("***", "undetermined", "error : title not found", ...).
+//
+// The class has no fields: every operation is a const member that reads only its arguments and
+// the files, browser and windows they name. Components are passed by pointer as the forms hold
+// them; a null component is treated as one with nothing in it. The agent's build adds its own
+// operations on ended auctions to this class, defined with the agent.
 #include "lib/AnsiString.h"
 #include "lib/DateTime.h"
 

@@ -5,13 +5,15 @@
 
 namespace {
 
+using ScrapingText = ScrapingTest;
+
 struct ContainsCase {
   const char* needle;
   const char* haystack;
   bool found;
 };
 
-TEST(ScrapingText, ContainsTextIsACaseSensitiveSearchWhereEmptyAlwaysMatches) {
+TEST_F(ScrapingText, ContainsTextIsACaseSensitiveSearchWhereEmptyAlwaysMatches) {
   const ContainsCase cases[] = {
       {"", "", true},
       {"", "anything", true},
@@ -27,26 +29,26 @@ TEST(ScrapingText, ContainsTextIsACaseSensitiveSearchWhereEmptyAlwaysMatches) {
         << "needle '" << c.needle << "' in '" << c.haystack << "'";
 }
 
-TEST(ScrapingText, ContainsTextSeesBytesBehindANulByte) {
+TEST_F(ScrapingText, ContainsTextSeesBytesBehindANulByte) {
   const AnsiString haystack(std::string("ab\0cd", 5));
   EXPECT_FALSE(ebayScraper.containsText(AnsiString(std::string("ab\0xx", 5)), haystack));
   EXPECT_TRUE(ebayScraper.containsText(AnsiString(std::string("b\0c", 3)), haystack));
 }
 
-TEST(ScrapingText, CutAfterKeepsTheMarkerFromItsSecondCharacter) {
+TEST_F(ScrapingText, CutAfterKeepsTheMarkerFromItsSecondCharacter) {
   // "bid:" starts at position 10: the text is kept from position 11.
   EXPECT_EQ(scraping::cutAfter("123456789bid:42", "bid:"), "id:42");
   EXPECT_EQ(scraping::cutAfter("no marker here", "bid:"), "no marker here");
   EXPECT_EQ(scraping::cutAfter("a b", " "), "b");
 }
 
-TEST(ScrapingText, CutBeforeKeepsTheTextBeforeTheMarkerOrNothing) {
+TEST_F(ScrapingText, CutBeforeKeepsTheTextBeforeTheMarkerOrNothing) {
   EXPECT_EQ(scraping::cutBefore("12 bids", " "), "12");
   EXPECT_EQ(scraping::cutBefore("12bids", " "), "");
   EXPECT_EQ(scraping::cutBefore(" x", " "), "");
 }
 
-TEST(ScrapingText, ReplaceTakesTheReplacementBeforeThePattern) {
+TEST_F(ScrapingText, ReplaceTakesTheReplacementBeforeThePattern) {
   EXPECT_EQ(ebayScraper.replaceAllText(" 1 2 3 ", "", " "), "123");
   EXPECT_EQ(ebayScraper.replaceAllText("a-b-c", "/", "-"), "a/b/c");
   EXPECT_EQ(ebayScraper.replaceFirstText("December 08, 2026", "-", " "), "December-08, 2026");
@@ -55,7 +57,7 @@ TEST(ScrapingText, ReplaceTakesTheReplacementBeforeThePattern) {
   EXPECT_EQ(ebayScraper.replaceAllText("xAbab", "#", "ab"), "x##");
 }
 
-TEST(ScrapingText, StripSpacesDropsOnlyBlanks) {
+TEST_F(ScrapingText, StripSpacesDropsOnlyBlanks) {
   EXPECT_EQ(ebayScraper.stripSpaces(" 123 456 789 "), "123456789");
   EXPECT_EQ(ebayScraper.stripSpaces("1\t2\xA0"
                                     "3"),
@@ -70,7 +72,7 @@ struct NumericCase {
   bool whole;
 };
 
-TEST(ScrapingText, NumericTestsAcceptOnlyDigitsAndPoints) {
+TEST_F(ScrapingText, NumericTestsAcceptOnlyDigitsAndPoints) {
   const NumericCase cases[] = {
       {"", false, false},     {"0", true, true},     {"007", true, true},
       {"12.50", true, false}, {".", true, false},    {"1.2.3", true, false},
