@@ -1,0 +1,230 @@
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTcpServer>
+#include <QTextEdit>
+#include <memory>
+#include <vector>
+
+#include "TestHttpServer.h"
+#include "browser/CppWebBrowser.h"
+#include "tests/win32/TempWorkingDir.h"
+
+namespace {
+
+// An item page with the no-break space (0xA0) the scraping markers rely on, CR LF lines and a
+// byte that is not valid UTF-8 on its own.
+const std::string kItemPage =
+    "<html><title>Lamp (item 123 end time Dec-08-26 06:43:33 PST)</title>\r\n"
+    "Current bid:</td><td>US $12.50</td>\r\n(Enter US $13.00\xA0<b>or more</b>)\r\n"
+    "Caf\xE9 \x80 5</html>\r\n";
+
+class Browser : public TempWorkingDir {
+ protected:
+  void SetUp() override {
+    TempWorkingDir::SetUp();
+    server.Serve("/item", TestHttpServer::Reply::Page(200, kItemPage));
+    server.Serve("/other", TestHttpServer::Reply::Page(200, "<html>other page</html>"));
+    server.Serve("/slow", TestHttpServer::Reply::Page(200, "<html>slow page</html>", 400));
+    browser = std::make_unique<TCppWebBrowser>(nullptr, nullptr);
+    browser->OnNavigateComplete2 = [this](TObject* sender, const AnsiString& url) {
+      Record(sender, "NavigateComplete2 " + url.str());
+    };
+    browser->OnDownloadComplete = [this](TObject* sender) { Record(sender, "DownloadComplete"); };
+    browser->OnDocumentComplete = [this](TObject* sender, const AnsiString& url) {
+      Record(sender, "DocumentComplete " + url.str());
+    };
+  }
+  void TearDown() override {
+    browser.reset();
+    TempWorkingDir::TearDown();
+  }
+
+  void Record(TObject* sender, const std::string& event) {
+    EXPECT_EQ(sender, browser.get());
+    EXPECT_FALSE(browser->Busy()) << event;
+    events.push_back(event);
+  }
+
+  // Runs the event loop until the condition holds (true) or the time is up (false).
+  static bool Pump(const std::function<bool()>& condition, int limitMs = 5000) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QEventLoop loop;
+    while (!condition()) {
+      if (elapsed.elapsed() > limitMs) return false;
+      loop.processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+  }
+  // Runs the event loop for a while, for loads that must not complete.
+  static void PumpFor(int ms) {
+    Pump([] { return false; }, ms);
+  }
+
+  bool LoadCompletes(const std::string& url) {
+    size_t before = events.size();
+    browser->Navigate(url.c_str());
+    return Pump([&] { return events.size() >= before + 3; }) && events.size() == before + 3;
+  }
+
+  static std::vector<std::string> EventsOf(const std::string& url) {
+    return {"NavigateComplete2 " + url, "DownloadComplete", "DocumentComplete " + url};
+  }
+
+  TestHttpServer server;
+  std::unique_ptr<TCppWebBrowser> browser;
+  std::vector<std::string> events;
+};
+
+TEST_F(Browser, LoadFiresItsThreeEventsInOrderFromTheEventLoopAndSavesTheExactBytes) {
+  EXPECT_FALSE(browser->Busy());
+  std::string url = server.Url("/item");
+  browser->Navigate(url.c_str());
+  EXPECT_TRUE(browser->Busy());
+  EXPECT_TRUE(events.empty());  // nothing fires inside Navigate
+  ASSERT_TRUE(Pump([&] { return events.size() == 3; }));
+  EXPECT_EQ(events, EventsOf(url));
+  EXPECT_FALSE(browser->Busy());
+  EXPECT_EQ(browser->Document().str(), kItemPage);
+  EXPECT_EQ(browser->LocationURL().str(), url);
+  ASSERT_TRUE(browser->SaveDocument("temp.tmp"));
+  EXPECT_EQ(ReadFile("temp.tmp"), kItemPage);
+  // The page is shown, decoded from Windows-1252.
+  auto* view = qobject_cast<QTextEdit*>(browser->widget());
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->toPlainText().contains(QString::fromUtf8("Café € 5")));
+}
+
+TEST_F(Browser, WithoutADocumentNothingIsSavedAndAnOldFileStays) {
+  WriteFile("temp.tmp", "old");
+  EXPECT_FALSE(browser->HasDocument());
+  EXPECT_FALSE(browser->SaveDocument("temp.tmp"));
+  EXPECT_FALSE(browser->SaveDocument("new.tmp"));
+  EXPECT_EQ(ReadFile("temp.tmp"), "old");
+  EXPECT_FALSE(std::filesystem::exists("new.tmp"));
+}
+
+TEST_F(Browser, OnlyTheLatestOfSeveralRequestsCompletes) {
+  browser->Navigate(server.Url("/slow").c_str());
+  for (int i = 0; i < 5; ++i) browser->Navigate(server.Url("/other").c_str());
+  ASSERT_TRUE(Pump([&] { return events.size() >= 3; }));
+  PumpFor(700);  // long enough for the slow page to have arrived
+  EXPECT_EQ(events, EventsOf(server.Url("/other")));
+  EXPECT_EQ(browser->Document().str(), "<html>other page</html>");
+}
+
+TEST_F(Browser, StopDropsThePendingLoadAndKeepsTheOldDocument) {
+  ASSERT_TRUE(LoadCompletes(server.Url("/item")));
+  events.clear();
+  browser->Navigate(server.Url("/slow").c_str());
+  EXPECT_EQ(browser->Document().str(), kItemPage);  // the old page until the next one completes
+  browser->Stop();
+  EXPECT_FALSE(browser->Busy());
+  PumpFor(700);
+  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(browser->Document().str(), kItemPage);
+  // Local loads are dropped the same way.
+  WriteFile("dummy.htm", "<html>blank</html>");
+  browser->Navigate((work() / "dummy.htm").c_str());
+  browser->Stop();
+  PumpFor(100);
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(Browser, AboutBlankAndLocalFilesAreDocuments) {
+  ASSERT_TRUE(LoadCompletes("about:blank"));
+  EXPECT_TRUE(browser->HasDocument());
+  EXPECT_EQ(browser->Document().str(), "");
+  ASSERT_TRUE(browser->SaveDocument("temp.tmp"));
+  EXPECT_EQ(ReadFile("temp.tmp"), "");
+  const std::string dummy = "<html><body>blank\xA0page</body></html>\r\n";
+  WriteFile("dummy.htm", dummy);
+  for (const std::string& url : {(work() / "dummy.htm").string(), work().string() + "\\dummy.htm",
+                                 "file://" + (work() / "dummy.htm").string()}) {
+    ASSERT_TRUE(LoadCompletes("about:blank"));
+    ASSERT_TRUE(LoadCompletes(url)) << url;
+    EXPECT_EQ(events.back(), "DocumentComplete " + url);
+    EXPECT_EQ(browser->Document().str(), dummy) << url;
+  }
+}
+
+TEST_F(Browser, ServerRepliesOfAnyStatusAreDocuments) {
+  server.Serve("/missing", TestHttpServer::Reply::Page(404, "<html>Not Found</html>"));
+  server.Serve("/empty-error", TestHttpServer::Reply::Page(500, ""));
+  server.Serve("/moved", TestHttpServer::Reply::Moved(server.Url("/other")));
+  ASSERT_TRUE(LoadCompletes(server.Url("/missing")));
+  EXPECT_EQ(browser->Document().str(), "<html>Not Found</html>");
+  ASSERT_TRUE(LoadCompletes(server.Url("/empty-error")));
+  EXPECT_EQ(browser->Document().str(), "");
+  EXPECT_TRUE(browser->HasDocument());
+  ASSERT_TRUE(LoadCompletes(server.Url("/moved")));  // a relocation is followed
+  EXPECT_EQ(browser->Document().str(), "<html>other page</html>");
+}
+
+TEST_F(Browser, FailedLoadsFireNothingAndKeepTheOldDocument) {
+  ASSERT_TRUE(LoadCompletes(server.Url("/item")));
+  events.clear();
+  QTcpServer closed;
+  closed.listen(QHostAddress::LocalHost);
+  std::string refused = "http://127.0.0.1:" + std::to_string(closed.serverPort()) + "/";
+  closed.close();
+  server.Serve("/dropped", TestHttpServer::Reply::Dropped());
+  for (const std::string& url :
+       {refused, server.Url("/dropped"), (work() / "no-such-file.htm").string(), work().string(),
+        std::string("about:nothing"), std::string("gopher://x/")}) {
+    browser->Navigate(url.c_str());
+    EXPECT_TRUE(Pump([&] { return !browser->Busy(); })) << url;
+    PumpFor(50);
+    EXPECT_TRUE(events.empty()) << url;
+  }
+  EXPECT_EQ(browser->Document().str(), kItemPage);
+}
+
+TEST_F(Browser, HandlersMayStopAndNavigateAgainInsideTheEvents) {
+  WriteFile("dummy.htm", "<html>blank</html>");
+  const std::string dummy = (work() / "dummy.htm").string();
+  // As the portal does: the first event of a page stops and requests the blank page; the
+  // page's remaining event still comes, and sees the page, not the blank one.
+  std::vector<std::string> seen;
+  browser->OnDownloadComplete = [&](TObject*) {
+    seen.push_back("download " + browser->Document().str());
+    if (browser->Document().str() == kItemPage) {
+      browser->Stop();
+      browser->Navigate(dummy.c_str());
+      EXPECT_TRUE(browser->Busy());
+    }
+  };
+  browser->OnDocumentComplete = [&](TObject*, const AnsiString&) {
+    seen.push_back("document " + browser->Document().str());
+  };
+  browser->Navigate(server.Url("/item").c_str());
+  ASSERT_TRUE(Pump([&] { return seen.size() == 4; }));
+  EXPECT_EQ(seen, (std::vector<std::string>{"download " + kItemPage, "document " + kItemPage,
+                                            "download <html>blank</html>",
+                                            "document <html>blank</html>"}));
+}
+
+TEST_F(Browser, AHandlerMayFreeTheBrowser) {
+  browser->OnNavigateComplete2 = [&](TObject*, const AnsiString&) { browser.reset(); };
+  browser->OnDownloadComplete = [&](TObject*) { ADD_FAILURE() << "fired on a freed browser"; };
+  browser->Navigate("about:blank");
+  EXPECT_TRUE(Pump([&] { return browser == nullptr; }));
+  PumpFor(50);
+}
+
+TEST_F(Browser, FreeingTheBrowserWithALoadPendingFiresNothing) {
+  browser->Navigate(server.Url("/slow").c_str());
+  browser.reset();
+  PumpFor(600);
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(Browser, WidgetBelongsToTheGivenParentAndMayDieFirst) {
+  auto parent = std::make_unique<QWidget>();
+  TCppWebBrowser owned(nullptr, parent.get());
+  EXPECT_EQ(owned.widget()->parentWidget(), parent.get());
+  parent.reset();
+  EXPECT_EQ(owned.widget(), nullptr);
+}
+
+}  // namespace
