@@ -14,9 +14,8 @@
 
 namespace {
 
-DWORD AttributesOf(const std::string& path, const std::string& name) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) != 0) return INVALID_FILE_ATTRIBUTES;
+// The attribute bits of an entry whose status is known.
+DWORD AttributesOf(const std::string& path, const std::string& name, const struct stat& info) {
   DWORD attributes = S_ISDIR(info.st_mode)   ? FILE_ATTRIBUTE_DIRECTORY
                      : S_ISREG(info.st_mode) ? FILE_ATTRIBUTE_ARCHIVE
                                              : FILE_ATTRIBUTE_SYSTEM;
@@ -59,12 +58,10 @@ bool NextMatch(FindState& state, WIN32_FIND_DATAA* data) {
     if (name == "." || name == "..") continue;
     if (fnmatch(state.pattern.c_str(), name.c_str(), 0) != 0) continue;
     std::string path = state.folder + name;
-    DWORD attributes = AttributesOf(path, name);
-    if (attributes == INVALID_FILE_ATTRIBUTES) continue;  // vanished meanwhile
     struct stat info {};
-    stat(path.c_str(), &info);
+    if (stat(path.c_str(), &info) != 0) continue;  // vanished meanwhile, or a dangling link
     *data = WIN32_FIND_DATAA{};
-    data->dwFileAttributes = attributes;
+    data->dwFileAttributes = AttributesOf(path, name, info);
     auto size = static_cast<std::uint64_t>(info.st_size);
     data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
     data->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
@@ -151,6 +148,8 @@ BOOL FindClose(HANDLE hFindFile) {
 DWORD GetFileAttributesA(LPCSTR lpFileName) {
   if (!lpFileName) return INVALID_FILE_ATTRIBUTES;
   std::string path = NativePath(lpFileName);
-  std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
-  return AttributesOf(path, name);
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return INVALID_FILE_ATTRIBUTES;
+  auto slash = path.rfind('/');
+  return AttributesOf(path, slash == std::string::npos ? path : path.substr(slash + 1), info);
 }

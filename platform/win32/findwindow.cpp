@@ -39,19 +39,31 @@ struct WindowCaptionRegistration::Entry {
 
 namespace {
 
+// Never destroyed, so registrations held by static objects may still be dropped at exit.
 std::mutex& TableMutex() {
-  static std::mutex mutex;
-  return mutex;
+  static auto* mutex = new std::mutex;
+  return *mutex;
 }
 
 std::map<std::string, std::weak_ptr<WindowCaptionRegistration::Entry>>& Table() {
-  static std::map<std::string, std::weak_ptr<WindowCaptionRegistration::Entry>> table;
-  return table;
+  static auto* table = new std::map<std::string, std::weak_ptr<WindowCaptionRegistration::Entry>>;
+  return *table;
 }
 
 }  // namespace
 
-WindowCaptionRegistration::~WindowCaptionRegistration() {
+WindowCaptionRegistration& WindowCaptionRegistration::operator=(
+    WindowCaptionRegistration&& other) noexcept {
+  if (this != &other) {
+    Release();
+    entry_ = std::move(other.entry_);
+  }
+  return *this;
+}
+
+WindowCaptionRegistration::~WindowCaptionRegistration() { Release(); }
+
+void WindowCaptionRegistration::Release() {
   if (!entry_) return;
   std::lock_guard lock(TableMutex());
   std::string caption = entry_->caption;

@@ -15,7 +15,7 @@ class WindowCaptionRegistration {
  public:
   WindowCaptionRegistration() = default;
   WindowCaptionRegistration(WindowCaptionRegistration&&) noexcept = default;
-  WindowCaptionRegistration& operator=(WindowCaptionRegistration&&) noexcept = default;
+  WindowCaptionRegistration& operator=(WindowCaptionRegistration&& other) noexcept;
   ~WindowCaptionRegistration();
 
   // Whether the caption is now findable through this registration.
@@ -26,6 +26,7 @@ class WindowCaptionRegistration {
  private:
   friend WindowCaptionRegistration RegisterWindowCaption(const std::string& caption);
   explicit WindowCaptionRegistration(std::shared_ptr<Entry> entry) : entry_(std::move(entry)) {}
+  void Release();
   std::shared_ptr<Entry> entry_;
 };
 

@@ -171,7 +171,8 @@ TEST_F(Browser, FailedLoadsFireNothingAndKeepTheOldDocument) {
   server.Serve("/dropped", TestHttpServer::Reply::Dropped());
   for (const std::string& url :
        {refused, server.Url("/dropped"), (work() / "no-such-file.htm").string(), work().string(),
-        std::string("about:nothing"), std::string("gopher://x/")}) {
+        std::string("about:nothing"), std::string("gopher://x/"), std::string("http://"),
+        std::string("http://no such host/")}) {
     browser->Navigate(url.c_str());
     EXPECT_TRUE(Pump([&] { return !browser->Busy(); })) << url;
     PumpFor(50);

@@ -2,9 +2,13 @@
 
 #include <thread>
 
+#include "TempWorkingDir.h"
+
 #include "win32/com.h"
 
-TEST(ComStartUp, FirstInitialisationOfAThreadIsOkLaterOnesAreCountedFalse) {
+using ComStartUp = TempWorkingDir;
+
+TEST_F(ComStartUp, FirstInitialisationOfAThreadIsOkLaterOnesAreCountedFalse) {
   EXPECT_EQ(CoInitialize(nullptr), S_OK);
   EXPECT_EQ(OleInitialize(nullptr), S_FALSE);
   HRESULT onOtherThread = S_FALSE;

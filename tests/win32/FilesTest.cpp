@@ -76,7 +76,11 @@ TEST_F(FileServices, EnumerationReportsEveryEntryWithAttributesInsideMask63) {
   };
   EXPECT_EQ(Enumerate(work().string() + "/*.*"), expected);
   EXPECT_EQ(Enumerate(work().string() + "\\*.*"), expected);
-  for (const auto& [name, attributes] : expected) EXPECT_EQ(attributes & ~DWORD{63}, 0u) << name;
+  for (const auto& [name, attributes] : expected) {
+    EXPECT_EQ(attributes & ~DWORD{63}, 0u) << name;
+    EXPECT_EQ(GetFileAttributesA((work().string() + "\\" + name).c_str()), attributes) << name;
+  }
+  EXPECT_EQ(GetFileAttributesA("missing"), INVALID_FILE_ATTRIBUTES);
   WIN32_FIND_DATAA data;
   HANDLE find = FindFirstFileA("*.TDL", &data);
   ASSERT_NE(find, INVALID_HANDLE_VALUE);

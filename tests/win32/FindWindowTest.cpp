@@ -13,7 +13,10 @@ namespace {
 std::string UniqueCaption(const std::string& base) { return base + " " + std::to_string(getpid()); }
 }  // namespace
 
-TEST(WindowFinding, RegisteredCaptionIsFoundUntilTheRegistrationIsDropped) {
+using WindowFinding = TempWorkingDir;
+using WindowFindingAcrossProcesses = TempWorkingDir;
+
+TEST_F(WindowFinding, RegisteredCaptionIsFoundUntilTheRegistrationIsDropped) {
   const std::string caption = UniqueCaption("Tarnwick Refresh Data Agent");
   EXPECT_EQ(FindWindowA(nullptr, caption.c_str()), nullptr);
   {
@@ -26,23 +29,23 @@ TEST(WindowFinding, RegisteredCaptionIsFoundUntilTheRegistrationIsDropped) {
   EXPECT_EQ(FindWindowA(nullptr, caption.c_str()), nullptr);
 }
 
-TEST(WindowFinding, TwoWindowsWithOneCaptionKeepItFindableUntilBothClose) {
+TEST_F(WindowFinding, TwoWindowsWithOneCaptionKeepItFindableUntilBothClose) {
   const std::string caption = UniqueCaption("Command Bar");
   auto first = std::make_unique<WindowCaptionRegistration>(RegisterWindowCaption(caption));
   WindowCaptionRegistration second = RegisterWindowCaption(caption);
   first.reset();
   EXPECT_NE(FindWindowA(nullptr, caption.c_str()), nullptr);
-  second = WindowCaptionRegistration();
+  // Assigning over a registration drops the one it held.
+  second = RegisterWindowCaption(caption + " other");
   EXPECT_EQ(FindWindowA(nullptr, caption.c_str()), nullptr);
+  EXPECT_NE(FindWindowA(nullptr, (caption + " other").c_str()), nullptr);
 }
 
-TEST(WindowFinding, EmptyOrNullCaptionsAreNeverFound) {
+TEST_F(WindowFinding, EmptyOrNullCaptionsAreNeverFound) {
   EXPECT_FALSE(RegisterWindowCaption("").IsActive());
   EXPECT_EQ(FindWindowA(nullptr, ""), nullptr);
   EXPECT_EQ(FindWindowA(nullptr, nullptr), nullptr);
 }
-
-using WindowFindingAcrossProcesses = TempWorkingDir;
 
 TEST_F(WindowFindingAcrossProcesses, CaptionOfAnotherProcessIsFoundWhileItLives) {
   const std::string caption = UniqueCaption("Tarnwick Refresh Data Agent (holder)");

@@ -31,13 +31,14 @@ std::string ProgramFile() {
 
 }  // namespace
 
-TEST(VersionInformation, ProgramFileCarriesTheEmbeddedVersion) {
+using VersionInformation = TempWorkingDir;
+using VersionInformationAbsent = TempWorkingDir;
+
+TEST_F(VersionInformation, ProgramFileCarriesTheEmbeddedVersion) {
   EXPECT_EQ(ProgramFile(), std::filesystem::read_symlink("/proc/self/exe").string());
   EXPECT_EQ(VersionCaption(ProgramFile()), "Version 1.1.0.181");
   EXPECT_EQ(VersionCaption(CAPTION_HOLDER), "Version 2.300.4.65535");  // all 16 bits of a part
 }
-
-using VersionInformationAbsent = TempWorkingDir;
 
 TEST_F(VersionInformationAbsent, FilesWithoutABlockHaveNoVersionInformation) {
   WriteFile("page.htm", "<html>TARNWICK-VERSION</html>");
@@ -47,7 +48,7 @@ TEST_F(VersionInformationAbsent, FilesWithoutABlockHaveNoVersionInformation) {
     EXPECT_EQ(VersionCaption(file), "Unknown version") << file;
 }
 
-TEST(VersionInformation, OnlyTheRootValueIsKnownAndBuffersAreChecked) {
+TEST_F(VersionInformation, OnlyTheRootValueIsKnownAndBuffersAreChecked) {
   std::string self = ProgramFile();
   DWORD size = GetFileVersionInfoSizeA(self.c_str(), nullptr);
   ASSERT_GT(size, 0u);
@@ -62,7 +63,7 @@ TEST(VersionInformation, OnlyTheRootValueIsKnownAndBuffersAreChecked) {
   EXPECT_FALSE(VerQueryValueA(zeroes.data(), "\\", &value, &length));
 }
 
-TEST(VersionInformation, ModuleFileNameIsCutToTheBuffer) {
+TEST_F(VersionInformation, ModuleFileNameIsCutToTheBuffer) {
   char small[5];
   EXPECT_EQ(GetModuleFileNameA(nullptr, small, sizeof small), 4u);
   EXPECT_EQ(std::string(small), ProgramFile().substr(0, 4));
