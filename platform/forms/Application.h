@@ -25,6 +25,7 @@
 #include "lib/Exceptions.h"
 #include "win32/types.h"
 
+class QEventLoop;
 class TForm;
 
 using TExceptionEvent = std::function<void(TObject* Sender, Exception* E)>;
@@ -62,6 +63,8 @@ class TApplication : public TComponent {
   void ProcessMessages();
   void Terminate();
   bool Terminated() const { return terminated_; }
+  // An exception is on its way out of Run: boxes are answered without being shown.
+  bool ExceptionPending() const { return pending_ != nullptr; }
 
   // The application's window handle (an owner for the shell's windows).
   HWND Handle() const;
@@ -95,6 +98,7 @@ class TApplication : public TComponent {
   bool showMainForm_ = true;
   bool terminated_ = false;
   bool running_ = false;
+  QEventLoop* runLoop_ = nullptr;
   std::exception_ptr pending_;
 };
 

@@ -176,7 +176,7 @@ class TListView : public TControl {
 
   TListColumns columns_;
   TListItems items_;
-  ListViewModel* model_;  // owned by the widget
+  QPointer<ListViewModel> model_;  // owned by the widget
   bool readOnly_ = false;
   bool rowSelect_ = false;
   bool gridLines_ = false;

@@ -57,7 +57,7 @@ class TPageControl : public TControl {
   bool MultiLine() const { return multiLine_; }
   void SetMultiLine(bool multiLine);
 
-  // After the active page changed.
+  // After the user chose another page.
   TNotifyEvent OnChange;
 
  private:

@@ -1,0 +1,371 @@
+#include "forms/ListView.h"
+
+#include <QAbstractTableModel>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QTableView>
+#include <algorithm>
+#include <unordered_map>
+
+#include "forms/NewWidget.h"
+
+namespace {
+EListError indexError(int index) {
+  return EListError("List index out of bounds (" + AnsiString(index) + ")");
+}
+
+bool sameCaption(const AnsiString& caption, const AnsiString& value, bool partial) {
+  const QString shown = caption.toQString();
+  const QString wanted = value.toQString();
+  if (partial) return shown.startsWith(wanted, Qt::CaseInsensitive);
+  return shown.compare(wanted, Qt::CaseInsensitive) == 0;
+}
+
+// A stable bottom-up merge sort over the rows' pointers. It only compares rows it holds and
+// writes inside its two buffers, so a comparison that is no consistent ordering cannot make it
+// run outside them; a throwing comparison leaves the caller's rows as they were.
+std::vector<TListItem*> mergeSorted(std::vector<TListItem*> order,
+                                    const std::function<int(TListItem*, TListItem*)>& compare) {
+  const std::size_t count = order.size();
+  std::vector<TListItem*> merged(count);
+  for (std::size_t width = 1; width < count; width *= 2) {
+    for (std::size_t low = 0; low < count; low += 2 * width) {
+      const std::size_t middle = std::min(low + width, count);
+      const std::size_t high = std::min(low + 2 * width, count);
+      std::size_t left = low, right = middle, out = low;
+      while (left < middle && right < high)
+        merged[out++] = compare(order[left], order[right]) > 0 ? order[right++] : order[left++];
+      while (left < middle) merged[out++] = order[left++];
+      while (right < high) merged[out++] = order[right++];
+    }
+    order.swap(merged);
+  }
+  return order;
+}
+}  // namespace
+
+// Shows the list view's rows; reads them at every paint, so the widget never holds a copy.
+class ListViewModel : public QAbstractTableModel {
+ public:
+  ListViewModel(TListView* view, QObject* parent) : QAbstractTableModel(parent), view_(view) {}
+
+  int rowCount(const QModelIndex& parent) const override {
+    return parent.isValid() ? 0 : view_->Items()->Count();
+  }
+  int columnCount(const QModelIndex& parent) const override {
+    return parent.isValid() ? 0 : std::max(view_->Columns()->Count(), 1);
+  }
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (!index.isValid() || index.row() >= view_->Items()->Count()) return {};
+    if (role == Qt::TextAlignmentRole) return alignmentOf(index.column());
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    const TListItem* item = view_->Items()->Item(index.row());
+    if (index.column() == 0) return item->Caption().toQString();
+    const int sub = index.column() - 1;
+    if (sub >= item->SubItems()->Count()) return QString();
+    return item->SubItems()->Strings(sub).toQString();
+  }
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    if (orientation != Qt::Horizontal || section >= view_->Columns()->Count()) return {};
+    if (role == Qt::DisplayRole) return view_->Columns()->Items(section)->Caption().toQString();
+    if (role == Qt::TextAlignmentRole) return alignmentOf(section);
+    return {};
+  }
+
+  void rowChanged(int row) { emit dataChanged(index(row, 0), index(row, columnCount({}) - 1)); }
+  void beginInsert(int row) { beginInsertRows({}, row, row); }
+  void endInsert() { endInsertRows(); }
+  void beginRemove(int first, int last) { beginRemoveRows({}, first, last); }
+  void endRemove() { endRemoveRows(); }
+  void beginReset() { beginResetModel(); }
+  void endReset() { endResetModel(); }
+
+  // Moves every persistent index (the selection among them) with its row.
+  // newRowOf[old row] is the row's place after the sort.
+  void reordered(const std::vector<int>& newRowOf) {
+    emit layoutAboutToBeChanged();
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    for (const QModelIndex& index : before) {
+      const auto old = static_cast<std::size_t>(index.row());
+      after.push_back(old < newRowOf.size() ? this->index(newRowOf[old], index.column())
+                                            : QModelIndex());
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
+  }
+
+ private:
+  QVariant alignmentOf(int column) const {
+    if (column >= view_->Columns()->Count()) return {};
+    switch (view_->Columns()->Items(column)->Alignment()) {
+      case taCenter:
+        return int(Qt::AlignCenter);
+      case taRightJustify:
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+      case taLeftJustify:
+        break;
+    }
+    return int(Qt::AlignLeft | Qt::AlignVCenter);
+  }
+  TListView* view_;
+};
+
+void TListColumn::SetCaption(const AnsiString& caption) {
+  caption_ = caption;
+  owner_->columnsChanged();
+}
+void TListColumn::SetWidth(int width) {
+  width_ = width;
+  owner_->columnsChanged();
+}
+void TListColumn::SetAlignment(TAlignment alignment) {
+  alignment_ = alignment;
+  owner_->columnsChanged();
+}
+void TListColumn::SetAutoSize(bool autoSize) {
+  autoSize_ = autoSize;
+  owner_->columnsChanged();
+}
+
+TListColumn* TListColumns::Add() {
+  columns_.push_back(std::unique_ptr<TListColumn>(new TListColumn(owner_, Count())));
+  owner_->columnsChanged();
+  return columns_.back().get();
+}
+
+TListColumn* TListColumns::Items(int index) const {
+  if (index < 0 || index >= Count()) throw indexError(index);
+  return columns_[static_cast<std::size_t>(index)].get();
+}
+
+TListSubItems& TListSubItems::operator=(const TStringList& other) {
+  TStringList::Clear();
+  for (int i = 0; i < other.Count(); ++i) TStringList::Add(other.Strings(i));
+  changed();
+  return *this;
+}
+void TListSubItems::SetStrings(int index, const AnsiString& value) {
+  TStringList::SetStrings(index, value);
+  changed();
+}
+int TListSubItems::Add(const AnsiString& line) {
+  const int index = TStringList::Add(line);
+  changed();
+  return index;
+}
+void TListSubItems::Insert(int index, const AnsiString& line) {
+  TStringList::Insert(index, line);
+  changed();
+}
+void TListSubItems::Delete(int index) {
+  TStringList::Delete(index);
+  changed();
+}
+void TListSubItems::Clear() {
+  TStringList::Clear();
+  changed();
+}
+void TListSubItems::SetText(const AnsiString& text) {
+  TStringList::SetText(text);
+  changed();
+}
+void TListSubItems::changed() { item_->changed(); }
+
+void TListItem::SetCaption(const AnsiString& caption) {
+  caption_ = caption;
+  changed();
+}
+void TListItem::changed() { owner_->rowChanged(this); }
+int TListItem::Index() const { return owner_->Items()->IndexOf(this); }
+bool TListItem::Selected() const { return owner_->Selected() == this; }
+void TListItem::SetSelected(bool selected) {
+  if (selected)
+    owner_->SetSelected(this);
+  else if (Selected())
+    owner_->SetSelected(nullptr);
+}
+void TListItem::Delete() { owner_->Items()->Delete(Index()); }
+
+TListItems::~TListItems() = default;
+
+TListItem* TListItems::Add() {
+  const int row = Count();
+  ListViewModel* model = owner_->model_;
+  if (model) model->beginInsert(row);
+  items_.push_back(std::unique_ptr<TListItem>(new TListItem(owner_)));
+  if (model) model->endInsert();
+  return items_.back().get();
+}
+
+TListItem* TListItems::Item(int index) const {
+  if (index < 0 || index >= Count()) throw indexError(index);
+  return items_[static_cast<std::size_t>(index)].get();
+}
+
+void TListItems::Clear() {
+  if (items_.empty()) return;
+  ListViewModel* model = owner_->model_;
+  if (model) model->beginRemove(0, Count() - 1);
+  items_.clear();
+  if (model) model->endRemove();
+}
+
+void TListItems::Delete(int index) {
+  if (index < 0 || index >= Count()) throw indexError(index);
+  ListViewModel* model = owner_->model_;
+  if (model) model->beginRemove(index, index);
+  std::unique_ptr<TListItem> gone = std::move(items_[static_cast<std::size_t>(index)]);
+  items_.erase(items_.begin() + index);
+  if (model) model->endRemove();
+}
+
+int TListItems::IndexOf(const TListItem* item) const {
+  for (std::size_t i = 0; i < items_.size(); ++i)
+    if (items_[i].get() == item) return static_cast<int>(i);
+  return -1;
+}
+
+TListView::TListView(TComponent* owner)
+    : TControl(owner, NewWidget<QTableView>()), columns_(this), items_(this) {
+  auto* table = widgetAs<QTableView>();
+  model_ = new ListViewModel(this, table);
+  table->setModel(model_.data());
+  table->verticalHeader()->hide();
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
+  table->horizontalHeader()->setSectionsClickable(true);
+  table->horizontalHeader()->setHighlightSections(false);
+  table->setSelectionMode(QAbstractItemView::SingleSelection);
+  table->setSelectionBehavior(QAbstractItemView::SelectItems);
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->setWordWrap(false);
+  table->setShowGrid(false);
+  QObject::connect(
+      table->horizontalHeader(), &QHeaderView::sectionClicked, table, [this](int section) {
+        if (!OnColumnClick || section >= columns_.Count()) return;
+        TLVColumnClickEvent handler = OnColumnClick;
+        TApplication::RunGuarded(this, [&] { handler(this, columns_.Items(section)); });
+      });
+  QObject::connect(table, &QTableView::clicked, table, [this] {
+    if (!OnClick) return;
+    TNotifyEvent handler = OnClick;
+    TApplication::RunGuarded(this, [&] { handler(this); });
+  });
+}
+
+TListView::~TListView() {
+  // The rows go before the model that shows them.
+  if (auto* table = widgetAs<QTableView>()) table->setModel(nullptr);
+}
+
+TListItem* TListView::Selected() const {
+  auto* table = widgetAs<QTableView>();
+  if (!table || !table->selectionModel()) return nullptr;
+  const QModelIndexList chosen = table->selectionModel()->selectedIndexes();
+  if (chosen.isEmpty()) return nullptr;
+  const int row = chosen.front().row();
+  return row >= 0 && row < items_.Count() ? items_.Item(row) : nullptr;
+}
+
+void TListView::SetSelected(TListItem* item) {
+  auto* table = widgetAs<QTableView>();
+  if (!table || !table->selectionModel()) return;
+  const int row = item ? items_.IndexOf(item) : -1;
+  if (row < 0) {
+    table->selectionModel()->clearSelection();
+    return;
+  }
+  if (!model_) return;
+  const QModelIndex index = model_->index(row, 0);
+  const auto flags = QItemSelectionModel::ClearAndSelect |
+                     (rowSelect_ ? QItemSelectionModel::Rows : QItemSelectionModel::NoUpdate);
+  table->selectionModel()->setCurrentIndex(index, flags);
+}
+
+TListItem* TListView::FindCaption(int start, const AnsiString& value, bool partial, bool inclusive,
+                                  bool wrap) const {
+  const int count = items_.Count();
+  const int first = std::max(inclusive ? start : start + 1, 0);
+  for (int i = first; i < count; ++i)
+    if (sameCaption(items_.Item(i)->Caption(), value, partial)) return items_.Item(i);
+  if (!wrap) return nullptr;
+  for (int i = 0; i < std::min(first, count); ++i)
+    if (sameCaption(items_.Item(i)->Caption(), value, partial)) return items_.Item(i);
+  return nullptr;
+}
+
+bool TListView::AlphaSort() { return CustomSort(TLVSortProc(), 0); }
+
+bool TListView::CustomSort(const TLVSortProc& proc, int data) {
+  if (proc) {
+    sortWith([&](TListItem* a, TListItem* b) { return proc(a, b, data); });
+  } else if (OnCompare) {
+    TLVCompareEvent handler = OnCompare;
+    sortWith([&](TListItem* a, TListItem* b) {
+      int compare = 0;
+      handler(this, a, b, data, compare);
+      return compare;
+    });
+  } else {
+    sortWith([](TListItem* a, TListItem* b) {
+      return a->Caption().toQString().compare(b->Caption().toQString(), Qt::CaseInsensitive);
+    });
+  }
+  return true;
+}
+
+void TListView::sortWith(const std::function<int(TListItem*, TListItem*)>& compare) {
+  std::vector<TListItem*> order;
+  std::unordered_map<const TListItem*, int> oldRows;
+  for (int i = 0; i < items_.Count(); ++i) {
+    order.push_back(items_.Item(i));
+    oldRows[items_.Item(i)] = i;
+  }
+  order = mergeSorted(std::move(order), compare);  // a throw leaves the rows untouched
+  std::vector<std::unique_ptr<TListItem>> sorted(order.size());
+  std::vector<int> newRowOf(order.size());
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const int old = oldRows[order[i]];
+    newRowOf[static_cast<std::size_t>(old)] = static_cast<int>(i);
+    sorted[i] = std::move(items_.items_[static_cast<std::size_t>(old)]);
+  }
+  items_.items_ = std::move(sorted);
+  if (model_) model_->reordered(newRowOf);
+}
+
+void TListView::SetRowSelect(bool rowSelect) {
+  rowSelect_ = rowSelect;
+  if (auto* table = widgetAs<QTableView>())
+    table->setSelectionBehavior(rowSelect ? QAbstractItemView::SelectRows
+                                          : QAbstractItemView::SelectItems);
+}
+
+void TListView::SetGridLines(bool gridLines) {
+  gridLines_ = gridLines;
+  if (auto* table = widgetAs<QTableView>()) table->setShowGrid(gridLines);
+}
+
+void TListView::columnsChanged() {
+  auto* table = widgetAs<QTableView>();
+  if (!table || !model_) return;
+  model_->beginReset();
+  model_->endReset();
+  QHeaderView* header = table->horizontalHeader();
+  for (int i = 0; i < columns_.Count(); ++i) {
+    const TListColumn* column = columns_.Items(i);
+    header->setSectionResizeMode(
+        i, column->AutoSize() ? QHeaderView::ResizeToContents : QHeaderView::Interactive);
+    if (!column->AutoSize()) header->resizeSection(i, column->Width());
+  }
+}
+
+void TListView::rowChanged(const TListItem* item) {
+  const int row = items_.IndexOf(item);
+  if (row >= 0 && model_) model_->rowChanged(row);
+}
+
+void TListView::rowsChanged() {
+  if (!model_) return;
+  model_->beginReset();
+  model_->endReset();
+}
