@@ -150,6 +150,8 @@ ITEM_FIELDS = ("state", "title", "currency", "bid", "bids", "quantity", "ends_in
 
 
 def make_item(fields, site_now):
+    if not isinstance(fields, dict):
+        raise CatalogueError("an item is a JSON object, not %r" % (fields,))
     number = str(fields.get("item", "")).replace(" ", "")
     if not number:
         raise CatalogueError("every item needs an item number")

@@ -240,7 +240,7 @@ def main(argv=None):
         return 2
     try:
         server = PracticeSite(args.port, state, args.verbose)
-    except OSError as error:
+    except (OSError, OverflowError) as error:
         print("practice_site: cannot listen on port %d: %s" % (args.port, error),
               file=sys.stderr)
         return 1
