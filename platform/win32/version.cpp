@@ -3,6 +3,7 @@
 #include <elf.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -12,6 +13,12 @@
 #include "win32/paths.h"
 
 namespace {
+
+// The block as it lies in the section (written by EmbedVersion.cmake).
+struct TarnwickVersionBlock {
+  char magic[16];  // "TARNWICK-VERSION", without a terminator
+  std::uint16_t parts[4];
+};
 
 constexpr char kSectionName[] = ".tarnwick_version";
 constexpr char kMagic[] = "TARNWICK-VERSION";

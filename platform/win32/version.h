@@ -4,10 +4,7 @@
 // A program carries its version in an ELF section ".tarnwick_version" holding a magic text and
 // the four 16-bit parts of the file version. The CMake function
 // tarnwick_embed_version(<target> MAJOR MINOR PATCH BUILD) (EmbedVersion.cmake) puts it into an
-// executable; TARNWICK_VERSION_BLOCK(a, b, c, d) in one source file does the same by hand. A
-// file without the section has no version information: the size query answers 0.
-#include <cstdint>
-
+// executable. A file without the section has no version information: the size query answers 0.
 #include "win32/types.h"
 
 inline constexpr DWORD VS_FFI_SIGNATURE = 0xFEEF04BD;
@@ -27,18 +24,6 @@ struct VS_FIXEDFILEINFO {
   DWORD dwFileDateMS;
   DWORD dwFileDateLS;
 };
-
-// The block as it lies in the section.
-struct TarnwickVersionBlock {
-  char magic[16];  // "TARNWICK-VERSION"
-  std::uint16_t parts[4];
-};
-
-#define TARNWICK_VERSION_BLOCK(a, b, c, d)                                              \
-  extern "C" __attribute__((section(".tarnwick_version"), used))                        \
-  const TarnwickVersionBlock tarnwick_version_block = {                                 \
-      {'T', 'A', 'R', 'N', 'W', 'I', 'C', 'K', '-', 'V', 'E', 'R', 'S', 'I', 'O', 'N'}, \
-      {(a), (b), (c), (d)}}
 
 // The size of the version information of the file, 0 when it has none. *lpdwHandle is set 0.
 DWORD GetFileVersionInfoSizeA(LPCSTR lptstrFilename, DWORD* lpdwHandle);
