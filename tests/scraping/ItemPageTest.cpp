@@ -26,10 +26,10 @@ TEST_F(ItemPageFacts, EveryMarkerRoadAndSentinel) {
       {"usd.htm", "Brass Widget", "USD", "1234.56", "3", "12", "Oct-23-05 00:35:02"},
       {"can.htm", "Brass Widget", "CAN", "7.25", "3", "12", "Oct-23-05 00:35:02"},
       {"ntd.htm", "Brass Widget", "NTD", "150.00", "3", "12", "Oct-23-05 00:35:02"},
-      {"aus.htm", "Brass Widget", "AUS", "1212.50", "3", "12", "Oct-23-05 00:35:02"},
+      {"aus.htm", "Brass Widget", "AUS", "1212", "3", "12", "Oct-23-05 00:35:02"},
       {"chf.htm", "Brass Widget", "CHF", "1250.00", "3", "12", "Oct-23-05 00:35:02"},
       {"eur.htm", "Brass Widget", "EUR", "45.10", "3", "12", "Oct-23-05 00:35:02"},
-      {"gbp.htm", "Brass Widget", "GBP", "9.99", "3", "12", "Oct-23-05 00:35:02"},
+      {"gbp.htm", "Brass Widget", "GBP", "19.99", "3", "12", "Oct-23-05 00:35:02"},
       // A letter left in the amount after the clean-up.
       {"letter_in_bid.htm", "Brass Widget", "USD", "***", "3", "12", "Oct-23-05 00:35:02"},
       // "(Enter" 20 characters before the no-break space lies outside the window.
@@ -74,10 +74,10 @@ TEST_F(ItemPageFacts, CurrencyCodesAreTestedInTheirFixedOrder) {
     const char* phrase;
     const char* code;
   } cases[] = {
-      {"(Enter AU $5.00", "AUS"},  // "AU" before "US"
-      {"(Enter INR 5.00", "IND"}, {"(Enter C $5.00", "CAN"},  {"(Enter EUR 5.00", "EUR"},
-      {"(Enter NT$ 5.00", "NTD"}, {"(Enter GBP 5.00", "GBP"}, {"(Enter CHF 5.00", "CHF"},
-      {"(Enter US $5.00", "USD"}, {"(Enter 5.00", "***"},     {"(enter US $5.00", "***"},
+      {"(Enter AU $5.00", "AUS"}, {"(Enter AUS $5.00", "AUS"},  // "AU" is tested before "US"
+      {"(Enter INR 5.00", "IND"}, {"(Enter C $5.00", "CAN"},   {"(Enter EUR 5.00", "EUR"},
+      {"(Enter NT$ 5.00", "NTD"}, {"(Enter GBP 5.00", "GBP"},  {"(Enter CHF 5.00", "CHF"},
+      {"(Enter US $5.00", "USD"}, {"(Enter 5.00", "***"},      {"(enter US $5.00", "***"},
   };
   for (const auto& c : cases) {
     const TStringList page =
