@@ -1,0 +1,362 @@
+// The table of window classes and windows, and the per-thread message queues that Qt's event
+// loop drains. See windows.h for the rules.
+#include "win32/windows.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "win32/modules.h"
+
+namespace {
+
+constexpr DWORD kErrorInvalidWindowHandle = 1400;
+constexpr DWORD kErrorInvalidIndex = 1413;
+constexpr DWORD kErrorClassAlreadyExists = 1410;
+constexpr DWORD kErrorClassDoesNotExist = 1411;
+constexpr DWORD kErrorInvalidThreadId = 1444;
+
+const QEvent::Type kPostedMessageEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+struct ThreadQueue;
+
+// Lives in the queue's thread; each of its events dispatches the oldest posted message, so
+// Qt's loop (whichever runs) delivers posted messages in order.
+class QueueWaker : public QObject {
+ public:
+  explicit QueueWaker(ThreadQueue* queue) : queue_(queue) {}
+  bool event(QEvent* e) override;
+
+ private:
+  ThreadQueue* queue_;
+};
+
+struct ThreadQueue {
+  DWORD threadId = 0;
+  std::deque<MSG> messages;  // guarded by the registry lock
+  std::condition_variable posted;
+  QueueWaker* waker = nullptr;
+};
+
+struct WindowClass {
+  WNDCLASSA record{};
+  std::string name;
+};
+
+struct Window {
+  WNDPROC proc = nullptr;
+  DWORD threadId = 0;
+  std::vector<LONG_PTR> longs;
+};
+
+class Registry {
+ public:
+  static Registry& instance() {
+    static Registry registry;
+    return registry;
+  }
+  std::mutex lock;
+  std::map<std::string, WindowClass> classes;
+  std::map<std::uintptr_t, Window> windows;
+  std::map<DWORD, std::shared_ptr<ThreadQueue>> queues;
+  std::uintptr_t nextWindow = 0x10000;
+};
+
+std::atomic<DWORD> nextThreadId{1};
+ApplicationPumpFn applicationPump = nullptr;
+
+// Owns the calling thread's queue for the thread's lifetime.
+struct ThreadQueueHolder {
+  std::shared_ptr<ThreadQueue> queue;
+  ~ThreadQueueHolder() {
+    if (!queue) return;
+    {
+      std::lock_guard guard(Registry::instance().lock);
+      Registry::instance().queues.erase(queue->threadId);
+    }
+    delete queue->waker;
+  }
+};
+
+std::shared_ptr<ThreadQueue> currentQueue() {
+  thread_local ThreadQueueHolder holder;
+  if (!holder.queue) {
+    auto queue = std::make_shared<ThreadQueue>();
+    queue->threadId = GetCurrentThreadId();
+    queue->waker = new QueueWaker(queue.get());
+    std::lock_guard guard(Registry::instance().lock);
+    Registry::instance().queues[queue->threadId] = queue;
+    holder.queue = queue;
+  }
+  return holder.queue;
+}
+
+Window* findWindow(Registry& r, HWND window) {
+  auto it = r.windows.find(reinterpret_cast<std::uintptr_t>(window));
+  return it == r.windows.end() ? nullptr : &it->second;
+}
+
+// Appends to a thread's queue (registry lock held) and wakes that thread.
+void enqueue(ThreadQueue& queue, const MSG& msg) {
+  queue.messages.push_back(msg);
+  queue.posted.notify_all();
+  QCoreApplication::postEvent(queue.waker, new QEvent(kPostedMessageEvent));
+}
+
+// Takes the oldest message that is not WM_QUIT (which stays for the pumps); false when none.
+bool takeDispatchable(ThreadQueue& queue, MSG& msg) {
+  std::lock_guard guard(Registry::instance().lock);
+  auto it = std::find_if(queue.messages.begin(), queue.messages.end(),
+                         [](const MSG& m) { return m.message != WM_QUIT; });
+  if (it == queue.messages.end()) return false;
+  msg = *it;
+  queue.messages.erase(it);
+  return true;
+}
+
+bool QueueWaker::event(QEvent* e) {
+  if (e->type() != kPostedMessageEvent) return QObject::event(e);
+  MSG msg;
+  if (takeDispatchable(*queue_, msg) && msg.hwnd) DispatchMessageA(&msg);
+  return true;
+}
+
+bool takeFront(ThreadQueue& queue, MSG& msg, bool remove) {
+  std::lock_guard guard(Registry::instance().lock);
+  if (queue.messages.empty()) return false;
+  msg = queue.messages.front();
+  if (remove) queue.messages.pop_front();
+  return true;
+}
+
+}  // namespace
+
+HINSTANCE GetModuleInstance() {
+  static char moduleTag;
+  return &moduleTag;
+}
+
+DWORD GetCurrentThreadId() {
+  thread_local DWORD id = nextThreadId++;
+  return id;
+}
+
+ATOM RegisterClassA(const WNDCLASSA* wndClass) {
+  if (!wndClass || !wndClass->lpszClassName || !wndClass->lpfnWndProc) return 0;
+  auto& r = Registry::instance();
+  std::lock_guard guard(r.lock);
+  std::string name = wndClass->lpszClassName;
+  if (r.classes.count(name)) {
+    SetLastError(kErrorClassAlreadyExists);
+    return 0;
+  }
+  WindowClass& entry = r.classes[name];
+  entry.record = *wndClass;
+  entry.name = name;
+  entry.record.lpszClassName = entry.name.c_str();
+  return static_cast<ATOM>(0xC000 + r.classes.size());
+}
+
+BOOL GetClassInfoA(HINSTANCE, LPCSTR className, WNDCLASSA* wndClass) {
+  if (!className) return FALSE;
+  auto& r = Registry::instance();
+  std::lock_guard guard(r.lock);
+  auto it = r.classes.find(className);
+  if (it == r.classes.end()) {
+    SetLastError(kErrorClassDoesNotExist);
+    return FALSE;
+  }
+  if (wndClass) *wndClass = it->second.record;
+  return TRUE;
+}
+
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
+  if (!className) return FALSE;
+  auto& r = Registry::instance();
+  std::lock_guard guard(r.lock);
+  if (r.classes.erase(className) == 0) {
+    SetLastError(kErrorClassDoesNotExist);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR, DWORD, int, int, int, int, HWND, HMENU,
+                     HINSTANCE, LPVOID) {
+  currentQueue();  // the window's messages are dispatched on this thread
+  auto& r = Registry::instance();
+  std::lock_guard guard(r.lock);
+  auto it = className ? r.classes.find(className) : r.classes.end();
+  if (it == r.classes.end()) {
+    SetLastError(kErrorClassDoesNotExist);
+    return nullptr;
+  }
+  Window window;
+  window.proc = it->second.record.lpfnWndProc;
+  window.threadId = GetCurrentThreadId();
+  window.longs.assign(std::max(0, it->second.record.cbWndExtra) / sizeof(LONG_PTR), 0);
+  std::uintptr_t handle = r.nextWindow++;
+  r.windows[handle] = std::move(window);
+  return reinterpret_cast<HWND>(handle);
+}
+
+BOOL DestroyWindow(HWND window) {
+  auto& r = Registry::instance();
+  std::lock_guard guard(r.lock);
+  auto it = r.windows.find(reinterpret_cast<std::uintptr_t>(window));
+  if (it == r.windows.end()) {
+    SetLastError(kErrorInvalidWindowHandle);
+    return FALSE;
+  }
+  // Whatever is still queued for the window is lost with it.
+  auto queue = r.queues.find(it->second.threadId);
+  if (queue != r.queues.end()) {
+    auto& messages = queue->second->messages;
+    std::erase_if(messages, [window](const MSG& m) { return m.hwnd == window; });
+  }
+  r.windows.erase(it);
+  return TRUE;
+}
+
+BOOL IsWindow(HWND window) {
+  auto& r = Registry::instance();
+  std::lock_guard guard(r.lock);
+  return findWindow(r, window) ? TRUE : FALSE;
+}
+
+DWORD GetWindowThreadProcessId(HWND window, DWORD* processId) {
+  if (processId) *processId = 1;
+  auto& r = Registry::instance();
+  std::lock_guard guard(r.lock);
+  Window* w = findWindow(r, window);
+  return w ? w->threadId : 0;
+}
+
+namespace {
+LONG_PTR* windowLong(Registry& r, HWND window, int index) {
+  Window* w = findWindow(r, window);
+  if (!w) {
+    SetLastError(kErrorInvalidWindowHandle);
+    return nullptr;
+  }
+  if (index < 0 || index % sizeof(LONG_PTR) != 0 ||
+      static_cast<std::size_t>(index) / sizeof(LONG_PTR) >= w->longs.size()) {
+    SetLastError(kErrorInvalidIndex);
+    return nullptr;
+  }
+  return &w->longs[index / sizeof(LONG_PTR)];
+}
+}  // namespace
+
+LONG_PTR SetWindowLongA(HWND window, int index, LONG_PTR value) {
+  auto& r = Registry::instance();
+  std::lock_guard guard(r.lock);
+  LONG_PTR* slot = windowLong(r, window, index);
+  if (!slot) return 0;
+  return std::exchange(*slot, value);
+}
+
+LONG_PTR GetWindowLongA(HWND window, int index) {
+  auto& r = Registry::instance();
+  std::lock_guard guard(r.lock);
+  LONG_PTR* slot = windowLong(r, window, index);
+  return slot ? *slot : 0;
+}
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!window) return PostThreadMessageA(GetCurrentThreadId(), message, wParam, lParam);
+  auto& r = Registry::instance();
+  std::lock_guard guard(r.lock);
+  Window* w = findWindow(r, window);
+  if (!w) {
+    SetLastError(kErrorInvalidWindowHandle);
+    return FALSE;
+  }
+  auto queue = r.queues.find(w->threadId);
+  if (queue == r.queues.end()) return FALSE;
+  enqueue(*queue->second, MSG{window, message, wParam, lParam, 0});
+  return TRUE;
+}
+
+BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (threadId == GetCurrentThreadId()) currentQueue();
+  auto& r = Registry::instance();
+  std::lock_guard guard(r.lock);
+  auto queue = r.queues.find(threadId);
+  if (queue == r.queues.end()) {
+    SetLastError(kErrorInvalidThreadId);
+    return FALSE;
+  }
+  enqueue(*queue->second, MSG{nullptr, message, wParam, lParam, 0});
+  return TRUE;
+}
+
+void PostQuitMessage(int exitCode) {
+  PostThreadMessageA(GetCurrentThreadId(), WM_QUIT, static_cast<WPARAM>(exitCode), 0);
+}
+
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  MSG msg{window, message, wParam, lParam, 0};
+  return DispatchMessageA(&msg);
+}
+
+LRESULT DefWindowProcA(HWND, UINT, WPARAM, LPARAM) { return 0; }
+
+BOOL PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT removeMsg) {
+  auto queue = currentQueue();
+  bool remove = (removeMsg & PM_REMOVE) != 0;
+  if (takeFront(*queue, *msg, remove)) return TRUE;
+  QCoreApplication::processEvents();
+  return takeFront(*queue, *msg, remove) ? TRUE : FALSE;
+}
+
+BOOL GetMessageA(MSG* msg, HWND, UINT, UINT) {
+  auto queue = currentQueue();
+  while (!takeFront(*queue, *msg, true)) {
+    if (QAbstractEventDispatcher::instance()) {
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    } else {
+      std::unique_lock guard(Registry::instance().lock);
+      queue->posted.wait(guard, [&] { return !queue->messages.empty(); });
+    }
+  }
+  return msg->message == WM_QUIT ? FALSE : TRUE;
+}
+
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+
+LRESULT DispatchMessageA(const MSG* msg) {
+  if (!msg || !msg->hwnd) return 0;
+  WNDPROC proc = nullptr;
+  {
+    auto& r = Registry::instance();
+    std::lock_guard guard(r.lock);
+    if (Window* w = findWindow(r, msg->hwnd)) proc = w->proc;
+  }
+  return proc ? proc(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;
+}
+
+void SetApplicationMessagePump(ApplicationPumpFn pump) { applicationPump = pump; }
+
+void ApplicationProcessMessages() {
+  if (applicationPump) {
+    applicationPump();
+    return;
+  }
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) && msg.message != WM_QUIT) {
+    PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}

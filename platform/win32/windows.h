@@ -1,0 +1,74 @@
+#pragma once
+// Windows, window classes, window longs and per-thread message queues, on Qt's event loop.
+//
+// Every window belongs to the thread that created it; PostMessageA appends to that thread's
+// queue and wakes Qt there, so posted messages are dispatched inside whatever loop runs on
+// that thread (QCoreApplication::exec, a QEventLoop, a modal dialog, or one of the pumps
+// below). The queue is first in, first out per thread. A message for a destroyed window is
+// lost. Window handles are never reused within a run.
+#include "win32/types.h"
+
+inline constexpr UINT WM_NULL = 0x0000;
+inline constexpr UINT WM_QUIT = 0x0012;
+inline constexpr UINT WM_USER = 0x0400;
+
+inline constexpr UINT PM_NOREMOVE = 0x0000;
+inline constexpr UINT PM_REMOVE = 0x0001;
+
+inline constexpr DWORD WS_POPUP = 0x80000000;
+inline constexpr DWORD WS_EX_TOOLWINDOW = 0x00000080;
+
+struct WNDCLASSA {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  LPCSTR lpszMenuName;
+  LPCSTR lpszClassName;
+};
+
+// The instance handle of the running module.
+HINSTANCE GetModuleInstance();
+
+ATOM RegisterClassA(const WNDCLASSA* wndClass);
+BOOL GetClassInfoA(HINSTANCE instance, LPCSTR className, WNDCLASSA* wndClass);
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
+
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                     LPVOID param);
+BOOL DestroyWindow(HWND window);
+BOOL IsWindow(HWND window);
+DWORD GetWindowThreadProcessId(HWND window, DWORD* processId);
+
+// Window longs: index 0 .. cbWndExtra - sizeof(LONG_PTR) in steps of a pointer width.
+LONG_PTR SetWindowLongA(HWND window, int index, LONG_PTR value);
+LONG_PTR GetWindowLongA(HWND window, int index);
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Only a null window filter and a 0..0 range (any window, any message of the thread) are
+// supported. With an empty queue Qt first delivers what is pending (socket notifiers, timers,
+// posted events), then the queue is looked at again.
+BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg);
+// Waits (running Qt's event loop) until a message is there; 0 for WM_QUIT, else non-zero.
+BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessageA(const MSG* msg);
+
+DWORD GetCurrentThreadId();
+
+// The application object's message pump: drains the calling thread's queue. The forms layer
+// installs its own (which also records termination on WM_QUIT); the default one drains with
+// PeekMessageA and leaves a WM_QUIT it meets for GetMessageA.
+using ApplicationPumpFn = void (*)();
+void SetApplicationMessagePump(ApplicationPumpFn pump);
+void ApplicationProcessMessages();
