@@ -1,0 +1,18 @@
+#pragma once
+// The command bar: a narrow window beside the main window. Its page buttons come with the
+// docking; the main window already reaches the routines of its hidden buttons through
+// frmCommand.
+#include "forms/Form.h"
+
+class TfrmCommand : public TForm {
+ public:
+  explicit TfrmCommand(TComponent* Owner);
+
+  // Hidden buttons' routines, run by the main window.
+  void btnLdOptnsClick(TObject* Sender);        // preferences file -> preference controls
+  void btnSvOptnsClick(TObject* Sender);        // preference controls -> preferences file
+  void btnLoadLVShowAllClick(TObject* Sender);  // "lvshowall.txt" -> watch list
+  void btnSaveLVShowAllClick(TObject* Sender);  // watch list -> "lvshowall.txt"
+};
+
+extern TfrmCommand* frmCommand;

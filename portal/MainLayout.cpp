@@ -1,0 +1,111 @@
+// The main window's stored layout: the form itself, its page control and the Main page.
+#include "forms/ImageList.h"
+#include "portal/LayoutHelpers.h"
+#include "portal/SiteHosts.h"
+#include "portal/Unit1.h"
+
+void TfrmMain::buildLayout() {
+  SetName("frmMain");
+  SetCaption("Tarnwick: Control Command Portal");
+  SetBounds(192, 114, 593, 440);
+  SetBorderIcons(biSystemMenu | biMinimize);
+
+  PageControl1 = placeControl<TPageControl>(this, this, "PageControl1", 0, 0, 585, 413);
+  PageControl1->SetAlign(alClient);
+  const auto page = [this](TTabSheet*& sheet, const char* name, const char* caption) {
+    sheet = new TTabSheet(this);
+    sheet->SetName(name);
+    sheet->SetCaption(caption);
+    sheet->SetPageControl(PageControl1);
+  };
+  page(tsShowAll, "tsShowAll", "Main");
+  page(tsBudgeWrksht, "tsBudgeWrksht", "Budget Worksheet");
+  page(tsManageItemGroups, "tsManageItemGroups", "Manage Item Groups");
+  page(tsPreferences, "tsPreferences", "Preferences");
+  page(tsItemInGroup, "tsItemInGroup", "Item In Group");
+  page(tsArchiveData, "tsArchiveData", "Archive Data");
+  page(tsEggTimer, "tsEggTimer", "Egg Timer");
+  page(tsAlarm, "tsAlarm", "Alarm Clock");
+  page(tsBro, "tsBro", "Browser");
+  page(tsHelp, "tsHelp", "Help");
+  page(tsSprtCntr, "tsSprtCntr", "Support Center");
+  PageControl1->SetStyle(tsFlatButtons);
+
+  buildHiddenMainParts();
+  buildMainPage();
+  buildViewPages();
+  buildPopupMenu();
+  buildSidePages();
+  buildPreferencesPage();
+  buildHelpPages();
+
+  pnlPleaseWait = placeCaptioned<TPanel>(this, this, "pnlPleaseWait",
+                                         "Calculating Ebay Time Offset.", 0, 0, 585, 413);
+  pnlPleaseWait->Hide();
+  tmrDynaTimer = new TTimer(this);
+  tmrDynaTimer->SetName("tmrDynaTimer");
+  tmrDynaTimer->SetInterval(5000);
+  tmrDynaTimer->SetEnabled(true);
+  // The HTTP client HttpCli1 (the start-up clock-offset fetch) and the SMTP client
+  // SyncSmtpCli1 are created here, with their stored settings, once their components exist.
+  new TImageList(this);
+  PageControl1->SetActivePage(tsShowAll);
+}
+
+void TfrmMain::buildMainPage() {
+  Panel3 = placeControl<TPanel>(this, tsShowAll, "Panel3", 0, 0, 577, 382);
+  Panel3->SetAlign(alClient);
+  Panel3->BringToFront();
+
+  gbEnterItem = placeCaptioned<TGroupBox>(this, Panel3, "gbEnterItem", "Enter Ebay Item Number", 4,
+                                          2, 196, 48);
+  edtNewItem = placeControl<TEdit>(this, gbEnterItem, "edtNewItem", 8, 18, 124, 21);
+  btnEnterItemNum =
+      placeCaptioned<TButton>(this, gbEnterItem, "btnEnterItemNum", "OK", 138, 16, 50, 25);
+
+  gbNextRefresh =
+      placeCaptioned<TGroupBox>(this, Panel3, "gbNextRefresh", "Next Refresh", 204, 2, 192, 48);
+  lblNextRefresh = placeCaptioned<TLabel>(this, gbNextRefresh, "lblNextRefresh", "", 8, 22, 88, 13);
+  btnRefreshNow = placeCaptioned<TButton>(this, gbNextRefresh, "btnRefreshNow", "&Refresh Now", 100,
+                                          16, 84, 25);
+
+  gbGroup = placeCaptioned<TGroupBox>(this, Panel3, "gbGroup", "Group", 400, 2, 96, 48);
+  comGroup = placeControl<TComboBox>(this, gbGroup, "comGroup", 8, 18, 80, 21);
+  comGroup->Items()->Add("IND");
+
+  Panel5 = placeControl<TPanel>(this, Panel3, "Panel5", 500, 6, 73, 44);
+  const auto total = [this](TLabel*& value, const char* name, const char* mark, int top) {
+    placeCaptioned<TLabel>(this, Panel5, "", mark, 3, top, 10, 13);
+    value = placeCaptioned<TLabel>(this, Panel5, name, "0.00", 14, top, 56, 13);
+  };
+  total(lblTotal, "lblTotal", "T", 1);
+  total(lblOpen, "lblOpen", "O", 15);
+  total(lblHr, "lblHr", "H", 29);
+
+  pcViews = placeControl<TPageControl>(this, Panel3, "pcViews", 4, 54, 569, 280);
+  pcViews->SetTabPosition(tpBottom);
+
+  gbNextBid = placeCaptioned<TGroupBox>(this, Panel3, "gbNextBid", "Next Bid", 4, 336, 569, 44);
+  edtNBItemNum = placeControl<TEdit>(this, gbNextBid, "edtNBItemNum", 8, 16, 100, 21);
+  edtNBItemNum->SetReadOnly(true);
+  edtNBTitle = placeControl<TEdit>(this, gbNextBid, "edtNBTitle", 112, 16, 449, 21);
+  edtNBTitle->SetReadOnly(true);
+}
+
+void TfrmMain::buildHiddenMainParts() {
+  // Behind Panel3, where the user never sees them: the official-time browser, the fetch's
+  // memos and the end-time list.
+  pnlBroOffset = placeControl<TPanel>(this, tsShowAll, "pnlBroOffset", 8, 8, 400, 300);
+  broOffset = new TCppWebBrowser(this, pnlBroOffset->ClientWidget());
+  broOffset->SetName("broOffset");
+  DisplayMemo = placeControl<TMemo>(this, pnlBroOffset, "DisplayMemo", 0, 0, 200, 120);
+  DocumentMemo = placeControl<TMemo>(this, pnlBroOffset, "DocumentMemo", 0, 124, 200, 120);
+  URLEdit = placeControl<TEdit>(this, pnlBroOffset, "URLEdit", 204, 0, 190, 21);
+  URLEdit->SetText(officialTimePageUrl("TimeShow"));
+  GetButton = placeCaptioned<TButton>(this, pnlBroOffset, "GetButton", "&Get", 204, 24, 75, 25);
+
+  lvAllTdate = placeControl<TListView>(this, tsShowAll, "lvAllTdate", 8, 8, 250, 150);
+  for (const char* caption : {"itemNum", "TdateTime", "dispStatus"})
+    lvAllTdate->Columns()->Add()->SetCaption(caption);
+  lvAllTdate->Hide();
+}

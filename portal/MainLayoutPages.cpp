@@ -1,0 +1,156 @@
+// The main window's stored layout: every page but Main.
+#include <QWidget>
+
+#include "portal/AboutPicture.h"
+#include "portal/LayoutHelpers.h"
+#include "portal/MakerDetails.h"
+#include "portal/Unit1.h"
+
+namespace {
+
+constexpr const char* dialUpNote =
+    "Dial-up users: the portal fetches eBay's official time at start-up and, when asked, every "
+    "hour, and it refreshes the watch list every refresh interval. Keep the connection open "
+    "while auctions are being watched, or those fetches fail until it is back.";
+
+constexpr const char* itemInGroupInstructions[] = {
+    "To place an auction in a group:",
+    "1. Select the auction on the Show All view of the Main page.",
+    "2. Open this page, or right click and choose Select Item Group.",
+    "3. Choose the group in the Group box under the watch list.",
+    "Groups are made on the Manage Item Groups page.",
+    "IND means the auction bids on its own.",
+};
+
+}  // namespace
+
+void TfrmMain::buildSidePages() {
+  // Budget Worksheet: the workbook F1Book1 will fill the page; a panel keeps its place.
+  pnlF1Book1 = placeControl<TPanel>(this, tsBudgeWrksht, "pnlF1Book1", 0, 0, 577, 382);
+  pnlF1Book1->SetAlign(alClient);
+  gbHiddenNextBid = placeCaptioned<TGroupBox>(this, tsBudgeWrksht, "gbHiddenNextBid", " Next Bid ",
+                                              8, 8, 300, 80);
+  edtNBEnds = placeControl<TEdit>(this, gbHiddenNextBid, "edtNBEnds", 8, 20, 130, 21);
+  edtNBSnipeAmt = placeControl<TEdit>(this, gbHiddenNextBid, "edtNBSnipeAmt", 144, 20, 80, 21);
+  BitBtn2 =
+      placeCaptioned<TBitBtn>(this, gbHiddenNextBid, "BitBtn2", "Find Next Bid", 8, 46, 100, 25);
+  gbHiddenNextBid->Hide();
+
+  // Manage Item Groups.
+  lvGroups = placeControl<TListView>(this, tsManageItemGroups, "lvGroups", 4, 4, 569, 230);
+  const struct {
+    const char* caption;
+    int width;
+    TAlignment alignment;
+  } groupColumns[] = {
+      {"Group", 65, taLeftJustify}, {"Note", 300, taCenter}, {"How Many", 150, taCenter}};
+  for (const auto& column : groupColumns) {
+    TListColumn* added = lvGroups->Columns()->Add();
+    added->SetCaption(column.caption);
+    added->SetWidth(column.width);
+    added->SetAlignment(column.alignment);
+  }
+  lvGroups->SetReadOnly(true);
+  lvGroups->SetRowSelect(true);
+  lvGroups->SetGridLines(true);
+  lvGroups->SetHint("Right Click For More Options");
+  pmGroupLV = new TPopupMenu(this);
+  pmGroupLV->SetName("pmGroupLV");
+  DeleteGroup1 = new TMenuItem(this);
+  DeleteGroup1->SetName("DeleteGroup1");
+  DeleteGroup1->SetCaption("Delete Group");
+  pmGroupLV->Items()->Add(DeleteGroup1);
+  lvGroups->SetPopupMenu(pmGroupLV);
+  gbAddGroup = placeCaptioned<TGroupBox>(this, tsManageItemGroups, "gbAddGroup", "Add Group", 4,
+                                         240, 569, 120);
+  edtGrpNme = placeControl<TLabeledEdit>(this, gbAddGroup, "edtGrpNme", 8, 34, 120, 21);
+  edtGrpNme->EditLabel()->SetCaption("Group Name");
+  edtGrpNote = placeControl<TLabeledEdit>(this, gbAddGroup, "edtGrpNote", 136, 34, 250, 21);
+  edtGrpNote->EditLabel()->SetCaption("Note");
+  edtGrpHowMany = placeControl<TLabeledEdit>(this, gbAddGroup, "edtGrpHowMany", 8, 80, 60, 21);
+  edtGrpHowMany->EditLabel()->SetCaption("How Many To Win Before Cancelling Group");
+  btnAddGrp = placeCaptioned<TButton>(this, gbAddGroup, "btnAddGrp", "Add", 400, 30, 75, 25);
+  btnChange = placeCaptioned<TButton>(this, gbAddGroup, "btnChange", "&Change", 480, 30, 75, 25);
+
+  // Item In Group.
+  gbPlaceInGroup = placeCaptioned<TGroupBox>(this, tsItemInGroup, "gbPlaceInGroup",
+                                             "Place Auction In Group", 4, 4, 569, 200);
+  edtNumTitle = placeControl<TEdit>(this, gbPlaceInGroup, "edtNumTitle", 8, 20, 553, 21);
+  edtNumTitle->SetReadOnly(true);
+  MInstruct = placeControl<TMemo>(this, gbPlaceInGroup, "MInstruct", 8, 48, 553, 144);
+  MInstruct->SetReadOnly(true);
+  for (const char* line : itemInGroupInstructions) MInstruct->Lines()->Add(line);
+
+  // Archive Data.
+  gbSaveAll = placeCaptioned<TGroupBox>(this, tsArchiveData, "gbSaveAll", "Save All Items To Disk ",
+                                        4, 4, 250, 60);
+  BitBtn1 = placeCaptioned<TBitBtn>(this, gbSaveAll, "BitBtn1", "&Save", 8, 22, 75, 25);
+
+  // Egg Timer and Alarm Clock.
+  gbEggTimer = placeCaptioned<TGroupBox>(this, tsEggTimer, "gbEggTimer", " Launch Egg Timer ", 4, 4,
+                                         250, 60);
+  btnEggTmr =
+      placeCaptioned<TButton>(this, gbEggTimer, "btnEggTmr", "Launch Egg Timer", 8, 22, 150, 25);
+  gbAlarm =
+      placeCaptioned<TGroupBox>(this, tsAlarm, "gbAlarm", " Launch Alarm Clock", 4, 4, 250, 60);
+  btnLauchAlrm =
+      placeCaptioned<TButton>(this, gbAlarm, "btnLauchAlrm", "Launch Alarm Clock", 8, 22, 150, 25);
+
+  // Browser: the item-page browser fills the page under its note.
+  pnlBroNote = placeCaptioned<TPanel>(this, tsBro, "pnlBroNote",
+                                      "This Browser is For Program Use Only. ", 0, 0, 577, 24);
+  pnlBroNote->SetAlign(alTop);
+  bro = new TCppWebBrowser(this, tsBro->ClientWidget());
+  bro->SetName("bro");
+  bro->widget()->setGeometry(0, 24, 577, 358);
+}
+
+void TfrmMain::buildPreferencesPage() {
+  const auto edit = [this](TLabeledEdit*& control, const char* name, const char* label, int top) {
+    control = placeControl<TLabeledEdit>(this, tsPreferences, name, 12, top, 200, 21);
+    control->EditLabel()->SetCaption(label);
+  };
+  edit(edtEbayMember, "edtEbayMember", "eBay ID:", 24);
+  edit(edtEbayPass, "edtEbayPass", "eBay Password:", 68);
+  edtEbayPass->SetPasswordChar('*');
+  edit(edtRefreshInterval, "edtRefreshInterval", "Refresh Interval (seconds) DEFAULT: 300", 112);
+  edtRefreshInterval->SetText("300");
+  edit(edtSnipeOffset, "edtSnipeOffset", "Snipe Offset (Seconds) DEFAULT 20", 156);
+  edtSnipeOffset->SetText("20");
+  cbSyncPeriodically =
+      placeCaptioned<TCheckBox>(this, tsPreferences, "cbSyncPeriodically",
+                                "Sync Clock To Ebay Website Every Hour", 12, 190, 260, 17);
+  cbLogFile = placeCaptioned<TCheckBox>(this, tsPreferences, "cbLogFile", "Use log file component",
+                                        12, 212, 260, 17);
+  btnSavePrefs =
+      placeCaptioned<TButton>(this, tsPreferences, "btnSavePrefs", "&Save", 12, 240, 75, 25);
+  gbDialUp = placeCaptioned<TGroupBox>(this, tsPreferences, "gbDialUp",
+                                       "Keeping Dial Up Connections ", 290, 12, 280, 150);
+  memDialUp = placeControl<TMemo>(this, gbDialUp, "memDialUp", 8, 18, 264, 124);
+  memDialUp->SetReadOnly(true);
+  memDialUp->SetText(dialUpNote);
+}
+
+void TfrmMain::buildHelpPages() {
+  btnSpprtFrms =
+      placeCaptioned<TButton>(this, tsHelp, "btnSpprtFrms", "Support Forums", 8, 8, 110, 25);
+  btnPrgrmHlp =
+      placeCaptioned<TButton>(this, tsHelp, "btnPrgrmHlp", "&Program Help", 124, 8, 110, 25);
+  gbAbout = placeCaptioned<TGroupBox>(this, tsHelp, "gbAbout",
+                                      "  About Tarnwick                         ", 8, 40, 400, 150);
+  Image1 = placeControl<TImage>(this, gbAbout, "Image1", 8, 20, 96, 64);
+  Image1->Picture()->LoadFromJpegBytes(aboutPictureJpeg());
+  laVer = placeCaptioned<TLabel>(this, gbAbout, "laVer", "laVer", 116, 24, 270, 13);
+  laAboutLine = placeCaptioned<TLabel>(this, gbAbout, "laAboutLine", "", 116, 44, 270, 13);
+
+  gbSupportCenter = placeCaptioned<TGroupBox>(this, tsSprtCntr, "gbSupportCenter", "Support Center",
+                                              8, 8, 400, 120);
+  lblSupportMail =
+      placeCaptioned<TLabel>(this, gbSupportCenter, "lblSupportMail",
+                             AnsiString("email:  ") + supportMailAddress, 8, 20, 380, 13);
+  BitBtn3 =
+      placeCaptioned<TBitBtn>(this, gbSupportCenter, "BitBtn3", "&Program Help", 8, 44, 110, 25);
+  BitBtn4 =
+      placeCaptioned<TBitBtn>(this, gbSupportCenter, "BitBtn4", "Support Forums", 124, 44, 110, 25);
+  btnEmail = placeControl<TBitBtn>(this, gbSupportCenter, "btnEmail", 240, 44, 40, 25);
+}

@@ -1,0 +1,99 @@
+// The main window's life: construction, the first show and its second stage, shutdown and the
+// message map.
+#include "forms/Application.h"
+#include "forms/Dialogs.h"
+#include "lib/SysUtils.h"
+#include "portal/Commander.h"
+#include "portal/MakerDetails.h"
+#include "portal/TraceLog.h"
+#include "portal/Unit1.h"
+#include "portal/VersionCaption.h"
+#include "scraping/EbayScraper.h"
+#include "win32/com.h"
+
+TfrmMain* frmMain = nullptr;
+bool firstShow = true;
+
+TfrmMain::TfrmMain(TComponent* Owner) : TForm(Owner) {
+  buildLayout();
+  CoInitialize(nullptr);
+  SetLogging(true);
+  logLines = std::make_unique<TStringList>();
+  logFileName = traceLogFileName(Time());
+
+  OnCreate = [this](TObject* Sender) { FormCreate(Sender); };
+  OnShow = [this](TObject* Sender) { FormShow(Sender); };
+  OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
+  OnResize = [this](TObject* Sender) { FormResize(Sender); };
+  btnSavePrefs->OnClick = [this](TObject* Sender) { btnSavePrefsClick(Sender); };
+  Preferences1->OnClick = [this](TObject* Sender) { Preferences1Click(Sender); };
+  cbSyncPeriodically->OnClick = [this](TObject* Sender) { cbSyncPeriodicallyClick(Sender); };
+  cbLogFile->OnClick = [this](TObject* Sender) { cbSyncPeriodicallyClick(Sender); };
+  edtRefreshInterval->OnChange = [this](TObject* Sender) { edtRefreshIntervalChange(Sender); };
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::FormCreate(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:FormCreate(TObject *Sender)");
+  Application->OnException = [this](TObject* sender, Exception* E) {
+    appExceptionHandler(sender, E);
+  };
+}
+
+void TfrmMain::FormShow(TObject* Sender) {
+  logLine("TAG:FormShow(TObject *Sender)");
+  if (!firstShow) return;
+  firstShow = false;
+  PageControl1->SetActivePage(tsShowAll);
+  frmCommand->btnLoadLVShowAllClick(Sender);
+  calcTotals();
+  getOffsetHttp();
+}
+
+void TfrmMain::formShow2() {
+  logLine("TAG:formShow2()");
+  frmCommand->Show();
+  loadlvAllTdateGrid();
+  loadGroupsListView();
+  laVer->SetCaption(runningProgramVersionCaption());
+  laAboutLine->SetCaption(aboutTextLine);
+}
+
+void TfrmMain::FormClose(TObject* Sender, TCloseAction& Action) {
+  (void)Action;
+  logLine("TAG:FormClose(TObject *Sender, TCloseAction &Action)");
+  // Every step runs even when an earlier one fails: a failed preference save must not cost
+  // the watch list. One warning tells of any failure.
+  bool failed = false;
+  const auto step = [&failed](auto&& work) {
+    try {
+      work();
+    } catch (...) {
+      failed = true;
+    }
+  };
+  step([&] { frmCommand->btnSvOptnsClick(Sender); });
+  step([] {
+    if (FileExists("newgrid.lv")) DeleteFile("newgrid.lv");
+  });
+  step([this] { deleteTNWFiles(); });
+  step([this] {
+    if (!logging) return;
+    logLines.reset();
+    SetLogging(false);
+  });
+  step([] { ebayScraper.deleteFilesByExt(".TDL"); });
+  step([&] { frmCommand->btnSaveLVShowAllClick(Sender); });
+  if (failed) MessageDlg("Error saving session data.  Click OK to continue.", mtWarning, {mbOK});
+}
+
+void TfrmMain::Dispatch(TMessage& Message) {
+  if (Message.Msg == WM_MOVE) {
+    TWMMove move(Message);
+    MyMove(move);
+  } else {
+    TForm::Dispatch(Message);
+  }
+}

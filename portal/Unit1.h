@@ -1,0 +1,308 @@
+#pragma once
+// The portal's main window. Every part of the portal lives on this window (its controls, its
+// members, its trace log) and is reached through the one global instance frmMain.
+//
+// The window's source is split by concern:
+//   MainLayout*.cpp   builds the pages and controls (what the stored layout holds)
+//   MainLifecycle.cpp construction, first show, shutdown, the message map
+//   MainTraceLog.cpp  logLine and the logging flag (the pure steps are in TraceLog.h)
+//   FailureRoad.cpp   the application-wide exception handler and "errlog.txt"
+//   VersionCaption.cpp the About page's version caption
+//   the remaining files hold the operations of the watch list, the totals, the groups, the clock
+//   offset and the docking, which the start-up and the shutdown call.
+#include <memory>
+
+#include "browser/CppWebBrowser.h"
+#include "forms/Buttons.h"
+#include "forms/CheckBox.h"
+#include "forms/ComboBox.h"
+#include "forms/Edit.h"
+#include "forms/Form.h"
+#include "forms/GroupBox.h"
+#include "forms/Image.h"
+#include "forms/Label.h"
+#include "forms/ListView.h"
+#include "forms/Memo.h"
+#include "forms/Menus.h"
+#include "forms/PageControl.h"
+#include "forms/Panel.h"
+#include "forms/Timer.h"
+#include "lib/AnsiString.h"
+#include "lib/DateTime.h"
+#include "lib/Exceptions.h"
+#include "lib/StringList.h"
+
+// What a browser of the main window is doing (one byte each).
+using broAct = unsigned char;
+// The state of the busy panel pnlPleaseWait.
+using panelStatus = unsigned char;
+
+class TfrmMain : public TForm {
+ public:
+  // Page control and its pages.
+  TPageControl* PageControl1 = nullptr;
+  TTabSheet* tsShowAll = nullptr;
+  TTabSheet* tsBudgeWrksht = nullptr;
+  TTabSheet* tsManageItemGroups = nullptr;
+  TTabSheet* tsPreferences = nullptr;
+  TTabSheet* tsItemInGroup = nullptr;
+  TTabSheet* tsArchiveData = nullptr;
+  TTabSheet* tsEggTimer = nullptr;
+  TTabSheet* tsAlarm = nullptr;
+  TTabSheet* tsBro = nullptr;
+  TTabSheet* tsHelp = nullptr;
+  TTabSheet* tsSprtCntr = nullptr;
+
+  // Main page.
+  TPanel* Panel3 = nullptr;
+  TGroupBox* gbEnterItem = nullptr;
+  TEdit* edtNewItem = nullptr;
+  TButton* btnEnterItemNum = nullptr;
+  TGroupBox* gbNextRefresh = nullptr;
+  TLabel* lblNextRefresh = nullptr;
+  TButton* btnRefreshNow = nullptr;
+  TGroupBox* gbGroup = nullptr;
+  TComboBox* comGroup = nullptr;
+  TPanel* Panel5 = nullptr;
+  TLabel* lblTotal = nullptr;
+  TLabel* lblOpen = nullptr;
+  TLabel* lblHr = nullptr;
+  TPageControl* pcViews = nullptr;
+  TTabSheet* tsGridAll = nullptr;
+  TTabSheet* tsViewActOut = nullptr;
+  TTabSheet* tsHighBidder = nullptr;
+  TTabSheet* tsActiveWaitingToBid = nullptr;
+  TTabSheet* tsClosedLost = nullptr;
+  TTabSheet* tsClosedWon = nullptr;
+  TListView* lvShowAll = nullptr;
+  TListView* lvActiveOutbid = nullptr;
+  TListView* lvActiveHighBidder = nullptr;
+  TListView* lvActiveWaitingToBid = nullptr;
+  TListView* lvClosedLost = nullptr;
+  TListView* lvClosedWon = nullptr;
+  TGroupBox* gbNextBid = nullptr;
+  TEdit* edtNBItemNum = nullptr;
+  TEdit* edtNBTitle = nullptr;
+  // Behind Panel3, never seen.
+  TPanel* pnlBroOffset = nullptr;
+  TCppWebBrowser* broOffset = nullptr;
+  TMemo* DisplayMemo = nullptr;
+  TMemo* DocumentMemo = nullptr;
+  TEdit* URLEdit = nullptr;
+  TButton* GetButton = nullptr;
+  TListView* lvAllTdate = nullptr;
+
+  // Budget Worksheet page. The workbook F1Book1 fills the page; until it exists a placeholder
+  // panel holds its place.
+  TPanel* pnlF1Book1 = nullptr;
+  TGroupBox* gbHiddenNextBid = nullptr;
+  TEdit* edtNBEnds = nullptr;
+  TEdit* edtNBSnipeAmt = nullptr;
+  TBitBtn* BitBtn2 = nullptr;
+
+  // Manage Item Groups page.
+  TListView* lvGroups = nullptr;
+  TPopupMenu* pmGroupLV = nullptr;
+  TMenuItem* DeleteGroup1 = nullptr;
+  TGroupBox* gbAddGroup = nullptr;
+  TLabeledEdit* edtGrpNote = nullptr;
+  TLabeledEdit* edtGrpNme = nullptr;
+  TLabeledEdit* edtGrpHowMany = nullptr;
+  TButton* btnAddGrp = nullptr;
+  TButton* btnChange = nullptr;
+
+  // Preferences page.
+  TLabeledEdit* edtEbayMember = nullptr;
+  TLabeledEdit* edtEbayPass = nullptr;
+  TLabeledEdit* edtRefreshInterval = nullptr;
+  TLabeledEdit* edtSnipeOffset = nullptr;
+  TCheckBox* cbSyncPeriodically = nullptr;
+  TCheckBox* cbLogFile = nullptr;
+  TButton* btnSavePrefs = nullptr;
+  TGroupBox* gbDialUp = nullptr;
+  TMemo* memDialUp = nullptr;
+
+  // Item In Group page.
+  TGroupBox* gbPlaceInGroup = nullptr;
+  TEdit* edtNumTitle = nullptr;
+  TMemo* MInstruct = nullptr;
+
+  // Archive Data page.
+  TGroupBox* gbSaveAll = nullptr;
+  TBitBtn* BitBtn1 = nullptr;
+
+  // Egg Timer and Alarm Clock pages.
+  TGroupBox* gbEggTimer = nullptr;
+  TButton* btnEggTmr = nullptr;
+  TGroupBox* gbAlarm = nullptr;
+  TButton* btnLauchAlrm = nullptr;
+
+  // Browser page.
+  TCppWebBrowser* bro = nullptr;
+  TPanel* pnlBroNote = nullptr;
+
+  // Help page.
+  TButton* btnSpprtFrms = nullptr;
+  TButton* btnPrgrmHlp = nullptr;
+  TGroupBox* gbAbout = nullptr;
+  TImage* Image1 = nullptr;
+  TLabel* laVer = nullptr;
+  TLabel* laAboutLine = nullptr;
+
+  // Support Center page.
+  TGroupBox* gbSupportCenter = nullptr;
+  TLabel* lblSupportMail = nullptr;
+  TBitBtn* BitBtn3 = nullptr;
+  TBitBtn* BitBtn4 = nullptr;
+  TBitBtn* btnEmail = nullptr;
+
+  // The watch list's popup menu, in menu order.
+  TPopupMenu* ShowAllPopupMenu = nullptr;
+  TMenuItem* EditSnipeAmount1 = nullptr;
+  TMenuItem* EnterQuanityToBidOn1 = nullptr;
+  TMenuItem* N1 = nullptr;
+  TMenuItem* Delete1 = nullptr;
+  TMenuItem* DeleteAll1 = nullptr;
+  TMenuItem* DeleteEnded1 = nullptr;
+  TMenuItem* N2 = nullptr;
+  TMenuItem* EditItemGroup1 = nullptr;
+  TMenuItem* Setsnipeamounttozero1 = nullptr;
+  TMenuItem* Refresh1 = nullptr;
+  TMenuItem* LaunchSniper1 = nullptr;
+  TMenuItem* ShowNextBid1 = nullptr;
+  TMenuItem* Preferences1 = nullptr;
+  TMenuItem* ViewInSystemBrowser1 = nullptr;
+  TMenuItem* N3 = nullptr;
+  TMenuItem* AddAllToWorksheet1 = nullptr;
+
+  // Components without a page. The HTTP client HttpCli1 and the SMTP client SyncSmtpCli1 are
+  // created here once their components exist.
+  TPanel* pnlPleaseWait = nullptr;
+  TTimer* tmrDynaTimer = nullptr;
+
+  explicit TfrmMain(TComponent* Owner);
+  ~TfrmMain() override;
+
+  // Events of the form.
+  void FormCreate(TObject* Sender);
+  void FormShow(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+  void appExceptionHandler(TObject* Sender, Exception* E);
+
+  // The second start-up stage, run once by a successful start-up clock-offset fetch.
+  void formShow2();
+
+  // Trace log.
+  void logLine(const AnsiString& line);
+  void SetLogging(bool value);
+  bool GetLogging();
+
+  // Operations the start-up and the shutdown call.
+  void calcTotals();
+  void getOffsetHttp();
+  void loadlvAllTdateGrid();
+  void loadGroupsListView();
+  void deleteTNWFiles();
+  void FormResize(TObject* Sender);
+  void MyMove(TWMMove& Message);
+
+  // Preferences.
+  void btnSavePrefsClick(TObject* Sender);
+  void Preferences1Click(TObject* Sender);
+  void cbSyncPeriodicallyClick(TObject* Sender);
+  void edtRefreshIntervalChange(TObject* Sender);
+  void SetdoEbaySync(bool value);
+  bool GetdoEbaySync();
+
+ public:
+  void Dispatch(TMessage& Message) override;
+
+ private:
+  void buildLayout();
+  void buildMainPage();
+  void buildViewPages();
+  void buildHiddenMainParts();
+  void buildSidePages();
+  void buildPreferencesPage();
+  void buildHelpPages();
+  void buildPopupMenu();
+  void showVersionCaption();
+
+  broAct currBroAction = 0;
+  broAct currBroOffsetAction = 0;
+  panelStatus panStat = 0;
+  bool doBrowserRetry = false;
+  bool doEbaySync = false;
+  bool doRefreshLVShowAll = false;
+  bool doDispatchLaunchCheck = false;
+  bool dynaWaiting = false;
+  bool seekingRefreshData = false;
+  bool doBrowserRetryOffset = false;
+  bool logging = false;
+  bool doRecalc = false;
+  AnsiString currItem;
+  double ebayTimeOffset = 0;
+  AnsiString currURL;
+  TDateTime ebaySyncDeadline = 0;
+  TDateTime browserRetryDeadline = 0;
+  TDateTime refreshDeadline = 0;
+  TDateTime dispatchDeadline = 0;
+  TDateTime offsetRetryDeadline = 0;
+  std::unique_ptr<TStringList> logLines;
+  AnsiString logFileName;
+  TDateTime recalcDeadline = 0;
+
+  // --- Watch list, end-time list and adding auctions -----------------------------------------
+ public:
+  // Connects the item-number button, the browser bro, the Save button and the row edits of
+  // the popup menu to the handlers below.
+  void connectWatchListEvents();
+
+  // The end-time list's file and the immediate refresh request.
+  void savelvAllTDateToText();
+  void rebuildLVAllTdate();
+  void BitBtn1Click(TObject* Sender);
+
+  // Row edits of the watch list's popup menu.
+  void EditSnipeAmount1Click(TObject* Sender);
+  void Setsnipeamounttozero1Click(TObject* Sender);
+  void EnterQuanityToBidOn1Click(TObject* Sender);
+  void Delete1Click(TObject* Sender);
+  void DeleteAll1Click(TObject* Sender);
+  void DeleteEnded1Click(TObject* Sender);
+  void ViewInSystemBrowser1Click(TObject* Sender);
+
+  // Adding an auction through the item page.
+  void btnEnterItemNumClick(TObject* Sender);
+  void SetcurrBroAction(broAct value);
+  broAct GetcurrBroAction();
+  void broDocumentComplete(TObject* Sender, const AnsiString& URL);
+  void broDownloadComplete(TObject* Sender);
+  void broLoadingPageJunction();
+  bool checkFixedPriceFormat(TCppWebBrowser* bro);
+  TListItem* addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile);
+  AnsiString getSIClosingTime(AnsiString itemNo, TStringList* tsl);
+
+  // The item-page browser's schedule flags and the busy panel.
+  void SetdoBrowserRetry(bool value);
+  bool GetdoBrowserRetry();
+  void SetdoRefreshLVShowAll(bool value);
+  bool GetdoRefreshLVShowAll();
+  void SetpanStat(panelStatus value);
+  panelStatus GetpanStat();
+
+ private:
+  // Shows the Main page and sends bro to the local blank page "dummy.htm".
+  void requestBlankPage();
+};
+
+extern TfrmMain* frmMain;
+
+// Program-wide flags: the first show's work happens once; the failure suffix is added once.
+extern bool firstShow;
+extern bool suffixAdded;
+
+// The support sentence that the failure road puts after the first failure's message.
+inline constexpr const char* generalErrorSuffix =
+    " A general error occured. Contact Holvex support.  Check you have the latest version of "
+    "software.";

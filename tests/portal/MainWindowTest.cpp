@@ -1,0 +1,193 @@
+// The main window in-process: its layout, its first show, its second start-up stage, its
+// shutdown and its preferences.
+#include <QImage>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QWidget>
+#include <vector>
+
+#include "PortalTestSupport.h"
+#include "forms/Application.h"
+#include "forms/Dialogs.h"
+#include "portal/Commander.h"
+#include "portal/Unit1.h"
+#include "portal/VersionCaption.h"
+
+namespace {
+
+class MainWindowTest : public PortalWorkDir {
+ protected:
+  static void SetUpTestSuite() {
+    if (frmMain) return;
+    Application->Initialize();
+    Application->CreateForm(frmMain);
+    Application->CreateForm(frmCommand);
+  }
+  void SetUp() override {
+    PortalWorkDir::SetUp();
+    boxes_.clear();
+    SetDialogResponder([this](const DialogRequest& request) {
+      boxes_.push_back(request);
+      return DefaultDialogAnswer(request);
+    });
+  }
+  void TearDown() override {
+    SetDialogResponder({});
+    PortalWorkDir::TearDown();
+  }
+  // The run's trace log file in the working directory, by its name pattern.
+  QString traceLogFile() const {
+    const QStringList names = QDir(work_).entryList(QDir::Files);
+    const QRegularExpression pattern("^0\\.\\d{1,15}logger\\.txt$");
+    for (const QString& name : names)
+      if (pattern.match(name).hasMatch()) return workPath(name);
+    return {};
+  }
+  std::vector<DialogRequest> boxes_;
+};
+
+std::vector<std::string> captionsOf(TPageControl* pages) {
+  std::vector<std::string> captions;
+  for (int i = 0; i < pages->PageCount(); ++i) captions.push_back(pages->Pages(i)->Caption().str());
+  return captions;
+}
+
+TEST_F(MainWindowTest, CaptionAndPagesAreInLayoutOrder) {
+  EXPECT_EQ(frmMain->Caption().str(), "Tarnwick: Control Command Portal");
+  EXPECT_EQ(frmMain->Width(), 593);
+  EXPECT_EQ(frmMain->Height(), 440);
+  EXPECT_EQ(captionsOf(frmMain->PageControl1),
+            (std::vector<std::string>{"Main", "Budget Worksheet", "Manage Item Groups",
+                                      "Preferences", "Item In Group", "Archive Data", "Egg Timer",
+                                      "Alarm Clock", "Browser", "Help", "Support Center"}));
+  EXPECT_EQ(captionsOf(frmMain->pcViews),
+            (std::vector<std::string>{"Show All", "Active Outbid", "High Bidder", "Waiting To Bid",
+                                      "Lost", "Won"}));
+  EXPECT_EQ(frmMain->laVer->Caption().str(), "laVer");
+  EXPECT_EQ(frmCommand->Caption().str(), "Command Bar");
+}
+
+TEST_F(MainWindowTest, EverySixViewsHasTheNineColumns) {
+  const std::vector<std::string> expected = {"Item", "Snipe Amt", "Title",       "Current", "Bids",
+                                             "Qty",  "Ends",      "\xA3 \xA5 $", "Group"};
+  for (TListView* view :
+       {frmMain->lvShowAll, frmMain->lvActiveOutbid, frmMain->lvActiveHighBidder,
+        frmMain->lvActiveWaitingToBid, frmMain->lvClosedLost, frmMain->lvClosedWon}) {
+    std::vector<std::string> captions;
+    for (int i = 0; i < view->Columns()->Count(); ++i)
+      captions.push_back(view->Columns()->Items(i)->Caption().str());
+    EXPECT_EQ(captions, expected) << view->Name().str();
+  }
+  EXPECT_EQ(frmMain->lvShowAll->Hint().str(), "Right Click For More Options");
+  EXPECT_EQ(frmMain->lvShowAll->PopupMenu(), frmMain->ShowAllPopupMenu);
+  EXPECT_TRUE(frmMain->lvShowAll->ReadOnly() && frmMain->lvShowAll->RowSelect() &&
+              frmMain->lvShowAll->GridLines());
+  EXPECT_FALSE(frmMain->lvAllTdate->Visible());
+  EXPECT_EQ(frmMain->lvAllTdate->Columns()->Count(), 3);
+}
+
+TEST_F(MainWindowTest, PopupMenuItemsAndSeparatorsAreInOrder) {
+  std::vector<std::string> captions;
+  TMenuItem* root = frmMain->ShowAllPopupMenu->Items();
+  for (int i = 0; i < root->Count(); ++i) captions.push_back(root->Items(i)->Caption().str());
+  EXPECT_EQ(captions,
+            (std::vector<std::string>{
+                "Enter / Update Snipe Amount", "Enter Quanity To Bid On", "-", "Delete",
+                "Delete All", "Delete Ended", "-", "Select Item Group", "Set Snipe Amount To Zero.",
+                "Refresh", "Launch Sniper", "Show Next Bid", "Preferences",
+                "View In System Browser", "-", "Create Plan Sheet From Grid"}));
+}
+
+TEST_F(MainWindowTest, ScreenshotOfTheMainWindowIsWrittenToTheBuildTree) {
+  const QString file = QStringLiteral(PORTAL_SCREENSHOT_DIR) + "/frmMain.png";
+  QFile::remove(file);
+  const QPixmap shot = frmMain->Widget()->grab();
+  ASSERT_TRUE(shot.save(file, "PNG"));
+  const QImage image(file);
+  EXPECT_EQ(image.width(), frmMain->Widget()->width());
+  EXPECT_GT(image.height(), 300);
+}
+
+TEST_F(MainWindowTest, FirstShowLogsAndFetchesOnceAndTheFailedFetchKeepsTheBarHidden) {
+  frmMain->Show();
+  frmMain->Hide();
+  frmMain->Show();
+  const QString log = traceLogFile();
+  ASSERT_FALSE(log.isEmpty());
+  const QByteArray text = readFile(log);
+  EXPECT_TRUE(text.startsWith("TAG:FormCreate(TObject *Sender)\r\n")) << text.constData();
+  EXPECT_TRUE(
+      text.endsWith("TAG:FormShow(TObject *Sender)\r\nTAG:TfrmMain::calcTotals()\r\n"
+                    "TAG:getOffsetHttp()\r\nTAG:FormShow(TObject *Sender)\r\n"))
+      << text.constData();
+  EXPECT_EQ(frmMain->PageControl1->ActivePage(), frmMain->tsShowAll);
+  EXPECT_FALSE(frmCommand->Visible());
+  EXPECT_EQ(frmMain->laVer->Caption().str(), "laVer");
+  frmMain->Hide();
+}
+
+TEST_F(MainWindowTest, SecondStageShowsTheBarAndTheVersionCaption) {
+  frmMain->formShow2();
+  EXPECT_TRUE(frmCommand->Visible());
+  // The test program carries no version block; tarn11 carries 1.1.0.181.
+  EXPECT_EQ(frmMain->laVer->Caption().str(), "Unknown version");
+  EXPECT_FALSE(frmMain->laAboutLine->Caption().IsEmpty());
+  EXPECT_EQ(versionCaptionOf(TARN11_PROGRAM).str(), "Version 1.1.0.181");
+  frmCommand->Hide();
+}
+
+TEST_F(MainWindowTest, ShutdownRunsEveryStepWhenThePreferenceSaveFailsAndWarnsOnce) {
+  // A Windows directory that cannot be made: the preference save throws.
+  writeFile(workPath("plainfile"), "x");
+  setenv("TARNWICK_WINDIR", workPath("plainfile/windows").toLocal8Bit().constData(), 1);
+  for (const char* name : {"newgrid.lv", "item1.tnw", "BID.TDL", "cancGRP.TDL", "keep.txt"})
+    writeFile(workPath(name), "x");
+  TCloseAction action = caHide;
+  frmMain->FormClose(frmMain, action);
+  for (const char* name : {"newgrid.lv", "item1.tnw", "BID.TDL", "cancGRP.TDL"})
+    EXPECT_FALSE(QFile::exists(workPath(name))) << name;
+  EXPECT_TRUE(QFile::exists(workPath("keep.txt")));
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text.str(), "Error saving session data.  Click OK to continue.");
+  EXPECT_EQ(boxes_[0].type, mtWarning);
+  EXPECT_EQ(boxes_[0].buttons, std::vector<TMsgDlgBtn>{mbOK});
+  // Logging ended with the shutdown: no line is logged after it.
+  EXPECT_FALSE(frmMain->GetLogging());
+}
+
+TEST_F(MainWindowTest, PreferencesRoundTripThroughTheIniFileWithTheirDefaults) {
+  frmCommand->btnLdOptnsClick(frmCommand);
+  EXPECT_EQ(frmMain->edtEbayMember->Text().str(), "");
+  EXPECT_EQ(frmMain->edtRefreshInterval->Text().str(), "300");
+  EXPECT_EQ(frmMain->edtSnipeOffset->Text().str(), "20");
+  EXPECT_FALSE(frmMain->cbSyncPeriodically->Checked());
+  frmMain->edtEbayPass->SetText("p\xE4ss word");
+  frmMain->btnSavePrefsClick(frmMain);
+  const QByteArray ini = readFile(windirPath("tarnwick.ini"));
+  EXPECT_TRUE(ini.startsWith("[prefs]")) << ini.constData();
+  for (const char* line :
+       {"edtEbayMember=\r\n", "edtEbayPass=p\xE4ss word\r\n", "edtRefreshInterval=300\r\n",
+        "edtSnipeOffset=20\r\n", "cbSyncPeriodically=0\r\n", "cbLogFile=0\r\n"})
+    EXPECT_TRUE(ini.contains(line)) << line << " in " << ini.constData();
+  EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(MainWindowTest, StoredHourlySyncRaisesItsFlagAndABadIntervalIsReported) {
+  writeFile(windirPath("tarnwick.ini"),
+            "[prefs]\r\nedtRefreshInterval=fast\r\ncbSyncPeriodically=1\r\ncbLogFile=0\r\n");
+  frmCommand->btnLdOptnsClick(frmCommand);
+  EXPECT_TRUE(frmMain->GetdoEbaySync());
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].text.str(), "Value is not numeric.");
+  EXPECT_EQ(boxes_[0].type, mtError);
+  frmMain->edtRefreshInterval->SetText("");
+  EXPECT_EQ(boxes_.size(), 2u);
+  // Either box sets the flag to the hourly-sync box's state.
+  frmMain->cbLogFile->SetChecked(true);
+  EXPECT_TRUE(frmMain->GetdoEbaySync());
+  frmMain->cbSyncPeriodically->SetChecked(false);
+  EXPECT_FALSE(frmMain->GetdoEbaySync());
+  frmMain->edtRefreshInterval->SetText("300");
+}
+
+}  // namespace
