@@ -1,6 +1,7 @@
 #include "forms/Application.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEventLoop>
 #include <QWidget>
 
@@ -46,10 +47,16 @@ TApplication::TApplication() : TComponent(nullptr) {}
 TApplication::~TApplication() { Finalize(); }
 
 void TApplication::EnsureQt() {
+  static bool pumpInstalled = false;
+  if (!pumpInstalled) {
+    SetApplicationMessagePump(&pumpMessages);
+    pumpInstalled = true;
+  }
   if (QCoreApplication::instance()) return;
+  // A Qt application made elsewhere (a test's main) lacks the exception routing of notify;
+  // the controls' own handlers still route what they run.
   ownQApplication = new GuardedQApplication(qtArgc, qtArgv);
   QApplication::setQuitOnLastWindowClosed(false);
-  SetApplicationMessagePump(&pumpMessages);
 }
 
 void TApplication::Initialize() { EnsureQt(); }
@@ -156,9 +163,14 @@ void TApplication::HandleException(TObject* Sender) {
   }
 }
 
+// Ends the application's loop and every modal box open inside it. (QCoreApplication::exit
+// would do it too, but leaves every later loop of the process unable to run.)
 void TApplication::leaveLoops() {
-  terminated_ = true;
-  QCoreApplication::exit(0);  // every running loop of the thread, nested ones too
+  Terminate();
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    auto* dialog = qobject_cast<QDialog*>(window);
+    if (dialog && dialog->isVisible() && dialog->isModal()) dialog->reject();
+  }
 }
 
 void TApplication::RunGuarded(TObject* sender, const std::function<void()>& handler) {

@@ -178,9 +178,8 @@ void TControl::SetAlign(TAlign align) {
 
 void TControl::applyAlign() {
   if (!widget_) return;
-  for (AlignKeeper* old : widget_->findChildren<AlignKeeper*>(Qt::FindDirectChildrenOnly))
-    delete old;
-  if (align_ != alNone && !widget_->isWindow()) new AlignKeeper(widget_, align_);
+  delete alignKeeper_.data();
+  if (align_ != alNone && !widget_->isWindow()) alignKeeper_ = new AlignKeeper(widget_, align_);
 }
 
 void TControl::BringToFront() {

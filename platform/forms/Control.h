@@ -99,6 +99,7 @@ class TControl : public TComponent {
   void applyHint();
 
   QPointer<QWidget> widget_;
+  QPointer<QObject> alignKeeper_;  // a child of the widget
   QPointer<QObject> popupMenu_;
   TPopupMenu* popupMenuControl_ = nullptr;
   AnsiString hint_;

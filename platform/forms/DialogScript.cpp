@@ -27,13 +27,16 @@ std::optional<DialogAnswer> parseAnswer(const AnsiString& word) {
   return std::nullopt;
 }
 
-// The script, read once: each line "<text> => <answer>".
+// The script, read once per script file: each line "<text> => <answer>".
 std::vector<ScriptLine>& script() {
-  static std::vector<ScriptLine> lines = [] {
-    std::vector<ScriptLine> parsed;
-    const char* path = std::getenv("TARNWICK_DIALOG_SCRIPT");
-    if (!path || !*path) return parsed;
-    std::ifstream file(path, std::ios::binary);
+  static std::string readFrom;
+  static std::vector<ScriptLine> lines;
+  const char* path = std::getenv("TARNWICK_DIALOG_SCRIPT");
+  const std::string current = path ? path : "";
+  if (current != readFrom) {
+    readFrom = current;
+    lines.clear();
+    std::ifstream file(current, std::ios::binary);
     std::string line;
     while (std::getline(file, line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -42,10 +45,9 @@ std::vector<ScriptLine>& script() {
       if (arrow == std::string::npos) continue;
       auto answer = parseAnswer(AnsiString(line.substr(arrow + 4)));
       if (!answer) continue;
-      parsed.push_back({AnsiString(line.substr(0, arrow)), *answer, false});
+      lines.push_back({AnsiString(line.substr(0, arrow)), *answer, false});
     }
-    return parsed;
-  }();
+  }
   return lines;
 }
 

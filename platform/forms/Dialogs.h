@@ -12,11 +12,11 @@
 // been used yet answers the box and is used up; when every matching line is used up, the last
 // matching one answers again. A line with the text "*" matches every box. Answers: OK,
 // Cancel, Abort, Retry, Ignore, Yes, No, or "Text:" followed by what is typed into an input
-// box (OK). Lines starting with "#" and empty lines are skipped. The file is read once.
-// Boxes that no line answers, and every box of a headless run (QT_QPA_PLATFORM=offscreen)
-// without script or responder, get the default answer: the first button (mrOk, or mrAbort for
-// Abort+Retry); input boxes Cancel. So a headless run never blocks.
-// When TARNWICK_DIALOG_LOG names a file, every box is appended to it as one line:
+// box (OK). Lines starting with "#" and empty lines are skipped. The file is read once (again when
+// the variable names another file). Boxes that no line answers, and every box of a headless run
+// (QT_QPA_PLATFORM=offscreen) without script or responder, get the default answer: the first button
+// (mrOk, or mrAbort for Abort+Retry); input boxes Cancel. So a headless run never blocks. When
+// TARNWICK_DIALOG_LOG names a file, every box is appended to it as one line:
 //     <kind>|<type>|<buttons>|<caption>|<text>|<default>|<answer>
 // (kind message/input/exception; buttons joined by ","; line breaks in texts written as \n).
 #include <functional>

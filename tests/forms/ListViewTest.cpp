@@ -1,0 +1,156 @@
+#include <QAbstractItemModel>
+#include <QHeaderView>
+#include <QTableView>
+#include <memory>
+
+#include "FormsTestSupport.h"
+#include "forms/ListView.h"
+#include "lib/Exceptions.h"
+
+namespace {
+
+class ListViewTest : public FormsTest {
+ protected:
+  void SetUp() override {
+    FormsTest::SetUp();
+    view_ = std::make_unique<TListView>(nullptr);
+    for (const char* caption : {"Item", "Snipe Amt", "Title"}) {
+      TListColumn* column = view_->Columns()->Add();
+      column->SetCaption(caption);
+    }
+  }
+  TListItem* addRow(const AnsiString& caption, const AnsiString& snipe, const AnsiString& title) {
+    TListItem* item = view_->Items()->Add();
+    item->SetCaption(caption);
+    item->SubItems()->Add(snipe);
+    item->SubItems()->Add(title);
+    return item;
+  }
+  QAbstractItemModel* model() const { return static_cast<QTableView*>(view_->Widget())->model(); }
+  QString shown(int row, int column) const {
+    return model()->data(model()->index(row, column)).toString();
+  }
+  std::unique_ptr<TListView> view_;
+};
+
+TEST_F(ListViewTest, FindCaptionMatchesWholeCaptionIgnoringCaseAndWraps) {
+  addRow("IND", "", "");
+  addRow("Spares", "", "");
+  addRow("spares", "", "");
+  addRow("Spare", "", "");
+  struct Case {
+    int start;
+    const char* value;
+    bool partial, inclusive, wrap;
+    int expected;  // row, -1 for none
+  } cases[] = {
+      {0, "SPARES", false, true, true, 1},    {0, "spare", false, true, true, 3},
+      {2, "spares", false, true, true, 2},    {2, "spares", false, false, true, 1},
+      {2, "Spares", false, false, false, -1}, {0, "ind", false, true, false, 0},
+      {0, "Spa", false, true, true, -1},      {0, "Spa", true, true, true, 1},
+      {9, "IND", false, true, true, 0},       {0, "", false, true, true, -1},
+  };
+  for (const Case& c : cases) {
+    TListItem* found = view_->FindCaption(c.start, c.value, c.partial, c.inclusive, c.wrap);
+    EXPECT_EQ(found ? found->Index() : -1, c.expected) << c.value << " from " << c.start;
+  }
+}
+
+TEST_F(ListViewTest, ReadingAMissingSubItemRaisesTheStringListError) {
+  TListItem* shortRow = view_->Items()->Add();
+  shortRow->SetCaption("123");
+  shortRow->SubItems()->Add("0.00");
+  EXPECT_EQ(shortRow->SubItems()->Strings(0), "0.00");
+  EXPECT_THROW(shortRow->SubItems()->Strings(1), EStringListError);
+  EXPECT_THROW(view_->Items()->Item(5), EListError);
+  // The widget shows the missing cell as empty instead of failing.
+  EXPECT_EQ(shown(0, 2), "");
+}
+
+TEST_F(ListViewTest, EditsOfCaptionsAndSubItemsShowInTheWidget) {
+  TListItem* row = addRow("100", "0.00", "Lamp");
+  row->SubItems()->SetStrings(1, "Lamp \xA3\xA0 brass");
+  row->SetCaption("101");
+  EXPECT_EQ(shown(0, 0), "101");
+  EXPECT_EQ(shown(0, 2), QString::fromUtf8("Lamp \u00A3\u00A0 brass"));
+  EXPECT_EQ(model()->headerData(1, Qt::Horizontal).toString(), "Snipe Amt");
+  row->Delete();
+  EXPECT_EQ(view_->Items()->Count(), 0);
+  EXPECT_EQ(model()->rowCount(), 0);
+}
+
+// The watch list's numeric comparison: -1 unless the first number is greater, so equal
+// numbers never compare as 0 and the answer contradicts itself for swapped equal rows.
+TEST_F(ListViewTest, SortWithAnInconsistentComparisonKeepsEveryRowAndOrdersThem) {
+  const char* amounts[] = {"9.50", "10.00", "9.50", "1", "10.00", "3", "9.50", "0.00", "3", "2"};
+  for (int i = 0; i < 10; ++i) addRow(AnsiString(i), amounts[i], "t");
+  // Many rows with ties as well.
+  for (int i = 0; i < 300; ++i) addRow(AnsiString(100 + i), AnsiString((i * 7) % 5), "t");
+  int comparisons = 0;
+  view_->OnCompare = [&](TObject*, TListItem* a, TListItem* b, int, int& compare) {
+    ++comparisons;
+    const double x = a->SubItems()->Strings(0).ToDouble();
+    const double y = b->SubItems()->Strings(0).ToDouble();
+    compare = x > y ? 1 : -1;
+  };
+  ASSERT_TRUE(view_->AlphaSort());
+  EXPECT_GT(comparisons, 0);
+  ASSERT_EQ(view_->Items()->Count(), 310);
+  std::set<AnsiString> captions;
+  for (int i = 0; i < 310; ++i) {
+    captions.insert(view_->Items()->Item(i)->Caption());
+    if (i > 0) {
+      EXPECT_LE(view_->Items()->Item(i - 1)->SubItems()->Strings(0).ToDouble(),
+                view_->Items()->Item(i)->SubItems()->Strings(0).ToDouble());
+    }
+  }
+  EXPECT_EQ(captions.size(), 310u);
+  EXPECT_EQ(shown(0, 1), view_->Items()->Item(0)->SubItems()->Strings(0).toQString());
+}
+
+TEST_F(ListViewTest, ATieKeepsItsOrderAndTheSelectionFollowsItsRow) {
+  addRow("a", "2", "");
+  addRow("b", "1", "");
+  addRow("c", "2", "");
+  addRow("d", "1", "");
+  view_->SetRowSelect(true);
+  view_->SetSelected(view_->Items()->Item(2));  // "c"
+  view_->CustomSort(
+      [](TListItem* a, TListItem* b, int) {
+        return a->SubItems()->Strings(0).ToInt() - b->SubItems()->Strings(0).ToInt();
+      },
+      0);
+  AnsiString order;
+  for (int i = 0; i < 4; ++i) order += view_->Items()->Item(i)->Caption();
+  EXPECT_EQ(order, "bdac");
+  ASSERT_NE(view_->Selected(), nullptr);
+  EXPECT_EQ(view_->Selected()->Caption(), "c");
+}
+
+TEST_F(ListViewTest, AThrowingComparisonLeavesTheRowsAsTheyWere) {
+  addRow("1", "***", "");
+  addRow("2", "5", "");
+  addRow("3", "4", "");
+  view_->OnCompare = [](TObject*, TListItem* a, TListItem* b, int, int& compare) {
+    compare = a->SubItems()->Strings(0).ToDouble() > b->SubItems()->Strings(0).ToDouble();
+  };
+  EXPECT_THROW(view_->AlphaSort(), EConvertError);
+  ASSERT_EQ(view_->Items()->Count(), 3);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(view_->Items()->Item(i)->Caption(), AnsiString(i + 1));
+}
+
+TEST_F(ListViewTest, SelectedIsNullWithoutSelectionAndColumnClickReportsTheColumn) {
+  addRow("1", "", "");
+  EXPECT_EQ(view_->Selected(), nullptr);
+  view_->Items()->Item(0)->SetSelected(true);
+  EXPECT_TRUE(view_->Items()->Item(0)->Selected());
+  int clicked = -1;
+  view_->OnColumnClick = [&](TObject*, TListColumn* column) { clicked = column->Index(); };
+  auto* header = static_cast<QTableView*>(view_->Widget())->horizontalHeader();
+  emit header->sectionClicked(2);
+  EXPECT_EQ(clicked, 2);
+  view_->Items()->Clear();
+  EXPECT_EQ(view_->Selected(), nullptr);
+}
+
+}  // namespace
