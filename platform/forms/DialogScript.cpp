@@ -17,13 +17,10 @@ struct ScriptLine {
 };
 
 std::optional<DialogAnswer> parseAnswer(const AnsiString& word) {
-  static const std::pair<const char*, int> results[] = {
-      {"OK", mrOk},         {"CANCEL", mrCancel}, {"ABORT", mrAbort}, {"RETRY", mrRetry},
-      {"IGNORE", mrIgnore}, {"YES", mrYes},       {"NO", mrNo}};
   if (word.SubString(1, 5) == "Text:") return DialogAnswer{mrOk, word.SubString(6, word.Length())};
   const AnsiString upper = UpperCase(word.Trim());
-  for (const auto& [name, result] : results)
-    if (upper == name) return DialogAnswer{result, AnsiString()};
+  for (const DialogButtonInfo& info : kDialogButtons)
+    if (upper == UpperCase(info.name)) return DialogAnswer{info.modalResult, AnsiString()};
   return std::nullopt;
 }
 
@@ -84,44 +81,15 @@ const char* typeName(TMsgDlgType type) {
 }
 
 const char* buttonName(TMsgDlgBtn button) {
-  switch (button) {
-    case mbYes:
-      return "Yes";
-    case mbNo:
-      return "No";
-    case mbOK:
-      return "OK";
-    case mbCancel:
-      return "Cancel";
-    case mbAbort:
-      return "Abort";
-    case mbRetry:
-      return "Retry";
-    case mbIgnore:
-      return "Ignore";
-  }
+  for (const DialogButtonInfo& info : kDialogButtons)
+    if (info.button == button) return info.name;
   return "OK";
 }
 
 const char* resultName(int result) {
-  switch (result) {
-    case mrOk:
-      return "OK";
-    case mrCancel:
-      return "Cancel";
-    case mrAbort:
-      return "Abort";
-    case mrRetry:
-      return "Retry";
-    case mrIgnore:
-      return "Ignore";
-    case mrYes:
-      return "Yes";
-    case mrNo:
-      return "No";
-    default:
-      return "None";
-  }
+  for (const DialogButtonInfo& info : kDialogButtons)
+    if (info.modalResult == result) return info.name;
+  return "None";
 }
 
 std::string oneLine(const AnsiString& text) {
@@ -137,6 +105,12 @@ std::string oneLine(const AnsiString& text) {
 }
 
 }  // namespace
+
+int ModalResultOf(TMsgDlgBtn button) {
+  for (const DialogButtonInfo& info : kDialogButtons)
+    if (info.button == button) return info.modalResult;
+  return mrCancel;
+}
 
 bool DialogScriptIsSet() {
   const char* path = std::getenv("TARNWICK_DIALOG_SCRIPT");

@@ -5,6 +5,18 @@
 
 #include "forms/Dialogs.h"
 
+// Each button with the modal result it gives and its name in scripts and logs.
+struct DialogButtonInfo {
+  TMsgDlgBtn button;
+  int modalResult;
+  const char* name;
+};
+inline constexpr DialogButtonInfo kDialogButtons[] = {
+    {mbYes, mrYes, "Yes"},          {mbNo, mrNo, "No"},          {mbOK, mrOk, "OK"},
+    {mbCancel, mrCancel, "Cancel"}, {mbAbort, mrAbort, "Abort"}, {mbRetry, mrRetry, "Retry"},
+    {mbIgnore, mrIgnore, "Ignore"}};
+int ModalResultOf(TMsgDlgBtn button);
+
 // The script's answer for the box, when a script is set and a line matches.
 std::optional<DialogAnswer> ScriptedDialogAnswer(const DialogRequest& request);
 bool DialogScriptIsSet();

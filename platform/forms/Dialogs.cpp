@@ -28,26 +28,6 @@ bool isHeadless() {
          QGuiApplication::platformName() == "minimal";
 }
 
-int resultOf(TMsgDlgBtn button) {
-  switch (button) {
-    case mbYes:
-      return mrYes;
-    case mbNo:
-      return mrNo;
-    case mbOK:
-      return mrOk;
-    case mbCancel:
-      return mrCancel;
-    case mbAbort:
-      return mrAbort;
-    case mbRetry:
-      return mrRetry;
-    case mbIgnore:
-      return mrIgnore;
-  }
-  return mrCancel;
-}
-
 QMessageBox::StandardButton qtButtonOf(TMsgDlgBtn button) {
   switch (button) {
     case mbYes:
@@ -116,7 +96,7 @@ DialogAnswer showQtDialog(const DialogRequest& request) {
   box.exec();
   const auto chosen = buttons.find(box.clickedButton());
   if (chosen == buttons.end()) return {mrCancel, AnsiString()};
-  return {resultOf(chosen->second), AnsiString()};
+  return {ModalResultOf(chosen->second), AnsiString()};
 }
 
 DialogAnswer askOnce(const DialogRequest& request) {
@@ -160,7 +140,7 @@ void SetDialogResponder(DialogResponder newResponder) { responder() = std::move(
 DialogAnswer DefaultDialogAnswer(const DialogRequest& request) {
   if (request.kind == DialogKind::Input) return {mrCancel, AnsiString()};
   if (request.buttons.empty()) return {mrOk, AnsiString()};
-  return {resultOf(request.buttons.front()), AnsiString()};
+  return {ModalResultOf(request.buttons.front()), AnsiString()};
 }
 
 DialogAnswer ShowDialog(const DialogRequest& request) {
