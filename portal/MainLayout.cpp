@@ -103,6 +103,8 @@ void TfrmMain::buildHiddenMainParts() {
   URLEdit = placeControl<TEdit>(this, pnlBroOffset, "URLEdit", 204, 0, 190, 21);
   URLEdit->SetText(officialTimePageUrl("TimeShow"));
   GetButton = placeCaptioned<TButton>(this, pnlBroOffset, "GetButton", "&Get", 204, 24, 75, 25);
+  // Panels draw no background of their own here, so the panel is hidden rather than covered.
+  pnlBroOffset->Hide();
 
   lvAllTdate = placeControl<TListView>(this, tsShowAll, "lvAllTdate", 8, 8, 250, 150);
   for (const char* caption : {"itemNum", "TdateTime", "dispStatus"})

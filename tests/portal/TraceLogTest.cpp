@@ -34,7 +34,7 @@ TEST_F(TraceLogTest, TextOfExactlyTheLimitIsKeptWhole) {
 
 TEST_F(TraceLogTest, OneCharacterPastTheLimitCutsToTheLast500AfterTheSave) {
   TStringList lines;
-  const std::string line = std::string(traceLogLimit - 600, 'a') + std::string(597, 'b') + "xyz";
+  const std::string line = std::string(traceLogLimit - 600, 'a') + std::string(596, 'b') + "xyz";
   appendTraceLine(lines, "run.txt", line);
   // The cut falls inside the line, not at a line boundary.
   EXPECT_EQ(lines.Text().str(), std::string(495, 'b') + "xyz\r\n");
