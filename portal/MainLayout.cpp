@@ -1,8 +1,8 @@
 // The main window's stored layout: the form itself, its page control and the Main page.
 #include "forms/ImageList.h"
 #include "portal/LayoutHelpers.h"
-#include "portal/SiteHosts.h"
 #include "portal/Unit1.h"
+#include "scraping/SiteHosts.h"
 
 void TfrmMain::buildLayout() {
   SetName("frmMain");

@@ -13,3 +13,27 @@ bool TfrmMain::GetdoEbaySync() {
   logLine("TAG:GetdoEbaySync()");
   return doEbaySync;
 }
+
+void TfrmMain::SetdoBrowserRetry(bool value) {
+  logLine("TAG:SetdoBrowserRetry(bool value)");
+  if (doBrowserRetry == value) return;
+  doBrowserRetry = value;
+  if (value) browserRetryDeadline = Now() + 120 * OneSecond;
+}
+
+bool TfrmMain::GetdoBrowserRetry() {
+  logLine("TAG:GetdoBrowserRetry()");
+  return doBrowserRetry;
+}
+
+void TfrmMain::SetdoRefreshLVShowAll(bool value) {
+  logLine("TAG:SetdoRefreshLVShowAll(bool value)");
+  if (doRefreshLVShowAll == value) return;
+  doRefreshLVShowAll = value;
+  if (value) refreshDeadline = Now() + edtRefreshInterval->Text().ToIntDef(0) * OneSecond;
+}
+
+bool TfrmMain::GetdoRefreshLVShowAll() {
+  logLine("TAG:GetdoRefreshLVShowAll()");
+  return doRefreshLVShowAll;
+}

@@ -254,10 +254,6 @@ class TfrmMain : public TForm {
 
   // --- Watch list, end-time list and adding auctions -----------------------------------------
  public:
-  // Connects the item-number button, the browser bro, the Save button and the row edits of
-  // the popup menu to the handlers below.
-  void connectWatchListEvents();
-
   // The end-time list's file and the immediate refresh request.
   void savelvAllTDateToText();
   void rebuildLVAllTdate();
@@ -292,6 +288,9 @@ class TfrmMain : public TForm {
   panelStatus GetpanStat();
 
  private:
+  // Connects the item-number button, the browser bro, the Save button and the row edits of
+  // the popup menu to the handlers above.
+  void connectWatchListEvents();
   // Shows the Main page and sends bro to the local blank page "dummy.htm".
   void requestBlankPage();
 };

@@ -6,35 +6,13 @@
 #include <QWidget>
 #include <vector>
 
-#include "PortalTestSupport.h"
-#include "forms/Application.h"
-#include "forms/Dialogs.h"
-#include "portal/Commander.h"
-#include "portal/Unit1.h"
+#include "MainWindowFixture.h"
 #include "portal/VersionCaption.h"
 
 namespace {
 
-class MainWindowTest : public PortalWorkDir {
+class MainWindowTest : public MainWindowFixture {
  protected:
-  static void SetUpTestSuite() {
-    if (frmMain) return;
-    Application->Initialize();
-    Application->CreateForm(frmMain);
-    Application->CreateForm(frmCommand);
-  }
-  void SetUp() override {
-    PortalWorkDir::SetUp();
-    boxes_.clear();
-    SetDialogResponder([this](const DialogRequest& request) {
-      boxes_.push_back(request);
-      return DefaultDialogAnswer(request);
-    });
-  }
-  void TearDown() override {
-    SetDialogResponder({});
-    PortalWorkDir::TearDown();
-  }
   // The run's trace log file in the working directory, by its name pattern.
   QString traceLogFile() const {
     const QStringList names = QDir(work_).entryList(QDir::Files);
@@ -43,10 +21,9 @@ class MainWindowTest : public PortalWorkDir {
       if (pattern.match(name).hasMatch()) return workPath(name);
     return {};
   }
-  std::vector<DialogRequest> boxes_;
 };
 
-std::vector<std::string> captionsOf(TPageControl* pages) {
+std::vector<std::string> pageCaptions(TPageControl* pages) {
   std::vector<std::string> captions;
   for (int i = 0; i < pages->PageCount(); ++i) captions.push_back(pages->Pages(i)->Caption().str());
   return captions;
@@ -56,11 +33,11 @@ TEST_F(MainWindowTest, CaptionAndPagesAreInLayoutOrder) {
   EXPECT_EQ(frmMain->Caption().str(), "Tarnwick: Control Command Portal");
   EXPECT_EQ(frmMain->Width(), 593);
   EXPECT_EQ(frmMain->Height(), 440);
-  EXPECT_EQ(captionsOf(frmMain->PageControl1),
+  EXPECT_EQ(pageCaptions(frmMain->PageControl1),
             (std::vector<std::string>{"Main", "Budget Worksheet", "Manage Item Groups",
                                       "Preferences", "Item In Group", "Archive Data", "Egg Timer",
                                       "Alarm Clock", "Browser", "Help", "Support Center"}));
-  EXPECT_EQ(captionsOf(frmMain->pcViews),
+  EXPECT_EQ(pageCaptions(frmMain->pcViews),
             (std::vector<std::string>{"Show All", "Active Outbid", "High Bidder", "Waiting To Bid",
                                       "Lost", "Won"}));
   EXPECT_EQ(frmMain->laVer->Caption().str(), "laVer");

@@ -1,0 +1,149 @@
+// Adding an auction: the item page is loaded in the browser bro, recognised by fixed text
+// markers in its saved copy "temp.tmp", and a biddable page becomes a watch-list row. After
+// every handled page the browser is sent to the local blank page "dummy.htm", whose arrival
+// returns it to idle. The action byte currBroAction is the only guard against the browser's
+// repeated events, so every test reads it again.
+#include "forms/Dialogs.h"
+#include "lib/SysUtils.h"
+#include "portal/Unit1.h"
+#include "portal/WatchListRows.h"
+#include "scraping/EbayScraper.h"
+#include "scraping/SiteHosts.h"
+
+namespace {
+
+constexpr broAct actIdle = 1;
+constexpr broAct actAdding = 5;
+constexpr broAct actPageHandled = 9;
+constexpr const char* pageCopy = "temp.tmp";
+
+// An item number names its page file; one that could name a file elsewhere is refused.
+bool namesFileOutsideWorkDir(const AnsiString& itemNumber) {
+  return itemNumber.Pos("/") > 0 || itemNumber.Pos("\\") > 0 || itemNumber.Pos("..") > 0;
+}
+
+}  // namespace
+
+void TfrmMain::btnEnterItemNumClick(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:btnEnterItemNumClick(TObject *Sender)");
+  if (edtEbayMember->Text().IsEmpty())
+    MessageDlg("No eBay ID is entered.  Use preferences tab to enter eBay ID.", mtWarning, {mbOK});
+  edtNewItem->SetText(ebayScraper.replaceAllText(edtNewItem->Text(), "", " "));
+  if (namesFileOutsideWorkDir(edtNewItem->Text())) {
+    MessageDlg("Item not found", mtWarning, {mbOK});
+    return;
+  }
+  PageControl1->SetActivePage(tsBro);
+  SetcurrBroAction(actAdding);
+  const AnsiString address = itemPageUrl(edtNewItem->Text());
+  currItem = edtNewItem->Text();
+  currURL = address;
+  SetdoBrowserRetry(true);
+  ebayScraper.broNavigate(bro, address);
+}
+
+void TfrmMain::SetcurrBroAction(broAct value) {
+  logLine("TAG:SetcurrBroAction(broAct value)");
+  if (value == actIdle) {
+    SetdoBrowserRetry(false);
+    SetpanStat(0);
+  } else if (value == 2 || value == 3 || value == actAdding) {
+    SetdoBrowserRetry(true);
+    SetpanStat(3);
+  }
+  currBroAction = value;
+}
+
+broAct TfrmMain::GetcurrBroAction() {
+  logLine("TAG:GetcurrBroAction()");
+  return currBroAction;
+}
+
+void TfrmMain::broDocumentComplete(TObject* Sender, const AnsiString& URL) {
+  (void)Sender;
+  (void)URL;
+  logLine("TAG:broDocumentComplete(TObject *Sender, LPDISPATCH pDisp, Variant *URL)");
+  broLoadingPageJunction();
+}
+
+void TfrmMain::broDownloadComplete(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:broDownloadComplete(TObject *Sender)");
+  broLoadingPageJunction();
+}
+
+void TfrmMain::requestBlankPage() {
+  PageControl1->SetActivePage(tsShowAll);
+  ebayScraper.broNavigate(bro, GetCurrentDir() + "/dummy.htm");
+}
+
+void TfrmMain::broLoadingPageJunction() {
+  logLine("TAG:broLoadingPageJunction()");
+  const auto contains = [this](const AnsiString& marker) {
+    return ebayScraper.broDocContains(bro, marker, pageCopy);
+  };
+  try {
+    if (GetcurrBroAction() == actPageHandled && contains("blank")) {
+      SetcurrBroAction(actIdle);
+      bro->Stop();
+      DeleteFile(pageCopy);
+    }
+    if (GetcurrBroAction() == actAdding && checkFixedPriceFormat(bro)) {
+      SetcurrBroAction(actPageHandled);
+      bro->Stop();
+      requestBlankPage();
+      MessageDlg("Auction is fixed price. Snipe not possible.", mtError, {mbOK});
+    }
+    if (GetcurrBroAction() == actAdding && contains("Ready to bid") && contains("Member since") &&
+        contains("</html>")) {
+      SetcurrBroAction(actPageHandled);
+      bro->Stop();
+      // Named from the item being added: the box may have been edited while the page loaded.
+      const AnsiString pageFile = currItem + ".tnw";
+      ebayScraper.copyLocalFile(pageCopy, pageFile);
+      DeleteFile(pageCopy);
+      addUpdateLVfromTNW(lvShowAll, pageFile);
+      requestBlankPage();
+      MessageDlg(
+          "Auction added.  Click grid to select auction.  Right click and choose ENTER / "
+          "UPDATE SNIPE AMOUNT.",
+          mtInformation, {mbOK});
+    }
+    if (GetcurrBroAction() == actAdding && contains("Bidding has ended for this item")) {
+      if (TListItem* row = findRowByCaption(lvShowAll, currItem)) {
+        setCellText(row, siEnds, "ENDED");
+        const bool won = contains("userid=" + edtEbayMember->Text() + "&");
+        setCellText(row, siEnds, won ? "WON" : "LOST");
+      } else {
+        TListItem* added = lvShowAll->Items()->Add();
+        added->SetCaption(currItem);
+        for (const char* cell : {"0.00", "auction prior close", "", "", "", "LOST", "", "IND"})
+          added->SubItems()->Add(cell);
+      }
+      SetcurrBroAction(actPageHandled);
+      bro->Stop();
+      DeleteFile(pageCopy);
+      requestBlankPage();
+    }
+    if (GetcurrBroAction() == actAdding && contains("<title>Invalid Item</title>")) {
+      SetcurrBroAction(actPageHandled);
+      bro->Stop();
+      DeleteFile(pageCopy);
+      requestBlankPage();
+      MessageDlg("Item not found", mtWarning, {mbOK});
+    }
+  } catch (...) {
+    // A failed save, copy or parse leaves the action where it got to; the retry goes on.
+  }
+}
+
+bool TfrmMain::checkFixedPriceFormat(TCppWebBrowser* browser) {
+  logLine("TAG:checkFixedPriceFormat(TCppWebBrowser *bro)");
+  if (GetcurrBroAction() != actAdding) return false;
+  const auto contains = [browser](const char* marker) {
+    return ebayScraper.broDocContains(browser, marker, pageCopy);
+  };
+  if (!contains("</html>")) return false;
+  return !contains("le\">Ready to bid") && contains("le\">Ready to buy?<");
+}

@@ -1,0 +1,68 @@
+// Watch-list rows from saved item pages, and the Ends text of a row.
+#include <algorithm>
+#include <memory>
+
+#include "lib/FormatSettings.h"
+#include "lib/SysUtils.h"
+#include "portal/Unit1.h"
+#include "portal/WatchListRows.h"
+#include "scraping/EbayScraper.h"
+
+TListItem* TfrmMain::addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile) {
+  logLine("TAG:addUpdateLVfromTNW(TListView *listview, AnsiString tnwfile)");
+  auto page = std::make_unique<TStringList>();
+  page->LoadFromFile(tnwfile);
+  const AnsiString fileName = ExtractFileName(tnwfile);
+  const AnsiString item = fileName.SubString(1, std::max(fileName.Length() - 4, 0));
+
+  TListItem* row = findRowByCaption(listview, item);
+  if (row) {
+    setCellText(row, siCurrent, ebayScraper.getCurrentBid(*page));
+    setCellText(row, siBids, ebayScraper.getBidCount(*page, item));
+    setCellText(row, siEnds, getSIClosingTime(item, page.get()));
+  } else {
+    row = listview->Items()->Add();
+    row->SetCaption(item);
+    row->SubItems()->Add("0.00");
+    row->SubItems()->Add(ebayScraper.getItemTitle(*page));
+    row->SubItems()->Add(ebayScraper.getCurrentBid(*page));
+    row->SubItems()->Add(ebayScraper.getBidCount(*page, item));
+    row->SubItems()->Add(ebayScraper.getItemQuantity(*page));
+
+    const TDateTime end = ebayScraper.parseEbayDateTime(ebayScraper.getEndTimeText(*page, item));
+    TListItem* entry = lvAllTdate->Items()->Add();
+    entry->SetCaption(item);
+    FormatSettings().ShortDateFormat = "mm/dd/yy";
+    FormatSettings().LongTimeFormat = "hh:mm:ss";
+    entry->SubItems()->Add(DateTimeToStr(end));
+    entry->SubItems()->Add("1");
+    savelvAllTDateToText();
+
+    row->SubItems()->Add(getSIClosingTime(item, page.get()));
+    row->SubItems()->Add(ebayScraper.getCurrencyCode(*page));
+    row->SubItems()->Add("IND");
+  }
+  page.reset();
+  calcTotals();
+  return row;
+}
+
+AnsiString TfrmMain::getSIClosingTime(AnsiString itemNo, TStringList* tsl) {
+  logLine("TAG:getSIClosingTime(AnsiString itemNo, TStringList *tsl)");
+  const TDateTime end = ebayScraper.parseEbayDateTime(ebayScraper.getEndTimeText(*tsl, itemNo));
+  const int minutes = ebayScraper.minutesToClose(end, ebayTimeOffset);
+  if (minutes >= 60) {
+    const int days = minutes / 1440;
+    if (days > 0) return IntToStr(days) + " days";
+    return IntToStr(minutes / 60) + "h " + IntToStr(minutes % 60) + "m";
+  }
+  // Under an hour the end-time entry gives minutes and seconds. Without a usable entry the
+  // page's own end time does, so the row's update still completes.
+  if (const TListItem* entry = findRowByCaption(lvAllTdate, itemNo)) {
+    try {
+      return ebayScraper.getTimeLeftText(cellText(entry, siEndTime), ebayTimeOffset);
+    } catch (const Exception&) {
+    }
+  }
+  return ebayScraper.getTimeLeftText(DateTimeToStr(end), ebayTimeOffset);
+}

@@ -1,0 +1,110 @@
+// The watch list's popup menu edits, each on the selected row of lvShowAll. The edits live in
+// memory until the watch list is next written.
+#include "forms/Dialogs.h"
+#include "lib/SysUtils.h"
+#include "portal/Unit1.h"
+#include "portal/WatchListRows.h"
+#include "scraping/EbayScraper.h"
+#include "scraping/SiteHosts.h"
+#include "win32/shell.h"
+
+namespace {
+
+constexpr const char* highlightAnItem = "Highlight an auction item.";
+constexpr const char* noItemSelected = "No item selected.";
+
+// Asks for a number for one cell of the selected row. Cancel changes nothing; a text that is
+// not numeric gives the error and changes nothing; an accepted text is stored as typed.
+void editNumericCell(TListItem* row, int subItem, const char* caption, const char* prompt,
+                     const char* preset, const char* notNumeric) {
+  AnsiString typed = preset;
+  if (!InputQuery(caption, prompt, typed)) return;
+  if (!ebayScraper.isNumericText(typed)) {
+    MessageDlg(notNumeric, mtError, {mbOK});
+    return;
+  }
+  setCellText(row, subItem, typed);
+}
+
+// The watch list's selected row; without one, the error box with noSelection and null.
+TListItem* selectedRowOrError(TListView* watchList, const char* noSelection) {
+  TListItem* row = watchList->Selected();
+  if (!row) MessageDlg(noSelection, mtError, {mbOK});
+  return row;
+}
+
+bool isEnded(const AnsiString& ends) {
+  return ends.Pos("WON") > 0 || ends.Pos("LOST") > 0 || ends.Pos("ENDED") > 0;
+}
+
+}  // namespace
+
+void TfrmMain::EditSnipeAmount1Click(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:EditSnipeAmount1Click(TObject *Sender)");
+  TListItem* row = selectedRowOrError(lvShowAll, highlightAnItem);
+  if (!row) return;
+  editNumericCell(row, siSnipeAmount, "Changing Snipe Amount",
+                  "Enter amount without commas or dollar sign:", "0.00",
+                  "Snipe amount not numeric.");
+}
+
+void TfrmMain::Setsnipeamounttozero1Click(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:Setsnipeamounttozero1Click(TObject *Sender)");
+  TListItem* row = selectedRowOrError(lvShowAll, highlightAnItem);
+  if (!row) return;
+  setCellText(row, siSnipeAmount, "0.00");
+}
+
+void TfrmMain::EnterQuanityToBidOn1Click(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:EnterQuanityToBidOn1Click(TObject *Sender)");
+  TListItem* row = selectedRowOrError(lvShowAll, noItemSelected);
+  if (!row) return;
+  editNumericCell(row, siQuantity, "Changing Bid Quantity", "Enter amount without commas:", "0",
+                  "Amount not numeric.");
+}
+
+void TfrmMain::Delete1Click(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:Delete1Click(TObject *Sender)");
+  TListItem* row = selectedRowOrError(lvShowAll, highlightAnItem);
+  if (!row) return;
+  if (TListItem* entry = findRowByCaption(lvAllTdate, row->Caption())) entry->Delete();
+  row->Delete();
+  if (lvShowAll->Items()->Count() == 0) {
+    DeleteFile("lvAllTdate.txt");
+    DeleteFile("lvshowall.txt");
+  }
+}
+
+void TfrmMain::DeleteAll1Click(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:DeleteAll1Click(TObject *Sender)");
+  lvAllTdate->Items()->Clear();
+  lvShowAll->Items()->Clear();
+  DeleteFile("lvAllTdate.txt");
+  DeleteFile("lvshowall.txt");
+}
+
+void TfrmMain::DeleteEnded1Click(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:DeleteEnded1Click(TObject *Sender)");
+  // End-time entries stay: the dispatch check drops entries that have no row.
+  for (int i = 0; i < lvShowAll->Items()->Count();) {
+    if (isEnded(cellText(lvShowAll->Items()->Item(i), siEnds)))
+      lvShowAll->Items()->Delete(i);
+    else
+      ++i;
+  }
+}
+
+void TfrmMain::ViewInSystemBrowser1Click(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:ViewInSystemBrowser1Click(TObject *Sender)");
+  TListItem* row = selectedRowOrError(lvShowAll, noItemSelected);
+  if (!row) return;
+  ShellExecuteA(nullptr, "open", itemPageUrl(row->Caption()).c_str(), nullptr, nullptr,
+                SW_SHOWNORMAL);
+}

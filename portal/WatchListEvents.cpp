@@ -1,0 +1,22 @@
+// Connects the watch list's controls to their handlers: the item-number button, both
+// completion events of the item-page browser, the Save button and the popup menu's row edits.
+#include "portal/Unit1.h"
+
+void TfrmMain::connectWatchListEvents() {
+  const auto on = [this](void (TfrmMain::*handler)(TObject*)) {
+    return [this, handler](TObject* Sender) { (this->*handler)(Sender); };
+  };
+  btnEnterItemNum->OnClick = on(&TfrmMain::btnEnterItemNumClick);
+  bro->OnDownloadComplete = on(&TfrmMain::broDownloadComplete);
+  bro->OnDocumentComplete = [this](TObject* Sender, const AnsiString& URL) {
+    broDocumentComplete(Sender, URL);
+  };
+  BitBtn1->OnClick = on(&TfrmMain::BitBtn1Click);
+  EditSnipeAmount1->OnClick = on(&TfrmMain::EditSnipeAmount1Click);
+  Setsnipeamounttozero1->OnClick = on(&TfrmMain::Setsnipeamounttozero1Click);
+  EnterQuanityToBidOn1->OnClick = on(&TfrmMain::EnterQuanityToBidOn1Click);
+  Delete1->OnClick = on(&TfrmMain::Delete1Click);
+  DeleteAll1->OnClick = on(&TfrmMain::DeleteAll1Click);
+  DeleteEnded1->OnClick = on(&TfrmMain::DeleteEnded1Click);
+  ViewInSystemBrowser1->OnClick = on(&TfrmMain::ViewInSystemBrowser1Click);
+}

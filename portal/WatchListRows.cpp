@@ -1,0 +1,19 @@
+#include "portal/WatchListRows.h"
+
+AnsiString cellText(const TListItem* row, int subItem) {
+  if (!row || subItem < 0 || subItem >= row->SubItems()->Count()) return {};
+  return row->SubItems()->Strings(subItem);
+}
+
+void completeRow(TListItem* row, int count) {
+  while (row->SubItems()->Count() < count) row->SubItems()->Add("");
+}
+
+void setCellText(TListItem* row, int subItem, const AnsiString& text) {
+  completeRow(row, subItem + 1);
+  row->SubItems()->SetStrings(subItem, text);
+}
+
+TListItem* findRowByCaption(const TListView* listView, const AnsiString& itemNumber) {
+  return listView->FindCaption(0, itemNumber, false, true, false);
+}

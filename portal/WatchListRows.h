@@ -1,0 +1,31 @@
+#pragma once
+// Reading and writing the cells of a watch-list row or an end-time entry by sub-item index.
+// A row read from a broken file record may lack cells: reading one gives an empty text, and
+// writing one first completes the row with empty cells, so no later step fails on such a row.
+#include "forms/ListView.h"
+#include "lib/AnsiString.h"
+
+// The watch list's sub-items (the caption is the item number).
+inline constexpr int siSnipeAmount = 0;
+inline constexpr int siTitle = 1;
+inline constexpr int siCurrent = 2;
+inline constexpr int siBids = 3;
+inline constexpr int siQuantity = 4;
+inline constexpr int siEnds = 5;
+inline constexpr int siCurrency = 6;
+inline constexpr int siGroup = 7;
+inline constexpr int watchListSubItems = 8;
+
+// The end-time list's sub-items.
+inline constexpr int siEndTime = 0;
+inline constexpr int siDispatchStatus = 1;
+inline constexpr int endTimeSubItems = 2;
+
+// The cell's text, empty when the row has no such cell.
+AnsiString cellText(const TListItem* row, int subItem);
+// Sets the cell, adding empty cells before it when the row is short.
+void setCellText(TListItem* row, int subItem, const AnsiString& text);
+// Adds empty cells until the row has count sub-items.
+void completeRow(TListItem* row, int count);
+// The first row whose caption is itemNumber (whole text, letter case ignored), or null.
+TListItem* findRowByCaption(const TListView* listView, const AnsiString& itemNumber);

@@ -1,0 +1,213 @@
+// Adding auctions through the real road: the main window offscreen, the item page loaded over
+// HTTP from the practice auction site, the page recognised, the row and the end-time entry made,
+// and the local blank page returning the browser to idle.
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QThread>
+#include <functional>
+
+#include "MainWindowFixture.h"
+#include "lib/FormatSettings.h"
+#include "lib/IniFile.h"
+#include "tools/testing/PracticeSite.h"
+
+namespace {
+
+using Cells = std::vector<std::string>;
+using tarnwick::tools::PracticeSite;
+
+constexpr broAct idle = 1;
+constexpr const char* added =
+    "Auction added.  Click grid to select auction.  Right click and choose ENTER / UPDATE SNIPE "
+    "AMOUNT.";
+
+std::string itemPageTarget(const std::string& item) {
+  return "/ws/eBayISAPI.dll?ViewItem&item=" + item;
+}
+
+class AddAuctionTest : public MainWindowFixture {
+ protected:
+  static void SetUpTestSuite() {
+    MainWindowFixture::SetUpTestSuite();
+    site_ = new PracticeSite();
+  }
+  static void TearDownTestSuite() {
+    delete site_;
+    site_ = nullptr;
+  }
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    site_->control("reset=all");
+    TIniFile("tarnwick.ini").WriteString("hosts", "item", site_->baseUrl().c_str());
+    ASSERT_TRUE(QFile::copy(TARN11_DIR "/dummy.htm", workPath("dummy.htm")));
+    FormatSettings().DateSeparator = '/';
+    FormatSettings().TimeSeparator = ':';
+    frmMain->edtEbayMember->SetText("tarnbuyer");
+  }
+
+  static bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+      if (clock.elapsed() > timeoutMs) return false;
+      Application->ProcessMessages();
+      QThread::msleep(2);
+    }
+    return true;
+  }
+  // Types the item number, presses OK and waits until the blank page has returned the browser
+  // to idle.
+  void add(const std::string& typed) {
+    frmMain->edtNewItem->SetText(typed.c_str());
+    frmMain->btnEnterItemNum->Click();
+    ASSERT_TRUE(pumpUntil([] { return frmMain->GetcurrBroAction() == idle; })) << typed;
+  }
+  static TListItem* row(const std::string& item) {
+    return findRowByCaption(frmMain->lvShowAll, item.c_str());
+  }
+
+  static PracticeSite* site_;
+};
+
+PracticeSite* AddAuctionTest::site_ = nullptr;
+
+TEST_F(AddAuctionTest, LiveAuctionBecomesARowAndAnEndTimeEntry) {
+  frmMain->edtEbayMember->SetText("");
+  add("220 000 000 101");
+
+  EXPECT_EQ(frmMain->edtNewItem->Text().str(), "220000000101");
+  ASSERT_EQ(boxTexts(),
+            (Cells{"No eBay ID is entered.  Use preferences tab to enter eBay ID.", added}));
+  EXPECT_EQ(boxes_[0].type, mtWarning);
+  EXPECT_EQ(boxes_[1].type, mtInformation);
+  ASSERT_EQ(frmMain->lvShowAll->Items()->Count(), 1);
+  EXPECT_EQ(cellsOf(frmMain->lvShowAll->Items()->Item(0)),
+            (Cells{"220000000101", "0.00", "Practice USD auction ending in two days", "12.50", "7",
+                   "1", "1 days", "USD", "IND"}));
+
+  ASSERT_EQ(frmMain->lvAllTdate->Items()->Count(), 1);
+  const Cells entry = cellsOf(frmMain->lvAllTdate->Items()->Item(0));
+  ASSERT_EQ(entry.size(), 3u);
+  EXPECT_EQ(entry[0], "220000000101");
+  EXPECT_TRUE(QRegularExpression("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d$")
+                  .match(QString::fromStdString(entry[1]))
+                  .hasMatch())
+      << entry[1];
+  EXPECT_EQ(entry[2], "1");
+  EXPECT_EQ(readFile(workPath("lvAllTdate.txt")),
+            QByteArray::fromStdString(entry[0] + "\r\n" + entry[1] + "\r\n1\r\n"));
+  EXPECT_TRUE(readFile(workPath("220000000101.tnw")).contains("Ready to bid"));
+  EXPECT_FALSE(QFile::exists(workPath("temp.tmp")));
+
+  EXPECT_EQ(frmMain->GetpanStat(), 0);
+  EXPECT_FALSE(frmMain->GetdoBrowserRetry());
+  EXPECT_EQ(frmMain->PageControl1->ActivePage(), frmMain->tsShowAll);
+  EXPECT_EQ(site_->requestCount(itemPageTarget("220000000101")), 1);
+}
+
+TEST_F(AddAuctionTest, AddingAWatchedAuctionAgainUpdatesOnlyCurrentBidsAndEnds) {
+  add("220000000101");
+  TListItem* watched = row("220000000101");
+  ASSERT_NE(watched, nullptr);
+  setCellText(watched, siSnipeAmount, "5.00");
+  setCellText(watched, siQuantity, "2");
+  const Cells entryBefore = cellsOf(frmMain->lvAllTdate->Items()->Item(0));
+  site_->control("item=220000000101&bid=20.00&bids=9&ends_in=5400");
+
+  add("220000000101");
+  EXPECT_EQ(frmMain->lvShowAll->Items()->Count(), 1);
+  EXPECT_EQ(cellsOf(watched),
+            (Cells{"220000000101", "5.00", "Practice USD auction ending in two days", "20.00", "9",
+                   "2", "1h 29m", "USD", "IND"}));
+  ASSERT_EQ(frmMain->lvAllTdate->Items()->Count(), 1);
+  EXPECT_EQ(cellsOf(frmMain->lvAllTdate->Items()->Item(0)), entryBefore);
+  EXPECT_EQ(boxTexts(), (Cells{added, added}));
+}
+
+// Under an hour the Ends text is minutes and seconds, read from the end-time entry.
+TEST_F(AddAuctionTest, AuctionEndingWithinTheHourShowsMinutesAndSeconds) {
+  add("220000000103");
+  const std::string ends = cellText(row("220000000103"), siEnds).str();
+  EXPECT_TRUE(
+      QRegularExpression("^(29|30)m \\d\\ds$").match(QString::fromStdString(ends)).hasMatch())
+      << ends;
+}
+
+TEST_F(AddAuctionTest, PagesThatAreNotBiddableTakeTheirRoads) {
+  struct Case {
+    const char* item;
+    bool watchedBefore;
+    Cells boxes;
+    Cells rowAfter;  // empty: no row
+  };
+  const Case cases[] = {
+      {"220000000301", false, {"Auction is fixed price. Snipe not possible."}, {}},
+      {"220000000999", false, {"Item not found"}, {}},
+      {"220000000401",
+       false,
+       {},
+       {"220000000401", "0.00", "auction prior close", "", "", "", "LOST", "", "IND"}},
+      {"220000000401",
+       true,
+       {},
+       {"220000000401", "0.00", "Title 220000000401", "12.50", "7", "1", "WON", "USD", "IND"}},
+      {"220000000402",
+       true,
+       {},
+       {"220000000402", "0.00", "Title 220000000402", "12.50", "7", "1", "LOST", "USD", "IND"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.item) + (c.watchedBefore ? " watched" : ""));
+    frmMain->lvShowAll->Items()->Clear();
+    frmMain->lvAllTdate->Items()->Clear();
+    boxes_.clear();
+    if (c.watchedBefore) addWatched(c.item);
+
+    add(c.item);
+    EXPECT_EQ(boxTexts(), c.boxes);
+    if (!boxes_.empty()) {
+      EXPECT_EQ(boxes_[0].type, c.boxes[0] == "Item not found" ? mtWarning : mtError);
+    }
+    if (c.rowAfter.empty()) {
+      EXPECT_EQ(frmMain->lvShowAll->Items()->Count(), 0);
+    } else {
+      ASSERT_EQ(frmMain->lvShowAll->Items()->Count(), 1);
+      EXPECT_EQ(cellsOf(frmMain->lvShowAll->Items()->Item(0)), c.rowAfter);
+    }
+    EXPECT_EQ(frmMain->lvAllTdate->Items()->Count(), 0);
+    EXPECT_FALSE(QFile::exists(workPath(QString(c.item) + ".tnw")));
+    EXPECT_EQ(frmMain->GetpanStat(), 0);
+  }
+}
+
+// The page file and the row are named from the item being added, not from what the box holds
+// by the time the page arrives.
+TEST_F(AddAuctionTest, EditingTheBoxWhileThePageLoadsDoesNotRenameTheItem) {
+  site_->control("delay=800&page=item:220000000102");
+  frmMain->edtNewItem->SetText("220000000102");
+  frmMain->btnEnterItemNum->Click();
+  frmMain->edtNewItem->SetText("220000000103");
+  ASSERT_TRUE(pumpUntil([] { return frmMain->GetcurrBroAction() == idle; }));
+  EXPECT_EQ(captionsOf(frmMain->lvShowAll), Cells{"220000000102"});
+  EXPECT_TRUE(QFile::exists(workPath("220000000102.tnw")));
+  EXPECT_FALSE(QFile::exists(workPath("220000000103.tnw")));
+}
+
+// An item number that would name a file outside the working directory is refused before
+// anything is requested or written.
+TEST_F(AddAuctionTest, ItemNumberNamingAPathIsRefused) {
+  for (const char* typed : {"../220000000101", "x/220000000101", "..\\220000000101"}) {
+    SCOPED_TRACE(typed);
+    boxes_.clear();
+    const broAct before = frmMain->GetcurrBroAction();
+    frmMain->edtNewItem->SetText(typed);
+    frmMain->btnEnterItemNum->Click();
+    EXPECT_EQ(boxTexts(), Cells{"Item not found"});
+    EXPECT_EQ(frmMain->GetcurrBroAction(), before);
+    EXPECT_EQ(site_->requestCount(itemPageTarget(typed)), 0);
+  }
+  EXPECT_EQ(frmMain->lvShowAll->Items()->Count(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+#pragma once
+// The main window in-process: both forms made once for the test program, both lists emptied
+// before each test, and every box recorded and answered from a queue of answers (the box's
+// default once the queue is empty).
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "PortalTestSupport.h"
+#include "forms/Application.h"
+#include "forms/Dialogs.h"
+#include "portal/Commander.h"
+#include "portal/Unit1.h"
+#include "portal/WatchListRows.h"
+
+class MainWindowFixture : public PortalWorkDir {
+ protected:
+  static void SetUpTestSuite() {
+    if (!frmMain) {
+      Application->Initialize();
+      Application->CreateForm(frmMain);
+      Application->CreateForm(frmCommand);
+    }
+  }
+  void SetUp() override {
+    PortalWorkDir::SetUp();
+    boxes_.clear();
+    answers_.clear();
+    SetDialogResponder([this](const DialogRequest& request) {
+      boxes_.push_back(request);
+      if (answers_.empty()) return DefaultDialogAnswer(request);
+      DialogAnswer answer = answers_.front();
+      answers_.pop_front();
+      return answer;
+    });
+    frmMain->lvShowAll->Items()->Clear();
+    frmMain->lvAllTdate->Items()->Clear();
+    frmMain->edtEbayMember->SetText("");
+  }
+  void TearDown() override {
+    SetDialogResponder({});
+    PortalWorkDir::TearDown();
+  }
+
+  // Appends a row with its caption and cells.
+  static TListItem* addRow(TListView* view, const std::vector<std::string>& cells) {
+    TListItem* row = view->Items()->Add();
+    row->SetCaption(cells.front());
+    for (std::size_t i = 1; i < cells.size(); ++i) row->SubItems()->Add(cells[i]);
+    return row;
+  }
+  // A full watch-list row: item, snipe amount, title, current, bids, qty, ends, currency, group.
+  static TListItem* addWatched(const std::string& item, const std::string& ends = "2 days") {
+    return addRow(frmMain->lvShowAll,
+                  {item, "0.00", "Title " + item, "12.50", "7", "1", ends, "USD", "IND"});
+  }
+  // The caption and the cells of a row.
+  static std::vector<std::string> cellsOf(const TListItem* row) {
+    std::vector<std::string> cells{row->Caption().str()};
+    for (int i = 0; i < row->SubItems()->Count(); ++i)
+      cells.push_back(row->SubItems()->Strings(i).str());
+    return cells;
+  }
+  static std::vector<std::string> captionsOf(TListView* view) {
+    std::vector<std::string> captions;
+    for (int i = 0; i < view->Items()->Count(); ++i)
+      captions.push_back(view->Items()->Item(i)->Caption().str());
+    return captions;
+  }
+  // The texts of the boxes shown so far.
+  std::vector<std::string> boxTexts() const {
+    std::vector<std::string> texts;
+    for (const DialogRequest& box : boxes_) texts.push_back(box.text.str());
+    return texts;
+  }
+  void answerInput(const std::string& text) { answers_.push_back({mrOk, text}); }
+  void answerCancel() { answers_.push_back({mrCancel, {}}); }
+
+  std::vector<DialogRequest> boxes_;
+  std::deque<DialogAnswer> answers_;
+};

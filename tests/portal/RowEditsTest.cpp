@@ -1,0 +1,159 @@
+// The popup menu's row edits on the selected watch-list row: input boxes with OK and Cancel,
+// the numeric test, the deletions and the system browser.
+#include <cstdlib>
+
+#include <QThread>
+#include "MainWindowFixture.h"
+
+#include "lib/IniFile.h"
+#include "tools/testing/PracticeSite.h"
+
+namespace {
+
+using Cells = std::vector<std::string>;
+
+class RowEditsTest : public MainWindowFixture {
+ protected:
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    row_ = addWatched("220000000101");
+    row_->SubItems()->SetStrings(siSnipeAmount, "25.00");
+    row_->SubItems()->SetStrings(siQuantity, "3");
+    frmMain->lvShowAll->SetSelected(row_);
+  }
+  std::string cell(int subItem) const { return row_->SubItems()->Strings(subItem).str(); }
+  TListItem* row_ = nullptr;
+};
+
+TEST_F(RowEditsTest, SnipeAmountBoxStoresANumericTextAsTyped) {
+  answerInput("1.2.3");
+  frmMain->EditSnipeAmount1->Click();
+  EXPECT_EQ(cell(siSnipeAmount), "1.2.3");
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].kind, DialogKind::Input);
+  EXPECT_EQ(boxes_[0].caption.str(), "Changing Snipe Amount");
+  EXPECT_EQ(boxes_[0].text.str(), "Enter amount without commas or dollar sign:");
+  EXPECT_EQ(boxes_[0].defaultValue.str(), "0.00");
+}
+
+TEST_F(RowEditsTest, QuantityBoxStoresANumericTextAsTyped) {
+  answerInput("2");
+  frmMain->EnterQuanityToBidOn1->Click();
+  EXPECT_EQ(cell(siQuantity), "2");
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].caption.str(), "Changing Bid Quantity");
+  EXPECT_EQ(boxes_[0].text.str(), "Enter amount without commas:");
+  EXPECT_EQ(boxes_[0].defaultValue.str(), "0");
+}
+
+// Cancel keeps the row: neither the snipe amount is wiped nor a quantity of 0 stored.
+TEST_F(RowEditsTest, CancelInEitherBoxChangesNothing) {
+  answerCancel();
+  frmMain->EditSnipeAmount1Click(nullptr);
+  answerCancel();
+  frmMain->EnterQuanityToBidOn1Click(nullptr);
+  EXPECT_EQ(cell(siSnipeAmount), "25.00");
+  EXPECT_EQ(cell(siQuantity), "3");
+  EXPECT_EQ(boxes_.size(), 2u);
+}
+
+TEST_F(RowEditsTest, NonNumericTextsAreRefusedWithTheirErrors) {
+  for (const char* typed : {"", "$25", "1,000", "-1"}) {
+    answerInput(typed);
+    frmMain->EditSnipeAmount1Click(nullptr);
+    answerInput(typed);
+    frmMain->EnterQuanityToBidOn1Click(nullptr);
+  }
+  EXPECT_EQ(cell(siSnipeAmount), "25.00");
+  EXPECT_EQ(cell(siQuantity), "3");
+  ASSERT_EQ(boxes_.size(), 16u);
+  EXPECT_EQ(boxes_[1].text.str(), "Snipe amount not numeric.");
+  EXPECT_EQ(boxes_[1].type, mtError);
+  EXPECT_EQ(boxes_[3].text.str(), "Amount not numeric.");
+  EXPECT_EQ(boxes_[3].type, mtError);
+}
+
+TEST_F(RowEditsTest, SetSnipeAmountToZero) {
+  frmMain->Setsnipeamounttozero1->Click();
+  EXPECT_EQ(cell(siSnipeAmount), "0.00");
+  EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(RowEditsTest, EveryRowEditWithoutSelectionGivesItsError) {
+  frmMain->lvShowAll->SetSelected(nullptr);
+  frmMain->EditSnipeAmount1Click(nullptr);
+  frmMain->Setsnipeamounttozero1Click(nullptr);
+  frmMain->EnterQuanityToBidOn1Click(nullptr);
+  frmMain->Delete1Click(nullptr);
+  frmMain->ViewInSystemBrowser1Click(nullptr);
+  EXPECT_EQ(boxTexts(),
+            (Cells{"Highlight an auction item.", "Highlight an auction item.", "No item selected.",
+                   "Highlight an auction item.", "No item selected."}));
+  for (const DialogRequest& box : boxes_) EXPECT_EQ(box.type, mtError);
+  EXPECT_EQ(cellsOf(row_)[1], "25.00");
+  EXPECT_EQ(frmMain->lvShowAll->Items()->Count(), 1);
+}
+
+TEST_F(RowEditsTest, DeleteRemovesRowAndEntryAndTheFilesWithTheLastRow) {
+  TListItem* other = addWatched("220000000102");
+  addRow(frmMain->lvAllTdate, {"220000000101", "12/08/26 21:05:00", "1"});
+  addRow(frmMain->lvAllTdate, {"220000000102", "12/08/26 21:05:00", "1"});
+  writeFile(workPath("lvshowall.txt"), "old\r\n");
+  writeFile(workPath("lvAllTdate.txt"), "old\r\n");
+
+  frmMain->Delete1->Click();
+  EXPECT_EQ(captionsOf(frmMain->lvShowAll), Cells{"220000000102"});
+  EXPECT_EQ(captionsOf(frmMain->lvAllTdate), Cells{"220000000102"});
+  EXPECT_TRUE(QFile::exists(workPath("lvshowall.txt")));
+
+  frmMain->lvShowAll->SetSelected(other);
+  frmMain->Delete1Click(nullptr);
+  EXPECT_EQ(frmMain->lvShowAll->Items()->Count(), 0);
+  EXPECT_FALSE(QFile::exists(workPath("lvshowall.txt")));
+  EXPECT_FALSE(QFile::exists(workPath("lvAllTdate.txt")));
+  EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(RowEditsTest, DeleteAllClearsBothListsAndDeletesBothFiles) {
+  addRow(frmMain->lvAllTdate, {"220000000101", "12/08/26 21:05:00", "1"});
+  writeFile(workPath("lvshowall.txt"), "old\r\n");
+  frmMain->DeleteAll1->Click();
+  frmMain->DeleteAll1Click(nullptr);  // files already gone: still no failure
+  EXPECT_EQ(frmMain->lvShowAll->Items()->Count(), 0);
+  EXPECT_EQ(frmMain->lvAllTdate->Items()->Count(), 0);
+  EXPECT_FALSE(QFile::exists(workPath("lvshowall.txt")));
+  EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(RowEditsTest, DeleteEndedRemovesWonLostAndEndedRowsOnly) {
+  frmMain->lvShowAll->Items()->Clear();
+  addWatched("1", "WON -1-");
+  addWatched("2", "LOST");
+  addWatched("3", "ENDED - NOTLOT");
+  addWatched("4", "ACTIVE");
+  addWatched("5", "2 days");
+  addWatched("6", "won");
+  addRow(frmMain->lvAllTdate, {"1", "12/08/26 21:05:00", "1"});
+  frmMain->DeleteEnded1->Click();
+  EXPECT_EQ(captionsOf(frmMain->lvShowAll), (Cells{"4", "5", "6"}));
+  EXPECT_EQ(captionsOf(frmMain->lvAllTdate), Cells{"1"});
+}
+
+TEST_F(RowEditsTest, ViewInSystemBrowserOpensTheConfiguredItemPage) {
+  TIniFile("tarnwick.ini").WriteString("hosts", "item", "http://127.0.0.1:9");
+  const QString log = workPath("opener.log");
+  setenv("TARNWICK_OPENER", tarnwick::tools::fakeOpener().c_str(), 1);
+  setenv("TARNWICK_OPENER_LOG", log.toLocal8Bit().constData(), 1);
+  frmMain->ViewInSystemBrowser1->Click();
+  QByteArray logged;
+  for (int i = 0; i < 100 && !logged.contains('\n'); ++i) {
+    Application->ProcessMessages();
+    QThread::msleep(20);
+    logged = readFile(log);
+  }
+  unsetenv("TARNWICK_OPENER");
+  EXPECT_TRUE(logged.contains("\thttp://127.0.0.1:9/ws/eBayISAPI.dll?ViewItem&item=220000000101"))
+      << logged.constData();
+}
+
+}  // namespace
