@@ -14,12 +14,42 @@ EListError indexError(int index) {
   return EListError("List index out of bounds (" + AnsiString(index) + ")");
 }
 
-bool sameCaption(const AnsiString& caption, const AnsiString& value, bool partial) {
-  const QString shown = caption.toQString();
-  const QString wanted = value.toQString();
-  if (partial) return shown.startsWith(wanted, Qt::CaseInsensitive);
-  return shown.compare(wanted, Qt::CaseInsensitive) == 0;
-}
+// Whether a caption is the wanted text (or begins with it when partial), letter case ignored.
+// Texts of ASCII bytes are compared byte by byte, which agrees with Unicode's case folding for
+// them and costs no conversion; any other text is compared through Unicode, as it is shown.
+class CaptionMatch {
+ public:
+  CaptionMatch(const AnsiString& value, bool partial)
+      : value_(value.str()),
+        wanted_(value.toQString()),
+        partial_(partial),
+        valueAscii_(isAscii(value_)) {}
+
+  bool operator()(const AnsiString& caption) const {
+    // One byte is one character, also after case folding: a length that differs never matches.
+    const std::string& shown = caption.str();
+    if (partial_ ? shown.size() < value_.size() : shown.size() != value_.size()) return false;
+    if (valueAscii_ && isAscii(shown)) {
+      return std::equal(value_.begin(), value_.end(), shown.begin(),
+                        [](char a, char b) { return asciiUpper(a) == asciiUpper(b); });
+    }
+    const QString text = caption.toQString();
+    if (partial_) return text.startsWith(wanted_, Qt::CaseInsensitive);
+    return text.compare(wanted_, Qt::CaseInsensitive) == 0;
+  }
+
+ private:
+  static bool isAscii(const std::string& text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  }
+  static char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+  const std::string& value_;
+  QString wanted_;
+  bool partial_;
+  bool valueAscii_;
+};
 
 // A stable bottom-up merge sort over the rows' pointers. It only compares rows it holds and
 // writes inside its two buffers, so a comparison that is no consistent ordering cannot make it
@@ -194,6 +224,7 @@ TListItem* TListItems::Add() {
   ListViewModel* model = owner_->model_;
   if (model) model->beginInsert(row);
   items_.push_back(std::unique_ptr<TListItem>(new TListItem(owner_)));
+  items_.back()->indexHint_ = row;
   if (model) model->endInsert();
   return items_.back().get();
 }
@@ -221,8 +252,16 @@ void TListItems::Delete(int index) {
 }
 
 int TListItems::IndexOf(const TListItem* item) const {
+  // A row filled cell by cell asks for its index at every cell: its last known index is
+  // tried first, so filling a list stays linear in its size.
+  if (!item) return -1;
+  const auto hint = static_cast<std::size_t>(item->indexHint_);
+  if (hint < items_.size() && items_[hint].get() == item) return item->indexHint_;
   for (std::size_t i = 0; i < items_.size(); ++i)
-    if (items_[i].get() == item) return static_cast<int>(i);
+    if (items_[i].get() == item) {
+      item->indexHint_ = static_cast<int>(i);
+      return item->indexHint_;
+    }
   return -1;
 }
 
@@ -284,13 +323,14 @@ void TListView::SetSelected(TListItem* item) {
 
 TListItem* TListView::FindCaption(int start, const AnsiString& value, bool partial, bool inclusive,
                                   bool wrap) const {
+  const CaptionMatch matches(value, partial);
   const int count = items_.Count();
   const int first = std::max(inclusive ? start : start + 1, 0);
   for (int i = first; i < count; ++i)
-    if (sameCaption(items_.Item(i)->Caption(), value, partial)) return items_.Item(i);
+    if (matches(items_.Item(i)->Caption())) return items_.Item(i);
   if (!wrap) return nullptr;
   for (int i = 0; i < std::min(first, count); ++i)
-    if (sameCaption(items_.Item(i)->Caption(), value, partial)) return items_.Item(i);
+    if (matches(items_.Item(i)->Caption())) return items_.Item(i);
   return nullptr;
 }
 

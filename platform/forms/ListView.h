@@ -99,6 +99,7 @@ class TListItem {
   TListView* owner_;
   AnsiString caption_;
   TListSubItems subItems_;
+  mutable int indexHint_ = -1;  // where the row last stood in its list; checked before use
 };
 
 class TListItems {

@@ -38,6 +38,7 @@ TEST_F(ListViewTest, FindCaptionMatchesWholeCaptionIgnoringCaseAndWraps) {
   addRow("Spares", "", "");
   addRow("spares", "", "");
   addRow("Spare", "", "");
+  addRow("Caf\xE9", "", "");  // Windows-1252: e acute
   struct Case {
     int start;
     const char* value;
@@ -49,11 +50,27 @@ TEST_F(ListViewTest, FindCaptionMatchesWholeCaptionIgnoringCaseAndWraps) {
       {2, "Spares", false, false, false, -1}, {0, "ind", false, true, false, 0},
       {0, "Spa", false, true, true, -1},      {0, "Spa", true, true, true, 1},
       {9, "IND", false, true, true, 0},       {0, "", false, true, true, -1},
+      {0, "CAF\xC9", false, true, true, 4},   {0, "caf", true, true, true, 4},
+      {0, "CAFE", false, true, true, -1},
   };
   for (const Case& c : cases) {
     TListItem* found = view_->FindCaption(c.start, c.value, c.partial, c.inclusive, c.wrap);
     EXPECT_EQ(found ? found->Index() : -1, c.expected) << c.value << " from " << c.start;
   }
+}
+
+TEST_F(ListViewTest, RowIndexFollowsDeletionsAndAdditions) {
+  TListItem* first = addRow("1", "", "");
+  TListItem* second = addRow("2", "", "");
+  TListItem* third = addRow("3", "", "");
+  EXPECT_EQ(third->Index(), 2);
+  first->Delete();
+  EXPECT_EQ(second->Index(), 0);
+  EXPECT_EQ(third->Index(), 1);
+  third->SubItems()->SetStrings(0, "shown");
+  EXPECT_EQ(shown(1, 1), "shown");
+  view_->Items()->Clear();
+  EXPECT_EQ(addRow("4", "", "")->Index(), 0);
 }
 
 TEST_F(ListViewTest, ReadingAMissingSubItemRaisesTheStringListError) {
