@@ -13,6 +13,7 @@ class TfrmCommand : public TForm {
   void btnSvOptnsClick(TObject* Sender);        // preference controls -> preferences file
   void btnLoadLVShowAllClick(TObject* Sender);  // "lvshowall.txt" -> watch list
   void btnSaveLVShowAllClick(TObject* Sender);  // watch list -> "lvshowall.txt"
+  void btnTarnClick(TObject* Sender);           // deletes the saved page files
 };
 
 extern TfrmCommand* frmCommand;

@@ -100,6 +100,11 @@ void TfrmMain::deleteTNWFiles() {
   ebayScraper.deleteFilesByExt(".tnw");
 }
 
+void TfrmCommand::btnTarnClick(TObject* Sender) {
+  (void)Sender;
+  frmMain->deleteTNWFiles();
+}
+
 void TfrmMain::BitBtn1Click(TObject* Sender) {
   logLine("TAG:BitBtn1Click(TObject *Sender)");
   frmCommand->btnSaveLVShowAllClick(Sender);

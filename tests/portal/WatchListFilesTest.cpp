@@ -140,8 +140,11 @@ TEST_F(WatchListTest, OnlyLowerCaseTnwPageFilesAreDeleted) {
   for (const char* name : {"123.tnw", "456.tnw", "123.TNW", "123.tnw.bak", "lvshowall.txt"})
     writeFile(workPath(name), "x");
   frmMain->deleteTNWFiles();
-  EXPECT_EQ(QDir(work_).entryList({"123*", "456*", "lvshowall.txt"}, QDir::Files, QDir::Name),
-            (QStringList{"123.TNW", "123.tnw.bak", "lvshowall.txt"}));
+  writeFile(workPath("789.tnw"), "x");
+  frmCommand->btnTarnClick(frmCommand);
+  EXPECT_EQ(
+      QDir(work_).entryList({"123*", "456*", "789*", "lvshowall.txt"}, QDir::Files, QDir::Name),
+      (QStringList{"123.TNW", "123.tnw.bak", "lvshowall.txt"}));
 }
 
 TEST_F(WatchListTest, ImmediateRefreshRequestRaisesTheFlagWithADeadlineInThePast) {
