@@ -17,9 +17,13 @@ constexpr broAct actAdding = 5;
 constexpr broAct actPageHandled = 9;
 constexpr const char* pageCopy = "temp.tmp";
 
-// An item number names its page file; one that could name a file elsewhere is refused.
-bool namesFileOutsideWorkDir(const AnsiString& itemNumber) {
-  return itemNumber.Pos("/") > 0 || itemNumber.Pos("\\") > 0 || itemNumber.Pos("..") > 0;
+// An item number names its page file, and the row takes its caption back from that file's
+// name: a number that could name a file elsewhere, or lose a part to a drive or folder
+// separator, is refused.
+bool unsafeAsFileName(const AnsiString& itemNumber) {
+  for (const char* part : {"/", "\\", ":", ".."})
+    if (itemNumber.Pos(part) > 0) return true;
+  return false;
 }
 
 }  // namespace
@@ -30,7 +34,7 @@ void TfrmMain::btnEnterItemNumClick(TObject* Sender) {
   if (edtEbayMember->Text().IsEmpty())
     MessageDlg("No eBay ID is entered.  Use preferences tab to enter eBay ID.", mtWarning, {mbOK});
   edtNewItem->SetText(ebayScraper.replaceAllText(edtNewItem->Text(), "", " "));
-  if (namesFileOutsideWorkDir(edtNewItem->Text())) {
+  if (unsafeAsFileName(edtNewItem->Text())) {
     MessageDlg("Item not found", mtWarning, {mbOK});
     return;
   }

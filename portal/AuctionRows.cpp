@@ -36,7 +36,12 @@ TListItem* TfrmMain::addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile)
     FormatSettings().LongTimeFormat = "hh:mm:ss";
     entry->SubItems()->Add(DateTimeToStr(end));
     entry->SubItems()->Add("1");
-    savelvAllTDateToText();
+    // The entry is kept in memory and written again by the next add: a failed write must not
+    // leave the row half built nor the browser short of its blank page.
+    try {
+      savelvAllTDateToText();
+    } catch (const Exception&) {
+    }
 
     row->SubItems()->Add(getSIClosingTime(item, page.get()));
     row->SubItems()->Add(ebayScraper.getCurrencyCode(*page));

@@ -107,7 +107,13 @@ void TfrmCommand::btnTarnClick(TObject* Sender) {
 
 void TfrmMain::BitBtn1Click(TObject* Sender) {
   logLine("TAG:BitBtn1Click(TObject *Sender)");
-  frmCommand->btnSaveLVShowAllClick(Sender);
+  // A file that cannot be written is reported, not taken for saved; the list stays as it is.
+  try {
+    frmCommand->btnSaveLVShowAllClick(Sender);
+  } catch (const Exception& E) {
+    MessageDlg("Auction list not saved: " + E.Message(), mtError, {mbOK});
+    return;
+  }
   MessageDlg("Auction list saved as lvShowall.txt", mtInformation, {mbOK});
 }
 

@@ -140,6 +140,7 @@ TEST_F(AddAuctionTest, PagesThatAreNotBiddableTakeTheirRoads) {
     bool watchedBefore;
     Cells boxes;
     Cells rowAfter;  // empty: no row
+    const char* member = "tarnbuyer";
   };
   const Case cases[] = {
       {"220000000301", false, {"Auction is fixed price. Snipe not possible."}, {}},
@@ -156,6 +157,12 @@ TEST_F(AddAuctionTest, PagesThatAreNotBiddableTakeTheirRoads) {
        true,
        {},
        {"220000000402", "0.00", "Title 220000000402", "12.50", "7", "1", "LOST", "USD", "IND"}},
+      // Without a member id the searched text is "userid=&", which no page holds.
+      {"220000000401",
+       true,
+       {"No eBay ID is entered.  Use preferences tab to enter eBay ID."},
+       {"220000000401", "0.00", "Title 220000000401", "12.50", "7", "1", "LOST", "USD", "IND"},
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.item) + (c.watchedBefore ? " watched" : ""));
@@ -163,11 +170,12 @@ TEST_F(AddAuctionTest, PagesThatAreNotBiddableTakeTheirRoads) {
     frmMain->lvAllTdate->Items()->Clear();
     boxes_.clear();
     if (c.watchedBefore) addWatched(c.item);
+    frmMain->edtEbayMember->SetText(c.member);
 
     add(c.item);
     EXPECT_EQ(boxTexts(), c.boxes);
     if (!boxes_.empty()) {
-      EXPECT_EQ(boxes_[0].type, c.boxes[0] == "Item not found" ? mtWarning : mtError);
+      EXPECT_EQ(boxes_[0].type, c.boxes[0].rfind("Auction is fixed", 0) == 0 ? mtError : mtWarning);
     }
     if (c.rowAfter.empty()) {
       EXPECT_EQ(frmMain->lvShowAll->Items()->Count(), 0);
@@ -177,6 +185,8 @@ TEST_F(AddAuctionTest, PagesThatAreNotBiddableTakeTheirRoads) {
     }
     EXPECT_EQ(frmMain->lvAllTdate->Items()->Count(), 0);
     EXPECT_FALSE(QFile::exists(workPath(QString(c.item) + ".tnw")));
+    // The blank page's arrival deletes the saved document on every road.
+    EXPECT_FALSE(QFile::exists(workPath("temp.tmp")));
     EXPECT_EQ(frmMain->GetpanStat(), 0);
   }
 }
@@ -194,10 +204,23 @@ TEST_F(AddAuctionTest, EditingTheBoxWhileThePageLoadsDoesNotRenameTheItem) {
   EXPECT_FALSE(QFile::exists(workPath("220000000103.tnw")));
 }
 
+// A failed write of the end-time file loses nothing: the row is whole, the entry stays in
+// memory and the browser still returns to idle.
+TEST_F(AddAuctionTest, EndTimeFileThatCannotBeWrittenStillCompletesTheAdd) {
+  QDir().mkpath(workPath("lvAllTdate.txt"));
+  add("220000000101");
+  ASSERT_NE(row("220000000101"), nullptr);
+  EXPECT_EQ(row("220000000101")->SubItems()->Count(), watchListSubItems);
+  EXPECT_EQ(cellText(row("220000000101"), siGroup).str(), "IND");
+  EXPECT_EQ(captionsOf(frmMain->lvAllTdate), Cells{"220000000101"});
+  EXPECT_EQ(boxTexts(), Cells{added});
+}
+
 // An item number that would name a file outside the working directory is refused before
 // anything is requested or written.
 TEST_F(AddAuctionTest, ItemNumberNamingAPathIsRefused) {
-  for (const char* typed : {"../220000000101", "x/220000000101", "..\\220000000101"}) {
+  for (const char* typed :
+       {"../220000000101", "x/220000000101", "..\\220000000101", "c:220000000101"}) {
     SCOPED_TRACE(typed);
     boxes_.clear();
     const broAct before = frmMain->GetcurrBroAction();

@@ -117,11 +117,13 @@ TEST_F(RowEditsTest, DeleteRemovesRowAndEntryAndTheFilesWithTheLastRow) {
 TEST_F(RowEditsTest, DeleteAllClearsBothListsAndDeletesBothFiles) {
   addRow(frmMain->lvAllTdate, {"220000000101", "12/08/26 21:05:00", "1"});
   writeFile(workPath("lvshowall.txt"), "old\r\n");
+  writeFile(workPath("lvAllTdate.txt"), "old\r\n");
   frmMain->DeleteAll1->Click();
   frmMain->DeleteAll1Click(nullptr);  // files already gone: still no failure
   EXPECT_EQ(frmMain->lvShowAll->Items()->Count(), 0);
   EXPECT_EQ(frmMain->lvAllTdate->Items()->Count(), 0);
   EXPECT_FALSE(QFile::exists(workPath("lvshowall.txt")));
+  EXPECT_FALSE(QFile::exists(workPath("lvAllTdate.txt")));
   EXPECT_TRUE(boxes_.empty());
 }
 

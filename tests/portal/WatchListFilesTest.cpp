@@ -42,6 +42,15 @@ TEST_F(WatchListTest, SavingAnEmptyWatchListKeepsTheOldFileAndSaveStillConfirms)
   EXPECT_EQ(boxes_[0].type, mtInformation);
 }
 
+TEST_F(WatchListTest, SaveThatCannotWriteIsReportedAndKeepsTheList) {
+  addWatched("220000000101");
+  QDir().mkpath(workPath("lvshowall.txt"));  // a folder in the file's place
+  frmMain->BitBtn1Click(frmMain->BitBtn1);
+  EXPECT_EQ(boxTexts(), Cells{"Auction list not saved: Cannot create file lvshowall.txt"});
+  EXPECT_EQ(boxes_[0].type, mtError);
+  EXPECT_EQ(captionsOf(frmMain->lvShowAll), Cells{"220000000101"});
+}
+
 TEST_F(WatchListTest, SaveButtonWritesTheWatchList) {
   addWatched("220000000101");
   frmMain->BitBtn1->Click();
