@@ -36,6 +36,7 @@ char* qtArgv[] = {qtProgramName, nullptr};
 QApplication* ownQApplication = nullptr;
 
 void pumpMessages() { Application->ProcessMessages(); }
+bool applicationTerminated() { return Application->Terminated(); }
 
 }  // namespace
 
@@ -50,6 +51,7 @@ void TApplication::EnsureQt() {
   static bool pumpInstalled = false;
   if (!pumpInstalled) {
     SetApplicationMessagePump(&pumpMessages);
+    SetApplicationTerminatedQuery(&applicationTerminated);
     pumpInstalled = true;
   }
   if (QCoreApplication::instance()) return;

@@ -74,6 +74,7 @@ class Registry {
 
 std::atomic<DWORD> nextThreadId{1};
 ApplicationPumpFn applicationPump = nullptr;
+ApplicationTerminatedFn applicationTerminated = nullptr;
 
 // Owns the calling thread's queue for the thread's lifetime.
 struct ThreadQueueHolder {
@@ -359,4 +360,14 @@ void ApplicationProcessMessages() {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
+}
+
+void SetApplicationTerminatedQuery(ApplicationTerminatedFn query) { applicationTerminated = query; }
+
+bool ApplicationTerminated() {
+  if (applicationTerminated) return applicationTerminated();
+  auto queue = currentQueue();
+  std::lock_guard guard(Registry::instance().lock);
+  return std::any_of(queue->messages.begin(), queue->messages.end(),
+                     [](const MSG& m) { return m.message == WM_QUIT; });
 }

@@ -72,3 +72,10 @@ DWORD GetCurrentThreadId();
 using ApplicationPumpFn = void (*)();
 void SetApplicationMessagePump(ApplicationPumpFn pump);
 void ApplicationProcessMessages();
+
+// Whether the application is terminating. The forms layer installs its own answer; the
+// default one tells whether a WM_QUIT waits in the calling thread's queue (the default pump
+// leaves it there).
+using ApplicationTerminatedFn = bool (*)();
+void SetApplicationTerminatedQuery(ApplicationTerminatedFn query);
+bool ApplicationTerminated();
