@@ -10,6 +10,8 @@
 //   texts.
 // - TCustomWSocket: connect, listen, accept, dup, close, abort, the receive loop and the send
 //   queue of 1460-byte blocks (TBuffer, unit WSockBuf).
+// - Between it and TWSocket: SOCKS 4, 4A and 5 (TCustomSocksWSocket), line mode
+//   (TCustomLineWSocket) and the blocking wait with ReadLine (TCustomSyncWSocket).
 #include <sys/time.h>
 
 #include <functional>
@@ -353,9 +355,167 @@ class TCustomWSocket : public TComponent {
   bool FDestroying = false;
 };
 
-// The published socket component. The SOCKS, line-mode and blocking layers come between
-// TCustomWSocket and TWSocket.
-class TWSocket : public TCustomWSocket {
+// --- SOCKS, line mode and the blocking wait ---
+
+enum TSocksState { socksData, socksNegociateMethods, socksAuthenticate, socksConnect };
+enum TSocksAuthentication { socksNoAuthentication, socksAuthenticateUsercode };
+enum TSocksAuthState { socksAuthStart, socksAuthSuccess, socksAuthFailure, socksAuthNotRequired };
+
+using TSocksErrorEvent = std::function<void(TObject* Sender, int Error, const AnsiString& Msg)>;
+using TSocksAuthStateEvent = std::function<void(TObject* Sender, TSocksAuthState AuthState)>;
+using TLineLimitEvent = std::function<void(TObject* Sender, int RcvdLength, bool& ClearData)>;
+
+inline constexpr int kSocksReplyBufferSize = 264;
+
+// Connects through a SOCKS 4, 4A or 5 proxy (username/password at level 5). The negotiation
+// is hidden from the user of the socket: OnSessionConnected fires only when the proxy has
+// granted the connection (0) or when the connection or the negotiation failed (the code;
+// 20001-20017 for the negotiation, see OnSocksError).
+class TCustomSocksWSocket : public TCustomWSocket {
  public:
-  using TCustomWSocket::TCustomWSocket;
+  explicit TCustomSocksWSocket(TComponent* AOwner) : TCustomWSocket(AOwner) {}
+
+  void Connect() override;
+  void Listen() override;
+  int GetRcvdCount() override;
+
+  const AnsiString& GetSocksServer() const { return FSocksServer; }
+  virtual void SetSocksServer(const AnsiString& Value);
+  const AnsiString& GetSocksPort() const { return FSocksPort; }
+  virtual void SetSocksPort(const AnsiString& Value);
+  const AnsiString& GetSocksLevel() const { return FSocksLevel; }
+  void SetSocksLevel(const AnsiString& Value);
+  TSocksState SocksState() const { return FSocksState; }
+  // From a level 5 reply: the address and port the proxy bound for the connection.
+  const AnsiString& BoundAddr() const { return FBoundAddr; }
+  const AnsiString& BoundPort() const { return FBoundPort; }
+
+  TSocksAuthentication SocksAuthentication = socksNoAuthentication;
+  AnsiString SocksUsercode;
+  AnsiString SocksPassword;
+  TSessionConnected OnSocksConnected;
+  TSocksErrorEvent OnSocksError;
+  TSocksAuthStateEvent OnSocksAuthState;
+
+ protected:
+  virtual void TriggerSocksConnected(WORD ErrCode);
+  virtual void TriggerSocksError(int Error, const AnsiString& Msg);
+  void TriggerSocksAuthState(TSocksAuthState AuthState);
+  void AssignDefaultValue() override;
+  int DoRecv(void* Buffer, int BufferSize, int Flags) override;
+  bool TriggerDataAvailable(WORD ErrCode) override;
+  void TriggerSessionConnectedSpecial(WORD ErrCode) override;
+  void TriggerSessionClosed(WORD ErrCode) override;
+
+  TSocksState FSocksState = socksData;
+
+ private:
+  void assignSocksDefaults();
+  void setSocksSetting(AnsiString& text, bool& assigned, const AnsiString& Value,
+                       const char* refusal);
+  void SocksDoConnect();
+  void SocksDoAuthenticate();
+  bool DataAvailableError(int Error, const AnsiString& Msg);
+  bool judgeMethodReply();
+  bool judgeAuthReply();
+  bool judgeLevel4Reply();
+  bool judgeLevel5Reply();
+  bool granted(int replyLength);
+  void sendRequest(const std::string& request);
+  bool levelIs4() const { return FSocksLevel.Length() > 0 && FSocksLevel[1] == '4'; }
+
+  AnsiString FSocksServer;
+  AnsiString FSocksPort;
+  AnsiString FSocksLevel = "5";
+  bool FSocksServerAssigned = false;
+  bool FSocksPortAssigned = false;
+  BYTE FSocksMethod = 0;
+  std::uint16_t FSocksDestPort = 0;  // host order
+  char FRcvBuf[kSocksReplyBufferSize] = {};
+  int FRcvCnt = 0;
+  int FSocksRcvdCnt = 0;  // bytes that followed a level 5 reply, served before the socket
+  int FSocksRcvdPtr = 0;
+  AnsiString FBoundAddr;
+  AnsiString FBoundPort;
+};
+
+// Line mode: received bytes are collected and offered to the data handler one whole line
+// (terminator included) at a time; optional echo and backspace/tab editing of what arrives.
+class TCustomLineWSocket : public TCustomSocksWSocket {
+ public:
+  explicit TCustomLineWSocket(TComponent* AOwner);
+
+  void WndProc(TMessage& MsgRec) override;
+  int GetRcvdCount() override;
+  virtual int SendLine(const AnsiString& Str);
+
+  bool GetLineMode() const { return FLineMode; }
+  virtual void SetLineMode(bool Value);
+
+  int LineLimit = 65536;  // 0 or less: no limit
+  AnsiString LineEnd = "\r\n";
+  bool LineEcho = false;
+  bool LineEdit = false;
+  TLineLimitEvent OnLineLimitExceeded;
+
+ protected:
+  virtual void TriggerLineLimitExceeded(int Cnt, bool& ClearData);
+  virtual void EditLine(int& Len);
+  int DoRecv(void* Buffer, int BufferSize, int Flags) override;
+  bool TriggerDataAvailable(WORD ErrCode) override;
+  void TriggerSessionClosed(WORD ErrCode) override;
+  void WMTriggerDataAvailable(TMessage& msg);
+  // Offers the complete lines now buffered (the next scan starts at the buffer's front).
+  void OfferBufferedLines();
+  // Empties the receive buffer and returns what it held.
+  AnsiString TakeBuffered();
+
+  bool FLineMode = false;
+  std::vector<char> FRcvdBuf;  // its size is the capacity; a zero byte follows the count
+  int FRcvdCnt = 0;
+  int FLineLength = 0;  // the line on offer, terminator included; 0: none
+  bool FLineReceivedFlag = false;
+  bool FLineFound = false;
+  bool FLineClearData = false;
+  bool FRescan = false;  // the buffered bytes have not all been searched in line mode
+  int FTimeout = 0;      // milliseconds; 0 or less: no time-out
+  DWORD FTimeStop = 0;
+
+ private:
+  void deliverLines(int searchFrom);
+  int findLineEnd(int from) const;
+  void offerLastLine();
+  int takeFront(void* Buffer, int BufferSize, int available, bool peek);
+  int receiveArrival(char* Buffer, int Count);
+};
+
+// A blocking wait that pumps messages until a flag is set, and ReadLine.
+class TCustomSyncWSocket : public TCustomLineWSocket {
+ public:
+  explicit TCustomSyncWSocket(TComponent* AOwner) : TCustomLineWSocket(AOwner) {}
+
+  // Sets Done false, runs Proc (when given) and waits: 0 when Done became true, 12001 on
+  // time-out, application end or a quit message.
+  virtual int Synchronize(const std::function<void()>& Proc, bool& Done);
+  virtual int WaitUntilReady(bool& Done);
+  // Blocking read of one line: Timeout 0 waits 60 s, above 0 that many seconds, below 0 its
+  // absolute value in milliseconds. Buffer gets the line with its terminator, or at time-out
+  // what was buffered.
+  void ReadLine(int Timeout, AnsiString& Buffer);
+
+ private:
+  void InternalDataAvailable();
+  AnsiString* FLinePointer = nullptr;
+  bool FLineTaken = false;
+};
+
+// The published socket component.
+class TWSocket : public TCustomSyncWSocket {
+ public:
+  using TCustomSyncWSocket::TCustomSyncWSocket;
+};
+
+class TSocksWSocket : public TWSocket {
+ public:
+  using TWSocket::TWSocket;
 };
