@@ -1,0 +1,98 @@
+// The blocking wait and ReadLine against a loopback peer: one line per call, the time-out
+// forms, what is buffered at a time-out or a close, the quit message.
+#include <gtest/gtest.h>
+
+#include "Peer.h"
+#include "Pump.h"
+#include "Recorder.h"
+#include "netcomp/WSocket.h"
+
+namespace {
+
+struct SyncPair {
+  peer::Server server;
+  TWSocket s{nullptr};
+  int fd = -1;
+  ~SyncPair() { peer::close(fd); }
+  bool connect() {
+    s.SetAddr("127.0.0.1");
+    s.SetRemotePort(text(server.port()));
+    s.Connect();
+    fd = server.accept();
+    return fd >= 0 && pumpUntil([&] { return s.State() == wsConnected; });
+  }
+};
+
+// Removes a quit message left in the queue (the default pump leaves it there).
+void dropQueuedMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
+}
+
+}  // namespace
+
+TEST(SyncSocket, ReadLineReturnsOneLinePerCallAndKeepsTheOthers) {
+  SyncPair p;
+  ASSERT_TRUE(p.connect());
+  peer::sendAll(p.fd, "first\r\nsecond\r\nthi");
+  AnsiString line;
+  p.s.ReadLine(5, line);
+  EXPECT_EQ(line, "first\r\n");
+  p.s.ReadLine(5, line);
+  EXPECT_EQ(line, "second\r\n");
+  peer::sendAll(p.fd, "rd\r\n");
+  p.s.ReadLine(5, line);
+  EXPECT_EQ(line, "third\r\n");
+}
+
+TEST(SyncSocket, ReadLineRestoresTheHandlerAndLineMode) {
+  SyncPair p;
+  int offers = 0;
+  p.s.OnDataAvailable = [&](TObject*, WORD) {
+    ++offers;
+    p.s.ReceiveStr();
+  };
+  ASSERT_TRUE(p.connect());
+  peer::sendAll(p.fd, "line\r\n");
+  AnsiString line;
+  p.s.ReadLine(5, line);
+  EXPECT_EQ(line, "line\r\n");
+  EXPECT_EQ(offers, 0);
+  EXPECT_FALSE(p.s.GetLineMode());
+  peer::sendAll(p.fd, "raw");
+  ASSERT_TRUE(pumpUntil([&] { return offers == 1; }));
+}
+
+TEST(SyncSocket, AtTimeOutReadLineReturnsWhatWasBuffered) {
+  SyncPair p;
+  ASSERT_TRUE(p.connect());
+  peer::sendAll(p.fd, "partial");
+  AnsiString line = "old";
+  p.s.ReadLine(-250, line);
+  EXPECT_EQ(line, "partial");
+  p.s.ReadLine(-100, line);
+  EXPECT_EQ(line, "");  // the buffer was emptied
+}
+
+TEST(SyncSocket, ReadLineReturnsTheLastLineWhenThePeerCloses) {
+  SyncPair p;
+  ASSERT_TRUE(p.connect());
+  peer::sendAll(p.fd, "bye");
+  peer::close(p.fd);
+  p.fd = -1;
+  AnsiString line;
+  p.s.ReadLine(5, line);
+  EXPECT_EQ(line, "bye");
+  EXPECT_EQ(refusalOf([&] { p.s.ReadLine(1, line); }), "ReadLine failed: not connected");
+}
+
+TEST(SyncSocket, WaitUntilReadyEndsWhenDoneOrOnAQuitMessage) {
+  SyncPair p;
+  bool done = false;
+  EXPECT_EQ(p.s.Synchronize([&] { done = true; }, done), 0);
+  PostQuitMessage(0);
+  EXPECT_EQ(p.s.Synchronize(nullptr, done), 12001);
+  EXPECT_FALSE(done);
+  dropQueuedMessages();
+}
