@@ -128,7 +128,21 @@ void TCustomSocksWSocket::Connect() {
     RaiseException("connect: " + E.Message());
     return;
   }
-  TCustomWSocket::Connect();
+  // Refused before any socket existed (no Addr, say): no negotiation may wait for a later
+  // connection, and the proxy's port and address must not pass for the destination's.
+  auto forgetProxy = [this] {
+    if (FState != wsClosed) return;
+    FSocksState = socksData;
+    FPortResolved = false;
+    FAddrResolved = false;
+  };
+  try {
+    TCustomWSocket::Connect();
+  } catch (...) {
+    forgetProxy();
+    throw;
+  }
+  forgetProxy();
 }
 
 void TCustomSocksWSocket::Listen() {

@@ -395,3 +395,37 @@ TEST(SocksDante, Level5WrongPasswordIsRefused) {
             (Log{"socks connected 0", "auth start", "socks error 20015 socks authentication failed",
                  "connected 20015", "closed 20015"}));
 }
+
+// A connect that the core refuses leaves no negotiation behind: the next connect without a
+// proxy is a plain one.
+TEST(Socks, ARefusedConnectLeavesNoNegotiationWaiting) {
+  TWSocket s(nullptr);
+  s.SetSocksServer("127.0.0.1");
+  s.SetSocksPort("1080");
+  s.SetRemotePort("80");
+  EXPECT_EQ(refusalOf([&] { s.Connect(); }), "Connect: No IP Address Specified");
+  EXPECT_EQ(s.SocksState(), socksData);
+  ScriptedPeer direct({reply("plain")});
+  SocksRecorder r;
+  r.attachSocks(s);
+  s.SetSocksServer("");
+  s.SetAddr("127.0.0.1");
+  s.SetRemotePort(text(direct.port()));
+  s.Connect();
+  ASSERT_TRUE(pumpUntil([&] { return r.data == "plain"; })) << r.data;
+  EXPECT_EQ(r.log, (Log{"connected 0"}));
+  s.Close();  // lets the peer's script end
+}
+
+TEST(Socks, AProxyThatHangsUpDuringAuthenticationReportsTheFailure) {
+  ScriptedPeer proxy({expectBytes(3), reply(bytes({5, 2})), expectBytes(4), hangUp()});
+  SocksRecorder r;
+  TWSocket s(nullptr);
+  r.attachSocks(s);
+  s.SocksAuthentication = socksAuthenticateUsercode;
+  s.SocksUsercode = "u";
+  aimThroughProxy(s, proxy.port(), "5", "127.0.0.1", 80);
+  s.Connect();
+  ASSERT_TRUE(pumpUntil([&] { return s.State() == wsClosed; }));
+  EXPECT_EQ(r.log, (Log{"socks connected 0", "auth start", "auth failure", "closed 0"}));
+}
