@@ -254,3 +254,24 @@ TEST(LineMode, SendLineAddsTheLineEnd) {
   EXPECT_EQ(p.s.SendLine("raw"), 5);
   EXPECT_EQ(peer::receive(p.fd, 14), "HELO\r\nQUIT\nraw");
 }
+
+TEST(LineMode, AnExceptionInARedeliveryGoesToTheBackgroundHandler) {
+  LinePair p;
+  int phase = 0;
+  std::string caught;
+  p.s.OnBgException = [&](TObject*, Exception& E, bool& CanClose) {
+    caught = E.Message().str();
+    CanClose = true;
+  };
+  p.s.OnDataAvailable = [&](TObject*, WORD) {
+    if (phase++ == 0) {
+      p.s.SetLineMode(false);  // reads nothing: the re-delivery offers the line again
+      return;
+    }
+    if (phase == 3) throw ESocketException("handler failed");
+  };
+  ASSERT_TRUE(p.connect());
+  p.sendParts({"one\r\n"});
+  ASSERT_TRUE(pumpUntil([&] { return p.s.State() == wsClosed; }));
+  EXPECT_EQ(caught, "handler failed");
+}
