@@ -25,9 +25,9 @@ constexpr const char* itemInGroupInstructions[] = {
 }  // namespace
 
 void TfrmMain::buildSidePages() {
-  // Budget Worksheet: the workbook F1Book1 will fill the page; a panel keeps its place.
-  pnlF1Book1 = placeControl<TPanel>(this, tsBudgeWrksht, "pnlF1Book1", 0, 0, 577, 382);
-  pnlF1Book1->SetAlign(alClient);
+  // Budget Worksheet: the workbook F1Book1 fills the page.
+  F1Book1 = placeControl<TF1Book>(this, tsBudgeWrksht, "F1Book1", 0, 0, 577, 382);
+  F1Book1->SetAlign(alClient);
   gbHiddenNextBid = placeCaptioned<TGroupBox>(this, tsBudgeWrksht, "gbHiddenNextBid", " Next Bid ",
                                               8, 8, 300, 80);
   edtNBEnds = placeControl<TEdit>(this, gbHiddenNextBid, "edtNBEnds", 8, 20, 130, 21);

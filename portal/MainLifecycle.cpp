@@ -30,6 +30,7 @@ TfrmMain::TfrmMain(TComponent* Owner) : TForm(Owner) {
   cbSyncPeriodically->OnClick = [this](TObject* Sender) { cbSyncPeriodicallyClick(Sender); };
   cbLogFile->OnClick = [this](TObject* Sender) { cbSyncPeriodicallyClick(Sender); };
   edtRefreshInterval->OnChange = [this](TObject* Sender) { edtRefreshIntervalChange(Sender); };
+  AddAllToWorksheet1->OnClick = [this](TObject* Sender) { AddAllToWorksheet1Click(Sender); };
   connectWatchListEvents();
 }
 

@@ -31,6 +31,7 @@
 #include "lib/DateTime.h"
 #include "lib/Exceptions.h"
 #include "lib/StringList.h"
+#include "workbook/F1Book.h"
 
 // What a browser of the main window is doing (one byte each).
 using broAct = unsigned char;
@@ -92,9 +93,8 @@ class TfrmMain : public TForm {
   TButton* GetButton = nullptr;
   TListView* lvAllTdate = nullptr;
 
-  // Budget Worksheet page. The workbook F1Book1 fills the page; until it exists a placeholder
-  // panel holds its place.
-  TPanel* pnlF1Book1 = nullptr;
+  // Budget Worksheet page: the workbook F1Book1 fills it.
+  TF1Book* F1Book1 = nullptr;
   TGroupBox* gbHiddenNextBid = nullptr;
   TEdit* edtNBEnds = nullptr;
   TEdit* edtNBSnipeAmt = nullptr;
@@ -213,6 +213,10 @@ class TfrmMain : public TForm {
   void edtRefreshIntervalChange(TObject* Sender);
   void SetdoEbaySync(bool value);
   bool GetdoEbaySync();
+
+  // The budget worksheet: a plan sheet built from the watch list.
+  void AddAllToWorksheet1Click(TObject* Sender);
+  void ClearCreateHeadingsInSS();
 
  public:
   void Dispatch(TMessage& Message) override;
