@@ -1,77 +1,9 @@
 #include "workbook/CellSheet.h"
 
-#include <algorithm>
-#include <cctype>
 #include <string>
 #include <utility>
 
 #include "lib/SysUtils.h"
-
-namespace {
-
-constexpr const char* circularError = "#CIRC!";
-constexpr const char* nameError = "#NAME?";
-constexpr const char* referenceError = "#REF!";
-
-// Reads blanks, then the characters of a cell address ("C12", letters in either case) from
-// text at pos. Gives false when no address stands there.
-bool readAddress(const std::string& text, std::size_t& pos, CellRef& cell, bool& inside) {
-  while (pos < text.size() && text[pos] == ' ') ++pos;
-  long long column = 0;
-  std::size_t start = pos;
-  while (pos < text.size() && std::isalpha(static_cast<unsigned char>(text[pos]))) {
-    if (column <= CellSheet::maxColumns)
-      column = column * 26 + (std::toupper(static_cast<unsigned char>(text[pos])) - 'A' + 1);
-    ++pos;
-  }
-  if (pos == start) return false;
-  long long row = 0;
-  start = pos;
-  while (pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos]))) {
-    if (row <= CellSheet::maxRows) row = row * 10 + (text[pos] - '0');
-    ++pos;
-  }
-  if (pos == start) return false;
-  inside = row >= 1 && row <= CellSheet::maxRows && column <= CellSheet::maxColumns;
-  cell = {static_cast<int>(inside ? row : 0), static_cast<int>(inside ? column : 0)};
-  return true;
-}
-
-bool readSymbol(const std::string& text, std::size_t& pos, char symbol) {
-  while (pos < text.size() && text[pos] == ' ') ++pos;
-  if (pos >= text.size() || text[pos] != symbol) return false;
-  ++pos;
-  return true;
-}
-
-// "=SUM(first:last)" or "=SUM(cell)"; the range comes back with its corners in order.
-// Gives the error value for a formula that is not such a sum or reaches outside the sheet.
-AnsiString parseSum(const AnsiString& entry, CellRange& range) {
-  const std::string& text = entry.str();
-  std::size_t pos = 1;  // after "="
-  while (pos < text.size() && text[pos] == ' ') ++pos;
-  std::string name;
-  while (pos < text.size() && std::isalpha(static_cast<unsigned char>(text[pos])))
-    name += static_cast<char>(std::toupper(static_cast<unsigned char>(text[pos++])));
-  if (name != "SUM" || !readSymbol(text, pos, '(')) return nameError;
-  CellRef first;
-  CellRef last;
-  bool firstInside = false;
-  bool lastInside = false;
-  if (!readAddress(text, pos, first, firstInside)) return nameError;
-  last = first;
-  lastInside = firstInside;
-  if (readSymbol(text, pos, ':') && !readAddress(text, pos, last, lastInside)) return nameError;
-  if (!readSymbol(text, pos, ')')) return nameError;
-  while (pos < text.size() && text[pos] == ' ') ++pos;
-  if (pos != text.size()) return nameError;
-  if (!firstInside || !lastInside) return referenceError;
-  range.first = {std::min(first.row, last.row), std::min(first.column, last.column)};
-  range.last = {std::max(first.row, last.row), std::max(first.column, last.column)};
-  return {};
-}
-
-}  // namespace
 
 AnsiString ColumnLetters(int column) {
   std::string letters;
@@ -91,8 +23,7 @@ void CellSheet::setEntry(CellRef cell, const AnsiString& entry) {
   content.entry = entry;
   if (entry.str().starts_with('=')) {
     content.kind = Kind::formula;
-    content.error = parseSum(entry, content.range);
-    content.hasRange = content.error.IsEmpty();
+    content.formula = Formula::parse(entry);
   } else if (TryStrToFloat(entry, content.number)) {
     content.kind = Kind::number;
   }
@@ -139,7 +70,7 @@ AnsiString CellSheet::shown(CellRef cell) const {
   if (content->kind == Kind::number) return FloatToStr(content->number);
   if (content->kind == Kind::text) return content->entry;
   evaluateAll();
-  const Value& value = values_.at(cell);
+  const FormulaValue& value = values_.at(cell);
   return value.isError ? value.error : FloatToStr(value.number);
 }
 
@@ -180,8 +111,8 @@ void CellSheet::evaluateAll() const {
 }
 
 // Works out formulaCell and every formula it depends on, depth first with a stack of its own
-// (a long chain of sums cannot exhaust the program's stack). A formula met again while it is
-// still being worked out lies on a cycle; the sum that met it shows the cycle error.
+// (a long chain of formulas cannot exhaust the program's stack). A formula met again while it is
+// still being worked out lies on a cycle; the formula that met it shows the cycle error.
 void CellSheet::evaluate(CellRef formulaCell) const {
   std::set<CellRef> inProgress;
   std::vector<CellRef> pending{formulaCell};
@@ -194,34 +125,37 @@ void CellSheet::evaluate(CellRef formulaCell) const {
     const Cell& formula = *find(cell);
     if (!inProgress.contains(cell)) {
       inProgress.insert(cell);
-      if (formula.hasRange)
-        for (CellRef needed : formulasIn(formula.range))
+      for (const CellRange& range : formula.formula.references())
+        for (CellRef needed : formulasIn(range))
           if (!values_.contains(needed) && !inProgress.contains(needed)) pending.push_back(needed);
       continue;
     }
     // Back at the cell: every formula it needs is worked out, or lies on a cycle through it.
-    values_[cell] = sumOf(formula);
+    values_[cell] =
+        formula.formula.evaluate([this](CellRef read) { return valueOf(read); },
+                                 [this](const CellRange& range) { return sumOf(range); });
     inProgress.erase(cell);
     pending.pop_back();
   }
 }
 
-CellSheet::Value CellSheet::sumOf(const Cell& formula) const {
-  if (!formula.hasRange) return {true, 0, formula.error};
-  Value sum;
-  forEachIn(formula.range, [&](CellRef cell, const Cell& content) {
-    if (sum.isError) return;
-    if (content.kind == Kind::number) {
-      sum.number += content.number;
-    } else if (content.kind == Kind::formula) {
-      const auto found = values_.find(cell);
-      if (found == values_.end())
-        sum = {true, 0, circularError};
-      else if (found->second.isError)
-        sum = found->second;
-      else
-        sum.number += found->second.number;
-    }
+// A formula read before it is worked out is still in progress: it lies on a cycle through the
+// formula reading it.
+FormulaValue CellSheet::valueOf(CellRef cell) const {
+  const Cell* content = find(cell);
+  if (!content) return {};
+  if (content->kind == Kind::number) return FormulaValue::of(content->number);
+  if (content->kind == Kind::text) return FormulaValue::failure(valueError);
+  const auto found = values_.find(cell);
+  return found == values_.end() ? FormulaValue::failure(circularError) : found->second;
+}
+
+FormulaValue CellSheet::sumOf(const CellRange& range) const {
+  FormulaValue sum;
+  forEachIn(range, [&](CellRef cell, const Cell& content) {
+    if (sum.isError || content.kind == Kind::text) return;
+    const FormulaValue value = valueOf(cell);
+    sum = value.isError ? value : FormulaValue::of(sum.number + value.number);
   });
   return sum;
 }

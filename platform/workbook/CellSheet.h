@@ -2,16 +2,16 @@
 // The cells of a workbook sheet, without any widget: what was entered into each cell and the
 // value it shows.
 //
-// A cell holds a text, a number or a formula. The only formula is a sum over a range,
-// "=SUM(C2:E2)" (letters and blanks as typed; a range given bottom-up or right-to-left, such
-// as C2:C1, means the same cells as C1:C2). A sum adds the numbers and the formula results in
-// its range and passes over texts and empty cells. Values shown for formulas that cannot give
-// a number:
+// A cell holds a text, a number or a formula (see Formula.h for what a formula may say, such as
+// "=SUM(C2:E2)" or "=(C2-D2)/2"). Values shown for formulas that cannot give a number:
 //   "#CIRC!"  the formula depends on itself, directly or through other formulas (for
 //             example C2 holding "=SUM(C2:C1)"); evaluation stops, it never loops
 //   "#NAME?"  a formula this sheet does not know
-//   "#REF!"   a range outside the sheet
-// A sum over a cell that shows one of these shows it as well.
+//   "#REF!"   a reference outside the sheet
+//   "#VALUE!" arithmetic on a text cell
+//   "#DIV/0!" a division by zero
+//   "#NUM!"   a result too large for a number
+// A formula that reads a cell showing one of these shows it as well.
 //
 // Rows and columns are counted from 1; the sheet has maxRows rows and maxColumns columns.
 // Values are worked out when they are first asked for after a change, so a long run of writes
@@ -21,22 +21,8 @@
 #include <vector>
 
 #include "lib/AnsiString.h"
-
-struct CellRef {
-  int row = 0;
-  int column = 0;
-  auto operator<=>(const CellRef&) const = default;
-};
-
-// An inclusive block of cells, first corner above and left of the last.
-struct CellRange {
-  CellRef first;
-  CellRef last;
-  bool contains(CellRef cell) const {
-    return cell.row >= first.row && cell.row <= last.row && cell.column >= first.column &&
-           cell.column <= last.column;
-  }
-};
+#include "workbook/CellRange.h"
+#include "workbook/Formula.h"
 
 // "A" for 1, "Z" for 26, "AA" for 27.
 AnsiString ColumnLetters(int column);
@@ -71,22 +57,16 @@ class CellSheet {
     Kind kind = Kind::text;
     AnsiString entry;
     double number = 0;
-    // For a formula: its range, or no range and the error it shows.
-    bool hasRange = false;
-    CellRange range;
-    AnsiString error;
-  };
-  struct Value {
-    bool isError = false;
-    double number = 0;
-    AnsiString error;
+    Formula formula;  // for Kind::formula
   };
 
   void put(CellRef cell, Cell content);
   const Cell* find(CellRef cell) const;
   void evaluateAll() const;
   void evaluate(CellRef formulaCell) const;
-  Value sumOf(const Cell& formula) const;
+  // A cell's value as arithmetic reads it, and the sum over a range.
+  FormulaValue valueOf(CellRef cell) const;
+  FormulaValue sumOf(const CellRange& range) const;
   std::vector<CellRef> formulasIn(const CellRange& range) const;
   // Calls visit(cell, content) for every filled cell of the range, row by row.
   template <class Visit>
@@ -95,6 +75,6 @@ class CellSheet {
   std::map<CellRef, Cell> cells_;
   std::set<CellRef> headings_;
   // The formula results, valid while evaluated_ is true.
-  mutable std::map<CellRef, Value> values_;
+  mutable std::map<CellRef, FormulaValue> values_;
   mutable bool evaluated_ = false;
 };

@@ -102,7 +102,7 @@ TEST(CellSheet, UnknownFormulasAndOutsideRangesShowTheirErrors) {
   } cases[] = {
       {"=SUM(C2:E2", "#NAME?"},
       {"=AVG(C2:E2)", "#NAME?"},
-      {"=C2+D2", "#NAME?"},
+      {"=C2 D2", "#NAME?"},
       {"=SUM(C2:E2) x", "#NAME?"},
       {"=", "#NAME?"},
       {"=SUM(C0:C3)", "#REF!"},

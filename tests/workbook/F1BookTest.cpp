@@ -89,4 +89,17 @@ TEST(F1Book, GridShowsValuesAndBoldHeadingsAndTakesTheUsersTyping) {
   EXPECT_EQ(book.ActiveCol(), 3);
 }
 
+TEST(F1Book, ArithmeticTypedIntoTheGridFollowsTheUsersEdits) {
+  TF1Book book(nullptr);
+  QAbstractItemModel* model = static_cast<QTableView*>(book.Widget())->model();
+  EXPECT_TRUE(model->setData(model->index(1, 2), "12.50", Qt::EditRole));
+  EXPECT_TRUE(model->setData(model->index(1, 5), "=(C2-D2)/2+SUM(C2:D2)", Qt::EditRole));
+  EXPECT_EQ(model->data(model->index(1, 5), Qt::DisplayRole).toString(), "18.75");
+  EXPECT_TRUE(model->setData(model->index(1, 3), "2.5", Qt::EditRole));
+  EXPECT_EQ(model->data(model->index(1, 5), Qt::DisplayRole).toString(), "20");
+  EXPECT_TRUE(model->setData(model->index(1, 3), "free", Qt::EditRole));
+  EXPECT_EQ(book.TextRC(2, 6).str(), "#VALUE!");
+  EXPECT_EQ(book.EntryRC(2, 6).str(), "=(C2-D2)/2+SUM(C2:D2)");
+}
+
 }  // namespace
