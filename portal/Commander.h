@@ -14,6 +14,7 @@ class TfrmCommand : public TForm {
   void btnLoadLVShowAllClick(TObject* Sender);  // "lvshowall.txt" -> watch list
   void btnSaveLVShowAllClick(TObject* Sender);  // watch list -> "lvshowall.txt"
   void btnTarnClick(TObject* Sender);           // deletes the saved page files
+  void btnGetOffsetClick(TObject* Sender);      // starts a clock sync in the offset browser
 };
 
 extern TfrmCommand* frmCommand;

@@ -2,11 +2,20 @@
 // it next falls due. Raising a flag arms its deadline; lowering it leaves the deadline.
 #include "portal/Unit1.h"
 
+namespace {
+
+// Stores a changed value; a raise arms the deadline armFor days from now.
+void storeFlag(bool& flag, TDateTime& deadline, bool value, double armFor) {
+  if (flag == value) return;
+  flag = value;
+  if (value) deadline = Now() + armFor;
+}
+
+}  // namespace
+
 void TfrmMain::SetdoEbaySync(bool value) {
   logLine("TAG:SetdoEbaySync(bool value)");
-  if (doEbaySync == value) return;
-  doEbaySync = value;
-  if (value) ebaySyncDeadline = Now() + OneHour;
+  storeFlag(doEbaySync, ebaySyncDeadline, value, OneHour);
 }
 
 bool TfrmMain::GetdoEbaySync() {
@@ -16,9 +25,7 @@ bool TfrmMain::GetdoEbaySync() {
 
 void TfrmMain::SetdoBrowserRetry(bool value) {
   logLine("TAG:SetdoBrowserRetry(bool value)");
-  if (doBrowserRetry == value) return;
-  doBrowserRetry = value;
-  if (value) browserRetryDeadline = Now() + 120 * OneSecond;
+  storeFlag(doBrowserRetry, browserRetryDeadline, value, 120 * OneSecond);
 }
 
 bool TfrmMain::GetdoBrowserRetry() {
@@ -28,12 +35,71 @@ bool TfrmMain::GetdoBrowserRetry() {
 
 void TfrmMain::SetdoRefreshLVShowAll(bool value) {
   logLine("TAG:SetdoRefreshLVShowAll(bool value)");
-  if (doRefreshLVShowAll == value) return;
-  doRefreshLVShowAll = value;
-  if (value) refreshDeadline = Now() + edtRefreshInterval->Text().ToIntDef(0) * OneSecond;
+  storeFlag(doRefreshLVShowAll, refreshDeadline, value, refreshIntervalSeconds() * OneSecond);
 }
 
 bool TfrmMain::GetdoRefreshLVShowAll() {
   logLine("TAG:GetdoRefreshLVShowAll()");
   return doRefreshLVShowAll;
+}
+
+// A text that is no whole number of seconds (empty, "2.5") counts as the default 300, so a
+// slip in the preference never starts the agent on every tick.
+int TfrmMain::refreshIntervalSeconds() {
+  const int seconds = edtRefreshInterval->Text().ToIntDef(-1);
+  return seconds < 0 ? 300 : seconds;
+}
+
+void TfrmMain::SetdoRecalc(bool value) {
+  logLine("TAG:SetdoRecalc(bool value)");
+  storeFlag(doRecalc, recalcDeadline, value, OneMinute);
+}
+
+bool TfrmMain::GetdoRecalc() {
+  logLine("TAG:::GetdoRecalc()");
+  return doRecalc;
+}
+
+// The busy panel's caption keeps a trail of "+" and "-", one for every call. Each raise arms
+// the deadline afresh, also when the flag is already raised.
+void TfrmMain::SetdoBrowserRetryOffset(bool value) {
+  logLine("TAG:SetdoBrowserRetryOffset(bool value)");
+  pnlPleaseWait->SetCaption(pnlPleaseWait->Caption() + (value ? "+" : "-"));
+  if (value) offsetRetryDeadline = Now() + 60 * OneSecond;
+  doBrowserRetryOffset = value;
+}
+
+bool TfrmMain::GetdoBrowserRetryOffset() {
+  logLine("TAG:GetdoBrowserRetryOffset()");
+  return doBrowserRetryOffset;
+}
+
+void TfrmMain::SetdoDispatchLaunchCheck(bool value) {
+  logLine("TAG:SetdoDispatchLaunchCheck(bool value)");
+  storeFlag(doDispatchLaunchCheck, dispatchDeadline, value, 4 * OneMinute);
+}
+
+bool TfrmMain::GetdoDispatchLaunchCheck() {
+  logLine("TAG:GetdoDispatchLaunchCheck()");
+  return doDispatchLaunchCheck;
+}
+
+void TfrmMain::SetseekingRefreshData(bool value) {
+  logLine("TAG:SetseekingRefreshData(bool value)");
+  seekingRefreshData = value;
+}
+
+bool TfrmMain::GetseekingRefreshData() {
+  logLine("TAG:GetseekingRefreshData()");
+  return seekingRefreshData;
+}
+
+void TfrmMain::SetdynaWaiting(bool value) {
+  logLine("TAG:SetdynaWaiting(bool value)");
+  dynaWaiting = value;
+}
+
+bool TfrmMain::GetdynaWaiting() {
+  logLine("TAG:GetdynaWaiting()");
+  return dynaWaiting;
 }

@@ -297,6 +297,39 @@ class TfrmMain : public TForm {
   void connectWatchListEvents();
   // Shows the Main page and sends bro to the local blank page "dummy.htm".
   void requestBlankPage();
+
+  // --- The 5-second schedule -----------------------------------------------------------------
+ public:
+  // OnTimer of tmrDynaTimer: walks the schedule flags and runs the work that has fallen due.
+  void tmrDynaTimerTimer(TObject* Sender);
+
+  void SetdoRecalc(bool value);
+  bool GetdoRecalc();
+  void SetdoBrowserRetryOffset(bool value);
+  bool GetdoBrowserRetryOffset();
+  void SetdoDispatchLaunchCheck(bool value);
+  bool GetdoDispatchLaunchCheck();
+  void SetseekingRefreshData(bool value);
+  bool GetseekingRefreshData();
+  void SetdynaWaiting(bool value);
+  bool GetdynaWaiting();
+
+  // Work the schedule runs, with the dispatch to the sniper and the refresh agent.
+  void checkDispatchLauncher();
+  void loadFreshGridData();
+  void launchGridRefresher();
+
+ private:
+  // The refresh interval preference in whole seconds.
+  int refreshIntervalSeconds();
+  // The steps of one tick; "now" is read once at the tick's start.
+  void tickTotals(TDateTime now);
+  void tickOfficialTimeRetry(TDateTime now);
+  void tickItemPageRetry(TDateTime now);
+  void tickDispatchCheck(TDateTime now);
+  void tickAgentResult();
+  void tickRefreshCountdown(TDateTime now);
+  void tickHourlySync(TDateTime now);
 };
 
 extern TfrmMain* frmMain;

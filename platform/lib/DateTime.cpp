@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <utility>
 
 #include "lib/Exceptions.h"
 #include "lib/FormatSettings.h"
@@ -171,9 +172,18 @@ bool scanTime(Scanner& in, double& time) {
   return true;
 }
 
+// The clock a test installed; empty for the system clock.
+std::function<TDateTime()>& installedClock() {
+  static std::function<TDateTime()> clock;
+  return clock;
+}
+
 }  // namespace
 
+void SetClock(std::function<TDateTime()> clock) { installedClock() = std::move(clock); }
+
 TDateTime Now() {
+  if (installedClock()) return installedClock()();
   using namespace std::chrono;
   const auto now = system_clock::now();
   const std::time_t secs = system_clock::to_time_t(now);

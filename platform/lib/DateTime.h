@@ -1,5 +1,7 @@
 #pragma once
 // TDateTime: days since 1899-12-30 as a double, the fraction being the time of day.
+#include <functional>
+
 #include "lib/AnsiString.h"
 
 struct TDateTime {
@@ -9,7 +11,11 @@ struct TDateTime {
   operator double() const { return Val; }  // NOLINT
 };
 
+// The local time, from the system clock or from the clock a test installed.
 TDateTime Now();
+// Installs the clock that Now() (and Date() and Time() with it) reads, so that a test can pass
+// a deadline without waiting; an empty function brings back the system clock.
+void SetClock(std::function<TDateTime()> clock);
 TDateTime Date();
 TDateTime Time();
 

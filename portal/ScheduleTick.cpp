@@ -1,0 +1,127 @@
+// The 5-second tick of tmrDynaTimer: all background work of the portal runs from here, in a
+// fixed order. While a clock sync waits for the official-time page, or the item-page browser
+// is loading a page, the tick runs nothing but the totals and that page's retry, so nothing
+// is dispatched or refreshed on a clock or a page that is not settled.
+#include "lib/SysUtils.h"
+#include "portal/Commander.h"
+#include "portal/Unit1.h"
+#include "scraping/EbayScraper.h"
+#include "scraping/SiteHosts.h"
+#include "win32/ticks.h"
+
+namespace {
+
+constexpr const char* agentResultFile = "newgrid.lv";
+
+}  // namespace
+
+void TfrmMain::tmrDynaTimerTimer(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:tmrDynaTimerTimer(TObject *Sender)");
+  const TDateTime now = Now();
+  tickTotals(now);
+  if (GetdoBrowserRetryOffset()) {
+    tickOfficialTimeRetry(now);
+    return;
+  }
+  if (GetdoBrowserRetry()) {
+    tickItemPageRetry(now);
+    return;
+  }
+  tickDispatchCheck(now);
+  tickAgentResult();
+  if (GetdynaWaiting()) return;
+  tickRefreshCountdown(now);
+  tickHourlySync(now);
+}
+
+void TfrmMain::tickTotals(TDateTime now) {
+  if (!GetdoRecalc()) return;
+  if (recalcDeadline == 0) recalcDeadline = now + OneMinute;
+  if (now > recalcDeadline) {
+    SetdoRecalc(false);
+    SetdoRecalc(true);
+    calcTotals();
+  }
+}
+
+// Asks for the official-time page again: the blank page first, so that the next arrival is a
+// fresh load, then the page itself several times, the last request standing.
+void TfrmMain::tickOfficialTimeRetry(TDateTime now) {
+  if (offsetRetryDeadline == 0) offsetRetryDeadline = now + 90 * OneSecond;
+  if (!(now > offsetRetryDeadline)) return;
+  SetdoBrowserRetryOffset(false);
+  SetdoBrowserRetryOffset(true);
+  ebayScraper.broNavigate(broOffset, "about:blank");
+  Sleep(500);
+  for (int request = 0; request < 4; ++request)
+    ebayScraper.broNavigate(broOffset, officialTimePageUrl("TimeShow"));
+}
+
+// Asks again for the item page that is being added, until one of its loads is recognised.
+void TfrmMain::tickItemPageRetry(TDateTime now) {
+  if (browserRetryDeadline == 0) browserRetryDeadline = now + 2 * OneMinute;
+  if (!(now > browserRetryDeadline)) return;
+  SetdoBrowserRetry(false);
+  SetdoBrowserRetry(true);
+  ebayScraper.broNavigate(bro, currURL);
+}
+
+void TfrmMain::tickDispatchCheck(TDateTime now) {
+  if (!GetdoDispatchLaunchCheck()) return;
+  if (dispatchDeadline == 0) {
+    SetdoDispatchLaunchCheck(false);
+    SetdoDispatchLaunchCheck(true);
+  }
+  if (dispatchDeadline < now) {
+    SetdoDispatchLaunchCheck(false);
+    SetdoDispatchLaunchCheck(true);
+    checkDispatchLauncher();
+  }
+}
+
+void TfrmMain::tickAgentResult() {
+  if (!GetseekingRefreshData() || !FileExists(agentResultFile)) return;
+  loadFreshGridData();
+  SetseekingRefreshData(false);
+  calcTotals();
+  DeleteFile(agentResultFile);
+}
+
+// Counts down to the next refresh run. An empty watch list restarts the countdown on every
+// tick, so no agent is started for nothing.
+void TfrmMain::tickRefreshCountdown(TDateTime now) {
+  if (!GetdoRefreshLVShowAll()) return;
+  if (lvShowAll->Items()->Count() == 0) refreshDeadline = 0;
+  if (refreshDeadline == 0) {
+    SetdoRefreshLVShowAll(false);
+    SetdoRefreshLVShowAll(true);
+  }
+  if (PageControl1->ActivePage() == tsShowAll) {
+    // A deadline already passed shows 0: the run starts below.
+    const std::int64_t left = refreshDeadline > now ? SecondsBetween(refreshDeadline, now) : 0;
+    lblNextRefresh->SetCaption(IntToStr(left) + " seconds.");
+  }
+  if (refreshDeadline < now) {
+    refreshDeadline = now + refreshIntervalSeconds() * OneSecond;
+    SetdoRefreshLVShowAll(false);
+    SetdoRefreshLVShowAll(true);
+    launchGridRefresher();
+    SetseekingRefreshData(true);
+  }
+}
+
+void TfrmMain::tickHourlySync(TDateTime now) {
+  if (!GetdoEbaySync() || !cbSyncPeriodically->Checked()) return;
+  if (ebaySyncDeadline == 0) {
+    SetdoEbaySync(false);
+    SetdoEbaySync(true);
+  }
+  if (ebaySyncDeadline < now) {
+    ebaySyncDeadline = now + OneHour;
+    SetdoEbaySync(false);
+    SetdoEbaySync(true);
+    SetdynaWaiting(true);
+    frmCommand->btnGetOffsetClick(frmCommand);
+  }
+}

@@ -1,0 +1,297 @@
+// The 5-second schedule: the tick is called directly while a test clock stands in for the
+// local time, so every deadline is passed by moving the clock, never by waiting. The work
+// that other parts of the portal own is seen through its trace lines.
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QThread>
+#include <functional>
+
+#include "MainWindowFixture.h"
+#include "lib/IniFile.h"
+#include "tools/testing/PracticeSite.h"
+
+namespace {
+
+constexpr const char* mark = "TEST:mark";
+
+class ScheduleTest : public MainWindowFixture {
+ protected:
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    now_ = Now();
+    SetClock([this] { return now_; });
+    // The official-time host is a port with nothing listening: retries go nowhere.
+    TIniFile("tarnwick.ini").WriteString("hosts", "time", "http://127.0.0.1:1");
+    lowerEveryFlag();
+    frmMain->edtRefreshInterval->SetText("300");
+    frmMain->PageControl1->SetActivePage(frmMain->tsShowAll);
+    frmMain->lblNextRefresh->SetCaption("");
+    frmMain->pnlPleaseWait->SetCaption("");
+    frmMain->logLine(mark);
+  }
+  void TearDown() override {
+    lowerEveryFlag();
+    frmMain->cbSyncPeriodically->SetChecked(false);
+    SetClock({});
+    MainWindowFixture::TearDown();
+  }
+  static void lowerEveryFlag() {
+    frmMain->SetdoRecalc(false);
+    frmMain->SetdoBrowserRetryOffset(false);
+    frmMain->SetdoBrowserRetry(false);
+    frmMain->SetdoDispatchLaunchCheck(false);
+    frmMain->SetseekingRefreshData(false);
+    frmMain->SetdynaWaiting(false);
+    frmMain->SetdoRefreshLVShowAll(false);
+    frmMain->SetdoEbaySync(false);
+  }
+  void advance(int seconds) { now_ = now_ + seconds * OneSecond; }
+  static void tick() { frmMain->tmrDynaTimerTimer(frmMain->tmrDynaTimer); }
+
+  // The trace lines logged since the test began (or since the last call of takeLog).
+  QStringList takeLog() {
+    const QRegularExpression pattern("^0\\.\\d{1,15}logger\\.txt$");
+    QByteArray text;
+    for (const QString& name : QDir(work_).entryList(QDir::Files))
+      if (pattern.match(name).hasMatch()) text = readFile(workPath(name));
+    const QByteArray marker = QByteArray(mark) + "\r\n";
+    const qsizetype at = text.lastIndexOf(marker);
+    EXPECT_GE(at, 0) << "the trace log lost its mark";
+    const QString since = QString::fromLatin1(text.mid(at + marker.size()));
+    frmMain->logLine(mark);
+    return since.split("\r\n", Qt::SkipEmptyParts);
+  }
+  // How often the trace line was logged since the last takeLog.
+  int calls(const QStringList& log, const char* line) {
+    return static_cast<int>(log.count(QString::fromLatin1(line)));
+  }
+
+  TDateTime now_;
+};
+
+constexpr const char* dispatchCheck = "TAG:checkDispatchLauncher()";
+constexpr const char* agentPoll = "TAG:loadFreshGridData()";
+constexpr const char* agentStart = "TAG:launchGridRefresher()";
+constexpr const char* totals = "TAG:TfrmMain::calcTotals()";
+
+TEST_F(ScheduleTest, WithEveryFlagLoweredATickOnlyLogs) {
+  addWatched("220000000101");
+  advance(7200);
+  tick();
+  const QStringList log = takeLog();
+  ASSERT_FALSE(log.isEmpty());
+  EXPECT_EQ(log.first(), "TAG:tmrDynaTimerTimer(TObject *Sender)");
+  // Nothing but the tick's own line and its reads of the flags.
+  for (qsizetype i = 1; i < log.size(); ++i)
+    EXPECT_TRUE(log[i].startsWith("TAG:") && log[i].contains("Get")) << log[i].toStdString();
+  EXPECT_EQ(frmMain->lblNextRefresh->Caption().str(), "");
+  EXPECT_FALSE(frmMain->GetseekingRefreshData());
+}
+
+// A raise keeps a pending deadline; each check that falls due re-arms the next one 4 minutes on.
+TEST_F(ScheduleTest, DispatchCheckRunsEveryFourMinutesFromTheFirstRaise) {
+  frmMain->SetdoDispatchLaunchCheck(true);
+  advance(180);
+  frmMain->SetdoDispatchLaunchCheck(true);
+  tick();
+  EXPECT_EQ(calls(takeLog(), dispatchCheck), 0);
+  advance(61);
+  tick();
+  EXPECT_EQ(calls(takeLog(), dispatchCheck), 1);
+  tick();
+  EXPECT_EQ(calls(takeLog(), dispatchCheck), 0);
+  advance(241);
+  tick();
+  EXPECT_EQ(calls(takeLog(), dispatchCheck), 1);
+}
+
+TEST_F(ScheduleTest, TotalsAreRecalculatedEveryMinuteWhateverElseWaits) {
+  frmMain->SetdoRecalc(true);
+  frmMain->SetdoBrowserRetry(true);  // a page load holds back everything but the totals
+  frmMain->SetdoDispatchLaunchCheck(true);
+  advance(30);
+  tick();
+  EXPECT_EQ(calls(takeLog(), totals), 0);
+  advance(31);
+  tick();
+  QStringList log = takeLog();
+  EXPECT_EQ(calls(log, totals), 1);
+  EXPECT_TRUE(log.contains("TAG:::GetdoRecalc()"));
+  advance(300);
+  tick();
+  log = takeLog();
+  EXPECT_EQ(calls(log, totals), 1);
+  EXPECT_EQ(calls(log, dispatchCheck), 0);
+}
+
+TEST_F(ScheduleTest, OfficialTimeRetryIsArmedByEveryRaiseAndHoldsBackEverythingElse) {
+  frmMain->SetdoDispatchLaunchCheck(true);
+  frmMain->SetseekingRefreshData(true);
+  writeFile(workPath("newgrid.lv"), "");
+  frmMain->SetdoBrowserRetryOffset(true);
+  advance(30);
+  frmMain->SetdoBrowserRetryOffset(true);
+  EXPECT_EQ(frmMain->pnlPleaseWait->Caption().str(), "++");
+  advance(59);
+  tick();
+  EXPECT_EQ(frmMain->pnlPleaseWait->Caption().str(), "++");
+  advance(2);
+  tick();
+  // Re-armed: lowered and raised again, and the page requested anew.
+  EXPECT_EQ(frmMain->pnlPleaseWait->Caption().str(), "++-+");
+  EXPECT_TRUE(frmMain->broOffset->Busy());
+  advance(600);
+  tick();
+  const QStringList log = takeLog();
+  EXPECT_EQ(calls(log, dispatchCheck), 0);
+  EXPECT_EQ(calls(log, agentPoll), 0);
+  EXPECT_TRUE(QFile::exists(workPath("newgrid.lv")));
+  frmMain->broOffset->Stop();
+}
+
+TEST_F(ScheduleTest, AgentResultIsReadOnceAndItsFileDeleted) {
+  frmMain->SetseekingRefreshData(true);
+  tick();
+  EXPECT_EQ(calls(takeLog(), agentPoll), 0);
+  EXPECT_TRUE(frmMain->GetseekingRefreshData());
+
+  writeFile(workPath("newgrid.lv"), "");
+  tick();
+  QStringList log = takeLog();
+  EXPECT_EQ(calls(log, agentPoll), 1);
+  EXPECT_EQ(calls(log, totals), 1);
+  EXPECT_FALSE(frmMain->GetseekingRefreshData());
+  EXPECT_FALSE(QFile::exists(workPath("newgrid.lv")));
+
+  // A result file that nobody waits for is left alone.
+  writeFile(workPath("newgrid.lv"), "");
+  tick();
+  EXPECT_EQ(calls(takeLog(), agentPoll), 0);
+  EXPECT_TRUE(QFile::exists(workPath("newgrid.lv")));
+}
+
+TEST_F(ScheduleTest, EmptyWatchListRestartsTheCountdownOnEveryTickAndStartsNoAgent) {
+  frmMain->SetdoRefreshLVShowAll(true);
+  for (int i = 0; i < 3; ++i) {
+    advance(400);
+    tick();
+    const std::string shown = frmMain->lblNextRefresh->Caption().str();
+    EXPECT_TRUE(shown == "300 seconds." || shown == "299 seconds.") << shown;
+  }
+  EXPECT_EQ(calls(takeLog(), agentStart), 0);
+  EXPECT_FALSE(frmMain->GetseekingRefreshData());
+}
+
+TEST_F(ScheduleTest, CountdownShowsTheSecondsLeftAndStartsTheAgentWhenItRunsOut) {
+  addWatched("220000000101");
+  frmMain->SetdoRefreshLVShowAll(true);
+  advance(100);
+  tick();
+  EXPECT_EQ(frmMain->lblNextRefresh->Caption().str(), "200 seconds.");
+
+  // Another page: the label keeps its text while the countdown runs on.
+  frmMain->PageControl1->SetActivePage(frmMain->tsPreferences);
+  advance(201);
+  tick();
+  EXPECT_EQ(frmMain->lblNextRefresh->Caption().str(), "200 seconds.");
+  EXPECT_EQ(calls(takeLog(), agentStart), 1);
+  EXPECT_TRUE(frmMain->GetseekingRefreshData());
+
+  frmMain->PageControl1->SetActivePage(frmMain->tsShowAll);
+  advance(10);
+  tick();
+  EXPECT_EQ(frmMain->lblNextRefresh->Caption().str(), "290 seconds.");
+  EXPECT_EQ(calls(takeLog(), agentStart), 0);
+}
+
+// A refresh asked for at once moves the deadline a day back: the label shows 0, not a day.
+TEST_F(ScheduleTest, ImmediateRefreshRequestShowsNoSecondsAndStartsTheAgent) {
+  addWatched("220000000101");
+  frmMain->rebuildLVAllTdate();
+  tick();
+  EXPECT_EQ(frmMain->lblNextRefresh->Caption().str(), "0 seconds.");
+  EXPECT_EQ(calls(takeLog(), agentStart), 1);
+}
+
+// The preference must convert as whole seconds; other texts count as the default.
+TEST_F(ScheduleTest, IntervalThatIsNoWholeNumberCountsAsTheDefault) {
+  addWatched("220000000101");
+  for (const char* interval : {"2.5", "", "fast"}) {
+    frmMain->edtRefreshInterval->SetText(interval);
+    frmMain->SetdoRefreshLVShowAll(false);
+    frmMain->SetdoRefreshLVShowAll(true);
+    tick();
+    EXPECT_EQ(frmMain->lblNextRefresh->Caption().str(), "300 seconds.") << interval;
+  }
+  EXPECT_EQ(calls(takeLog(), agentStart), 0);
+}
+
+TEST_F(ScheduleTest, HourlySyncRunsOnlyWhenThePreferenceIsChecked) {
+  addWatched("220000000101");
+  frmMain->SetdoEbaySync(true);
+  frmMain->SetdoRefreshLVShowAll(true);
+  advance(3601);
+  tick();
+  EXPECT_FALSE(frmMain->GetdynaWaiting());
+  EXPECT_TRUE(frmMain->GetdoEbaySync());
+
+  frmMain->cbSyncPeriodically->SetChecked(true);  // raises nothing new: the flag is up
+  tick();
+  EXPECT_TRUE(frmMain->GetdynaWaiting());
+  takeLog();
+
+  // While the sync has not finished, the countdown and the sync wait; the dispatch check and
+  // the agent poll go on.
+  frmMain->SetdoDispatchLaunchCheck(true);
+  frmMain->SetseekingRefreshData(true);
+  writeFile(workPath("newgrid.lv"), "");
+  advance(7200);
+  tick();
+  const QStringList log = takeLog();
+  EXPECT_EQ(calls(log, dispatchCheck), 1);
+  EXPECT_EQ(calls(log, agentPoll), 1);
+  EXPECT_EQ(calls(log, agentStart), 0);
+}
+
+// The item page that never arrives whole is asked for again every 120 seconds until it does.
+TEST_F(ScheduleTest, ItemPageIsRequestedAgainUntilItIsRecognised) {
+  tarnwick::tools::PracticeSite site;
+  TIniFile("tarnwick.ini").WriteString("hosts", "item", site.baseUrl().c_str());
+  ASSERT_TRUE(QFile::copy(TARN11_DIR "/dummy.htm", workPath("dummy.htm")));
+  frmMain->edtEbayMember->SetText("tarnbuyer");
+  const std::string target = "/ws/eBayISAPI.dll?ViewItem&item=220000000101";
+  site.control("fault=truncate&page=item:220000000101");
+  const auto pumpUntil = [](const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 20000) {
+      Application->ProcessMessages();
+      QThread::msleep(2);
+    }
+    return done();
+  };
+
+  frmMain->edtNewItem->SetText("220000000101");
+  frmMain->btnEnterItemNum->Click();
+  ASSERT_TRUE(pumpUntil([&] { return !frmMain->bro->Busy(); }));
+  EXPECT_EQ(site.requestCount(target), 1);
+  advance(119);
+  tick();
+  EXPECT_FALSE(frmMain->bro->Busy());
+
+  advance(2);
+  tick();
+  ASSERT_TRUE(pumpUntil([&] { return !frmMain->bro->Busy(); }));
+  EXPECT_EQ(site.requestCount(target), 2);
+  EXPECT_TRUE(frmMain->GetdoBrowserRetry());
+
+  site.control("fault=none&page=item:220000000101");
+  advance(121);
+  tick();
+  ASSERT_TRUE(pumpUntil([] { return frmMain->GetcurrBroAction() == 1; }));
+  EXPECT_EQ(site.requestCount(target), 3);
+  EXPECT_FALSE(frmMain->GetdoBrowserRetry());
+  EXPECT_NE(findRowByCaption(frmMain->lvShowAll, "220000000101"), nullptr);
+}
+
+}  // namespace
