@@ -1,4 +1,216 @@
-// Item groups and "groups.tnq". Loading the file comes with the group operations.
+// Item groups: a group ties watched auctions together, and once its count of wins still wanted
+// reaches zero, its cancel file "canc" + name + ".TDL" lists its auctions for the sniper. The
+// groups live in lvGroups and in "groups.tnq" (three lines a group: name, note, how many);
+// only adding a group writes the file. The built-in group "IND" bids independently.
+#include "forms/Dialogs.h"
+#include "lib/StringList.h"
+#include "lib/SysUtils.h"
 #include "portal/Unit1.h"
+#include "portal/WatchListRows.h"
+#include "scraping/EbayScraper.h"
 
-void TfrmMain::loadGroupsListView() { logLine("TAG:loadGroupsListView()"); }
+namespace {
+
+constexpr const char* groupsFile = "groups.tnq";
+constexpr const char* independent = "IND";
+constexpr int siGroupNote = 0;
+constexpr int siGroupHowMany = 1;
+
+// A group's row: the list view's caption search, letter case ignored, first match.
+TListItem* findGroup(TListView* groups, const AnsiString& name) {
+  return groups->FindCaption(0, name, false, true, false);
+}
+
+// A group name goes into a file name; one that would name a file elsewhere gets no file.
+bool nameFitsFileName(const AnsiString& name) {
+  return name.Pos("/") == 0 && name.Pos("\\") == 0 && name.Pos("..") == 0;
+}
+
+AnsiString cancelFileName(const AnsiString& group) { return "canc" + group + ".TDL"; }
+
+void showError(const char* text) { MessageDlg(text, mtError, {mbOK}); }
+
+}  // namespace
+
+void TfrmMain::connectGroupEvents() {
+  btnAddGrp->OnClick = [this](TObject* Sender) { btnAddGrpClick(Sender); };
+  btnChange->OnClick = [this](TObject* Sender) { btnChangeClick(Sender); };
+  DeleteGroup1->OnClick = [this](TObject* Sender) { DeleteGroup1Click(Sender); };
+  lvGroups->OnClick = [this](TObject* Sender) { lvGroupsClick(Sender); };
+  edtGrpHowMany->OnChange = [this](TObject* Sender) { edtGrpHowManyChange(Sender); };
+  comGroup->OnChange = [this](TObject* Sender) { comGroupChange(Sender); };
+  tsItemInGroup->OnShow = [this](TObject* Sender) { tsItemInGroupShow(Sender); };
+  EditItemGroup1->OnClick = [this](TObject* Sender) { EditItemGroup1Click(Sender); };
+}
+
+void TfrmMain::saveGroupsLV() {
+  logLine("TAG:saveGroupsLV()");
+  if (lvGroups->Items()->Count() == 0) return;
+  TStringList lines;
+  for (int i = 0; i < lvGroups->Items()->Count(); ++i) {
+    const TListItem* group = lvGroups->Items()->Item(i);
+    lines.Add(group->Caption());
+    lines.Add(cellText(group, siGroupNote));
+    lines.Add(cellText(group, siGroupHowMany));
+  }
+  lines.SaveToFile(groupsFile);
+}
+
+void TfrmMain::loadGroupsListView() {
+  logLine("TAG:loadGroupsListView()");
+  if (!FileExists(groupsFile)) return;
+  TStringList lines;
+  lines.LoadFromFile(groupsFile);
+  lvGroups->Items()->Clear();
+  for (int i = 0; i + 3 <= lines.Count(); i += 3) {
+    TListItem* group = lvGroups->Items()->Add();
+    group->SetCaption(lines.Strings(i));
+    group->SubItems()->Add(lines.Strings(i + 1));
+    group->SubItems()->Add(lines.Strings(i + 2));
+  }
+  ebayScraper.fillListFromLVCaptions(comGroup, lvGroups);
+}
+
+void TfrmMain::btnAddGrpClick(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:btnAddGrpClick(TObject *Sender)");
+  edtGrpNme->SetText(AnsiUpperCase(edtGrpNme->Text()));
+  const AnsiString name = edtGrpNme->Text();
+  if (!ebayScraper.isNumericText(edtGrpHowMany->Text()))
+    return showError("How Many is not numeric or blank. Group not created.");
+  if (name.IsEmpty()) return showError("Group Name is blank. Group not created.");
+  if (findGroup(lvGroups, name))
+    return showError("Group Name is already in use. Group not created.");
+  TListItem* group = lvGroups->Items()->Add();
+  group->SetCaption(name);
+  group->SubItems()->Add(edtGrpNote->Text());
+  group->SubItems()->Add(edtGrpHowMany->Text());
+  saveGroupsLV();
+}
+
+void TfrmMain::btnChangeClick(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:btnChangeClick(TObject *Sender)");
+  edtGrpNme->SetText(AnsiUpperCase(edtGrpNme->Text()));
+  const AnsiString name = edtGrpNme->Text();
+  if (name == independent) return showError("Attempt to change IND.");
+  if (name.IsEmpty()) return showError("Attempt to change group with name blank.");
+  TListItem* group = findGroup(lvGroups, name);
+  if (!group) return showError("Attempt to change group name.");
+  setCellText(group, siGroupNote, edtGrpNote->Text());
+  setCellText(group, siGroupHowMany, edtGrpHowMany->Text());
+  if (StrToIntDef(edtGrpHowMany->Text(), 0) > 0 && nameFitsFileName(name) &&
+      FileExists(cancelFileName(name)))
+    DeleteFile(cancelFileName(name));
+}
+
+void TfrmMain::DeleteGroup1Click(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:DeleteGroup1Click(TObject *Sender)");
+  TListItem* group = lvGroups->Selected();
+  if (!group) return showError("No group highlighted.");
+  if (group->Caption() == independent) return showError("IND group delete attempted.");
+  if (totalInGroup(group->Caption()) >= 1)
+    return showError(
+        "Attempt to delete group that is in use.  First change group for auctions using this "
+        "group.");
+  group->Delete();
+}
+
+void TfrmMain::lvGroupsClick(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:lvGroupsClick(TObject *Sender)");
+  const TListItem* group = lvGroups->Selected();
+  if (!group) return;
+  edtGrpNme->SetText(group->Caption());
+  edtGrpNote->SetText(cellText(group, siGroupNote));
+  edtGrpHowMany->SetText(cellText(group, siGroupHowMany));
+}
+
+void TfrmMain::edtGrpHowManyChange(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:edtGrpHowManyChange(TObject *Sender)");
+  if (ebayScraper.isWholeNumberText(edtGrpHowMany->Text())) return;
+  showError("Field must be integer.");
+  edtGrpHowMany->SetText("1");
+}
+
+void TfrmMain::comGroupChange(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:comGroupChange(TObject *Sender)");
+  TListItem* row = lvShowAll->Selected();
+  if (!row) return showError("Attempt to change group name with no item selected.");
+  setCellText(row, siGroup, comGroup->Text());
+}
+
+void TfrmMain::tsItemInGroupShow(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:tsItemInGroupShow(TObject *Sender)");
+  MInstruct->Hide();
+  const TListItem* row = lvShowAll->Selected();
+  if (!row) {
+    MessageDlg(
+        "No item selected. To manage group membership, choose the Show All tab and select an "
+        "item.  Then click this tab, or right click and select Select Item Group.",
+        mtWarning, {mbOK});
+    MInstruct->Show();
+    return;
+  }
+  edtNumTitle->SetText(row->Caption() + " " + cellText(row, siTitle));
+  ebayScraper.fillListFromLVCaptions(comGroup, lvGroups);
+}
+
+// Showing the page runs its show handler; when the page is already showing, it runs here, so
+// the handler runs once either way.
+void TfrmMain::EditItemGroup1Click(TObject* Sender) {
+  logLine("TAG:EditItemGroup1Click(TObject *Sender)");
+  if (PageControl1->ActivePage() == tsItemInGroup)
+    tsItemInGroupShow(Sender);
+  else
+    PageControl1->SetActivePage(tsItemInGroup);
+}
+
+int TfrmMain::totalInGroup(AnsiString grpNm) {
+  logLine("TAG:totalInGroup(AnsiString grpNm)");
+  int total = 0;
+  for (int i = 0; i < lvShowAll->Items()->Count(); ++i)
+    if (cellText(lvShowAll->Items()->Item(i), siGroup) == grpNm) ++total;
+  return total;
+}
+
+// A count that is no integer (an edited "groups.tnq") holds nothing back.
+bool TfrmMain::stlNdPrchseFrmGrp(AnsiString grp) {
+  logLine("TAG:stlNdPrchseFrmGrp(AnsiString grp)");
+  if (grp == independent) return true;
+  const TListItem* group = findGroup(lvGroups, grp);
+  if (!group) return true;
+  return StrToIntDef(cellText(group, siGroupHowMany), 1) > 0;
+}
+
+// A count that is no integer is left as it is.
+void TfrmMain::decGroup(AnsiString groupToLessen) {
+  logLine("TAG:decGroup(AnsiString groupToLessen)");
+  if (groupToLessen == independent) return;
+  TListItem* group = findGroup(lvGroups, groupToLessen);
+  if (!group) return;
+  int howMany = 0;
+  try {
+    howMany = StrToInt(cellText(group, siGroupHowMany));
+  } catch (const EConvertError&) {
+    return;
+  }
+  const AnsiString lessened = IntToStr(static_cast<std::int64_t>(howMany) - 1);
+  setCellText(group, siGroupHowMany, lessened);
+  if (lessened == "0") launchCancelSnipesText(groupToLessen);
+}
+
+void TfrmMain::launchCancelSnipesText(AnsiString grmName) {
+  logLine("TAG:launchCancelSnipesText(AnsiString grmName)");
+  TStringList items;
+  for (int i = 0; i < lvShowAll->Items()->Count(); ++i) {
+    const TListItem* row = lvShowAll->Items()->Item(i);
+    if (cellText(row, siGroup) == grmName) items.Add(row->Caption());
+  }
+  if (items.Count() == 0 || !nameFitsFileName(grmName)) return;
+  items.SaveToFile(cancelFileName(grmName));
+}

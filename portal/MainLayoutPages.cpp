@@ -54,6 +54,10 @@ void TfrmMain::buildSidePages() {
   lvGroups->SetRowSelect(true);
   lvGroups->SetGridLines(true);
   lvGroups->SetHint("Right Click For More Options");
+  TListItem* independentGroup = lvGroups->Items()->Add();
+  independentGroup->SetCaption("IND");
+  independentGroup->SubItems()->Add("Bids independently of orher auction results");
+  independentGroup->SubItems()->Add("1");
   pmGroupLV = new TPopupMenu(this);
   pmGroupLV->SetName("pmGroupLV");
   DeleteGroup1 = new TMenuItem(this);

@@ -32,6 +32,7 @@ TfrmMain::TfrmMain(TComponent* Owner) : TForm(Owner) {
   edtRefreshInterval->OnChange = [this](TObject* Sender) { edtRefreshIntervalChange(Sender); };
   AddAllToWorksheet1->OnClick = [this](TObject* Sender) { AddAllToWorksheet1Click(Sender); };
   connectWatchListEvents();
+  connectGroupEvents();
   tmrDynaTimer->OnTimer = [this](TObject* Sender) { tmrDynaTimerTimer(Sender); };
 }
 

@@ -330,6 +330,26 @@ class TfrmMain : public TForm {
   void tickAgentResult();
   void tickRefreshCountdown(TDateTime now);
   void tickHourlySync(TDateTime now);
+
+  // --- Item groups and cancel files ----------------------------------------------------------
+ public:
+  void saveGroupsLV();
+  void btnAddGrpClick(TObject* Sender);
+  void btnChangeClick(TObject* Sender);
+  void DeleteGroup1Click(TObject* Sender);
+  void lvGroupsClick(TObject* Sender);
+  void edtGrpHowManyChange(TObject* Sender);
+  void comGroupChange(TObject* Sender);
+  void tsItemInGroupShow(TObject* Sender);
+  void EditItemGroup1Click(TObject* Sender);
+  void decGroup(AnsiString groupToLessen);
+  bool stlNdPrchseFrmGrp(AnsiString grp);
+  int totalInGroup(AnsiString grpNm);
+  void launchCancelSnipesText(AnsiString grmName);
+
+ private:
+  // Connects the group page's controls, comGroup, the Item In Group page and the menu item.
+  void connectGroupEvents();
 };
 
 extern TfrmMain* frmMain;

@@ -1,0 +1,193 @@
+// Item groups: adding, changing and deleting groups, their file "groups.tnq", placing watched
+// auctions in groups, the dispatch question, lessening a count and the cancel files.
+#include "MainWindowFixture.h"
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+class GroupsTest : public MainWindowFixture {
+ protected:
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    TListItems* groups = frmMain->lvGroups->Items();
+    groups->Clear();
+    addRow(frmMain->lvGroups, {"IND", "Bids independently of orher auction results", "1"});
+    frmMain->PageControl1->SetActivePage(frmMain->tsManageItemGroups);
+  }
+  void addGroup(const char* name, const char* note, const char* howMany) {
+    frmMain->edtGrpNme->SetText(name);
+    frmMain->edtGrpNote->SetText(note);
+    frmMain->edtGrpHowMany->SetText(howMany);
+    frmMain->btnAddGrp->Click();
+  }
+  static std::vector<Texts> groupRows() {
+    std::vector<Texts> rows;
+    for (int i = 0; i < frmMain->lvGroups->Items()->Count(); ++i)
+      rows.push_back(cellsOf(frmMain->lvGroups->Items()->Item(i)));
+    return rows;
+  }
+  static TListItem* watchedIn(const std::string& item, const char* group) {
+    TListItem* row = addWatched(item);
+    setCellText(row, siGroup, group);
+    return row;
+  }
+};
+
+TEST_F(GroupsTest, AddedGroupIsUpperCasedAndTheWholeListWritten) {
+  addGroup("lamps", "two of five", "2");
+  EXPECT_TRUE(boxTexts().empty());
+  EXPECT_EQ(groupRows(),
+            (std::vector<Texts>{{"IND", "Bids independently of orher auction results", "1"},
+                                {"LAMPS", "two of five", "2"}}));
+  EXPECT_EQ(
+      readFile(workPath("groups.tnq")),
+      "IND\r\nBids independently of orher auction results\r\n1\r\nLAMPS\r\ntwo of five\r\n2\r\n");
+}
+
+// (The add's test for an empty or non-numeric count cannot be reached through the edit, which
+// turns such a text into "1" at once.)
+TEST_F(GroupsTest, RefusedAddsAndChangesLeaveListAndFileAlone) {
+  const struct {
+    const char* name;
+    const char* howMany;
+    bool change;
+    const char* message;
+  } cases[] = {
+      {"", "2", false, "Group Name is blank. Group not created."},
+      {"ind", "2", false, "Group Name is already in use. Group not created."},
+      {"ind", "2", true, "Attempt to change IND."},
+      {"", "2", true, "Attempt to change group with name blank."},
+      {"CHAIRS", "2", true, "Attempt to change group name."},
+  };
+  for (const auto& c : cases) {
+    boxes_.clear();
+    frmMain->edtGrpNme->SetText(c.name);
+    frmMain->edtGrpHowMany->SetText(c.howMany);
+    (c.change ? frmMain->btnChange : frmMain->btnAddGrp)->Click();
+    EXPECT_EQ(boxTexts(), (Texts{c.message})) << c.name;
+    EXPECT_EQ(boxes_.front().type, mtError);
+  }
+  EXPECT_EQ(groupRows().size(), 1u);
+  EXPECT_FALSE(QFile::exists(workPath("groups.tnq")));
+}
+
+TEST_F(GroupsTest, HowManyEditTurnsAnythingButDigitsIntoOne) {
+  for (const char* typed : {"a", "2.5", "-1", ""}) {
+    frmMain->edtGrpHowMany->SetText("3");
+    boxes_.clear();
+    frmMain->edtGrpHowMany->SetText(typed);
+    EXPECT_EQ(boxTexts(), (Texts{"Field must be integer."})) << typed;
+    EXPECT_EQ(frmMain->edtGrpHowMany->Text().str(), "1") << typed;
+  }
+}
+
+TEST_F(GroupsTest, ChangeSetsNoteAndCountAndARaisedCountDeletesTheCancelFile) {
+  addGroup("LAMPS", "note", "0");
+  writeFile(workPath("cancLAMPS.TDL"), "1\r\n");
+  frmMain->edtGrpNme->SetText("lamps");
+  frmMain->edtGrpNote->SetText("changed");
+  frmMain->edtGrpHowMany->SetText("0");
+  frmMain->btnChange->Click();
+  EXPECT_TRUE(QFile::exists(workPath("cancLAMPS.TDL")));
+  frmMain->edtGrpHowMany->SetText("3");
+  frmMain->btnChange->Click();
+  EXPECT_FALSE(QFile::exists(workPath("cancLAMPS.TDL")));
+  EXPECT_EQ(groupRows().back(), (Texts{"LAMPS", "changed", "3"}));
+  // Only an add writes the file.
+  EXPECT_TRUE(readFile(workPath("groups.tnq")).endsWith("LAMPS\r\nnote\r\n0\r\n"));
+}
+
+TEST_F(GroupsTest, DeleteIsRefusedWithoutSelectionForIndAndForAGroupInUse) {
+  addGroup("LAMPS", "", "1");
+  addGroup("CHAIRS", "", "1");
+  watchedIn("220000000101", "LAMPS");
+  frmMain->lvGroups->SetSelected(nullptr);
+  frmMain->DeleteGroup1->Click();
+  frmMain->lvGroups->SetSelected(frmMain->lvGroups->Items()->Item(0));
+  frmMain->DeleteGroup1->Click();
+  frmMain->lvGroups->SetSelected(frmMain->lvGroups->Items()->Item(1));
+  frmMain->DeleteGroup1->Click();
+  EXPECT_EQ(boxTexts(),
+            (Texts{"No group highlighted.", "IND group delete attempted.",
+                   "Attempt to delete group that is in use.  First change group for auctions "
+                   "using this group."}));
+  frmMain->lvGroups->SetSelected(frmMain->lvGroups->Items()->Item(2));
+  frmMain->DeleteGroup1->Click();
+  EXPECT_EQ(captionsOf(frmMain->lvGroups), (Texts{"IND", "LAMPS"}));
+}
+
+TEST_F(GroupsTest, LoadReadsWholeRecordsOnlyAndRefillsTheGroupChoice) {
+  writeFile(workPath("groups.tnq"), "IND\r\nx\r\n1\r\nlamps\r\nn\r\n2\r\nbroken\r\n");
+  frmMain->loadGroupsListView();
+  EXPECT_EQ(groupRows(), (std::vector<Texts>{{"IND", "x", "1"}, {"lamps", "n", "2"}}));
+  EXPECT_EQ(frmMain->comGroup->Items()->Count(), 2);
+  writeFile(workPath("groups.tnq"), "A\r\nB\r\n");
+  frmMain->loadGroupsListView();
+  EXPECT_TRUE(groupRows().empty());
+}
+
+TEST_F(GroupsTest, CountReachingZeroWritesTheCancelFileWithEveryAuctionOfTheGroup) {
+  addGroup("LAMPS", "", "2");
+  watchedIn("220000000101", "LAMPS");
+  watchedIn("220000000102", "IND");
+  watchedIn("220000000103", "LAMPS");
+  EXPECT_TRUE(frmMain->stlNdPrchseFrmGrp("LAMPS"));
+  frmMain->decGroup("LAMPS");
+  EXPECT_FALSE(QFile::exists(workPath("cancLAMPS.TDL")));
+  frmMain->decGroup("LAMPS");
+  EXPECT_EQ(readFile(workPath("cancLAMPS.TDL")), "220000000101\r\n220000000103\r\n");
+  EXPECT_FALSE(frmMain->stlNdPrchseFrmGrp("LAMPS"));
+  QFile::remove(workPath("cancLAMPS.TDL"));
+  frmMain->decGroup("LAMPS");
+  EXPECT_EQ(groupRows().back().back(), "-1");
+  EXPECT_FALSE(QFile::exists(workPath("cancLAMPS.TDL")));
+  // IND and unknown groups are always cleared and never lessened.
+  frmMain->decGroup("IND");
+  EXPECT_EQ(groupRows().front().back(), "1");
+  EXPECT_TRUE(frmMain->stlNdPrchseFrmGrp("IND"));
+  EXPECT_TRUE(frmMain->stlNdPrchseFrmGrp("NOSUCH"));
+  EXPECT_EQ(frmMain->totalInGroup("LAMPS"), 2);
+}
+
+// A count that is no integer, or a name that would lead out of the working directory (both
+// only from an edited file), neither ends the portal nor writes outside.
+TEST_F(GroupsTest, BadCountsAndPathLikeNamesFromTheFileAreHandledSafely) {
+  addRow(frmMain->lvGroups, {"BIG", "", "99999999999"});
+  addRow(frmMain->lvGroups, {"../up", "", "1"});
+  watchedIn("220000000101", "../up");
+  EXPECT_TRUE(frmMain->stlNdPrchseFrmGrp("BIG"));
+  frmMain->decGroup("BIG");
+  EXPECT_EQ(cellsOf(frmMain->lvGroups->Items()->Item(1)).back(), "99999999999");
+  frmMain->decGroup("../up");
+  EXPECT_FALSE(QFile::exists(root_.path() + "/cancup.TDL"));
+  EXPECT_FALSE(QFile::exists(work_ + "/canc../up.TDL"));
+}
+
+TEST_F(GroupsTest, PlacingAnAuctionInAGroupNeedsASelectedRow) {
+  TListItem* row = addWatched("220000000101");
+  addGroup("LAMPS", "", "1");
+  frmMain->lvShowAll->SetSelected(nullptr);
+  frmMain->EditItemGroup1->Click();
+  EXPECT_EQ(frmMain->PageControl1->ActivePage(), frmMain->tsItemInGroup);
+  ASSERT_EQ(boxTexts().size(), 1u);  // the page's show handler ran once
+  EXPECT_EQ(boxes_[0].type, mtWarning);
+  EXPECT_TRUE(frmMain->MInstruct->Visible());
+
+  boxes_.clear();
+  frmMain->lvShowAll->SetSelected(row);
+  frmMain->EditItemGroup1->Click();  // page already showing: the handler runs all the same
+  EXPECT_TRUE(boxTexts().empty());
+  EXPECT_FALSE(frmMain->MInstruct->Visible());
+  EXPECT_EQ(frmMain->edtNumTitle->Text().str(), "220000000101 Title 220000000101");
+  ASSERT_EQ(frmMain->comGroup->Items()->Count(), 2);
+  frmMain->comGroup->SetText("LAMPS");
+  frmMain->comGroupChange(frmMain->comGroup);
+  EXPECT_EQ(cellText(row, siGroup).str(), "LAMPS");
+
+  frmMain->lvShowAll->SetSelected(nullptr);
+  frmMain->comGroupChange(frmMain->comGroup);
+  EXPECT_EQ(boxTexts(), (Texts{"Attempt to change group name with no item selected."}));
+}
+
+}  // namespace
