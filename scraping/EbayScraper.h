@@ -12,13 +12,14 @@
 //
 // The class has no fields: every operation is a const member that reads only its arguments and
 // the files, browser and windows they name. Components are passed by pointer as the forms hold
-// them; a null component is treated as one with nothing in it. The agent's build adds its own
-// operations on ended auctions to this class, defined with the agent.
+// them; a null component is treated as one with nothing in it. The operations on ended auctions
+// at the end are the refresh agent's; the portal does not call them.
 #include "lib/AnsiString.h"
 #include "lib/DateTime.h"
 
 class TCppWebBrowser;
 class TComboBox;
+class TListItem;
 class TListView;
 class TStringList;
 
@@ -102,6 +103,21 @@ class TEbayScraper {
   // Minutes and seconds from eBay's now to endText, such as "35m 12s". endText is read with the
   // process-wide formats; raises EConvertError when it does not convert.
   AnsiString getTimeLeftText(const AnsiString& endText, double offset) const;
+
+  // --- ended auctions (the refresh agent's) ---
+
+  // True when the page before "<!-- Begin Description -->" says
+  // "<b>Bidding has ended for this item</b>"; false on a page without the description marker.
+  bool isBiddingEnded(const TStringList& page) const;
+  // The user id between "userid=" and "&amp;iid=" behind ">Winning bidder:<", in the page
+  // before the description; empty on a page without the description marker.
+  AnsiString getWinningBidder(const TStringList& page) const;
+  // Reads the member's result off a saved bid-history page into row's state cell (sub-item
+  // 5): "LOST" when the member is not among the bidders (an empty member id never is) or won
+  // 0 units, "WON -n-" for n units, "..." for a number of units that is no whole number; any
+  // other unit cell leaves the state as it was. A null row is left alone. Raises EFOpenError
+  // when the file cannot be opened.
+  void markLotResult(const AnsiString& fileName, TListItem* row, const AnsiString& member) const;
 };
 
 // The one instance of each program.

@@ -6,11 +6,16 @@
 
 // The item-page host, key "item", default "http://cgi.ebay.com".
 AnsiString itemPageHost();
+// The bid-history host, key "bids", default "http://offer.ebay.com".
+AnsiString bidHistoryHost();
 // The official-time host, key "time", default "http://cgi3.ebay.com".
 AnsiString officialTimeHost();
 
 // The item page of itemNumber: the host, "/ws/eBayISAPI.dll?ViewItem&item=" and the number,
 // with every blank removed from the whole address.
 AnsiString itemPageUrl(const AnsiString& itemNumber);
+// The bid-history page of itemNumber: the host, "/ws/eBayISAPI.dll?ViewBids&item=" and the
+// number, with every blank removed from the whole address.
+AnsiString bidHistoryPageUrl(const AnsiString& itemNumber);
 // The official-time page: the host, "/aw-cgi/eBayISAPI.dll" and "?" with the query.
 AnsiString officialTimePageUrl(const AnsiString& query);

@@ -1,0 +1,107 @@
+// What a completed page means: the agent's page state says which page it waits for, and text
+// markers in the saved page ("temp.tmp") say whether that page has come. A recognised item page
+// is kept as the item's ".tnw" file and read into its row; a recognised bid-history page is
+// kept as the item's ".dsp" file and gives the member's result. After each the blank page
+// "dummy.htm" is asked for; its arrival moves the pass on to the next row.
+#include "agent/Tnwfr.h"
+#include "lib/StringList.h"
+#include "lib/SysUtils.h"
+#include "scraping/EbayScraper.h"
+
+namespace {
+
+constexpr int kCurrentCell = 2;
+constexpr int kBidsCell = 3;
+constexpr int kStateCell = 5;
+constexpr const char* kPageCopy = "temp.tmp";
+
+TListItem* findRow(TListView* listView, const AnsiString& itemNumber) {
+  return listView->FindCaption(0, itemNumber, false, true, true);
+}
+
+}  // namespace
+
+void TfrmRefresh::broRefreshDocumentComplete(TObject* Sender, const AnsiString& URL) {
+  (void)Sender;
+  (void)URL;
+  processLoadedPage();
+}
+
+void TfrmRefresh::processLoadedPage() {
+  const auto contains = [this](const AnsiString& marker) {
+    return ebayScraper.broDocContains(broRefresh, marker, kPageCopy);
+  };
+  try {
+    if (pageState == psItemBlank && contains("blank")) {
+      pageState = psHandled;
+      broRefresh->Stop();
+      DeleteFile(kPageCopy);
+      nextItemPage();
+    }
+    if (pageState == psBidsBlank && contains("blank")) {
+      pageState = psHandled;
+      broRefresh->Stop();
+      DeleteFile(kPageCopy);
+      nextBidHistoryPage();
+    }
+    if (pageState == psItemPage && contains("e\">Ready to bid") && contains(GetcurrItemNum()) &&
+        contains("</html>")) {
+      pageState = psHandled;
+      broRefresh->Stop();
+      keepItemPage();
+    }
+    if (pageState == psItemPage && contains("Bidding has ended for this item") &&
+        contains(GetcurrItemNum())) {
+      if (TListItem* row = findRow(lvRefresh, findItemNum))
+        row->SubItems()->SetStrings(kStateCell, "ENDED");
+      broRefresh->Stop();
+      keepItemPage();
+    }
+    if (pageState == psBidsPage && contains("not automatic bids generated") &&
+        contains(GetcurrItemNum()) && contains("eBay official time")) {
+      TListItem* row = findRow(lvRefresh, findItemNum);
+      broRefresh->Stop();
+      const AnsiString pageFile = GetcurrItemNum() + ".dsp";
+      ebayScraper.copyLocalFile(kPageCopy, pageFile);
+      DeleteFile(kPageCopy);
+      ebayScraper.markLotResult(pageFile, row, readEbayMember());
+      pageState = psBidsBlank;
+      requestBlankPage();
+    }
+  } catch (...) {
+    // The page state stays where the failing step left it: the stall timer asks again, or the
+    // give-up timer ends the run.
+  }
+}
+
+void TfrmRefresh::keepItemPage() {
+  const AnsiString pageFile = GetcurrItemNum() + ".tnw";
+  ebayScraper.copyLocalFile(kPageCopy, pageFile);
+  DeleteFile(kPageCopy);
+  updateLVfromTNW(lvRefresh, pageFile);
+  pageState = psItemBlank;
+  requestBlankPage();
+}
+
+void TfrmRefresh::updateLVfromTNW(TListView* listView, const AnsiString& fileName) {
+  TStringList page;
+  page.LoadFromFile(fileName);
+  const AnsiString number = GetcurrItemNum();
+  TListItem* row = findRow(listView, number);
+  if (row == nullptr) return;
+  TListSubItems* cells = row->SubItems();
+  cells->SetStrings(kCurrentCell, ebayScraper.getCurrentBid(page));
+  const bool ended = ebayScraper.isBiddingEnded(page);
+  const AnsiString member = readEbayMember();
+  const AnsiString lot = ebayScraper.getBidCount(page, number);
+  AnsiString state = "ACTIVE";
+  if (ended) state = lot == "LOT" ? "ENDED - LOT" : "ENDED - NOTLOT";
+  if (state == "ENDED - NOTLOT") {
+    // Won only by a known member id: a page that names no winner, read without a member id,
+    // is no win.
+    const AnsiString winner = ebayScraper.getWinningBidder(page);
+    state = !member.IsEmpty() && winner == member ? "WON" : "LOST";
+  }
+  cells->SetStrings(kStateCell, state);
+  cells->SetStrings(kBidsCell, ebayScraper.getBidCount(page, number));
+}

@@ -1,0 +1,200 @@
+// The run of the agent: the work table read from "lvshowall.txt", the item pass, the
+// bid-history pass, the two timers and the result file "newgrid.lv".
+//
+// A row that is skipped moves on to the next one at once; the passes walk on in a loop rather
+// than by nested calls, so a long run of skipped rows needs no deeper stack.
+#include <cstdio>
+#include <cstdlib>
+
+#include "agent/Tnwfr.h"
+#include "forms/Dialogs.h"
+#include "lib/IniFile.h"
+#include "lib/StringList.h"
+#include "lib/SysUtils.h"
+#include "scraping/EbayScraper.h"
+#include "scraping/SiteHosts.h"
+
+namespace {
+
+constexpr int kStateCell = 5;
+constexpr const char* kGridFile = "newgrid.lv";
+// Written first and renamed, so the portal's poll never finds half a file.
+constexpr const char* kGridFileInProgress = "newgrid.lv.part";
+
+// On the first show only.
+bool firstShowPending = true;
+
+// An item number names the row's page files; one that could name a file elsewhere is never
+// asked for.
+bool namesFileOutsideWorkDir(const AnsiString& itemNumber) {
+  return itemNumber.Pos("/") > 0 || itemNumber.Pos("\\") > 0 || itemNumber.Pos("..") > 0;
+}
+
+bool isClosedState(const AnsiString& state) {
+  return ebayScraper.containsText("WON", state) || ebayScraper.containsText("LOST", state) ||
+         ebayScraper.containsText("ENDED", state);
+}
+
+}  // namespace
+
+void TfrmRefresh::FormShow(TObject* Sender) {
+  (void)Sender;
+  if (!firstShowPending) return;
+  firstShowPending = false;
+  beginRun();
+}
+
+void TfrmRefresh::beginRun() {
+  loadLVFromShowAll();
+  tmrBroStall->SetEnabled(true);
+  navigateItemPage();
+}
+
+void TfrmRefresh::loadLVFromShowAll() {
+  TStringList lines;
+  lines.LoadFromFile("lvshowall.txt");
+  if (lines.Count() < 6) return;
+  lvRefresh->Items()->Clear();
+  for (int i = 0; lines.Count() > i; i += 9) {
+    TListItem* row = lvRefresh->Items()->Add();
+    row->SetCaption(lines.Strings(i));
+    for (int cell = 1; cell <= 8; ++cell) {
+      if (i + cell >= lines.Count()) {
+        MessageDlg("Possible error loading data.  Click OK to continue.", mtWarning, {mbOK});
+        return;
+      }
+      row->SubItems()->Add(lines.Strings(i + cell));
+    }
+  }
+}
+
+void TfrmRefresh::restartGiveUpTimer() {
+  GiveUpTimer->SetEnabled(false);
+  GiveUpTimer->SetEnabled(true);
+}
+
+void TfrmRefresh::navigateItemPage() {
+  if (!requestItemPage()) nextItemPage();
+}
+
+bool TfrmRefresh::requestItemPage() {
+  restartGiveUpTimer();
+  if (GetcurrIndex() < 0 || GetcurrIndex() >= lvRefresh->Items()->Count()) {
+    finishRun(RunResult::NoFile);
+    return true;
+  }
+  currRow = lvRefresh->Items()->Item(GetcurrIndex());
+  SetcurrItemNum(currRow->Caption());
+  if (isClosedState(currRow->SubItems()->Strings(kStateCell))) return false;
+  SetcurrItemNum(ebayScraper.replaceAllText(GetcurrItemNum(), "", " "));
+  if (namesFileOutsideWorkDir(GetcurrItemNum())) return false;
+  requestPage(psItemPage, itemPageUrl(GetcurrItemNum()));
+  return true;
+}
+
+void TfrmRefresh::nextItemPage() {
+  for (;;) {
+    restartGiveUpTimer();
+    SetcurrIndex(GetcurrIndex() + 1);
+    if (GetcurrIndex() < lvRefresh->Items()->Count()) {
+      if (requestItemPage()) return;
+      continue;
+    }
+    if (lvRefresh->Items()->Count() == 0) {
+      finishRun(RunResult::NoFile);
+      return;
+    }
+    SetcurrIndex(-1);
+    nextBidHistoryPage();
+    return;
+  }
+}
+
+void TfrmRefresh::navigateBidHistoryPage() {
+  if (!requestBidHistoryPage()) nextBidHistoryPage();
+}
+
+bool TfrmRefresh::requestBidHistoryPage() {
+  currRow = lvRefresh->Items()->Item(GetcurrIndex());
+  if (!(currRow->SubItems()->Strings(kStateCell) == "ENDED - LOT")) return false;
+  SetcurrItemNum(ebayScraper.replaceAllText(currRow->Caption(), "", " "));
+  if (namesFileOutsideWorkDir(GetcurrItemNum())) return false;
+  requestPage(psBidsPage, bidHistoryPageUrl(GetcurrItemNum()));
+  return true;
+}
+
+void TfrmRefresh::nextBidHistoryPage() {
+  for (;;) {
+    restartGiveUpTimer();
+    SetcurrIndex(GetcurrIndex() + 1);
+    if (GetcurrIndex() >= lvRefresh->Items()->Count()) {
+      finishRun(RunResult::Rows);
+      return;
+    }
+    if (requestBidHistoryPage()) return;
+  }
+}
+
+void TfrmRefresh::requestPage(pgState state, const AnsiString& url) {
+  pageState = state;
+  findItemNum = GetcurrItemNum();
+  currUrl = url;
+  tmrBroStall->SetEnabled(true);
+  ebayScraper.broNavigate(broRefresh, url);
+}
+
+void TfrmRefresh::requestBlankPage() {
+  ebayScraper.broNavigate(broRefresh, GetCurrentDir() + "/dummy.htm");
+}
+
+void TfrmRefresh::tmrBroStallTimer(TObject* Sender) {
+  (void)Sender;
+  tmrBroStall->SetInterval(static_cast<unsigned>(std::rand() % 2000 + 900));
+  // After a handled page the agent waits for the blank page, so that is what is asked for
+  // again; asking for the handled page instead would never bring the blank page.
+  if (pageState == psItemBlank || pageState == psBidsBlank) {
+    requestBlankPage();
+    return;
+  }
+  ebayScraper.broNavigate(broRefresh, currUrl);
+}
+
+void TfrmRefresh::GiveUpTimerTimer(TObject* Sender) {
+  (void)Sender;
+  finishRun(RunResult::EmptyFile);
+}
+
+void TfrmRefresh::finishRun(RunResult result) {
+  // A row that cannot be written raises before the timers stop, so the give-up timer still
+  // ends the run.
+  if (result != RunResult::NoFile) {
+    TStringList grid;
+    for (int i = 0; result == RunResult::Rows && i < lvRefresh->Items()->Count(); ++i) {
+      const TListItem* row = lvRefresh->Items()->Item(i);
+      const TListSubItems* cells = row->SubItems();
+      grid.Add(row->Caption());
+      for (int cell : {1, 2, 3, 4, 5, 0, 6, 7}) grid.Add(cells->Strings(cell));
+    }
+    grid.SaveToFile(kGridFileInProgress);
+    std::rename(kGridFileInProgress, kGridFile);
+  }
+  tmrBroStall->SetEnabled(false);
+  GiveUpTimer->SetEnabled(false);
+  Close();
+}
+
+AnsiString TfrmRefresh::readEbayMember() {
+  return TIniFile("tarnwick.ini").ReadString("prefs", "edtEbayMember", "");
+}
+
+void TfrmRefresh::SetcurrIndex(int value) {
+  if (value != currIndex) currIndex = value;
+}
+
+int TfrmRefresh::GetcurrIndex() { return currIndex; }
+
+void TfrmRefresh::SetcurrItemNum(const AnsiString& value) {
+  if (!(value == currItemNum)) currItemNum = value;
+}
+
+AnsiString TfrmRefresh::GetcurrItemNum() { return currItemNum; }

@@ -1,0 +1,102 @@
+#pragma once
+// The refresh agent's window: a small form whose caption tells the portal that a refresh is
+// running, an out-of-sight browser that reloads the watched auctions, and an out-of-sight work
+// table of the auctions (one row each, in the order of "lvshowall.txt").
+//
+// A run: FormShow loads the table from "lvshowall.txt" and starts the item pass; every row that
+// is not won, lost or ended has its item page loaded and read into the row (PageStates.cpp);
+// then the bid-history pass loads the bid history of every row left "ENDED - LOT" and reads
+// the member's result; then the table is written to "newgrid.lv" and the form closes, which
+// ends the program. The stall timer asks again for a page that does not come; the give-up
+// timer abandons a run in which one row took 30 seconds, with an empty "newgrid.lv".
+//
+// The source is split by concern:
+//   TnwfrLayout.cpp  construction and the stored layout
+//   RefreshRun.cpp   the table's file, the two passes, the timers and "newgrid.lv"
+//   PageStates.cpp   what a completed page means in each page state, and the row update
+#include "browser/CppWebBrowser.h"
+#include "forms/Buttons.h"
+#include "forms/Form.h"
+#include "forms/Label.h"
+#include "forms/ListView.h"
+#include "forms/Panel.h"
+#include "forms/Timer.h"
+#include "lib/AnsiString.h"
+
+// Which page the agent waits for.
+using pgState = unsigned char;
+inline constexpr pgState psHandled = 1;     // a page is being handled (inside one event)
+inline constexpr pgState psItemPage = 5;    // the current row's item page
+inline constexpr pgState psItemBlank = 9;   // the blank page after an item page
+inline constexpr pgState psBidsPage = 10;   // the current row's bid-history page
+inline constexpr pgState psBidsBlank = 13;  // the blank page after a bid-history page
+
+class TfrmRefresh : public TForm {
+ public:
+  TPanel* Panel1 = nullptr;
+  TLabel* Label1 = nullptr;
+  TBitBtn* btnPrgrmHlp = nullptr;
+  TCppWebBrowser* broRefresh = nullptr;
+  TPanel* Panel2 = nullptr;
+  TListView* lvRefresh = nullptr;
+  TTimer* tmrBroStall = nullptr;
+  TTimer* GiveUpTimer = nullptr;
+
+  explicit TfrmRefresh(TComponent* Owner);
+
+  // Published handlers.
+  void FormShow(TObject* Sender);
+  void broRefreshDocumentComplete(TObject* Sender, const AnsiString& URL);
+  void broRefreshDownloadComplete(TObject* Sender);
+  void broRefreshNavigateComplete2(TObject* Sender, const AnsiString& URL);
+  void tmrBroStallTimer(TObject* Sender);
+  void GiveUpTimerTimer(TObject* Sender);
+
+  // The run as FormShow starts it on the first show: the table loaded, the stall timer on,
+  // the item pass started at row 0. Raises EFOpenError when "lvshowall.txt" cannot be opened.
+  void beginRun();
+
+  void loadLVFromShowAll();
+  void navigateItemPage();
+  void nextItemPage();
+  void navigateBidHistoryPage();
+  void nextBidHistoryPage();
+  // The member id of the preferences, read afresh ("" when none).
+  AnsiString readEbayMember();
+
+  // What a completed page means in the current page state.
+  void processLoadedPage();
+  // Reads a saved item page into the row of the current item.
+  void updateLVfromTNW(TListView* listView, const AnsiString& fileName);
+
+  void SetcurrIndex(int value);
+  int GetcurrIndex();
+  void SetcurrItemNum(const AnsiString& value);
+  AnsiString GetcurrItemNum();
+
+ private:
+  void buildLayout();
+  // Steps of the two passes for the row at currIndex: false when the row is skipped, true when
+  // its page was asked for or the run ended.
+  bool requestItemPage();
+  bool requestBidHistoryPage();
+  void restartGiveUpTimer();
+  // Waits for url in state: the stall timer asks for it again.
+  void requestPage(pgState state, const AnsiString& url);
+  void requestBlankPage();
+  // The saved page copied to the item's ".tnw" file and read into its row; then the blank page.
+  void keepItemPage();
+  // What a run leaves in "newgrid.lv" as it ends.
+  enum class RunResult { NoFile, EmptyFile, Rows };
+  // Stops both timers, writes "newgrid.lv" as result says and closes the form.
+  void finishRun(RunResult result);
+
+  int currIndex = 0;
+  AnsiString currItemNum;
+  TListItem* currRow = nullptr;
+  AnsiString findItemNum;
+  AnsiString currUrl;
+  pgState pageState = 0;
+};
+
+extern TfrmRefresh* frmRefresh;

@@ -1,0 +1,4 @@
+// fresh, the refresh data agent.
+#include "agent/AgentMain.h"
+
+int main() { return WinMain(); }
