@@ -33,6 +33,7 @@ TfrmMain::TfrmMain(TComponent* Owner) : TForm(Owner) {
   AddAllToWorksheet1->OnClick = [this](TObject* Sender) { AddAllToWorksheet1Click(Sender); };
   connectWatchListEvents();
   connectGroupEvents();
+  connectViewEvents();
   tmrDynaTimer->OnTimer = [this](TObject* Sender) { tmrDynaTimerTimer(Sender); };
 }
 

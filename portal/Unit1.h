@@ -10,6 +10,7 @@
 //   VersionCaption.cpp the About page's version caption
 //   the remaining files hold the operations of the watch list, the totals, the groups, the clock
 //   offset and the docking, which the start-up and the shutdown call.
+#include <functional>
 #include <memory>
 
 #include "browser/CppWebBrowser.h"
@@ -350,6 +351,30 @@ class TfrmMain : public TForm {
  private:
   // Connects the group page's controls, comGroup, the Item In Group page and the menu item.
   void connectGroupEvents();
+
+  // --- Views, sorting, next bid and totals ---------------------------------------------------
+ public:
+  void tsActiveOutbidShow(TObject* Sender);
+  void tsActiveHighBidderShow(TObject* Sender);
+  void tsActiveWaitingToBidShow(TObject* Sender);
+  void tsClosedLostShow(TObject* Sender);
+  void tsClosedWonShow(TObject* Sender);
+  void lvShowAllColumnClick(TObject* Sender, TListColumn* Column);
+  void lvShowAllCompare(TObject* Sender, TListItem* Item1, TListItem* Item2, int Data,
+                        int& Compare);
+  void BitBtn2Click(TObject* Sender);
+  void ShowNextBid1Click(TObject* Sender);
+
+ private:
+  // Whether a watch-list row shows in a view, given its end and eBay's current time.
+  using ViewTest = std::function<bool(TListItem* row, TDateTime end, TDateTime ebayNow)>;
+  void buildView(TListView* view, const ViewTest& shows);
+  // The end of an auction's end-time entry; false when it has none.
+  bool auctionEnd(const AnsiString& itemNumber, TDateTime& end);
+  // eBay's current time: the local time minus the clock offset.
+  TDateTime ebayNow();
+  void showNextBid();
+  void connectViewEvents();
 };
 
 extern TfrmMain* frmMain;
@@ -357,6 +382,9 @@ extern TfrmMain* frmMain;
 // Program-wide flags: the first show's work happens once; the failure suffix is added once.
 extern bool firstShow;
 extern bool suffixAdded;
+// The watch list's last clicked column; the totals' one request for an end-time rebuild.
+extern int sortColumn;
+extern bool canRebuildLVAllTdate;
 
 // The support sentence that the failure road puts after the first failure's message.
 inline constexpr const char* generalErrorSuffix =

@@ -94,7 +94,8 @@ TEST_F(MainWindowTest, FirstShowLogsAndFetchesOnceAndTheFailedFetchKeepsTheBarHi
   const QByteArray text = readFile(log);
   EXPECT_TRUE(text.startsWith("TAG:FormCreate(TObject *Sender)\r\n")) << text.constData();
   EXPECT_TRUE(
-      text.endsWith("TAG:FormShow(TObject *Sender)\r\nTAG:TfrmMain::calcTotals()\r\n"
+      text.endsWith("TAG:FormShow(TObject *Sender)\r\nTAG:BitBtn2Click(TObject *Sender)\r\n"
+                    "TAG:TfrmMain::calcTotals()\r\n"
                     "TAG:getOffsetHttp()\r\nTAG:FormShow(TObject *Sender)\r\n"))
       << text.constData();
   EXPECT_EQ(frmMain->PageControl1->ActivePage(), frmMain->tsShowAll);

@@ -57,7 +57,8 @@ TEST_F(PortalProcessTest, StartUpWithTheLogPreferenceWritesTheTraceLogAndDeletes
   portal.kill();
   portal.waitForFinished(5000);
   EXPECT_TRUE(
-      text.contains("TAG:FormShow(TObject *Sender)\r\nTAG:TfrmMain::calcTotals()\r\n"
+      text.contains("TAG:FormShow(TObject *Sender)\r\nTAG:BitBtn2Click(TObject *Sender)\r\n"
+                    "TAG:TfrmMain::calcTotals()\r\n"
                     "TAG:getOffsetHttp()\r\n"))
       << text.constData();
   EXPECT_FALSE(QFile::exists(workPath("newgrid.lv")));
