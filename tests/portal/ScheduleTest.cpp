@@ -74,6 +74,19 @@ constexpr const char* agentPoll = "TAG:loadFreshGridData()";
 constexpr const char* agentStart = "TAG:launchGridRefresher()";
 constexpr const char* totals = "TAG:TfrmMain::calcTotals()";
 
+// First in this program, since the request is made once per run: the first totals pass that
+// meets an auction without an end-time entry asks for a refresh run at once; later ones do not.
+TEST_F(ScheduleTest, TotalsAskOncePerRunForARefreshWhenAnAuctionLacksItsEndTime) {
+  addWatched("220000000101");
+  frmMain->calcTotals();
+  EXPECT_TRUE(frmMain->GetdoRefreshLVShowAll());
+  tick();
+  EXPECT_EQ(calls(takeLog(), agentStart), 1);
+  frmMain->SetdoRefreshLVShowAll(false);
+  frmMain->calcTotals();
+  EXPECT_FALSE(frmMain->GetdoRefreshLVShowAll());
+}
+
 TEST_F(ScheduleTest, WithEveryFlagLoweredATickOnlyLogs) {
   addWatched("220000000101");
   advance(7200);
