@@ -1,0 +1,187 @@
+// The agent's page states in-process: the form's run started on a watch list, its own requests
+// going to a port where nothing listens, and the pages handed to its browser as saved files
+// (taken from the practice site, or changed from them).
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "agent/Tnwfr.h"
+#include "forms/Application.h"
+#include "forms/Dialogs.h"
+#include "tools/testing/PracticeSite.h"
+
+namespace {
+
+class PageStatesTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { Application->Initialize(); }
+  void SetUp() override {
+    ASSERT_TRUE(root_.isValid());
+    work_ = root_.path().toStdString() + "/work";
+    std::filesystem::create_directories(work_);
+    std::filesystem::create_directories(root_.path().toStdString() + "/windows");
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(work_);
+    setenv("TARNWICK_WINDIR", (root_.path().toStdString() + "/windows").c_str(), 1);
+    std::filesystem::copy_file(std::string(FRESH_DIR) + "/dummy.htm", "dummy.htm");
+    SetDialogResponder([](const DialogRequest& request) { return DefaultDialogAnswer(request); });
+    setMember("tarnbuyer");
+  }
+  void TearDown() override {
+    form_.reset();
+    SetDialogResponder({});
+    std::filesystem::current_path(previous_);
+  }
+  void setMember(const std::string& member) {
+    write(root_.path().toStdString() + "/windows/tarnwick.ini",
+          "[hosts]\r\nitem=http://127.0.0.1:1\r\nbids=http://127.0.0.1:1\r\n[prefs]\r\n"
+          "edtEbayMember=" +
+              member + "\r\n");
+  }
+  static void write(const std::string& path, const std::string& bytes) {
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+  }
+  static std::string read(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+  }
+  // Starts a run on one watched row; the stall timer is kept out of the way.
+  void startRun(const std::string& item, const std::string& ends, unsigned giveUpMs = 30000) {
+    write("lvshowall.txt",
+          item + "\r\n0.00\r\nTitle\r\n1.00\r\n1\r\n1\r\n" + ends + "\r\nUSD\r\nIND\r\n");
+    form_ = std::make_unique<TfrmRefresh>(nullptr);
+    form_->OnClose = [this](TObject*, TCloseAction&) { closed_ = true; };
+    form_->tmrBroStall->SetInterval(600000);
+    form_->GiveUpTimer->SetInterval(giveUpMs);
+    form_->beginRun();
+  }
+  // Hands a page to the agent's browser as a saved file and lets its events run.
+  void deliver(const std::string& page) {
+    write("served.htm", page);
+    form_->broRefresh->Navigate(QDir::currentPath().toStdString() + "/served.htm");
+    settle([] { return false; }, 500);
+  }
+  static bool settle(const std::function<bool()>& done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+      if (done()) return true;
+    }
+    return done();
+  }
+  // Line 6 (the state) of the only record of "newgrid.lv".
+  static std::string gridState() {
+    std::string text = read("newgrid.lv");
+    for (int line = 0; line < 5 && !text.empty(); ++line) text.erase(0, text.find("\r\n") + 2);
+    return text.substr(0, text.find("\r\n"));
+  }
+  static std::string sitePage(const std::string& target) {
+    static tarnwick::tools::PracticeSite site;
+    return site.get(target).body;
+  }
+  static std::string itemPage(const std::string& item) {
+    return sitePage("/ws/eBayISAPI.dll?ViewItem&item=" + item);
+  }
+  static std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const auto at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+  }
+
+  QTemporaryDir root_;
+  std::string work_;
+  std::filesystem::path previous_;
+  std::unique_ptr<TfrmRefresh> form_;
+  bool closed_ = false;
+};
+
+TEST_F(PageStatesTest, ItemPagesThatAreAndAreNotRecognised) {
+  struct Case {
+    const char* name;
+    std::string item;
+    std::string page;
+    const char* member;
+    const char* state;  // nullptr: not recognised
+  };
+  const std::string live = itemPage("220000000101");
+  const Case cases[] = {
+      {"live", "220000000101", live, "tarnbuyer", "ACTIVE"},
+      {"cut before </html>", "220000000101", replaced(live, "</html>", ""), "tarnbuyer", nullptr},
+      {"other character before the quote", "220000000101",
+       replaced(live, "subtitle\">Ready", "subtitlX\">Ready"), "tarnbuyer", nullptr},
+      {"another item's page", "220000000102", live, "tarnbuyer", nullptr},
+      {"won", "220000000401", itemPage("220000000401"), "tarnbuyer", "WON"},
+      {"lost", "220000000402", itemPage("220000000402"), "tarnbuyer", "LOST"},
+      // No member id and a page that names no winner: that is no win.
+      {"no winner, no member", "220000000401",
+       replaced(itemPage("220000000401"), "Winning bidder:", "Winner:"), "", "LOST"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove("newgrid.lv");
+    std::filesystem::remove(c.item + ".tnw");
+    closed_ = false;
+    setMember(c.member);
+    startRun(c.item, "2 days");
+    deliver(c.page);
+    if (c.state == nullptr) {
+      EXPECT_FALSE(closed_);
+      EXPECT_FALSE(std::filesystem::exists(c.item + ".tnw"));
+      continue;
+    }
+    ASSERT_TRUE(settle([this] { return closed_; }, 3000));
+    EXPECT_EQ(gridState(), c.state);
+    EXPECT_TRUE(std::filesystem::exists(c.item + ".tnw"));
+    EXPECT_FALSE(std::filesystem::exists("temp.tmp"));
+  }
+}
+
+TEST_F(PageStatesTest, StallTickAfterAHandledPageAsksForTheBlankPage) {
+  std::filesystem::rename("dummy.htm", "dummy.away");  // the blank page cannot come yet
+  startRun("220000000101", "2 days");
+  deliver(itemPage("220000000101"));
+  ASSERT_TRUE(std::filesystem::exists("220000000101.tnw"));
+  EXPECT_FALSE(closed_);
+  std::filesystem::rename("dummy.away", "dummy.htm");
+  form_->tmrBroStallTimer(nullptr);
+  EXPECT_TRUE(settle([this] { return closed_; }, 3000));
+  EXPECT_EQ(gridState(), "ACTIVE");
+}
+
+TEST_F(PageStatesTest, StallTickAfterAHandledBidHistoryAsksForTheBlankPage) {
+  std::filesystem::rename("dummy.htm", "dummy.away");
+  startRun("220000000501", "ENDED - LOT");
+  deliver(sitePage("/ws/eBayISAPI.dll?ViewBids&item=220000000501"));
+  ASSERT_TRUE(std::filesystem::exists("220000000501.dsp"));
+  std::filesystem::rename("dummy.away", "dummy.htm");
+  form_->tmrBroStallTimer(nullptr);
+  EXPECT_TRUE(settle([this] { return closed_; }, 3000));
+  EXPECT_EQ(gridState(), "WON -2-");
+}
+
+TEST_F(PageStatesTest, RowWithoutProgressGivesUpWithAnEmptyFile) {
+  startRun("220000000101", "2 days", 300);
+  ASSERT_TRUE(settle([this] { return closed_; }, 5000));
+  EXPECT_TRUE(std::filesystem::exists("newgrid.lv"));
+  EXPECT_EQ(std::filesystem::file_size("newgrid.lv"), 0u);
+}
+
+TEST_F(PageStatesTest, ItemNumberNamingAFileElsewhereIsNotAskedFor) {
+  startRun("../220000000101", "2 days");
+  ASSERT_TRUE(settle([this] { return closed_; }, 2000));
+  EXPECT_EQ(gridState(), "2 days");
+}
+
+}  // namespace
