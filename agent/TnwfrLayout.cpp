@@ -6,7 +6,7 @@
 
 #include "agent/Tnwfr.h"
 #include "forms/Application.h"
-#include "portal/LayoutHelpers.h"
+#include "forms/Layout.h"
 
 TfrmRefresh* frmRefresh = nullptr;
 

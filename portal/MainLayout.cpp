@@ -1,6 +1,6 @@
 // The main window's stored layout: the form itself, its page control and the Main page.
 #include "forms/ImageList.h"
-#include "portal/LayoutHelpers.h"
+#include "forms/Layout.h"
 #include "portal/Unit1.h"
 #include "scraping/SiteHosts.h"
 

@@ -1,8 +1,8 @@
 // The main window's stored layout: every page but Main.
 #include <QWidget>
 
+#include "forms/Layout.h"
 #include "portal/AboutPicture.h"
-#include "portal/LayoutHelpers.h"
 #include "portal/MakerDetails.h"
 #include "portal/Unit1.h"
 

@@ -1,5 +1,5 @@
 // The main window's stored layout: the six views of the watch list and its popup menu.
-#include "portal/LayoutHelpers.h"
+#include "forms/Layout.h"
 #include "portal/Unit1.h"
 
 namespace {
