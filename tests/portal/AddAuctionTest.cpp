@@ -8,7 +8,6 @@
 #include <functional>
 
 #include "MainWindowFixture.h"
-#include "lib/FormatSettings.h"
 #include "lib/IniFile.h"
 #include "tools/testing/PracticeSite.h"
 
@@ -41,8 +40,6 @@ class AddAuctionTest : public MainWindowFixture {
     site_->control("reset=all");
     TIniFile("tarnwick.ini").WriteString("hosts", "item", site_->baseUrl().c_str());
     ASSERT_TRUE(QFile::copy(TARN11_DIR "/dummy.htm", workPath("dummy.htm")));
-    FormatSettings().DateSeparator = '/';
-    FormatSettings().TimeSeparator = ':';
     frmMain->edtEbayMember->SetText("tarnbuyer");
   }
 

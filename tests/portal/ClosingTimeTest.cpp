@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "MainWindowFixture.h"
-#include "lib/FormatSettings.h"
 
 namespace {
 
@@ -27,13 +26,6 @@ TStringList pageEnding(TDateTime end) {
 
 class ClosingTimeTest : public MainWindowFixture {
  protected:
-  void SetUp() override {
-    MainWindowFixture::SetUp();
-    FormatSettings().ShortDateFormat = "mm/dd/yy";
-    FormatSettings().LongTimeFormat = "hh:mm:ss";
-    FormatSettings().DateSeparator = '/';
-    FormatSettings().TimeSeparator = ':';
-  }
   // The Ends text of item 123 ending the given whole minutes (and half a minute) from now.
   static std::string endsIn(int minutes) {
     TStringList page = pageEnding(Now() + minutes * OneMinute + 30 * OneSecond);

@@ -9,6 +9,7 @@
 #include "PortalTestSupport.h"
 #include "forms/Application.h"
 #include "forms/Dialogs.h"
+#include "lib/FormatSettings.h"
 #include "portal/Commander.h"
 #include "portal/Unit1.h"
 #include "portal/WatchListRows.h"
@@ -36,6 +37,11 @@ class MainWindowFixture : public PortalWorkDir {
     frmMain->lvShowAll->Items()->Clear();
     frmMain->lvAllTdate->Items()->Clear();
     frmMain->edtEbayMember->SetText("");
+    // The end-time formats the portal sets at start-up, with fixed separators.
+    FormatSettings().ShortDateFormat = "mm/dd/yy";
+    FormatSettings().LongTimeFormat = "hh:mm:ss";
+    FormatSettings().DateSeparator = '/';
+    FormatSettings().TimeSeparator = ':';
   }
   void TearDown() override {
     SetDialogResponder({});

@@ -13,10 +13,6 @@ class ViewsTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
-    FormatSettings().ShortDateFormat = "mm/dd/yy";
-    FormatSettings().LongTimeFormat = "hh:mm:ss";
-    FormatSettings().DateSeparator = '/';
-    FormatSettings().TimeSeparator = ':';
     FormatSettings().CurrencyString = "$";
     FormatSettings().CurrencyFormat = 0;
     FormatSettings().ThousandSeparator = ',';
