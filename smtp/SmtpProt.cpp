@@ -1,0 +1,504 @@
+// The protocol engine: the component's life, reply reception, command execution, the
+// connection, the greetings, the simple commands and the high-level chain.
+#include "smtp/SmtpProt.h"
+
+#include <cctype>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+constexpr WORD kInterrupted = 10004;  // Winsock's "interrupted" code
+
+AnsiString winsockFailure(WORD Error) {
+  return "500 " + WSocketErrorDesc(Error) + " (Winsock error #" + AnsiString(int(Error)) + ")";
+}
+
+}  // namespace
+
+TCustomSmtpClient::TCustomSmtpClient(TComponent* AOwner)
+    : TComponent(AOwner),
+      FRcptName(std::make_unique<TStringList>()),
+      FMailMessage(std::make_unique<TStringList>()) {
+  FWindowHandle = AllocateHWnd([this](TMessage& Msg) { WndProc(Msg); });
+  FWSocket = std::make_unique<TWSocket>(nullptr);
+  FWSocket->OnSessionClosed = [this](TObject*, WORD Error) { WSocketSessionClosed(Error); };
+  SetContentType(smtpPlainText);
+  SetShareMode(smtpShareDenyWrite);
+}
+
+TCustomSmtpClient::~TCustomSmtpClient() {
+  FWSocket->OnSessionClosed = nullptr;
+  FWSocket->OnDataAvailable = nullptr;
+  FWSocket->OnDataSent = nullptr;
+  FWSocket->OnSessionConnected = nullptr;
+  FWSocket->OnDnsLookupDone = nullptr;
+  FWSocket.reset();
+  if (FWindowHandle) DeallocateHWnd(FWindowHandle);
+}
+
+// --- Properties ---
+
+TSmtpShareMode TCustomSmtpClient::GetShareMode() const {
+  switch (FShareMode) {
+    case 0:
+      return smtpShareCompat;
+    case 16:
+      return smtpShareExclusive;
+    case 48:
+      return smtpShareDenyRead;
+    case 64:
+      return smtpShareDenyNone;
+    default:
+      return smtpShareDenyWrite;
+  }
+}
+
+void TCustomSmtpClient::SetShareMode(TSmtpShareMode Value) {
+  static constexpr unsigned short kFlags[] = {0, 16, 32, 48, 64};
+  FShareMode = kFlags[Value];
+}
+
+void TCustomSmtpClient::SetRcptName(const TStringList& Value) { FRcptName->SetText(Value.Text()); }
+void TCustomSmtpClient::SetMailMessage(const TStringList& Value) {
+  FMailMessage->SetText(Value.Text());
+}
+
+void TCustomSmtpClient::SetContentType(TSmtpContentType Value) {
+  FContentType = Value;
+  FContentTypeText = Value == smtpPlainText ? "text/plain" : "text/html";
+}
+
+// --- Triggers ---
+
+void TCustomSmtpClient::TriggerDisplay(const AnsiString& Msg) {
+  if (OnDisplay) OnDisplay(this, Msg);
+}
+void TCustomSmtpClient::TriggerCommand(const AnsiString& Msg) {
+  if (OnCommand) OnCommand(this, Msg);
+}
+void TCustomSmtpClient::TriggerResponse(const AnsiString& Msg) {
+  if (FFctRunning == smtpFctEhlo) readAuthTypes(Msg);
+  if (OnResponse) OnResponse(this, Msg);
+}
+void TCustomSmtpClient::TriggerStateChange() {
+  if (OnStateChange) OnStateChange(this);
+}
+void TCustomSmtpClient::TriggerGetData(int LineNum, char* MsgLine, int MaxLen, bool& More) {
+  if (OnGetData)
+    OnGetData(this, LineNum, MsgLine, MaxLen, More);
+  else
+    More = false;
+}
+void TCustomSmtpClient::TriggerHeaderLine(char* Line, int Size) {
+  if (OnHeaderLine) OnHeaderLine(this, Line, Size);
+}
+void TCustomSmtpClient::TriggerProcessHeader(TStringList* HdrLines) {
+  if (OnProcessHeader) OnProcessHeader(this, HdrLines);
+}
+void TCustomSmtpClient::TriggerSessionConnected(WORD ErrCode) {
+  if (OnSessionConnected) OnSessionConnected(this, ErrCode);
+}
+void TCustomSmtpClient::TriggerSessionClosed(WORD ErrCode) {
+  if (OnSessionClosed) OnSessionClosed(this, ErrCode);
+}
+
+void TCustomSmtpClient::StateChange(TSmtpState NewState) {
+  if (FState == NewState) return;
+  FState = NewState;
+  TriggerStateChange();
+}
+
+void TCustomSmtpClient::TriggerRequestDone(WORD ErrorCode) {
+  if (FRequestDoneFlag) return;
+  FRequestDoneFlag = true;
+  if (FNextRequest) {
+    // A step of a high-level operation that ended without a reply (a closed connection)
+    // must stop the chain as a refusal does.
+    if (ErrorCode != 0 && FRequestResult == 0) FRequestResult = ErrorCode;
+    if (FState != smtpAbort) StateChange(smtpInternalReady);
+    (this->*FNextRequest)();
+    return;
+  }
+  StateChange(smtpReady);
+  FHighLevelFlag = false;
+  PostMessageA(FWindowHandle, WM_SMTP_REQUEST_DONE, 0, ErrorCode);
+}
+
+void TCustomSmtpClient::WndProc(TMessage& MsgRec) {
+  if (MsgRec.Msg == WM_SMTP_REQUEST_DONE)
+    WMSmtpRequestDone(MsgRec);
+  else
+    MsgRec.Result = DefWindowProcA(FWindowHandle, MsgRec.Msg, MsgRec.WParam, MsgRec.LParam);
+}
+
+void TCustomSmtpClient::WMSmtpRequestDone(TMessage& Msg) {
+  if (OnRequestDone) OnRequestDone(this, FRequestType, static_cast<WORD>(Msg.LParam));
+}
+
+void TCustomSmtpClient::ThreadAttach() {
+  FWSocket->ThreadAttach();
+  if (!FWindowHandle) FWindowHandle = AllocateHWnd([this](TMessage& Msg) { WndProc(Msg); });
+}
+
+void TCustomSmtpClient::ThreadDetach() {
+  FWSocket->ThreadDetach();
+  if (FWindowHandle) DeallocateHWnd(FWindowHandle);
+  FWindowHandle = nullptr;
+}
+
+// --- Reception ---
+
+void TCustomSmtpClient::WSocketDataAvailable(WORD) {
+  const int count = FWSocket->Receive(FReceiveBuffer + FReceiveLen, kSmtpRcvBufSize - FReceiveLen);
+  if (count <= 0) return;
+  FReceiveLen += count;
+  FReceiveBuffer[FReceiveLen] = '\0';
+  while (FReceiveLen > 0) {
+    const std::string_view text(FReceiveBuffer, static_cast<std::size_t>(FReceiveLen));
+    const auto end = text.find("\r\n");
+    if (end == std::string_view::npos) {
+      if (FReceiveLen >= kSmtpRcvBufSize) {
+        // A reply line that cannot fit: the session cannot go on in step with the server.
+        FReceiveLen = 0;
+        FLastResponse = "500 Reply line too long";
+        FStatusCode = 500;
+        SetErrorMessage();
+        FRequestResult = 500;
+        FWSocket->Close();
+      }
+      return;
+    }
+    FLastResponse = AnsiString(FReceiveBuffer, static_cast<int>(end));
+    const int rest = FReceiveLen - static_cast<int>(end) - 2;
+    std::memmove(FReceiveBuffer, FReceiveBuffer + end + 2, static_cast<std::size_t>(rest) + 1);
+    FReceiveLen = rest;
+    TriggerResponse(FLastResponse);
+    handleReplyLine();
+    // A handler may have closed or aborted the session.
+    if (!FConnected && FState != smtpWaitingBanner && FState != smtpWaitingResponse) break;
+  }
+}
+
+void TCustomSmtpClient::handleReplyLine() {
+  if (FState == smtpWaitingBanner) {
+    DisplayLastResponse();
+    if (parseReplyCode(FLastResponse)) return;
+    if (FStatusCode != 220) {
+      SetErrorMessage();
+      FRequestResult = FStatusCode;
+      FReceiveLen = 0;
+      FWSocket->Close();
+      return;
+    }
+    StateChange(smtpConnected);
+    TriggerSessionConnected(0);
+    TriggerRequestDone(0);
+  } else if (FState == smtpWaitingResponse) {
+    if (!FNext) throw SmtpException("Program error: FNext is nil");
+    (this->*FNext)();
+  } else {
+    DisplayLastResponse();
+  }
+}
+
+bool TCustomSmtpClient::parseReplyCode(const AnsiString& Line) {
+  const char* p = Line.c_str();
+  while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  int code = 0;
+  while (std::isdigit(static_cast<unsigned char>(*p)) && code < 100000)
+    code = code * 10 + (*p++ - '0');
+  FStatusCode = negative ? -code : code;
+  FContinuationLine = *p == '-';
+  return FContinuationLine;
+}
+
+void TCustomSmtpClient::DisplayLastResponse() { TriggerDisplay("< " + FLastResponse); }
+
+void TCustomSmtpClient::SetErrorMessage() {
+  if (FErrorMessage.IsEmpty()) FErrorMessage = FLastResponse;
+}
+
+// --- Command execution ---
+
+void TCustomSmtpClient::CheckReady() {
+  if (FState != smtpReady && FState != smtpInternalReady)
+    throw SmtpException("SMTP component not ready");
+}
+
+void TCustomSmtpClient::ExecAsync(TSmtpRequest RqType, const AnsiString& Cmd,
+                                  std::initializer_list<WORD> OkResponses,
+                                  TSmtpNextProc DoneAsync) {
+  CheckReady();
+  if (!FConnected) throw SmtpException("SMTP component not connected");
+  if (!FHighLevelFlag) FRequestType = RqType;
+  int n = 0;
+  for (WORD code : OkResponses)
+    if (n < 15) FOkResponses[n++] = code;
+  FOkResponses[n] = 0;
+  FRequestDoneFlag = false;
+  FNext = &TCustomSmtpClient::NextExecAsync;
+  FDoneAsync = DoneAsync;
+  StateChange(smtpWaitingResponse);
+  SendCommand(Cmd);
+}
+
+void TCustomSmtpClient::SendCommand(const AnsiString& Cmd) {
+  TriggerCommand(Cmd);
+  TriggerDisplay("> " + Cmd);
+  if (FWSocket->State() == wsConnected) FWSocket->SendStr(Cmd + "\r\n");
+}
+
+void TCustomSmtpClient::NextExecAsync() {
+  DisplayLastResponse();
+  if (parseReplyCode(FLastResponse)) return;
+  if (FOkResponses[0] != 0) {
+    bool accepted = false;
+    for (int i = 0; FOkResponses[i] != 0; ++i)
+      if (FOkResponses[i] == FStatusCode) accepted = true;
+    FRequestResult = accepted ? 0 : FStatusCode;
+  } else {
+    FRequestResult = FStatusCode < 500 ? 0 : FStatusCode;
+  }
+  if (FRequestResult != 0) SetErrorMessage();
+  if (FDoneAsync) {
+    (this->*FDoneAsync)();
+  } else if (FRequestType == smtpQuit && FConnected) {
+    // The server's close ends the request.
+  } else {
+    TriggerRequestDone(static_cast<WORD>(FRequestResult));
+  }
+}
+
+// --- Connection ---
+
+void TCustomSmtpClient::Connect() {
+  CheckReady();
+  if (FConnected) throw SmtpException("SMTP component already connected");
+  if (!FHighLevelFlag) FRequestType = smtpConnect;
+  FRequestDoneFlag = false;
+  FReceiveLen = 0;
+  FRequestResult = 0;
+  FESmtpSupported = false;
+  FErrorMessage = "";
+  FLastResponse = "";
+  FFctRunning = smtpFctConnect;
+  StateChange(smtpDnsLookup);
+  FWSocket->OnDataSent = nullptr;
+  FWSocket->OnDnsLookupDone = [this](TObject*, WORD Error) { WSocketDnsLookupDone(Error); };
+  FWSocket->DnsLookup(Host);
+}
+
+void TCustomSmtpClient::connectionFailed(const AnsiString& Text, int Result, WORD DoneCode) {
+  FLastResponse = Text;
+  FStatusCode = 500;
+  SetErrorMessage();
+  FRequestResult = Result;
+  TriggerRequestDone(DoneCode);
+}
+
+void TCustomSmtpClient::WSocketDnsLookupDone(WORD Error) {
+  if (Error != 0) {
+    FLastResponse = winsockFailure(Error);
+    FStatusCode = 500;
+    SetErrorMessage();
+    FRequestResult = Error;
+    TriggerSessionConnected(Error);
+    TriggerSessionClosed(Error);
+    TriggerRequestDone(Error);
+    return;
+  }
+  FWSocket->SetAddr(FWSocket->DnsResult());
+  FWSocket->SetLocalAddr(LocalAddr);
+  FWSocket->SetProto("tcp");
+  FWSocket->SetRemotePort(Port);
+  FWSocket->OnSessionConnected = [this](TObject*, WORD E) { WSocketSessionConnected(E); };
+  FWSocket->OnDataAvailable = [this](TObject*, WORD E) { WSocketDataAvailable(E); };
+  StateChange(smtpConnecting);
+  try {
+    FWSocket->Connect();
+  } catch (const ESocketException& E) {
+    connectionFailed("500 ESocketException: " + E.Message(), 500,
+                     static_cast<WORD>(FWSocket->LastError()));
+  } catch (const Exception& E) {
+    connectionFailed("500 Exception: " + E.Message(), 500,
+                     static_cast<WORD>(FWSocket->LastError()));
+  }
+}
+
+void TCustomSmtpClient::WSocketSessionConnected(WORD Error) {
+  if (Error == 0) {
+    FConnected = true;
+    StateChange(smtpWaitingBanner);
+    return;
+  }
+  FConnected = false;
+  connectionFailed(winsockFailure(Error), 500, Error);
+  FWSocket->Close();
+  StateChange(smtpReady);
+}
+
+void TCustomSmtpClient::WSocketSessionClosed(WORD Error) {
+  FConnected = false;
+  TriggerSessionClosed(Error);
+  TriggerRequestDone(FRequestType == smtpQuit ? 0 : kInterrupted);
+}
+
+// --- Greetings ---
+
+AnsiString TCustomSmtpClient::greetingName() const {
+  std::string name = (SignOn.IsEmpty() ? LocalHostName() : SignOn).str();
+  for (char& c : name)
+    if (c == ' ') c = '_';
+  return name;
+}
+
+void TCustomSmtpClient::Helo() {
+  FFctRunning = smtpFctHelo;
+  ExecAsync(smtpHelo, "HELO " + greetingName(), {250}, nullptr);
+}
+
+void TCustomSmtpClient::Ehlo() {
+  FAuthTypesSupported.Clear();
+  FFctRunning = smtpFctEhlo;
+  ExecAsync(smtpEhlo, "EHLO " + greetingName(), {250}, &TCustomSmtpClient::EhloNext);
+}
+
+void TCustomSmtpClient::readAuthTypes(const AnsiString& Line) {
+  AnsiString rest = Line.Trim().UpperCase();
+  rest.Delete(1, 4);
+  if (rest.Pos("AUTH ") != 1 && rest.Pos("AUTH=") != 1) return;
+  std::string words = rest.SubString(5, rest.Length()).str();
+  for (char& c : words)
+    if (c == '=') c = ' ';
+  std::size_t at = 0;
+  while (at <= words.size()) {
+    std::size_t space = words.find(' ', at);
+    if (space == std::string::npos) space = words.size();
+    const AnsiString word = AnsiString(words.substr(at, space - at)).Trim();
+    if (!word.IsEmpty() && FAuthTypesSupported.IndexOf(word) < 0) FAuthTypesSupported.Add(word);
+    at = space + 1;
+  }
+}
+
+void TCustomSmtpClient::EhloNext() {
+  if (!FConnected) return;
+  if (FRequestResult == 0) FESmtpSupported = true;
+  TriggerRequestDone(static_cast<WORD>(FRequestResult));
+}
+
+// --- Simple commands ---
+
+void TCustomSmtpClient::Vrfy() {
+  FFctRunning = smtpFctVrfy;
+  ExecAsync(smtpVrfy, "VRFY " + HdrTo, {250}, nullptr);
+}
+
+void TCustomSmtpClient::Rset() {
+  FFctRunning = smtpFctRset;
+  ExecAsync(smtpRset, "RSET", {250}, nullptr);
+}
+
+void TCustomSmtpClient::Quit() {
+  CheckReady();
+  FFctRunning = smtpFctQuit;
+  if (FConnected) {
+    ExecAsync(smtpQuit, "QUIT", {221}, nullptr);
+    return;
+  }
+  if (!FHighLevelFlag) FRequestType = smtpQuit;
+  FRequestDoneFlag = false;
+  TriggerRequestDone(0);
+}
+
+void TCustomSmtpClient::Abort() {
+  StateChange(smtpAbort);
+  FWSocket->Abort();
+  StateChange(smtpReady);
+}
+
+// --- High-level operations ---
+
+void TCustomSmtpClient::Open() {
+  if (AuthType == smtpAuthNone)
+    HighLevelAsync(smtpOpen, {smtpFctConnect, smtpFctHelo});
+  else
+    HighLevelAsync(smtpOpen, {smtpFctConnect, smtpFctEhlo, smtpFctAuth});
+}
+
+void TCustomSmtpClient::Mail() {
+  HighLevelAsync(smtpMail, {smtpFctMailFrom, smtpFctRcptTo, smtpFctData});
+}
+
+void TCustomSmtpClient::HighLevelAsync(TSmtpRequest RqType, TSmtpFctSet Fcts) {
+  if (FConnected && Fcts.Contains(smtpFctConnect))
+    throw SmtpException("SMTP component already connected");
+  CheckReady();
+  FRequestType = RqType;
+  FRequestResult = 0;
+  FFctSet = Fcts;
+  FFctRunning = smtpFctNone;
+  FHighLevelResult = 0;
+  FHighLevelFlag = true;
+  FLastResponse = "";
+  FErrorMessage = "";
+  DoHighLevelAsync();
+}
+
+void TCustomSmtpClient::DoHighLevelAsync() {
+  if (FState == smtpAbort) {
+    FFctSet = {};
+    FHighLevelResult = 426;
+    FRequestResult = 426;
+    FErrorMessage = "426 Operation aborted.";
+  }
+  FNextRequest = &TCustomSmtpClient::DoHighLevelAsync;
+  if (FRequestResult != 0) {
+    if (FFctRunning == smtpFctEhlo) {
+      FFctSet = {smtpFctHelo};  // a refused EHLO falls back to HELO
+      FRequestResult = 0;
+    } else {
+      FHighLevelResult = FRequestResult;
+      const bool quitPending = FFctSet.Contains(smtpFctQuit) && FFctRunning != smtpFctQuit;
+      FFctSet = quitPending ? TSmtpFctSet{smtpFctQuit} : TSmtpFctSet{};
+      FRequestResult = 0;
+    }
+  }
+  static constexpr struct {
+    TSmtpFct fct;
+    void (TCustomSmtpClient::*run)();
+  } kOrder[] = {{smtpFctConnect, &TCustomSmtpClient::Connect},
+                {smtpFctHelo, &TCustomSmtpClient::Helo},
+                {smtpFctEhlo, &TCustomSmtpClient::Ehlo},
+                {smtpFctAuth, &TCustomSmtpClient::Auth},
+                {smtpFctVrfy, &TCustomSmtpClient::Vrfy},
+                {smtpFctMailFrom, &TCustomSmtpClient::MailFrom},
+                {smtpFctRcptTo, &TCustomSmtpClient::RcptTo},
+                {smtpFctData, &TCustomSmtpClient::Data},
+                {smtpFctQuit, &TCustomSmtpClient::Quit}};
+  for (const auto& step : kOrder) {
+    if (!FFctSet.Contains(step.fct)) continue;
+    FFctSet.Exclude(step.fct);
+    FFctRunning = step.fct;
+    try {
+      (this->*step.run)();  // virtual: overrides take part
+    } catch (const Exception& E) {
+      // A step refused before it sent anything (an empty recipient list, a lost connection)
+      // ends the operation with a reply-like error instead of escaping the event handler.
+      FLastResponse = "500 " + E.Message();
+      FStatusCode = 500;
+      SetErrorMessage();
+      FRequestResult = 500;
+      FRequestDoneFlag = false;
+      if (FState == smtpWaitingResponse) StateChange(smtpInternalReady);
+      TriggerRequestDone(500);
+    }
+    return;
+  }
+  FFctSet = {};
+  FNextRequest = nullptr;
+  FRequestDoneFlag = false;
+  TriggerRequestDone(static_cast<WORD>(FHighLevelResult));
+}
