@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <unistd.h>
+
 #include "lib/Exceptions.h"
 
 std::int64_t TStream::Size() {
@@ -44,4 +46,14 @@ std::int64_t TFileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
                                                : SEEK_CUR;
   std::fseek(file_, static_cast<long>(offset), whence);
   return std::ftell(file_);
+}
+
+void TStream::SetSize(std::int64_t) { throw EStreamError("Stream size cannot be changed"); }
+
+void TFileStream::SetSize(std::int64_t newSize) {
+  const std::int64_t here = Position();
+  std::fflush(file_);
+  if (::ftruncate(fileno(file_), static_cast<off_t>(newSize)) != 0)
+    throw EStreamError(std::strerror(errno));
+  Seek(here < newSize ? here : newSize, soFromBeginning);
 }

@@ -5,6 +5,7 @@
 
 #include "lib/AnsiString.h"
 #include "lib/Classes.h"
+#include "lib/Exceptions.h"
 
 enum TSeekOrigin { soFromBeginning, soFromCurrent, soFromEnd };
 
@@ -19,6 +20,14 @@ class TStream : public TObject {
   std::int64_t Position() { return Seek(0, soFromCurrent); }
   void SetPosition(std::int64_t position) { Seek(position, soFromBeginning); }
   std::int64_t Size();
+  // Cuts or extends the stream to newSize; the position stays, or moves to the new end when
+  // it lay beyond it. A stream that cannot change its size raises EStreamError.
+  virtual void SetSize(std::int64_t newSize);
+};
+
+class EStreamError : public Exception {
+ public:
+  using Exception::Exception;
 };
 
 // File-open modes: one access mode ORed with one share mode. fmCreate creates the file (or
@@ -44,6 +53,7 @@ class TFileStream : public TStream {
   int Read(void* buffer, int count) override;
   int Write(const void* buffer, int count) override;
   std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
+  void SetSize(std::int64_t newSize) override;
 
  private:
   std::FILE* file_ = nullptr;

@@ -1,0 +1,398 @@
+// THttpCli, the sending half: construction and the hidden window, the start of a request
+// (URL, proxy, keep-alive reuse), the connection, the request head and body, the blocking
+// wait and the state changes.
+#include "lib/SysUtils.h"
+#include "netcomp/HttpProt.h"
+#include "netcomp/NetUrl.h"
+#include "win32/ticks.h"
+
+THttpCli::THttpCli(TComponent* AOwner)
+    : TComponent(AOwner),
+      FRcvdHeaderLines(std::make_unique<TStringList>()),
+      FAuthChallenges(std::make_unique<TStringList>()) {
+  FWindowHandle = HTTPCliAllocateHWnd();
+  CreateSocket();
+  FCtrlSocket->OnSessionClosed = [this](TObject* S, WORD E) { SocketSessionClosed(S, E); };
+  FCtrlSocket->OnDataAvailable = [this](TObject* S, WORD E) { SocketDataAvailable(S, E); };
+  FCtrlSocket->OnSessionConnected = [this](TObject* S, WORD E) { SocketSessionConnected(S, E); };
+  FCtrlSocket->OnDataSent = [this](TObject* S, WORD E) { SocketDataSent(S, E); };
+  FCtrlSocket->OnDnsLookupDone = [this](TObject* S, WORD E) { SocketDNSLookupDone(S, E); };
+  FCtrlSocket->OnSocksError = [this](TObject* S, int Error, const AnsiString& Msg) {
+    if (OnSocksError) OnSocksError(S, Error, Msg);
+  };
+  FCtrlSocket->OnSocksConnected = [this](TObject* S, WORD E) {
+    if (OnSocksConnected) OnSocksConnected(S, E);
+  };
+  FCtrlSocket->OnError = [this](TObject*) {
+    if (OnSocketError) OnSocketError(this);
+  };
+}
+
+THttpCli::~THttpCli() {
+  // The socket goes first and without its handlers: nothing of a half-destroyed client runs.
+  FCtrlSocket->OnSessionClosed = nullptr;
+  FCtrlSocket->OnDataAvailable = nullptr;
+  FCtrlSocket->OnSessionConnected = nullptr;
+  FCtrlSocket->OnDataSent = nullptr;
+  FCtrlSocket->OnDnsLookupDone = nullptr;
+  FCtrlSocket->OnSocksError = nullptr;
+  FCtrlSocket->OnSocksConnected = nullptr;
+  FCtrlSocket->OnError = nullptr;
+  delete FCtrlSocket;
+  if (FWindowHandle) DeallocateHWnd(FWindowHandle);
+}
+
+HWND THttpCli::HTTPCliAllocateHWnd() {
+  return AllocateHWnd([this](TMessage& Msg) { WndProc(Msg); });
+}
+
+void THttpCli::CreateSocket() { FCtrlSocket = new TWSocket(this); }
+
+void THttpCli::WndProc(TMessage& MsgRec) {
+  switch (MsgRec.Msg) {
+    case WM_HTTP_REQUEST_DONE:
+      if (OnRequestDone) OnRequestDone(this, FRequestType, FRequestDoneErrCode);
+      break;
+    case WM_HTTP_SET_READY:
+      StateChange(httpReady);
+      break;
+    case WM_HTTP_LOGIN:
+      Login();
+      break;
+    default:
+      MsgRec.Result = DefWindowProcA(FWindowHandle, MsgRec.Msg, MsgRec.WParam, MsgRec.LParam);
+  }
+}
+
+void THttpCli::SetMultiThreaded(bool Value) {
+  FMultiThreaded = Value;
+  FCtrlSocket->MultiThreaded = Value;
+}
+
+void THttpCli::SetRequestVer(const AnsiString& Value) {
+  if (FRequestVer == Value) return;
+  if (!(Value == "1.0") && !(Value == "1.1")) throw EHttpException("Insupported HTTP version", 5);
+  FRequestVer = Value;
+}
+
+void THttpCli::SetReady() { PostMessageA(FWindowHandle, WM_HTTP_SET_READY, 0, 0); }
+
+void THttpCli::StateChange(THttpState NewState) {
+  if (FState == NewState) return;
+  FState = NewState;
+  TriggerStateChange();
+  if (NewState == httpReady && !PrepareNTLMAuth() && !PrepareBasicAuth()) TriggerRequestDone();
+}
+
+void THttpCli::InternalClear() {
+  FRcvdHeaderLines->Clear();
+  FRequestDoneErrCode = 0;
+  FDocName = AnsiString();
+  FStatusCode = 0;
+  FRcvdBodyCount = 0;
+  FSentBodyCount = 0;
+  FHeaderLineCount = 0;
+  FBodyLineCount = 0;
+  FContentLength = -1;
+  FContentType = AnsiString();
+  FTransferEncoding = AnsiString();
+  FAllowedToSend = false;
+  FLocation = URL;
+  FAuthChallenges->Clear();
+  FCloseAfterReply = FRequestVer == "1.0";
+}
+
+void THttpCli::AdjustDocName() {
+  auto cutQuery = [](AnsiString& name) {
+    const int q = name.Pos("?");
+    if (q > 0) name = name.SubString(1, q - 1);
+  };
+  cutQuery(FDocName);
+  if (FDocName.IsEmpty() || FDocName[FDocName.Length()] == '/') {
+    FDocName = "document.htm";
+    return;
+  }
+  const auto slash = FDocName.str().rfind('/');
+  if (slash != std::string::npos) FDocName = AnsiString(FDocName.str().substr(slash + 1, 255));
+  cutQuery(FDocName);
+}
+
+void THttpCli::DoRequestAsync(THttpRequest Rq) {
+  if (Rq != httpCLOSE && FState != httpReady)
+    throw EHttpException("HTTP component " + Name() + " is busy", 1);
+  if ((Rq == httpPOST || Rq == httpPUT) && !SendStream)
+    throw EHttpException("HTTP component has nothing to post or put", 2);
+  if (Rq == httpCLOSE) {
+    FStatusCode = 200;
+    FReasonPhrase = "OK";
+    StateChange(httpClosing);
+    if (FCtrlSocket->State() == wsClosed)
+      SetReady();
+    else
+      FCtrlSocket->CloseDelayed();
+    return;
+  }
+  FRequested = true;
+  FRequestType = Rq;
+  InternalClear();
+
+  AnsiString proto, user, pass, host, port;
+  if (Proxy.IsEmpty()) {
+    ParseURL(URL, proto, user, pass, host, port, FPath);
+    FTargetHost = host;
+    FDocName = FPath;
+    if (!user.IsEmpty()) Username = user;
+    if (!pass.IsEmpty()) Password = pass;
+    if (port.IsEmpty()) port = "80";
+  } else {
+    AnsiString urlPath;
+    ParseURL(URL, proto, user, pass, host, port, urlPath);
+    FTargetHost = host;
+    FTargetPort = !port.IsEmpty() ? port : proto == "https" ? AnsiString("443") : AnsiString("80");
+    FDocName = urlPath;
+    if (!user.IsEmpty()) Username = user;
+    if (!pass.IsEmpty()) Password = pass;
+    FPath = (proto.IsEmpty() ? AnsiString("http") : proto) + "://" + host +
+            (port.IsEmpty() ? AnsiString() : ":" + port) + urlPath;
+    AnsiString pProto, pUser, pPass, pPath;
+    ParseURL(Proxy, pProto, pUser, pPass, host, port, pPath);
+    if (port.IsEmpty()) port = ProxyPort;
+  }
+  FProtocol = proto;
+  if (FProtocol.IsEmpty()) FProtocol = "http";
+  if (FPath.IsEmpty()) FPath = "/";
+  AdjustDocName();
+  FConnHost = host;
+  FConnPort = port;
+
+  if (FCtrlSocket->State() == wsConnected) {
+    if (FConnHost == FConnectedHost && FConnPort == FConnectedPort &&
+        FProtocol == FConnectedProtocol) {
+      SocketSessionConnected(FCtrlSocket, 0);
+      return;
+    }
+    FCtrlSocket->Abort();
+  }
+  StateChange(httpNotConnected);
+  Login();
+}
+
+void THttpCli::DoRequestSync(THttpRequest Rq) {
+  DoRequestAsync(Rq);
+  if (FMultiThreaded) {
+    while (FState != httpReady) {
+      FCtrlSocket->ProcessMessages();
+      Sleep(0);
+    }
+  } else {
+    while (FState != httpReady) {
+      ApplicationProcessMessages();
+      if (FState == httpReady) break;
+      if (ApplicationTerminated()) {
+        Abort();
+        break;
+      }
+      Sleep(1);  // stands in for the one-second wait for input or posted messages
+    }
+  }
+  if (!(FStatusCode < 400 || FStatusCode == 401 || FStatusCode == 407))
+    throw EHttpException(FReasonPhrase, static_cast<WORD>(FStatusCode));
+}
+
+void THttpCli::pointCloseAt(bool Location) {
+  if (Location)
+    FCtrlSocket->OnSessionClosed = [this](TObject* S, WORD E) { LocationSessionClosed(S, E); };
+  else
+    FCtrlSocket->OnSessionClosed = [this](TObject* S, WORD E) { SocketSessionClosed(S, E); };
+}
+
+void THttpCli::failRequest(int Status, const AnsiString& Reason) {
+  FStatusCode = Status;
+  FReasonPhrase = Reason;
+}
+
+void THttpCli::Login() {
+  pointCloseAt(false);
+  if (FCtrlSocket->State() == wsConnected) {
+    SocketSessionConnected(FCtrlSocket, 0);
+    return;
+  }
+  FResolvedAddr = AnsiString();
+  StateChange(httpDnsLookup);
+  try {
+    FCtrlSocket->SetLocalAddr(LocalAddr);
+    FCtrlSocket->DnsLookup(FConnHost);
+  } catch (const Exception& E) {
+    failRequest(404, E.Message());
+    StateChange(httpReady);
+  }
+}
+
+void THttpCli::SocketDNSLookupDone(TObject* Sender, WORD ErrCode) {
+  if (ErrCode != 0) {
+    if (FState == httpAborting) return;
+    FRequestDoneErrCode = ErrCode;
+    failRequest(404, "can't resolve hostname to IP address");
+    SocketSessionClosed(Sender, ErrCode);
+    return;
+  }
+  FResolvedAddr = FCtrlSocket->DnsResult();
+  StateChange(httpDnsLookupDone);
+  if (FAuthNTLMState == ntlmDone) FAuthNTLMState = ntlmNone;
+  if (FProxyAuthNTLMState == ntlmDone) FAuthNTLMState = FProxyAuthNTLMState = ntlmNone;
+  if (FAuthBasicState == basicDone) FAuthBasicState = basicNone;
+  if (FProxyAuthBasicState == basicDone) FAuthBasicState = FProxyAuthBasicState = basicNone;
+  try {
+    DoBeforeConnect();
+  } catch (const Exception& E) {
+    // A setting the socket refuses (a bad SOCKS level, say) ends the request like a failed
+    // connect instead of escaping into the socket's message handler.
+    failRequest(404, "can't connect: " + E.Message());
+    FCtrlSocket->Close();
+    SocketSessionClosed(FCtrlSocket, 0);
+    return;
+  }
+  FConnectedHost = FConnHost;
+  FConnectedPort = FConnPort;
+  FConnectedProtocol = FProtocol;
+  if (!(FProtocol == "http")) {
+    FRequestDoneErrCode = static_cast<WORD>(FCtrlSocket->LastError());
+    failRequest(501, "Protocol \"" + FProtocol + "\" not implemented");
+    FCtrlSocket->Close();
+    SocketSessionClosed(FCtrlSocket, static_cast<WORD>(FCtrlSocket->LastError()));
+    return;
+  }
+  try {
+    FCtrlSocket->Connect();
+  } catch (const Exception&) {
+    const int error = FCtrlSocket->LastError();
+    FRequestDoneErrCode = static_cast<WORD>(error);
+    failRequest(404,
+                "can't connect: " + WSocketErrorDesc(error) + " (Error #" + IntToStr(error) + ")");
+    FCtrlSocket->Close();
+    SocketSessionClosed(FCtrlSocket, static_cast<WORD>(error));
+  }
+}
+
+void THttpCli::DoBeforeConnect() {
+  FCtrlSocket->SetAddr(FResolvedAddr);
+  FCtrlSocket->SetLocalAddr(LocalAddr);
+  FCtrlSocket->SetRemotePort(FConnPort);
+  FCtrlSocket->SetProto("tcp");
+  FCtrlSocket->SetSocksServer(SocksServer);
+  // The socket refuses an empty level; an empty one leaves the socket's own default.
+  if (!SocksLevel.IsEmpty()) FCtrlSocket->SetSocksLevel(SocksLevel);
+  FCtrlSocket->SetSocksPort(SocksPort);
+  FCtrlSocket->SocksUsercode = SocksUsercode;
+  FCtrlSocket->SocksPassword = SocksPassword;
+  FCtrlSocket->SocksAuthentication = SocksAuthentication;
+}
+
+bool THttpCli::sendingFirstNtlmMessage() const {
+  return (FNTLMAuthType == ntlmAuthNormal && FAuthNTLMState == ntlmMsg1) ||
+         (FNTLMAuthType == ntlmAuthProxy && FProxyAuthNTLMState == ntlmMsg1);
+}
+
+void THttpCli::SocketSessionConnected(TObject*, WORD ErrCode) {
+  if (ErrCode != 0) {
+    FRequestDoneErrCode = ErrCode;
+    failRequest(404, WSocketErrorDesc(ErrCode) + " (Error #" + IntToStr(ErrCode) + ")");
+    TriggerSessionConnected();
+    return;
+  }
+  FRelocationPending = false;
+  StateChange(httpConnected);
+  TriggerSessionConnected();
+  FNextLineHandler = TLineHandler::Header;
+  StateChange(httpWaitingHeader);
+  try {
+    static const char* const kMethods[] = {"", "GET", "POST", "PUT", "HEAD", ""};
+    SendRequest(kMethods[FRequestType], FRequestVer);
+    if ((FRequestType == httpPOST || FRequestType == httpPUT) && !sendingFirstNtlmMessage()) {
+      TriggerSendBegin();
+      FAllowedToSend = true;
+      SocketDataSent(FCtrlSocket, 0);
+    }
+  } catch (const Exception&) {
+    Logout();
+  }
+}
+
+void THttpCli::Logout() { FCtrlSocket->Close(); }
+
+void THttpCli::SendCommand(const AnsiString& Cmd) {
+  AnsiString line = Cmd;
+  if (OnCommand) OnCommand(this, line);
+  if (!line.IsEmpty()) FRequestStream += line;
+  FRequestStream += "\r\n";
+}
+
+void THttpCli::SendRequest(const AnsiString& Method, const AnsiString& Version) {
+  FRequestStream = AnsiString();
+  TriggerRequestHeaderBegin();
+  TStringList headers;
+  auto add = [&headers](const char* name, const AnsiString& value) {
+    if (!value.IsEmpty()) headers.Add(name + value);
+  };
+  const bool sendsBody = FRequestType == httpPOST || FRequestType == httpPUT;
+  headers.Add(Method + " " + FPath + " HTTP/" + Version);
+  add("From: ", Sender);
+  add("Accept: ", Accept);
+  add("Referer: ", Reference);
+  add("Connection: ", Connection);
+  add("Proxy-Connection: ", ProxyConnection);
+  add("Accept-Language: ", AcceptLanguage);
+  if (sendsBody) add("Content-Type: ", ContentTypePost);
+  add("User-Agent: ", Agent);
+  const AnsiString& hostPort = Proxy.IsEmpty() ? FConnPort : FTargetPort;
+  headers.Add("Host: " + FTargetHost + (hostPort == "80" ? AnsiString() : ":" + hostPort));
+  if (NoCache) headers.Add("Pragma: no-cache");
+  if (sendsBody) {
+    if (sendingFirstNtlmMessage())
+      headers.Add("Content-Length: 0");
+    else
+      headers.Add("Content-Length: " + IntToStr(SendStream->Size() - SendStream->Position()));
+  }
+  if (ModifiedSince.Val != 0)
+    headers.Add("If-Modified-Since: " + RFC1123_Date(ModifiedSince) + " GMT");
+  if (FNTLMAuthType == ntlmAuthNormal && FAuthNTLMState == ntlmMsg1)
+    headers.Add("Authorization: NTLM " + GetNTLMMessage1());
+  else if (FNTLMAuthType == ntlmAuthNormal && FAuthNTLMState == ntlmMsg3)
+    headers.Add("Authorization: NTLM " + GetNTLMMessage3(false));
+  else if (FNTLMAuthType == ntlmAuthProxy && FProxyAuthNTLMState == ntlmMsg1)
+    headers.Add("Proxy-Authorization: NTLM " + GetNTLMMessage1());
+  else if (FNTLMAuthType == ntlmAuthProxy && FProxyAuthNTLMState == ntlmMsg3)
+    headers.Add("Proxy-Authorization: NTLM " + GetNTLMMessage3(true));
+  else if (FBasicAuthType == basicAuthNormal && FAuthBasicState == basicMsg1)
+    headers.Add("Authorization: Basic " + EncodeStr(encBase64, Username + ":" + Password));
+  else if (FBasicAuthType == basicAuthProxy && FProxyAuthBasicState == basicMsg1)
+    headers.Add("Proxy-Authorization: Basic " +
+                EncodeStr(encBase64, ProxyUsername + ":" + ProxyPassword));
+  add("Cookie: ", Cookie);
+  if (!ContentRangeBegin.IsEmpty() || !ContentRangeEnd.IsEmpty()) {
+    headers.Add("Range: bytes=" + ContentRangeBegin + "-" + ContentRangeEnd);
+    ContentRangeBegin = AnsiString();
+    ContentRangeEnd = AnsiString();
+  }
+  FAcceptRanges = AnsiString();
+  TriggerBeforeHeaderSend(Method, &headers);
+  for (int i = 0; i < headers.Count(); ++i) SendCommand(headers[i]);
+  TriggerRequestHeaderEnd();
+  SendCommand(AnsiString());
+  const AnsiString head = std::move(FRequestStream);
+  FRequestStream = AnsiString();
+  FCtrlSocket->Send(head.c_str(), head.Length());
+}
+
+void THttpCli::SocketDataSent(TObject*, WORD) {
+  if (!FAllowedToSend || !SendStream) return;
+  const int count = SendStream->Read(FSendBuffer, kHttpBufferSize);
+  if (count <= 0) {
+    FAllowedToSend = false;
+    TriggerSendEnd();
+    return;
+  }
+  FSentBodyCount += count;
+  TriggerSendData(FSendBuffer, count);
+  FCtrlSocket->Send(FSendBuffer, count);
+}

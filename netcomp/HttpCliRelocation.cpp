@@ -1,0 +1,142 @@
+// THttpCli: location fields, following them on the open connection or on a new one, and
+// taking the replaced reply back out of the streams.
+#include "lib/SysUtils.h"
+#include "netcomp/HttpProt.h"
+#include "netcomp/NetUrl.h"
+
+namespace {
+bool isAbsoluteHttp(const AnsiString& V) {
+  const AnsiString lower = LowerCase(V);
+  return lower.SubString(1, 7) == "http://" || lower.SubString(1, 8) == "https://";
+}
+AnsiString orHttp(const AnsiString& proto) { return proto.IsEmpty() ? AnsiString("http") : proto; }
+AnsiString withPort(const AnsiString& port) { return port.IsEmpty() ? AnsiString() : ":" + port; }
+}  // namespace
+
+void THttpCli::handleLocation(const AnsiString& V) {
+  if (FRequestType == httpPUT) {
+    FLocation = V;
+    return;
+  }
+  if (!FollowRelocation) return;
+  FRelocationPending = true;
+  AnsiString proto, user, pass, host, port, path;
+  auto takeCredentials = [&] {
+    if (!user.IsEmpty() && !pass.IsEmpty()) {
+      Username = user;
+      Password = pass;
+    }
+  };
+  if (Proxy.IsEmpty()) {
+    if (V.SubString(1, 1) == "/") {
+      FPath = V;
+      FLocation = "http://" + FConnHost + V;
+    } else if (!isAbsoluteHttp(V)) {
+      FPath = UrlDirectory(FPath) + V;
+      FLocation = "http://" + FConnHost + FPath;
+    } else {
+      path = FPath;
+      ParseURL(V, proto, user, pass, host, port, path);
+      FConnHost = host;
+      FPath = path;
+      FConnPort = port.IsEmpty() ? AnsiString("80") : port;
+      FProtocol = proto;
+      takeCredentials();
+      if (!proto.IsEmpty() && !host.IsEmpty()) {
+        FTargetHost = host;
+        FLocation = proto + "://" + host + path;
+      } else {
+        FConnHost = FTargetHost;
+        FLocation = orHttp(proto) + "://" + FTargetHost + FPath;
+      }
+      if (FPath.IsEmpty()) FPath = "/";
+    }
+    return;
+  }
+  if (V.SubString(1, 1) == "/") {
+    path = FPath;
+    ParseURL(FPath, proto, user, pass, host, port, path);
+    FLocation = orHttp(proto) + "://" + host + withPort(port) + V;
+    FPath = FLocation;
+    takeCredentials();
+  } else if (!isAbsoluteHttp(V)) {
+    FPath = UrlDirectory(FPath) + V;
+    FLocation = FPath;
+  } else {
+    path = FPath;
+    ParseURL(V, proto, user, pass, host, port, path);
+    FTargetPort = port.IsEmpty() ? AnsiString("80") : port;
+    FConnPort = FTargetPort;
+    takeCredentials();
+    if (!proto.IsEmpty() && !host.IsEmpty()) {
+      FTargetHost = host;
+      FLocation = proto + "://" + host + withPort(port) + path;
+    } else {
+      FLocation = orHttp(proto) + "://" + FTargetHost + path;
+    }
+    FPath = FLocation;
+  }
+}
+
+void THttpCli::StartRelocation() {
+  FRcvdBodyCount = 0;
+  FReceiveLen = 0;
+  FHeaderLineCount = 0;
+  FBodyLineCount = 0;
+  if (FConnectedHost == FConnHost && FConnectedPort == FConnPort &&
+      FConnectedProtocol == FProtocol && !FCloseAfterReply) {
+    if (OnLocationChange) OnLocationChange(this);
+    const AnsiString location = FLocation;
+    InternalClear();
+    FLocation = location;
+    FDocName = FPath;
+    AdjustDocName();
+    if (FRequestType == httpPOST) FRequestType = httpGET;
+    CleanupRcvdStream();
+    CleanupSendStream();
+    PostMessageA(FWindowHandle, WM_HTTP_LOGIN, 0, 0);
+    return;
+  }
+  pointCloseAt(true);
+  FCtrlSocket->CloseDelayed();
+}
+
+void THttpCli::LocationSessionClosed(TObject*, WORD) {
+  AnsiString location = FLocation;
+  const int hash = location.Pos("#");
+  if (hash > 0) location = location.SubString(1, hash - 1);
+  AnsiString proto, user, pass, host, port, path;
+  ParseURL(location, proto, user, pass, host, port, path);
+  FDocName = path;
+  AdjustDocName();
+  FRelocationPending = false;
+  if (FRequestType == httpPOST) FRequestType = httpGET;
+  pointCloseAt(false);
+  if (OnLocationChange) OnLocationChange(this);
+  FRcvdHeaderLines->Clear();
+  FHeaderLineCount = 0;
+  FBodyLineCount = 0;
+  FContentLength = -1;
+  FContentType = AnsiString();
+  FStatusCode = 0;
+  FTransferEncoding = AnsiString();
+  if (!Proxy.IsEmpty()) FConnPort = ProxyPort;
+  CleanupRcvdStream();
+  CleanupSendStream();
+  PostMessageA(FWindowHandle, WM_HTTP_LOGIN, 0, 0);
+}
+
+// A stream that cannot shrink gets its position moved back over the replaced body instead, so
+// the next body is written over it.
+void THttpCli::CleanupRcvdStream() {
+  if (!RcvdStream || FRcvdBodyCount <= 0) return;
+  try {
+    RcvdStream->SetSize(RcvdStream->Size() - FRcvdBodyCount);
+  } catch (const EStreamError&) {
+    RcvdStream->Seek(-FRcvdBodyCount, soFromCurrent);
+  }
+}
+
+void THttpCli::CleanupSendStream() {
+  if (SendStream && FSentBodyCount > 0) SendStream->Seek(-FSentBodyCount, soFromCurrent);
+}

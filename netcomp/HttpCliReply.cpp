@@ -1,0 +1,334 @@
+// THttpCli, the receiving half: reply lines cut from the receive buffer, the status line and
+// header fields, the body (by length, chunked or until the close), the end of the connection
+// and Abort.
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "lib/SysUtils.h"
+#include "netcomp/HttpProt.h"
+#include "netcomp/NetUrl.h"
+
+namespace {
+constexpr int kSideBufferSize = 25;
+}
+
+void THttpCli::removeFront(int Count) {
+  Count = std::min(Count, FReceiveLen);
+  FReceiveLen -= Count;
+  if (FReceiveLen > 0) std::memmove(FReceiveBuffer, FReceiveBuffer + Count, FReceiveLen);
+  FReceiveBuffer[FReceiveLen] = '\0';
+}
+
+void THttpCli::SocketDataAvailable(TObject*, WORD ErrCode) {
+  int count = 0;
+  if (FReceiveLen < kHttpMaxWaiting) {
+    count = FCtrlSocket->Receive(FReceiveBuffer + FReceiveLen, kHttpMaxWaiting - FReceiveLen);
+    if (count <= 0) return;
+  } else {
+    // A line longer than the buffer: it is cut short at the next line feed that arrives, and
+    // the bytes after that line feed follow it.
+    char side[kSideBufferSize];
+    const int got = FCtrlSocket->Receive(side, kSideBufferSize);
+    if (got <= 0) return;
+    const char* lf = static_cast<const char*>(std::memchr(side, '\n', got));
+    if (!lf) return;
+    const int tail = got - static_cast<int>(lf - side);
+    std::memcpy(FReceiveBuffer + FReceiveLen + 1 - tail, lf, tail);
+    count = 1;
+  }
+  if (!FRequested) return;
+  FReceiveLen += count;
+  FReceiveBuffer[FReceiveLen] = '\0';
+
+  if (FState == httpWaitingBody) {
+    if (FReceiveLen <= 0) return;
+    if (FRequestType == httpHEAD) {
+      dropWaiting();
+      FCtrlSocket->Abort();
+      return;
+    }
+    deliverWaitingBody();
+    return;
+  }
+  while (FReceiveLen > 0) {
+    const char* lf = static_cast<const char*>(std::memchr(FReceiveBuffer, '\n', FReceiveLen));
+    if (!lf) break;
+    const int end = static_cast<int>(lf - FReceiveBuffer);
+    const int length = end > 0 && FReceiveBuffer[end - 1] == '\r' ? end - 1 : end;
+    FLastLine = AnsiString(std::string(FReceiveBuffer, static_cast<std::size_t>(length)));
+    removeFront(end + 1);
+    if (FState == httpWaitingHeader || FState == httpWaitingBody) {
+      if (FNextLineHandler == TLineHandler::Header)
+        GetHeaderLineNext();
+      else
+        SetReady();
+      // Once the body began, what waits is body data and no longer lines.
+      if (FState == httpWaitingBody) break;
+    } else if (OnDataPush) {
+      OnDataPush(this, ErrCode);
+    }
+  }
+}
+
+// Hands the waiting bytes to the body, no more than the announced length.
+void THttpCli::deliverWaitingBody() {
+  int count = FReceiveLen;
+  if (FContentLength >= 0 && FRcvdBodyCount + count > FContentLength)
+    count = std::max(0, FContentLength - FRcvdBodyCount);
+  FBodyData = FReceiveBuffer;
+  FBodyDataLen = count;
+  GetBodyLineNext();
+  removeFront(count);
+  FBodyData = nullptr;
+  FBodyDataLen = 0;
+  if (FNextLineHandler == TLineHandler::Body)
+    GetBodyLineNext();
+  else
+    afterBody();
+}
+
+void THttpCli::afterBody() {
+  if (FRelocationPending)
+    StartRelocation();
+  else
+    SetReady();
+}
+
+void THttpCli::GetHeaderLineNext() {
+  if (FHeaderLineCount == 0)
+    TriggerHeaderBegin();
+  else if (FHeaderLineCount == -1)
+    FHeaderLineCount = 0;
+  ++FHeaderLineCount;
+  const AnsiString& line = FLastLine;
+
+  if (FHeaderLineCount == 1 && UpperCase(line.SubString(1, 6)) == "<HTML>") {
+    if (FContentType.IsEmpty()) FContentType = "text/html";
+    StateChange(httpWaitingBody);
+    FNextLineHandler = TLineHandler::Body;
+    TriggerHeaderEnd();
+    FBodyData = line.c_str();
+    FBodyDataLen = line.Length();
+    GetBodyLineNext();
+    FBodyData = nullptr;
+    FBodyDataLen = 0;
+    if (FReceiveLen > 0) deliverWaitingBody();
+    return;
+  }
+  if (line.IsEmpty()) {
+    headerEnded();
+    return;
+  }
+  FRcvdHeaderLines->Add(line);
+  if (FHeaderLineCount == 1) {
+    const AnsiString version = line.SubString(1, 8);
+    if (version == "HTTP/1.0" || version == "HTTP/1.1") {
+      FReplyVersion = line.SubString(6, 3);
+      FStatusCode = StrToInt(line.SubString(10, 3));
+      FReasonPhrase = line.SubString(14, line.Length());
+    } else if (OnDataPush2) {
+      OnDataPush2(this);
+    }
+  } else {
+    const int colon = line.Pos(":");
+    if (colon > 0) {
+      int start = colon + 1;
+      while (start <= line.Length() && (line[start] == ' ' || line[start] == '\t')) ++start;
+      handleField(LowerCase(line.SubString(1, colon - 1)), line.SubString(start, line.Length()));
+    }
+  }
+  if (OnHeaderData) OnHeaderData(this);
+}
+
+void THttpCli::handleField(const AnsiString& Name, const AnsiString& Value) {
+  if (Name == "location") {
+    handleLocation(Value);
+  } else if (Name == "content-length") {
+    FContentLength = StrToIntDef(Trim(Value), -1);
+  } else if (Name == "transfer-encoding") {
+    FTransferEncoding = Value;
+  } else if (Name == "content-range") {
+    const int dash = Value.Pos("-");
+    const int slash = Value.Pos("/");
+    if (dash > 0) {
+      ContentRangeBegin = Value.SubString(7, dash - 7);
+      ContentRangeEnd = Value.SubString(dash + 1, slash > dash ? slash - dash - 1 : Value.Length());
+    }
+  } else if (Name == "accept-ranges") {
+    FAcceptRanges = Value;
+  } else if (Name == "content-type") {
+    FContentType = LowerCase(Value);
+  } else if (Name == "www-authenticate" || Name == "proxy-authenticate") {
+    FAuthChallenges->Add(Value);
+  } else if (Name == "set-cookie") {
+    bool accept = true;
+    TriggerCookie(Value, accept);
+  } else if (Name == "connection" || Name == "proxy-connection") {
+    const AnsiString value = LowerCase(Trim(Value));
+    if (value == "close")
+      FCloseAfterReply = true;
+    else if (value == "keep-alive")
+      FCloseAfterReply = false;
+  }
+}
+
+void THttpCli::headerEnded() {
+  if (FReplyVersion == "1.1" && FStatusCode == 100) {
+    FRcvdHeaderLines->Clear();
+    FHeaderLineCount = -1;
+    return;
+  }
+  TriggerHeaderEnd();
+  if (FState == httpReady) {
+    dropWaiting();
+    return;
+  }
+  const bool noBody =
+      FContentLength == 0 || FRequestType == httpHEAD ||
+      (FContentLength == -1 && (FStatusCode < 200 || FStatusCode == 204 || FStatusCode == 301 ||
+                                FStatusCode == 302 || FStatusCode == 304));
+  if (noBody) {
+    if (FRelocationPending) {
+      StartRelocation();
+    } else if (!FCloseAfterReply) {
+      SetReady();
+    } else {
+      if (FRequestType == httpHEAD) {
+        dropWaiting();
+        StateChange(httpWaitingBody);
+        FNextLineHandler = TLineHandler::None;
+      }
+      FCtrlSocket->CloseDelayed();
+    }
+    return;
+  }
+  if (FContentType == "text/html") {
+    const AnsiString ext = LowerCase(ExtractFileExt(FDocName));
+    if (ext == ".exe" || ext.IsEmpty()) ReplaceExt(FDocName, "htm");
+  }
+  StateChange(httpWaitingBody);
+  FNextLineHandler = TLineHandler::Body;
+  if (FReceiveLen > 0) deliverWaitingBody();
+}
+
+void THttpCli::GetBodyLineNext() {
+  if (FBodyLineCount == 0) {
+    FChunkSize = 0;
+    FChunkRcvd = 0;
+    FChunkState = httpChunkGetSize;
+    TriggerDocBegin();
+  }
+  ++FBodyLineCount;
+  if (!(FTransferEncoding == "chunked")) {
+    if (FBodyDataLen > 0) deliverBody(FBodyData, FBodyDataLen);
+    if (FRcvdBodyCount == FContentLength) endDocument();
+    return;
+  }
+  chunkedBody(FBodyData, FBodyDataLen);
+}
+
+void THttpCli::deliverBody(const char* Data, int Len) {
+  FRcvdBodyCount += Len;
+  if (RcvdStream) RcvdStream->Write(Data, Len);
+  TriggerDocData(Data, Len);
+}
+
+void THttpCli::chunkedBody(const char* Data, int Len) {
+  int i = 0;
+  while (i < Len && FChunkState != httpChunkDone) {
+    switch (FChunkState) {
+      case httpChunkGetSize:
+        if (IsXDigit(Data[i])) {
+          // A size beyond the largest count stays there instead of wrapping round.
+          const long long size = static_cast<long long>(FChunkSize) * 16 + XDigit(Data[i]);
+          FChunkSize = static_cast<int>(std::min<long long>(size, INT_MAX));
+          ++i;
+        } else {
+          FChunkState = httpChunkGetExt;
+        }
+        break;
+      case httpChunkGetExt:
+        if (Data[i++] == '\n') FChunkState = httpChunkGetData;
+        break;
+      case httpChunkGetData: {
+        const int take = std::min(Len - i, FChunkSize - FChunkRcvd);
+        if (take > 0) {
+          FChunkRcvd += take;
+          deliverBody(Data + i, take);
+          i += take;
+        }
+        if (FChunkRcvd >= FChunkSize) FChunkState = httpChunkSkipDataEnd;
+        break;
+      }
+      case httpChunkSkipDataEnd:
+        if (Data[i++] == '\n') {
+          FChunkState = FChunkSize == 0 ? httpChunkDone : httpChunkGetSize;
+          FChunkSize = 0;
+          FChunkRcvd = 0;
+        }
+        break;
+      case httpChunkDone:
+        break;
+    }
+  }
+  if (FChunkState == httpChunkDone) endDocument();
+}
+
+void THttpCli::endDocument() {
+  FBodyLineCount = 0;
+  FNextLineHandler = TLineHandler::None;
+  StateChange(httpBodyReceived);
+  TriggerDocEnd();
+  if (FCloseAfterReply) FCtrlSocket->CloseDelayed();
+}
+
+void THttpCli::SocketSessionClosed(TObject* Sender, WORD ErrCode) {
+  if (ErrCode != 0) FRequestDoneErrCode = ErrCode;
+  if (FInHeader) {
+    TriggerHeaderEnd();
+    if (FRelocationPending) {
+      LocationSessionClosed(Sender, ErrCode);
+      return;
+    }
+  } else if (FBodyLineCount > 0) {
+    FBodyLineCount = 0;
+    TriggerDocEnd();
+    if (FRelocationPending) {
+      LocationSessionClosed(Sender, ErrCode);
+      return;
+    }
+  }
+  TriggerSessionClosed();
+  if (FState != httpReady) SetReady();
+}
+
+void THttpCli::Abort() {
+  if (FState != httpReady) {
+    const bool inLookup = FState == httpDnsLookup;
+    StateChange(httpAborting);
+    if (inLookup) {
+      try {
+        FCtrlSocket->CancelDnsLookup();
+      } catch (const Exception&) {
+      }
+    }
+    FStatusCode = 404;
+    FReasonPhrase = "Connection aborted on request";
+    FRequestDoneErrCode = 3;
+    if (inLookup)
+      SocketSessionClosed(FCtrlSocket, 0);
+    else
+      FCtrlSocket->Close();
+    StateChange(httpReady);
+    return;
+  }
+  FState = httpAborting;
+  if (FCtrlSocket->State() != wsClosed) FCtrlSocket->Abort();
+  FStatusCode = 200;
+  FReasonPhrase = "OK";
+  FRequestDoneErrCode = 0;
+  FState = httpReady;
+  TriggerStateChange();
+  if (OnRequestDone) OnRequestDone(this, FRequestType, FRequestDoneErrCode);
+}
