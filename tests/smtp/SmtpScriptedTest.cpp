@@ -1,0 +1,119 @@
+// The exact bytes the client sends, and replies a real server does not give, against a
+// scripted loopback peer.
+#include <memory>
+
+#include "ScriptedPeer.h"
+#include "SmtpFixture.h"
+
+namespace {
+
+// A script step that reads the bytes of one expected command; the test compares them.
+PeerStep expectCommand(const std::string& command) { return expectBytes(command.size()); }
+
+class SmtpScripted : public ::testing::Test {
+ protected:
+  void start(std::vector<PeerStep> steps) {
+    peer = std::make_unique<ScriptedPeer>(std::move(steps));
+    client.Host = "127.0.0.1";
+    client.Port = AnsiString(std::to_string(peer->port()));
+    client.SignOn = "my host";
+    rec.attach(client);
+  }
+  std::unique_ptr<ScriptedPeer> peer;
+  TCustomSmtpClient client{nullptr};
+  SmtpRecorder rec;
+};
+
+TEST_F(SmtpScripted, SplitAndJoinedMultiLineRepliesAreReadAndCramMD5AnswersTheChallenge) {
+  const std::string ehlo = "EHLO my_host\r\n";
+  const std::string auth = "AUTH CRAM-MD5\r\n";
+  // RFC 2195's example exchange.
+  const std::string answer = "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw\r\n";
+  start({replySlowly("220-first line\r\n220 ready\r\n"), expectCommand(ehlo),
+         reply("250-peer\r\n250-AUTH=LOGIN PLAIN\r\n250-AUTH CRAM-MD5\r\n250 OK\r\n"),
+         expectCommand(auth),
+         reply("334 PDE4OTYuNjk3MTcwOTUyQHBvc3RvZmZpY2UucmVzdG9uLm1jaS5uZXQ+\r\n"),
+         expectCommand(answer), reply("235 welcome\r\n")});
+  client.Connect();
+  ASSERT_EQ(rec.next(), (RequestEnd{smtpConnect, 0}));
+  EXPECT_EQ(rec.responses, (std::vector<std::string>{"220-first line", "220 ready"}));
+  client.Ehlo();
+  ASSERT_EQ(rec.next(), (RequestEnd{smtpEhlo, 0}));
+  EXPECT_EQ(rec.responses.size(), 6u);
+  EXPECT_EQ(client.AuthTypesSupported().Text().str(), "LOGIN\r\nPLAIN\r\nCRAM-MD5\r\n");
+  client.AuthType = smtpAuthAutoSelect;
+  client.Username = "tim";
+  client.Password = "tanstaaftanstaaf";
+  client.Auth();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpAuth, 0})) << client.ErrorMessage().str();
+  EXPECT_EQ(peer->received(), ehlo + auth + answer);
+}
+
+TEST_F(SmtpScripted, ARefusedDataSendsNoMessageLinesAndEndsMailWithTheCode) {
+  const std::string commands = "MAIL FROM:<a@b.test>\r\nRCPT TO:<c@d.test>\r\nDATA\r\n";
+  start({reply("220 hi\r\n"), expectCommand("MAIL FROM:<a@b.test>\r\n"), reply("250 ok\r\n"),
+         expectCommand("RCPT TO:<c@d.test>\r\n"), reply("250 ok\r\n"), expectCommand("DATA\r\n"),
+         reply("554 no thanks\r\n"), pause(300)});
+  client.Connect();
+  ASSERT_EQ(rec.next(), (RequestEnd{smtpConnect, 0}));
+  client.FromName = "Someone <a@b.test>";
+  client.RcptName()->Add("c@d.test");
+  client.HdrSubject = "never sent";
+  rec.body = {"body"};
+  client.Mail();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpMail, 554}));
+  EXPECT_EQ(client.ErrorMessage().str(), "554 no thanks");
+  pumpFor(200);
+  EXPECT_EQ(peer->received(), commands);
+}
+
+TEST_F(SmtpScripted, ABannerOtherThan220ClosesAndEndsConnectWithInterrupted) {
+  start({reply("554 go away\r\n")});
+  client.Connect();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpConnect, 10004}));
+  EXPECT_EQ(client.ErrorMessage().str(), "554 go away");
+  EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(SmtpScripted, OpenFallsBackToHeloWhenEhloIsRefusedAndSkipsTheLogin) {
+  start({reply("220 hi\r\n"), expectCommand("EHLO my_host\r\n"), reply("502 what?\r\n"),
+         expectCommand("HELO my_host\r\n"), reply("250 hello\r\n")});
+  client.AuthType = smtpAuthLogin;
+  client.Open();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpOpen, 0}));
+  EXPECT_EQ(peer->received(), "EHLO my_host\r\nHELO my_host\r\n");
+  EXPECT_FALSE(client.Esmtp());
+  pumpFor(100);
+  EXPECT_EQ(rec.ends.size(), 1u);  // one end for the whole operation
+}
+
+TEST_F(SmtpScripted, AutoSelectMovesFromARefusedCramMD5ToLoginWithOneEndForEachMethod) {
+  start({reply("220 hi\r\n"), expectCommand("EHLO my_host\r\n"), reply("250 OK\r\n"),
+         expectCommand("AUTH CRAM-MD5\r\n"), reply("504 not that one\r\n"),
+         expectCommand("AUTH LOGIN\r\n"), reply("334 VXNlcm5hbWU6\r\n"),
+         expectCommand("dGFybg==\r\n"), reply("334 UGFzc3dvcmQ6\r\n"),
+         expectCommand("czNjcmV0\r\n"), reply("235 in\r\n")});
+  client.Connect();
+  ASSERT_EQ(rec.next(), (RequestEnd{smtpConnect, 0}));
+  client.Ehlo();
+  ASSERT_EQ(rec.next(), (RequestEnd{smtpEhlo, 0}));
+  client.AuthType = smtpAuthAutoSelect;
+  client.Username = "tarn";
+  client.Password = "s3cret";
+  client.Auth();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpAuth, 504}));
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpAuth, 0}));
+  EXPECT_EQ(peer->received(),
+            "EHLO my_host\r\nAUTH CRAM-MD5\r\nAUTH LOGIN\r\ndGFybg==\r\nczNjcmV0\r\n");
+}
+
+TEST_F(SmtpScripted, AServerThatClosesDuringARequestEndsItWithInterrupted) {
+  start({reply("220 hi\r\n"), expectCommand("RSET\r\n"), hangUp()});
+  client.Connect();
+  ASSERT_EQ(rec.next(), (RequestEnd{smtpConnect, 0}));
+  client.Rset();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpRset, 10004}));
+  EXPECT_FALSE(client.Connected());
+}
+
+}  // namespace
