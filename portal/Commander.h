@@ -15,6 +15,8 @@ class TfrmCommand : public TForm {
   void btnSaveLVShowAllClick(TObject* Sender);  // watch list -> "lvshowall.txt"
   void btnTarnClick(TObject* Sender);           // deletes the saved page files
   void btnGetOffsetClick(TObject* Sender);      // starts a clock sync in the offset browser
+  void Button2Click(TObject* Sender);           // awaits an agent result without starting one
+  void Button3Click(TObject* Sender);           // runs the dispatch check at once
 };
 
 extern TfrmCommand* frmCommand;

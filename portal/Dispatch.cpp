@@ -1,6 +1,198 @@
 // Dispatch to the outside sniper: due auctions are written to "BID.TDL" and handed to
-// "tnsnip.exe".
+// "tnsnip.exe". The portal places no bids itself; once an auction is dispatched its end-time
+// entry's status becomes "0" and the check never hands it over again.
+//
+// Both walks lower four schedule flags while they run (a dispatch sleeps on the GUI thread)
+// and put them back afterwards whatever happens, so a cell that does not convert never leaves
+// the schedule stopped: such a snipe amount counts as 0 and such an end time as never due.
+#include "forms/Dialogs.h"
+#include "lib/StringList.h"
+#include "lib/SysUtils.h"
+#include "portal/Commander.h"
 #include "portal/Unit1.h"
+#include "portal/WatchListRows.h"
+#include "scraping/EbayScraper.h"
+#include "win32/shell.h"
+#include "win32/ticks.h"
 
-// Will walk the end-time entries and dispatch every auction that is due for bidding.
-void TfrmMain::checkDispatchLauncher() { logLine("TAG:checkDispatchLauncher()"); }
+namespace {
+
+constexpr const char* instructionFile = "BID.TDL";
+constexpr const char* sniperProgram = "tnsnip.exe";
+constexpr const char* waiting = "1";
+constexpr const char* dispatched = "0";
+constexpr const char* groupSatisfied = "GROUP SATISFIED";
+constexpr double secondsPerDay = 86400.0;
+constexpr double defaultSnipeOffsetSeconds = 20;
+constexpr std::int64_t dueWindowMinutes = 20;
+constexpr std::int64_t neverDueMinutes = 999;
+constexpr DWORD pauseAfterDispatchMs = 3000;
+
+// Runs the walk's ending on every way out of the walk.
+template <typename Ending>
+class WalkEnding {
+ public:
+  explicit WalkEnding(Ending ending) : ending_(ending) {}
+  ~WalkEnding() { ending_(); }
+  WalkEnding(const WalkEnding&) = delete;
+  WalkEnding& operator=(const WalkEnding&) = delete;
+
+ private:
+  Ending ending_;
+};
+
+// A snipe amount that is no number counts as no snipe amount.
+double snipeAmountOf(const TListItem* row) {
+  double snipe = 0;
+  return TryStrToFloat(cellText(row, siSnipeAmount), snipe) ? snipe : 0;
+}
+
+bool holdsStateWord(const AnsiString& endText) {
+  return endText.Pos("WON") > 0 || endText.Pos("LOST") > 0 || endText.Pos("ENDED") > 0;
+}
+
+}  // namespace
+
+bool TfrmMain::beginDispatchWalk(DispatchWalkFlags& saved, double& offsetDays,
+                                 TDateTime& reference) {
+  if (lvShowAll->Items()->Count() == 0) return false;
+  if (lvAllTdate->Items()->Count() < lvShowAll->Items()->Count()) rebuildLVAllTdate();
+  saved = {doBrowserRetry, doEbaySync, doRefreshLVShowAll, doDispatchLaunchCheck};
+  SetdoBrowserRetry(false);
+  SetdoEbaySync(false);
+  SetdoRefreshLVShowAll(false);
+  SetdoDispatchLaunchCheck(false);
+  double offsetSeconds = defaultSnipeOffsetSeconds;
+  if (!TryStrToFloat(edtSnipeOffset->Text(), offsetSeconds))
+    offsetSeconds = defaultSnipeOffsetSeconds;
+  offsetDays = offsetSeconds / secondsPerDay;
+  reference = Now() - ebayTimeOffset + offsetDays;
+  return true;
+}
+
+void TfrmMain::endDispatchWalk(const DispatchWalkFlags& saved) {
+  doBrowserRetry = saved.browserRetry;
+  doEbaySync = saved.ebaySync;
+  doRefreshLVShowAll = saved.refreshLVShowAll;
+  doDispatchLaunchCheck = saved.dispatchLaunchCheck;
+}
+
+void TfrmMain::checkDispatchLauncher() {
+  logLine("TAG:checkDispatchLauncher()");
+  DispatchWalkFlags saved{};
+  double offsetDays = 0;
+  TDateTime reference;
+  if (!beginDispatchWalk(saved, offsetDays, reference)) return;
+  const WalkEnding restore([&] { endDispatchWalk(saved); });
+
+  for (int i = 0; i < lvAllTdate->Items()->Count();) {
+    TListItem* entry = lvAllTdate->Items()->Item(i);
+    TListItem* row = findRowByCaption(lvShowAll, entry->Caption());
+    if (!row) {
+      // The auction left the watch list: its entry goes, and the next one moves into i.
+      entry->Delete();
+      continue;
+    }
+    ++i;
+    const double snipe = snipeAmountOf(row);
+    const AnsiString endText = cellText(entry, siEndTime);
+    if (holdsStateWord(endText)) setCellText(entry, siDispatchStatus, dispatched);
+    const bool waits = cellText(entry, siDispatchStatus) == waiting;
+    TDateTime end;
+    std::int64_t minutes = neverDueMinutes;
+    if (waits && TryStrToDateTime(endText, end)) minutes = MinutesBetween(reference, end);
+    if (!(minutes < dueWindowMinutes && waits && snipe != 0)) continue;
+
+    if (!stlNdPrchseFrmGrp(cellText(row, siGroup))) {
+      const AnsiString title = cellText(row, siTitle);
+      if (title.Pos(groupSatisfied) == 0)
+        setCellText(row, siTitle, AnsiString(groupSatisfied) + " " + title);
+      continue;
+    }
+    try {
+      launchSniperAndInstrFile(entry->Caption(), snipe, cellText(row, siCurrency), end,
+                               end - offsetDays, edtEbayMember->Text(), edtEbayPass->Text(),
+                               cellText(row, siTitle), cellText(row, siQuantity));
+    } catch (const Exception&) {
+      // "BID.TDL" could not be written: the sniper was not started, so the auction still
+      // waits and the next check tries again.
+      continue;
+    }
+    setCellText(entry, siDispatchStatus, dispatched);
+    Sleep(pauseAfterDispatchMs);
+  }
+}
+
+void TfrmMain::launchSniperAndInstrFile(AnsiString iteNo, double snipeAmt, AnsiString currency,
+                                        TDateTime endTime, TDateTime timeToBid, AnsiString ebayID,
+                                        AnsiString ebayPass, AnsiString title, AnsiString qty) {
+  logLine(
+      "TAG:launchSniperAndInstrFile(AnsiString iteNo, double snipeAmt, AnsiString currency, "
+      "TDateTime endTime, TDateTime timeToBid, AnsiString ebayID, AnsiString ebayPass, "
+      "AnsiString title, AnsiString qty)");
+  const AnsiString group = cellText(findRowByCaption(lvShowAll, iteNo), siGroup);
+  TStringList lines;
+  lines.Add(iteNo);
+  lines.Add(FloatToStr(snipeAmt));
+  lines.Add(currency);
+  lines.Add(DateTimeToStr(endTime));
+  lines.Add(DateTimeToStr(timeToBid));
+  lines.Add(ebayID);
+  lines.Add(ebayPass);
+  lines.Add(title);
+  lines.Add(qty);
+  lines.Add(FloatToStr(ebayTimeOffset));
+  lines.Add(group);
+  lines.SaveToFile(instructionFile);
+  ShellExecuteA(nullptr, "open", sniperProgram, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void TfrmMain::LaunchSniper1Click(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:LaunchSniper1Click(TObject *Sender)");
+  TListItem* selected = lvShowAll->Selected();
+  if (!selected) {
+    MessageDlg("No item selected.", mtError, {mbOK});
+    return;
+  }
+  MessageDlg(
+      "Sniper about to be launched for selected auction. This program will not redispatch the "
+      "auction for bidding unless you delete it from the main grid and then add it.",
+      mtInformation, {mbOK});
+  if (!stlNdPrchseFrmGrp(cellText(selected, siGroup))) {
+    MessageDlg("This item is a member of a group with zero purchases requested.", mtError, {mbOK});
+    return;
+  }
+  DispatchWalkFlags saved{};
+  double offsetDays = 0;
+  TDateTime reference;
+  if (!beginDispatchWalk(saved, offsetDays, reference)) return;
+  const WalkEnding restore([&] { endDispatchWalk(saved); });
+
+  for (int i = 0; i < lvAllTdate->Items()->Count(); ++i) {
+    TListItem* entry = lvAllTdate->Items()->Item(i);
+    TListItem* row = findRowByCaption(lvShowAll, entry->Caption());
+    if (row != selected) continue;
+    TDateTime end;
+    if (!TryStrToDateTime(cellText(entry, siEndTime), end)) {
+      MessageDlg("The end time of the selected auction cannot be read. Sniper not launched.",
+                 mtError, {mbOK});
+      return;
+    }
+    try {
+      launchSniperAndInstrFile(entry->Caption(), snipeAmountOf(row), cellText(row, siCurrency), end,
+                               end - offsetDays, edtEbayMember->Text(), edtEbayPass->Text(),
+                               cellText(row, siTitle), cellText(row, siQuantity));
+    } catch (const Exception& E) {
+      MessageDlg("Sniper not launched: " + E.Message(), mtError, {mbOK});
+      return;
+    }
+    setCellText(entry, siDispatchStatus, dispatched);
+    Sleep(pauseAfterDispatchMs);
+  }
+}
+
+void TfrmCommand::Button3Click(TObject* Sender) {
+  (void)Sender;
+  frmMain->checkDispatchLauncher();
+}

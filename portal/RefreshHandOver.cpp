@@ -1,9 +1,108 @@
 // The hand-over to the refresh agent: the watch list goes out in "lvshowall.txt" and comes back
-// refreshed in "newgrid.lv".
+// refreshed in "newgrid.lv". Of each nine-line record only the current bid, the bid count and
+// the state word are applied, so the user's edits made while the agent ran survive.
+#include "forms/Dialogs.h"
+#include "lib/StringList.h"
+#include "lib/SysUtils.h"
+#include "portal/Commander.h"
 #include "portal/Unit1.h"
+#include "portal/WatchListRows.h"
+#include "scraping/EbayScraper.h"
+#include "win32/shell.h"
 
-// Will apply each refreshed auction of "newgrid.lv" to its watch-list row.
-void TfrmMain::loadFreshGridData() { logLine("TAG:loadFreshGridData()"); }
+namespace {
 
-// Will write the watch list and start the agent unless its window is already open.
-void TfrmMain::launchGridRefresher() { logLine("TAG:launchGridRefresher()"); }
+constexpr const char* agentResultFile = "newgrid.lv";
+constexpr const char* agentProgram = "rerav.iru";
+constexpr const char* agentCaption = "Tarnwick Refresh Data Agent";
+constexpr int recordLines = 9;
+constexpr int lineCurrent = 2;
+constexpr int lineBids = 3;
+constexpr int lineState = 5;
+
+// The Ends text of an active auction: whole days, else hours and minutes, and in its last hour
+// the minutes-and-seconds text.
+AnsiString activeEndsText(const AnsiString& endText, double ebayTimeOffset) {
+  const TDateTime end = StrToDateTime(endText);
+  const std::int64_t minutes = MinutesBetween(end, Now() - ebayTimeOffset);
+  if (minutes >= 60) {
+    const std::int64_t days = minutes / 1440;
+    if (days > 0) return IntToStr(days) + " days";
+    return IntToStr(minutes / 60) + "h " + IntToStr(minutes % 60) + "m";
+  }
+  return ebayScraper.getTimeLeftText(endText, ebayTimeOffset);
+}
+
+}  // namespace
+
+// A record lessens the row's group only when it first reports the auction won: the agent
+// writes a won auction back at every refresh, and counting it each time would cancel the
+// group's other snipes after a single win.
+void TfrmMain::applyRefreshedState(TListItem* row, const AnsiString& state) {
+  if (state == "ACTIVE") {
+    const TListItem* entry = findRowByCaption(lvAllTdate, row->Caption());
+    if (entry) setCellText(row, siEnds, activeEndsText(cellText(entry, siEndTime), ebayTimeOffset));
+    return;
+  }
+  const bool wasWon = cellText(row, siEnds).Pos("WON") > 0;
+  setCellText(row, siEnds, state);
+  if (state.Pos("WON") > 0 && !wasWon) decGroup(cellText(row, siGroup));
+}
+
+void TfrmMain::loadFreshGridData() {
+  logLine("TAG:loadFreshGridData()");
+  TStringList lines;
+  try {
+    lines.LoadFromFile(agentResultFile);
+  } catch (const Exception&) {
+    return;  // unreadable: nothing is applied, as for the agent's empty give-up file
+  }
+  if (lines.Count() < 6) return;
+  for (int i = 0; lines.Count() > i + 4; i += recordLines) {
+    try {
+      // Every value is read before any cell changes, so a cut record changes nothing.
+      const AnsiString& current = lines[i + lineCurrent];
+      const AnsiString& bids = lines[i + lineBids];
+      const AnsiString& state = lines[i + lineState];
+      TListItem* row = findRowByCaption(lvShowAll, lines[i]);
+      if (!row) continue;  // deleted while the agent ran
+      setCellText(row, siCurrent, current);
+      setCellText(row, siBids, bids);
+      applyRefreshedState(row, state);
+    } catch (const Exception&) {
+      MessageDlg("Possible error loading data from last session.  Click OK to continue.", mtWarning,
+                 {mbOK});
+    }
+  }
+}
+
+void TfrmMain::launchGridRefresher() {
+  logLine("TAG:launchGridRefresher()");
+  if (ebayScraper.isWindowOpen(agentCaption)) return;
+  try {
+    frmCommand->btnSaveLVShowAllClick(this);
+  } catch (const Exception&) {
+    // The agent would refresh a stale list; the next countdown tries again.
+    return;
+  }
+  SetseekingRefreshData(true);
+  ShellExecuteA(nullptr, "open", agentProgram, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void TfrmMain::btnRefreshNowClick(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:btnRefreshNowClick(TObject *Sender)");
+  refreshDeadline = Now() - 1.0;
+  MessageDlg("Refresh process queued.", mtInformation, {mbOK});
+}
+
+void TfrmMain::Refresh1Click(TObject* Sender) {
+  (void)Sender;
+  logLine("TAG:Refresh1Click(TObject *Sender)");
+  refreshDeadline = 0.23;
+}
+
+void TfrmCommand::Button2Click(TObject* Sender) {
+  (void)Sender;
+  frmMain->SetseekingRefreshData(true);
+}

@@ -320,7 +320,31 @@ class TfrmMain : public TForm {
   void loadFreshGridData();
   void launchGridRefresher();
 
+  // Dispatch to the sniper: writes "BID.TDL" and starts "tnsnip.exe".
+  void launchSniperAndInstrFile(AnsiString iteNo, double snipeAmt, AnsiString currency,
+                                TDateTime endTime, TDateTime timeToBid, AnsiString ebayID,
+                                AnsiString ebayPass, AnsiString title, AnsiString qty);
+  void LaunchSniper1Click(TObject* Sender);
+  // Refresh requests: the countdown runs out at its next tick.
+  void btnRefreshNowClick(TObject* Sender);
+  void Refresh1Click(TObject* Sender);
+
  private:
+  // The four schedule flags that a dispatch walk lowers while it runs and then puts back.
+  struct DispatchWalkFlags {
+    bool browserRetry;
+    bool ebaySync;
+    bool refreshLVShowAll;
+    bool dispatchLaunchCheck;
+  };
+  // The common start of both dispatch walks: false for an empty watch list; else asks for an
+  // end-time rebuild when entries are missing, saves and lowers the four flags and gives the
+  // snipe offset in days and the reference time (eBay's current time plus that offset).
+  bool beginDispatchWalk(DispatchWalkFlags& saved, double& offsetDays, TDateTime& reference);
+  // Writes the saved values back without the setters, so no deadline is armed.
+  void endDispatchWalk(const DispatchWalkFlags& saved);
+  // Sets a refreshed row's Ends cell from the agent's state word; a first win lessens its group.
+  void applyRefreshedState(TListItem* row, const AnsiString& state);
   // The refresh interval preference in whole seconds.
   int refreshIntervalSeconds();
   // The steps of one tick; "now" is read once at the tick's start.

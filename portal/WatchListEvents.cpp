@@ -1,5 +1,6 @@
 // Connects the watch list's controls to their handlers: the item-number button, both
-// completion events of the item-page browser, the Save button and the popup menu's row edits.
+// completion events of the item-page browser, the Save button, the popup menu's row edits and
+// its dispatch and refresh items, and the "Refresh Now" button.
 #include "portal/Unit1.h"
 
 void TfrmMain::connectWatchListEvents() {
@@ -19,4 +20,7 @@ void TfrmMain::connectWatchListEvents() {
   DeleteAll1->OnClick = on(&TfrmMain::DeleteAll1Click);
   DeleteEnded1->OnClick = on(&TfrmMain::DeleteEnded1Click);
   ViewInSystemBrowser1->OnClick = on(&TfrmMain::ViewInSystemBrowser1Click);
+  LaunchSniper1->OnClick = on(&TfrmMain::LaunchSniper1Click);
+  Refresh1->OnClick = on(&TfrmMain::Refresh1Click);
+  btnRefreshNow->OnClick = on(&TfrmMain::btnRefreshNowClick);
 }

@@ -1,0 +1,192 @@
+// Dispatch to the sniper: the check and "Launch Sniper" against the fake tnsnip.exe as a real
+// process, which records each start and keeps a byte copy of "BID.TDL" as it found it. A test
+// clock stands still at a whole second, so end times are exact.
+#include <QElapsedTimer>
+#include <QThread>
+
+#include "MainWindowFixture.h"
+#include "tools/testing/PracticeSite.h"
+
+namespace {
+
+class DispatchTest : public MainWindowFixture {
+ protected:
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    tarnwick::tools::stageFakes(work_.toStdString());
+    now_ = EncodeDate(2026, 12, 10) + EncodeTime(12, 0, 0, 0);
+    SetClock([this] { return now_; });
+    frmMain->edtSnipeOffset->SetText("20");
+    frmMain->edtEbayMember->SetText("buyer1");
+    frmMain->edtEbayPass->SetText("pa ss");
+    frmMain->lvGroups->Items()->Clear();
+    addRow(frmMain->lvGroups, {"IND", "Bids independently of orher auction results", "1"});
+    frmMain->SetdoBrowserRetry(false);
+    frmMain->SetdoRefreshLVShowAll(false);
+    frmMain->SetdoEbaySync(false);
+    frmMain->SetdoDispatchLaunchCheck(false);
+  }
+  void TearDown() override {
+    frmMain->SetdoEbaySync(false);
+    frmMain->SetdoDispatchLaunchCheck(false);
+    frmMain->SetdoRefreshLVShowAll(false);
+    frmMain->lvShowAll->SetSelected(nullptr);
+    SetClock({});
+    MainWindowFixture::TearDown();
+  }
+  // An end time secondsFromNow on (eBay's clock runs with the local one here).
+  AnsiString endIn(double secondsFromNow) const {
+    return DateTimeToStr(now_ + secondsFromNow * OneSecond);
+  }
+  // A watched auction with its end-time entry (status "1").
+  TListItem* watched(const std::string& item, const std::string& snipe, const AnsiString& end,
+                     const std::string& group = "IND") {
+    TListItem* row = addRow(frmMain->lvShowAll, {item, snipe, "Title " + item, "12.50", "7", "2",
+                                                 "1h 10m", "GBP", group});
+    addRow(frmMain->lvAllTdate, {item, end.str(), "1"});
+    return row;
+  }
+  static std::string statusOf(const std::string& item) {
+    const TListItem* entry = findRowByCaption(frmMain->lvAllTdate, AnsiString(item.c_str()));
+    return entry ? cellText(entry, siDispatchStatus).str() : "(none)";
+  }
+  // The lines of tnsnip.log once it holds at least `starts` lines (the fake runs detached).
+  QStringList sniperStarts(int starts) {
+    QElapsedTimer waited;
+    waited.start();
+    QStringList lines;
+    do {
+      lines = QString::fromLatin1(readFile(workPath("tnsnip.log"))).split('\n', Qt::SkipEmptyParts);
+      if (lines.size() >= starts) break;
+      QThread::msleep(50);
+    } while (waited.elapsed() < 10000);
+    return lines;
+  }
+  QStringList copiedInstructions(int start) {
+    return QString::fromLatin1(readFile(workPath(QString("tnsnip.%1.BID.TDL").arg(start))))
+        .split("\r\n");
+  }
+
+  TDateTime now_;
+};
+
+// The window is 20 minutes either side of the time to bid (end minus the 20-second offset),
+// and only waiting entries with a snipe amount are due. Two due auctions are handed over one
+// after the other, each with its own "BID.TDL", 3 seconds apart.
+TEST_F(DispatchTest, CheckDispatchesWaitingAuctionsWithinTwentyMinutesOfTheirTimeToBid) {
+  watched("101", "25.50", endIn(20 + 19 * 60 + 59));  // time to bid 19:59 ahead: due
+  watched("102", "10.00", endIn(20 + 20 * 60 + 30));  // 20:30 ahead: not due
+  watched("103", "30.00", endIn(20 - 10 * 60));       // 10 minutes past: due
+  watched("104", "0.00", endIn(20 + 60));             // no snipe amount
+  watched("105", "9.00", "WON");                      // ended: never due, marked dispatched
+  addRow(frmMain->lvAllTdate, {"106", endIn(60).str(), "1"});  // no longer watched
+  frmMain->SetdoEbaySync(true);
+  frmMain->SetdoDispatchLaunchCheck(true);
+
+  frmMain->checkDispatchLauncher();
+
+  const QStringList starts = sniperStarts(2);
+  ASSERT_EQ(starts.size(), 2);
+  EXPECT_EQ(copiedInstructions(1),
+            QStringList({"101", "25.5", "GBP", endIn(20 + 19 * 60 + 59).c_str(),
+                         endIn(19 * 60 + 59).c_str(), "buyer1", "pa ss", "Title 101", "2", "0",
+                         "IND", ""}));
+  EXPECT_EQ(copiedInstructions(2).mid(0, 5),
+            QStringList({"103", "30", "GBP", endIn(20 - 600).c_str(), endIn(-600).c_str()}));
+  const qint64 firstMs = starts[0].split('\t')[1].toLongLong();
+  const qint64 secondMs = starts[1].split('\t')[1].toLongLong();
+  EXPECT_GE(secondMs - firstMs, 2500);
+  EXPECT_EQ(starts[0].split('\t')[2], "0") << "the sniper is started without arguments";
+
+  EXPECT_EQ(statusOf("101"), "0");
+  EXPECT_EQ(statusOf("102"), "1");
+  EXPECT_EQ(statusOf("103"), "0");
+  EXPECT_EQ(statusOf("104"), "1");
+  EXPECT_EQ(statusOf("105"), "0");
+  EXPECT_EQ(statusOf("106"), "(none)");
+  EXPECT_EQ(captionsOf(frmMain->lvAllTdate),
+            std::vector<std::string>({"101", "102", "103", "104", "105"}));
+  // The flags read as before the check.
+  EXPECT_TRUE(frmMain->GetdoEbaySync());
+  EXPECT_TRUE(frmMain->GetdoDispatchLaunchCheck());
+  EXPECT_FALSE(frmMain->GetdoRefreshLVShowAll());
+  EXPECT_TRUE(boxTexts().empty());
+
+  // A second check hands nothing over again.
+  frmMain->checkDispatchLauncher();
+  QThread::msleep(300);
+  EXPECT_EQ(QString::fromLatin1(readFile(workPath("tnsnip.log"))).count('\n'), 2);
+}
+
+TEST_F(DispatchTest, DueAuctionOfASatisfiedGroupIsMarkedOnceAndKeepsWaiting) {
+  addRow(frmMain->lvGroups, {"PAIR", "two", "0"});
+  TListItem* row = watched("201", "5.00", endIn(120), "PAIR");
+  frmMain->checkDispatchLauncher();
+  frmMain->checkDispatchLauncher();
+  EXPECT_EQ(cellText(row, siTitle).str(), "GROUP SATISFIED Title 201");
+  EXPECT_EQ(statusOf("201"), "1");
+  QThread::msleep(300);
+  EXPECT_FALSE(QFile::exists(workPath("tnsnip.log")));
+  EXPECT_FALSE(QFile::exists(workPath("BID.TDL")));
+}
+
+// Cells the row editor lets through but that do not convert neither end the portal nor leave
+// the schedule stopped.
+TEST_F(DispatchTest, UnreadableSnipeAmountOrEndTimeIsNotDueAndTheFlagsComeBack) {
+  watched("301", "1.2.3", endIn(120));
+  watched("302", "5.00", "not a date");
+  frmMain->SetdoEbaySync(true);
+  frmMain->SetdoRefreshLVShowAll(true);
+  EXPECT_NO_THROW(frmMain->checkDispatchLauncher());
+  EXPECT_TRUE(frmMain->GetdoEbaySync());
+  EXPECT_TRUE(frmMain->GetdoRefreshLVShowAll());
+  EXPECT_EQ(statusOf("301"), "1");
+  EXPECT_EQ(statusOf("302"), "1");
+  QThread::msleep(300);
+  EXPECT_FALSE(QFile::exists(workPath("tnsnip.log")));
+}
+
+// "Launch Sniper" tests neither time, status nor amount: an auction already dispatched, with
+// no snipe amount and far from its end, is handed over again.
+TEST_F(DispatchTest, LaunchSniperHandsOverTheSelectedAuctionWhateverItsState) {
+  watched("401", "9.99", endIn(3 * 86400));
+  TListItem* row = watched("402", "0.00", endIn(5 * 86400));
+  frmMain->lvAllTdate->Items()->Item(1)->SubItems()->SetStrings(siDispatchStatus, "0");
+  frmMain->lvShowAll->SetSelected(row);
+
+  frmMain->LaunchSniper1->Click();
+
+  ASSERT_EQ(sniperStarts(1).size(), 1);
+  EXPECT_EQ(copiedInstructions(1).mid(0, 3), QStringList({"402", "0", "GBP"}));
+  EXPECT_EQ(boxTexts(),
+            std::vector<std::string>(
+                {"Sniper about to be launched for selected auction. This program will not "
+                 "redispatch the auction for bidding unless you delete it from the main grid "
+                 "and then add it."}));
+  EXPECT_EQ(boxes_.front().type, mtInformation);
+  EXPECT_EQ(statusOf("401"), "1");
+  EXPECT_EQ(statusOf("402"), "0");
+}
+
+TEST_F(DispatchTest, LaunchSniperRefusesWithoutSelectionAndForASatisfiedGroup) {
+  addRow(frmMain->lvGroups, {"PAIR", "two", "0"});
+  TListItem* row = watched("501", "5.00", endIn(120), "PAIR");
+  TListItem* alone = addWatched("502");  // no end-time entry
+  frmMain->LaunchSniper1->Click();
+  frmMain->lvShowAll->SetSelected(row);
+  frmMain->LaunchSniper1->Click();
+  frmMain->lvShowAll->SetSelected(alone);
+  frmMain->LaunchSniper1->Click();
+  const std::string about =
+      "Sniper about to be launched for selected auction. This program will not redispatch the "
+      "auction for bidding unless you delete it from the main grid and then add it.";
+  EXPECT_EQ(boxTexts(),
+            std::vector<std::string>(
+                {"No item selected.", about,
+                 "This item is a member of a group with zero purchases requested.", about}));
+  EXPECT_EQ(statusOf("501"), "1");
+  QThread::msleep(300);
+  EXPECT_FALSE(QFile::exists(workPath("tnsnip.log")));
+}
+
+}  // namespace

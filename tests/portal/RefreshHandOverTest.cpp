@@ -1,0 +1,193 @@
+// The hand-over to the refresh agent: a prepared "newgrid.lv" read back through the schedule's
+// poll, the refresh requests, and the real agent started by the portal against the practice
+// site.
+#include <QElapsedTimer>
+#include <QThread>
+
+#include "MainWindowFixture.h"
+#include "lib/IniFile.h"
+#include "scraping/EbayScraper.h"
+#include "tools/testing/PracticeSite.h"
+
+namespace {
+
+using Record = std::vector<std::string>;
+
+class RefreshHandOverTest : public MainWindowFixture {
+ protected:
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    now_ = EncodeDate(2026, 12, 10) + EncodeTime(12, 0, 0, 0);
+    SetClock([this] { return now_; });
+    lowerEveryFlag();
+    // A missing agent program goes to the desktop opener: the recorder stands in for it.
+    setenv("TARNWICK_OPENER", tarnwick::tools::fakeOpener().c_str(), 1);
+    frmMain->lvGroups->Items()->Clear();
+    addRow(frmMain->lvGroups, {"IND", "Bids independently of orher auction results", "1"});
+    addRow(frmMain->lvGroups, {"LAMPS", "two of five", "2"});
+  }
+  void TearDown() override {
+    lowerEveryFlag();
+    unsetenv("TARNWICK_OPENER");
+    SetClock({});
+    MainWindowFixture::TearDown();
+  }
+  static void lowerEveryFlag() {
+    frmMain->SetdoRecalc(false);
+    frmMain->SetdoBrowserRetryOffset(false);
+    frmMain->SetdoBrowserRetry(false);
+    frmMain->SetdoDispatchLaunchCheck(false);
+    frmMain->SetseekingRefreshData(false);
+    frmMain->SetdynaWaiting(false);
+    frmMain->SetdoRefreshLVShowAll(false);
+    frmMain->SetdoEbaySync(false);
+  }
+  static void tick() { frmMain->tmrDynaTimerTimer(frmMain->tmrDynaTimer); }
+  AnsiString endIn(double seconds) const { return DateTimeToStr(now_ + seconds * OneSecond); }
+  // A watched auction in the group, with its end-time entry.
+  TListItem* watched(const std::string& item, double endsIn, const std::string& group = "IND") {
+    TListItem* row = addRow(frmMain->lvShowAll,
+                            {item, "5.00", "Mine " + item, "1.00", "0", "3", "old", "GBP", group});
+    addRow(frmMain->lvAllTdate, {item, endIn(endsIn).str(), "1"});
+    return row;
+  }
+  // A "newgrid.lv" record whose title, quantity, snipe amount, currency and group differ from
+  // every watch-list row's.
+  static Record record(const std::string& item, const std::string& state) {
+    return {item, "Theirs", "12.50", "7", "9", state, "99.00", "USD", "OTHER"};
+  }
+  void writeGrid(const std::vector<Record>& records, int cutLastTo = 9) {
+    QByteArray bytes;
+    for (std::size_t r = 0; r < records.size(); ++r)
+      for (int line = 0; line < (r + 1 == records.size() ? cutLastTo : 9); ++line)
+        bytes += QByteArray::fromStdString(records[r][static_cast<std::size_t>(line)]) + "\r\n";
+    writeFile(workPath("newgrid.lv"), bytes);
+  }
+  static std::string howMany(const char* group) {
+    return cellText(findRowByCaption(frmMain->lvGroups, group), 1).str();
+  }
+
+  TDateTime now_;
+};
+
+TEST_F(RefreshHandOverTest, PollAppliesBidsAndStateWordsAndKeepsTheUsersCells) {
+  TListItem* days = watched("101", 2 * 86400 + 3 * 3600);
+  TListItem* hours = watched("102", 90 * 60);
+  TListItem* minutes = watched("103", 30 * 60 + 15);
+  TListItem* lot = watched("104", -600, "LAMPS");
+  TListItem* won = watched("105", -600, "LAMPS");
+  writeGrid({record("101", "ACTIVE"), record("102", "ACTIVE"), record("103", "ACTIVE"),
+             record("104", "ENDED - LOT"), record("105", "WON -2-"),
+             record("199", "WON")});  // 199 was deleted while the agent ran
+  frmMain->SetseekingRefreshData(true);
+
+  tick();
+
+  EXPECT_EQ(cellsOf(days),
+            Record({"101", "5.00", "Mine 101", "12.50", "7", "3", "2 days", "GBP", "IND"}));
+  EXPECT_EQ(cellText(hours, siEnds).str(), "1h 30m");
+  EXPECT_EQ(cellText(minutes, siEnds).str(),
+            ebayScraper.getTimeLeftText(endIn(30 * 60 + 15), 0).str());
+  EXPECT_EQ(cellText(lot, siEnds).str(), "ENDED - LOT");
+  EXPECT_EQ(cellText(won, siEnds).str(), "WON -2-");
+  EXPECT_EQ(howMany("LAMPS"), "1");
+  EXPECT_EQ(captionsOf(frmMain->lvShowAll),
+            std::vector<std::string>({"101", "102", "103", "104", "105"}));
+  EXPECT_FALSE(QFile::exists(workPath("newgrid.lv")));
+  EXPECT_FALSE(frmMain->GetseekingRefreshData());
+  EXPECT_TRUE(boxTexts().empty());
+}
+
+// The agent writes a won auction back at every refresh; only the refresh that first reports
+// the win lessens the group, so one win never cancels the group's other snipes.
+TEST_F(RefreshHandOverTest, AWinLessensItsGroupOnceOverRepeatedRefreshes) {
+  watched("201", -600, "LAMPS");
+  watched("202", 3600, "LAMPS");
+  for (int refresh = 0; refresh < 3; ++refresh) {
+    writeGrid({record("201", "WON"), record("202", "ACTIVE")});
+    frmMain->loadFreshGridData();
+  }
+  EXPECT_EQ(howMany("LAMPS"), "1");
+  EXPECT_FALSE(QFile::exists(workPath("cancLAMPS.TDL")));
+}
+
+TEST_F(RefreshHandOverTest, EmptyOrShortResultAppliesNothingAndEndsTheWait) {
+  TListItem* row = watched("301", 3600);
+  for (const QByteArray& bytes : {QByteArray(), QByteArray("301\r\nx\r\n9.99\r\n4\r\n1\r\n")}) {
+    writeFile(workPath("newgrid.lv"), bytes);
+    frmMain->SetseekingRefreshData(true);
+    tick();
+    EXPECT_EQ(cellText(row, siCurrent).str(), "1.00");
+    EXPECT_FALSE(QFile::exists(workPath("newgrid.lv")));
+    EXPECT_FALSE(frmMain->GetseekingRefreshData());
+  }
+  EXPECT_TRUE(boxTexts().empty());
+}
+
+// A record cut short warns and changes nothing of its row; the records before it are applied.
+TEST_F(RefreshHandOverTest, CutRecordWarnsAndTheRestIsStillApplied) {
+  TListItem* whole = watched("401", 3600);
+  TListItem* cut = watched("402", 3600);
+  writeGrid({record("401", "LOST"), record("402", "WON")}, 5);
+  frmMain->loadFreshGridData();
+  EXPECT_EQ(cellText(whole, siEnds).str(), "LOST");
+  EXPECT_EQ(cellsOf(cut),
+            Record({"402", "5.00", "Mine 402", "1.00", "0", "3", "old", "GBP", "IND"}));
+  ASSERT_EQ(boxTexts(),
+            std::vector<std::string>({"Possible error loading data from last session.  Click OK to "
+                                      "continue."}));
+  EXPECT_EQ(boxes_.front().type, mtWarning);
+}
+
+TEST_F(RefreshHandOverTest, RefreshRequestsRunTheCountdownOutOnlyWhileItRuns) {
+  watched("501", 3600);
+  frmMain->btnRefreshNow->Click();
+  EXPECT_EQ(boxTexts(), std::vector<std::string>({"Refresh process queued."}));
+  tick();  // the countdown is not running: nothing starts
+  EXPECT_FALSE(frmMain->GetseekingRefreshData());
+  EXPECT_FALSE(QFile::exists(workPath("lvshowall.txt")));
+
+  frmMain->SetdoRefreshLVShowAll(true);
+  frmMain->Refresh1->Click();
+  tick();
+  EXPECT_TRUE(frmMain->GetseekingRefreshData());
+  EXPECT_TRUE(QFile::exists(workPath("lvshowall.txt")));
+  EXPECT_EQ(boxTexts().size(), 1U);
+}
+
+// The portal starts the real agent under its installed name; the agent refreshes the list
+// from the practice site and the next poll reads its result back.
+TEST_F(RefreshHandOverTest, PortalStartsTheAgentAndReadsItsResultBack) {
+  tarnwick::tools::PracticeSite site;
+  TIniFile ini("tarnwick.ini");
+  ini.WriteString("hosts", "item", site.baseUrl().c_str());
+  ini.WriteString("hosts", "bids", site.baseUrl().c_str());
+  ASSERT_TRUE(QFile::copy(FRESH_PROGRAM, workPath("rerav.iru")));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(FRESH_DIR) + "/dummy.htm", workPath("dummy.htm")));
+  SetClock({});
+  now_ = Now();
+  TListItem* row = watched("220000000101", 2 * 86400 + 60, "LAMPS");
+
+  // The agent's caption is seen by every process of the user: while another suite's agent
+  // runs, the portal rightly starts none and writes nothing, so it is asked again.
+  QElapsedTimer waited;
+  waited.start();
+  while (!QFile::exists(workPath("lvshowall.txt")) && waited.elapsed() < 40000) {
+    frmMain->launchGridRefresher();
+    if (!QFile::exists(workPath("lvshowall.txt"))) QThread::msleep(100);
+  }
+  EXPECT_TRUE(frmMain->GetseekingRefreshData());
+  while (!QFile::exists(workPath("newgrid.lv")) && waited.elapsed() < 80000) QThread::msleep(100);
+  ASSERT_TRUE(QFile::exists(workPath("newgrid.lv")));
+  tick();
+
+  EXPECT_EQ(cellText(row, siCurrent).str(), "12.50");
+  EXPECT_EQ(cellText(row, siBids).str(), "7");
+  EXPECT_EQ(cellText(row, siEnds).str(), "2 days");
+  EXPECT_EQ(cellText(row, siSnipeAmount).str(), "5.00");
+  EXPECT_EQ(cellText(row, siGroup).str(), "LAMPS");
+  EXPECT_FALSE(QFile::exists(workPath("newgrid.lv")));
+  EXPECT_FALSE(frmMain->GetseekingRefreshData());
+}
+
+}  // namespace
