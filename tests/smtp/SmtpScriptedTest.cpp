@@ -117,3 +117,41 @@ TEST_F(SmtpScripted, AServerThatClosesDuringARequestEndsItWithInterrupted) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SmtpScripted, OwnHeadersSendsOnlyTheBodyAndAnEmptyBodyEndsWithTheDot) {
+  start({reply("220 hi\r\n"), expectCommand("DATA\r\n"), reply("354 go\r\n"),
+         expectCommand(".\r\n"), reply("250 kept\r\n"), expectCommand("DATA\r\n"),
+         reply("354 go\r\n"), expectCommand("Subject: mine\r\n\r\n..x\r\n.\r\n"),
+         reply("250 kept\r\n")});
+  client.Connect();
+  ASSERT_EQ(rec.next(), (RequestEnd{smtpConnect, 0}));
+  client.OwnHeaders = true;
+  client.Data();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpData, 0})) << client.ErrorMessage().str();
+  rec.body = {"Subject: mine", "", ".x"};
+  client.Data();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpData, 0})) << client.ErrorMessage().str();
+  EXPECT_EQ(peer->received(), "DATA\r\n.\r\nDATA\r\nSubject: mine\r\n\r\n..x\r\n.\r\n");
+}
+
+TEST_F(SmtpScripted, AServerThatClosesInsideOpenEndsItWithInterruptedNotSuccess) {
+  start({reply("220 hi\r\n"), expectCommand("HELO my_host\r\n"), hangUp()});
+  client.Open();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpOpen, 10004}));
+  EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(SmtpScripted, MailWithNoRecipientEndsWithAnErrorInsteadOfThrowingFromTheEventLoop) {
+  start({reply("220 hi\r\n"), expectCommand("MAIL FROM:<a@b.test>\r\n"), reply("250 ok\r\n")});
+  client.Connect();
+  ASSERT_EQ(rec.next(), (RequestEnd{smtpConnect, 0}));
+  client.FromName = "a@b.test";
+  client.Mail();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpMail, 500}));
+  EXPECT_EQ(client.ErrorMessage().str(), "500 RcptName list is empty");
+  EXPECT_EQ(client.State(), smtpReady);
+}
+
+}  // namespace
