@@ -10,54 +10,49 @@ int findChallenge(const TStringList& challenges, const AnsiString& scheme) {
     if (SameText(challenges[i].SubString(1, scheme.Length()), scheme)) return i;
   return -1;
 }
+
+// Moves the exchanges on by the reply's status: a sent answer that was not refused again is
+// done; a done exchange that is challenged again starts over.
+template <class S>
+void settleExchanges(S& server, S& proxy, S sent, S done, S none, int status) {
+  if (server == sent && status != 401)
+    server = done;
+  else if (server == done && status == 401)
+    server = none;
+  if (proxy == sent && status != 407) {
+    proxy = done;
+  } else if (proxy == done && status == 407) {
+    proxy = none;
+    server = none;
+  }
+}
 }  // namespace
+
+// 401 or 407 when the reply offers the scheme and the credentials it asks for are set; else 0.
+int THttpCli::answerableChallenge(const char* Scheme) const {
+  if (findChallenge(*FAuthChallenges, Scheme) < 0) return 0;
+  if (FStatusCode == 401 && !Username.IsEmpty() && !Password.IsEmpty()) return 401;
+  if (FStatusCode == 407 && !ProxyUsername.IsEmpty() && !ProxyPassword.IsEmpty()) return 407;
+  return 0;
+}
 
 bool THttpCli::PrepareNTLMAuth() {
   if (Options.Contains(httpoNoNTLMAuth)) return false;
-  if (FAuthNTLMState == ntlmMsg3 && FStatusCode != 401)
-    FAuthNTLMState = ntlmDone;
-  else if (FAuthNTLMState == ntlmDone && FStatusCode == 401)
-    FAuthNTLMState = ntlmNone;
-  if (FProxyAuthNTLMState == ntlmMsg3 && FStatusCode != 407) {
-    FProxyAuthNTLMState = ntlmDone;
-  } else if (FProxyAuthNTLMState == ntlmDone && FStatusCode == 407) {
-    FProxyAuthNTLMState = ntlmNone;
-    FAuthNTLMState = ntlmNone;
-  }
-  const bool offered = findChallenge(*FAuthChallenges, "NTLM") >= 0;
-  if (FStatusCode == 401 && offered && !Username.IsEmpty() && !Password.IsEmpty()) {
-    StartAuthNTLM();
-    return true;
-  }
-  if (FStatusCode == 407 && offered && !ProxyUsername.IsEmpty() && !ProxyPassword.IsEmpty()) {
-    StartProxyAuthNTLM();
-    return true;
-  }
-  return false;
+  settleExchanges(FAuthNTLMState, FProxyAuthNTLMState, ntlmMsg3, ntlmDone, ntlmNone, FStatusCode);
+  const int status = answerableChallenge("NTLM");
+  if (status == 401) StartAuthNTLM();
+  if (status == 407) StartProxyAuthNTLM();
+  return status != 0;
 }
 
 bool THttpCli::PrepareBasicAuth() {
   if (Options.Contains(httpoNoBasicAuth)) return false;
-  if (FAuthBasicState == basicMsg1 && FStatusCode != 401)
-    FAuthBasicState = basicDone;
-  else if (FAuthBasicState == basicDone && FStatusCode == 401)
-    FAuthBasicState = basicNone;
-  if (FProxyAuthBasicState == basicMsg1 && FStatusCode != 407) {
-    FProxyAuthBasicState = basicDone;
-  } else if (FProxyAuthBasicState == basicDone && FStatusCode == 407) {
-    FProxyAuthBasicState = basicNone;
-    FAuthBasicState = basicNone;
-  }
-  const bool offered = findChallenge(*FAuthChallenges, "Basic") >= 0;
-  if (FStatusCode == 401 && offered && !Username.IsEmpty() && !Password.IsEmpty()) {
-    StartAuthBasic();
-    return true;
-  }
-  if (FStatusCode == 407 && offered && !ProxyUsername.IsEmpty() && !ProxyPassword.IsEmpty()) {
-    StartProxyAuthBasic();
-    return true;
-  }
-  return false;
+  settleExchanges(FAuthBasicState, FProxyAuthBasicState, basicMsg1, basicDone, basicNone,
+                  FStatusCode);
+  const int status = answerableChallenge("Basic");
+  if (status == 401) StartAuthBasic();
+  if (status == 407) StartProxyAuthBasic();
+  return status != 0;
 }
 
 // Makes the request ready to go again with credentials: the replaced reply and the sent body

@@ -311,6 +311,7 @@ class THttpCli : public TComponent {
   bool sendingFirstNtlmMessage() const;
   void pointCloseAt(bool Location);
   void againWithCredentials();
+  int answerableChallenge(const char* Scheme) const;
   void ntlmStep(THttpNTLMState& State, TNTLMAuthType Type, AnsiString& ConnectionLine,
                 TNTLM_Msg2_Info& Challenge, const char* Unexpected);
   void basicStep(THttpBasicState& State, TBasicAuthType Type, const char* Unexpected);
