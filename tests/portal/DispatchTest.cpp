@@ -189,4 +189,21 @@ TEST_F(DispatchTest, LaunchSniperRefusesWithoutSelectionAndForASatisfiedGroup) {
   EXPECT_FALSE(QFile::exists(workPath("tnsnip.log")));
 }
 
+// An instruction file that cannot be written starts no sniper and is not taken for a dispatch:
+// the check leaves the auction waiting for the next check, "Launch Sniper" says so.
+TEST_F(DispatchTest, UnwritableInstructionFileStartsNoSniperAndKeepsTheAuctionWaiting) {
+  ASSERT_TRUE(QDir(work_).mkdir("BID.TDL"));
+  TListItem* row = watched("601", "5.00", endIn(120));
+  EXPECT_NO_THROW(frmMain->checkDispatchLauncher());
+  EXPECT_EQ(statusOf("601"), "1");
+  EXPECT_TRUE(boxTexts().empty());
+  frmMain->lvShowAll->SetSelected(row);
+  frmMain->LaunchSniper1->Click();
+  EXPECT_EQ(statusOf("601"), "1");
+  ASSERT_EQ(boxTexts().size(), 2U);
+  EXPECT_EQ(boxTexts()[1].rfind("Sniper not launched: ", 0), 0U) << boxTexts()[1];
+  QThread::msleep(300);
+  EXPECT_FALSE(QFile::exists(workPath("tnsnip.log")));
+}
+
 }  // namespace
