@@ -83,7 +83,11 @@ TEST_F(DispatchTest, CheckDispatchesWaitingAuctionsWithinTwentyMinutesOfTheirTim
   frmMain->SetdoEbaySync(true);
   frmMain->SetdoDispatchLaunchCheck(true);
 
+  QElapsedTimer walk;
+  walk.start();
   frmMain->checkDispatchLauncher();
+  // Each hand-over is followed by its 3-second pause, for the sniper to read its file.
+  EXPECT_GE(walk.elapsed(), 6000);
 
   const QStringList starts = sniperStarts(2);
   ASSERT_EQ(starts.size(), 2);
@@ -93,9 +97,6 @@ TEST_F(DispatchTest, CheckDispatchesWaitingAuctionsWithinTwentyMinutesOfTheirTim
                          "IND", ""}));
   EXPECT_EQ(copiedInstructions(2).mid(0, 5),
             QStringList({"103", "30", "GBP", endIn(20 - 600).c_str(), endIn(-600).c_str()}));
-  const qint64 firstMs = starts[0].split('\t')[1].toLongLong();
-  const qint64 secondMs = starts[1].split('\t')[1].toLongLong();
-  EXPECT_GE(secondMs - firstMs, 2500);
   EXPECT_EQ(starts[0].split('\t')[2], "0") << "the sniper is started without arguments";
 
   EXPECT_EQ(statusOf("101"), "0");
