@@ -1,5 +1,8 @@
 // The exact bytes the client sends, and replies a real server does not give, against a
 // scripted loopback peer.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "ScriptedPeer.h"
@@ -152,6 +155,53 @@ TEST_F(SmtpScripted, MailWithNoRecipientEndsWithAnErrorInsteadOfThrowingFromTheE
   EXPECT_EQ(rec.next(), (RequestEnd{smtpMail, 500}));
   EXPECT_EQ(client.ErrorMessage().str(), "500 RcptName list is empty");
   EXPECT_EQ(client.State(), smtpReady);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(SmtpScripted, AbortInsideOpenEndsItWith426) {
+  start({reply("220 hi\r\n"), expectCommand("HELO my_host\r\n"), pause(2000)});
+  client.Open();
+  ASSERT_TRUE(pumpUntil([&] { return peer->received().size() == 14; }));
+  client.Abort();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpOpen, 426}));
+  EXPECT_EQ(client.ErrorMessage().str(), "426 Operation aborted.");
+  EXPECT_EQ(client.State(), smtpReady);
+  EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(SmtpScripted, AReplyLineLongerThanTheReceiveBufferFailsTheRequest) {
+  start({reply("220 hi\r\n"), expectCommand("RSET\r\n"), reply("250-" + std::string(5000, 'x')),
+         pause(1000)});
+  client.Connect();
+  ASSERT_EQ(rec.next(), (RequestEnd{smtpConnect, 0}));
+  client.Rset();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpRset, 10004}));
+  EXPECT_EQ(client.ErrorMessage().str(), "500 Reply line too long");
+  EXPECT_FALSE(client.Connected());
+}
+
+TEST_F(SmtpScripted, HeaderHandlersMayEditTheHeaderBeforeItIsSent) {
+  start({reply("220 hi\r\n"), expectBytes(6), reply("354 go\r\n"), pause(1500)});
+  client.Connect();
+  ASSERT_EQ(rec.next(), (RequestEnd{smtpConnect, 0}));
+  client.HdrSubject = "original";
+  client.OnProcessHeader = [](TObject*, TStringList* lines) { lines->Add("X-Extra: 1"); };
+  client.OnHeaderLine = [](TObject*, char* line, int size) {
+    if (std::strncmp(line, "Subject:", 8) == 0) std::snprintf(line, size, "Subject: edited");
+  };
+  client.Data();
+  auto shown = [&](const std::string& line) {
+    return std::find(rec.display.begin(), rec.display.end(), line) != rec.display.end();
+  };
+  ASSERT_TRUE(pumpUntil([&] { return shown("> ."); }));
+  EXPECT_TRUE(shown("> Subject: edited"));
+  EXPECT_FALSE(shown("> Subject: original"));
+  const auto extra = std::find(rec.display.begin(), rec.display.end(), "> X-Extra: 1");
+  ASSERT_NE(extra, rec.display.end());
+  EXPECT_EQ(*(extra + 1), "> ");  // the header's end follows the lines the handler added
 }
 
 }  // namespace
