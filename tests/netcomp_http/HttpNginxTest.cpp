@@ -8,6 +8,7 @@
 
 namespace {
 const char* const kServerBlock = R"(
+    if_modified_since before;
     location = /old.htm { return 302 /dir/a.htm; }
     location = /rel/old.htm { return 302 b.htm; }
     location = /form { return 302 /dir/a.htm; }
@@ -180,4 +181,26 @@ TEST_F(HttpNginx, NoBasicAuthOptionEndsAt401) {
   ASSERT_TRUE(c.get(server->url("/secret/x.htm")));
   EXPECT_EQ(c.cli.StatusCode(), 401);
   EXPECT_TRUE(waitLogged(1));
+}
+
+TEST_F(HttpNginx, RangeRequestAndModifiedSince) {
+  start();
+  RecordingClient c;
+  c.cli.ContentRangeBegin = "2";
+  c.cli.ContentRangeEnd = "5";
+  ASSERT_TRUE(c.get(server->url("/plain.txt")));
+  EXPECT_EQ(c.cli.StatusCode(), 206);
+  EXPECT_EQ(c.body.data(), "ain ");
+  EXPECT_EQ(c.cli.ContentRangeBegin, "2");
+  EXPECT_EQ(c.cli.ContentRangeEnd, "5");
+
+  RecordingClient fresh;
+  fresh.cli.ModifiedSince = Now().Val + 2;  // nginx compares with the file's time
+  ASSERT_TRUE(fresh.get(server->url("/plain.txt")));
+  EXPECT_EQ(fresh.cli.StatusCode(), 304);
+  EXPECT_EQ(fresh.count("DocBegin"), 0);
+
+  RecordingClient whole;
+  ASSERT_TRUE(whole.get(server->url("/plain.txt")));
+  EXPECT_EQ(whole.cli.AcceptRanges(), "bytes");
 }
