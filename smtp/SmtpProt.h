@@ -3,6 +3,19 @@
 // sends one command (or starts one exchange), returns at once and ends with one
 // OnRequestDone, posted to the component's own hidden window. Open and Mail chain several
 // commands into one request.
+//
+// Choices where the protocol leaves room:
+// - A reply line that does not fit the 4096-byte receive buffer fails the request: the
+//   error message becomes "500 Reply line too long" and the connection is closed (10004).
+// - Header lines are cut to 1023 characters; a body line gets at most 1023 characters from
+//   OnGetData and still fits with a doubled leading dot.
+// - OnRcptToError's action starts as srteAbort, so a refused recipient without a handler
+//   ends the request with its code.
+// - With OwnHeaders and an empty body the final "." follows the DATA reply directly.
+// - A step of Open or Mail that raises (an empty recipient list, a lost connection) ends
+//   the operation with 500 and the exception's message after "500 ".
+// - AUTH PLAIN logs in as Username; the PLAIN and LOGIN and CRAM-MD5 steps that are refused
+//   end the request with the reply code.
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
