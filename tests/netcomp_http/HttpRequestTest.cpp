@@ -168,3 +168,27 @@ TEST(HttpRequest, MisuseRaisesTheUnitsCodes) {
   }
   EXPECT_EQ(c.cli.RequestVer(), "1.1");
 }
+
+TEST(HttpRequest, ProxyRelocationsKeepTheWholeUrlForm) {
+  const auto headFor = [](const std::string& url) {
+    return "GET " + url + " HTTP/1.1\r\n" + kAccept +
+           "User-Agent: Mozilla/4.0 (compatible; NetComp)\r\nHost: example.com\r\n\r\n";
+  };
+  const std::string first = headFor("http://example.com/a/b.htm");
+  const std::string second = headFor("http://example.com/x/");
+  const std::string third = headFor("http://example.com/x/c.htm");
+  ScriptedPeer peer({expectBytes(first.size()),
+                     reply("HTTP/1.1 302 Found\r\nLocation: /x/\r\nContent-Length: 0\r\n\r\n"),
+                     expectBytes(second.size()),
+                     reply("HTTP/1.1 302 Found\r\nLocation: c.htm\r\nContent-Length: 0\r\n\r\n"),
+                     expectBytes(third.size()),
+                     reply("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")});
+  RecordingClient c;
+  c.cli.SetRequestVer("1.1");
+  c.cli.Proxy = "127.0.0.1";
+  c.cli.ProxyPort = std::to_string(peer.port()).c_str();
+  ASSERT_TRUE(c.get("http://example.com/a/b.htm"));
+  EXPECT_EQ(peer.received(), first + second + third);
+  EXPECT_EQ(c.cli.Location(), "http://example.com/x/c.htm");
+  EXPECT_EQ(c.body.data(), "ok");
+}
