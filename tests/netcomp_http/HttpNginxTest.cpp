@@ -9,6 +9,7 @@
 namespace {
 const char* const kServerBlock = R"(
     if_modified_since before;
+    absolute_redirect off;
     location = /old.htm { return 302 /dir/a.htm; }
     location = /rel/old.htm { return 302 b.htm; }
     location = /form { return 302 /dir/a.htm; }
