@@ -242,16 +242,7 @@ void THttpCli::SocketDNSLookupDone(TObject* Sender, WORD ErrCode) {
   if (FProxyAuthNTLMState == ntlmDone) FAuthNTLMState = FProxyAuthNTLMState = ntlmNone;
   if (FAuthBasicState == basicDone) FAuthBasicState = basicNone;
   if (FProxyAuthBasicState == basicDone) FAuthBasicState = FProxyAuthBasicState = basicNone;
-  try {
-    DoBeforeConnect();
-  } catch (const Exception& E) {
-    // A setting the socket refuses (a bad SOCKS level, say) ends the request like a failed
-    // connect instead of escaping into the socket's message handler.
-    failRequest(404, "can't connect: " + E.Message());
-    FCtrlSocket->Close();
-    SocketSessionClosed(FCtrlSocket, 0);
-    return;
-  }
+  DoBeforeConnect();
   FConnectedHost = FConnHost;
   FConnectedPort = FConnPort;
   FConnectedProtocol = FProtocol;
