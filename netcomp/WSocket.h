@@ -24,6 +24,7 @@
 #include "lib/Exceptions.h"
 #include "lib/StringList.h"
 #include "netcomp/WSockBuf.h"
+#include "win32/message.h"
 #include "win32/types.h"
 #include "win32/windows.h"
 #include "winsock/winsock.h"
@@ -63,13 +64,6 @@ class TWSocketOptions {
  private:
   static constexpr unsigned bit(TWSocketOption o) { return 1u << static_cast<unsigned>(o); }
   unsigned bits_ = 0;
-};
-
-struct TMessage {
-  UINT Msg;
-  WPARAM WParam;
-  LPARAM LParam;
-  LRESULT Result;
 };
 
 // Messages of the socket window.

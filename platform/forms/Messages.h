@@ -1,16 +1,10 @@
 #pragma once
 // Window messages as a form's message map sees them. A form turns the moves of its window
 // into WM_MOVE and hands every such message to its virtual Dispatch.
+#include "win32/message.h"
 #include "win32/types.h"
 
 inline constexpr UINT WM_MOVE = 0x0003;
-
-struct TMessage {
-  UINT Msg = 0;
-  WPARAM WParam = 0;
-  LPARAM LParam = 0;
-  LRESULT Result = 0;
-};
 
 // WM_MOVE read as the new client position of the window.
 struct TWMMove {
