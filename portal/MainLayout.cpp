@@ -46,8 +46,9 @@ void TfrmMain::buildLayout() {
   tmrDynaTimer->SetName("tmrDynaTimer");
   tmrDynaTimer->SetInterval(5000);
   tmrDynaTimer->SetEnabled(true);
-  // The HTTP client HttpCli1 (the start-up clock-offset fetch) and the SMTP client
-  // SyncSmtpCli1 are created here, with their stored settings, once their components exist.
+  buildHttpClient();
+  // The SMTP client SyncSmtpCli1 is created here, with its stored settings, once its
+  // component exists.
   new TImageList(this);
   PageControl1->SetActivePage(tsShowAll);
 }

@@ -39,6 +39,8 @@ using broAct = unsigned char;
 // The state of the busy panel pnlPleaseWait.
 using panelStatus = unsigned char;
 
+class THttpCli;
+
 class TfrmMain : public TForm {
  public:
   // Page control and its pages.
@@ -176,9 +178,10 @@ class TfrmMain : public TForm {
   TMenuItem* N3 = nullptr;
   TMenuItem* AddAllToWorksheet1 = nullptr;
 
-  // Components without a page. The HTTP client HttpCli1 and the SMTP client SyncSmtpCli1 are
-  // created here once their components exist.
+  // Components without a page: the HTTP client of the start-up clock-offset fetch (the SMTP
+  // client SyncSmtpCli1 is created here once its component exists).
   TPanel* pnlPleaseWait = nullptr;
+  THttpCli* HttpCli1 = nullptr;
   TTimer* tmrDynaTimer = nullptr;
 
   explicit TfrmMain(TComponent* Owner);
@@ -201,6 +204,18 @@ class TfrmMain : public TForm {
   // Operations the start-up and the shutdown call.
   void calcTotals();
   void getOffsetHttp();
+
+  // The clock offset: one blocking fetch of the official-time page at start-up, and browser
+  // syncs through broOffset later.
+  void GetButtonClick(TObject* Sender);
+  void HttpCli1DocBegin(TObject* Sender);
+  void HttpCli1DocEnd(TObject* Sender);
+  void broOffsetDocumentComplete(TObject* Sender, const AnsiString& URL);
+  void broOffsetLoadingPageJunction();
+  void SetcurrBroOffsetAction(broAct value);
+  broAct GetcurrBroOffsetAction();
+  // Starts a browser sync (the command bar's hidden "Get Offset" button runs it).
+  void startBrowserOffsetSync();
   void loadlvAllTdateGrid();
   void loadGroupsListView();
   void deleteTNWFiles();
@@ -232,6 +247,9 @@ class TfrmMain : public TForm {
   void buildHelpPages();
   void buildPopupMenu();
   void showVersionCaption();
+  void buildHttpClient();
+  // Takes the offset from the saved "offset.htm" and lets the schedule run again.
+  void acceptOfficialTimePage();
 
   broAct currBroAction = 0;
   broAct currBroOffsetAction = 0;

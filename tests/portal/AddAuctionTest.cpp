@@ -43,16 +43,6 @@ class AddAuctionTest : public MainWindowFixture {
     frmMain->edtEbayMember->SetText("tarnbuyer");
   }
 
-  static bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-      if (clock.elapsed() > timeoutMs) return false;
-      Application->ProcessMessages();
-      QThread::msleep(2);
-    }
-    return true;
-  }
   // Types the item number, presses OK and waits until the blank page has returned the browser
   // to idle.
   void add(const std::string& typed) {

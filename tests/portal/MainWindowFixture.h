@@ -2,7 +2,10 @@
 // The main window in-process: both forms made once for the test program, both lists emptied
 // before each test, and every box recorded and answered from a queue of answers (the box's
 // default once the queue is empty).
+#include <QElapsedTimer>
+#include <QThread>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +51,17 @@ class MainWindowFixture : public PortalWorkDir {
     PortalWorkDir::TearDown();
   }
 
+  // Runs the event loop until done() holds; false when timeoutMs passes first.
+  static bool pumpUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+      if (clock.elapsed() > timeoutMs) return false;
+      Application->ProcessMessages();
+      QThread::msleep(2);
+    }
+    return true;
+  }
   // Appends a row with its caption and cells.
   static TListItem* addRow(TListView* view, const std::vector<std::string>& cells) {
     TListItem* row = view->Items()->Add();

@@ -255,19 +255,22 @@ TEST_F(ScheduleTest, HourlySyncRunsOnlyWhenThePreferenceIsChecked) {
   frmMain->cbSyncPeriodically->SetChecked(true);  // raises nothing new: the flag is up
   tick();
   EXPECT_TRUE(frmMain->GetdynaWaiting());
+  EXPECT_TRUE(frmMain->GetdoBrowserRetryOffset());
+  EXPECT_EQ(frmMain->GetpanStat(), 1);
   takeLog();
 
-  // While the sync has not finished, the countdown and the sync wait; the dispatch check and
-  // the agent poll go on.
+  // While the sync has not read the official-time page, nothing but the totals and the
+  // page's retry runs: the dispatch check, the agent poll and the countdown wait.
   frmMain->SetdoDispatchLaunchCheck(true);
   frmMain->SetseekingRefreshData(true);
   writeFile(workPath("newgrid.lv"), "");
   advance(7200);
   tick();
   const QStringList log = takeLog();
-  EXPECT_EQ(calls(log, dispatchCheck), 1);
-  EXPECT_EQ(calls(log, agentPoll), 1);
+  EXPECT_EQ(calls(log, dispatchCheck), 0);
+  EXPECT_EQ(calls(log, agentPoll), 0);
   EXPECT_EQ(calls(log, agentStart), 0);
+  frmMain->SetpanStat(0);
 }
 
 // The item page that never arrives whole is asked for again every 120 seconds until it does.

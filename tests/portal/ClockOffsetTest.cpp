@@ -1,0 +1,127 @@
+// The clock offset against the practice auction site: the blocking start-up fetch of the
+// official-time page (success, failed request, a reply without the page's end) and the browser
+// sync through broOffset.
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <functional>
+
+#include "MainWindowFixture.h"
+#include "lib/IniFile.h"
+#include "netcomp/HttpProt.h"
+#include "scraping/SiteHosts.h"
+#include "tools/testing/PracticeSite.h"
+
+namespace {
+
+using tarnwick::tools::PracticeSite;
+
+constexpr broAct syncing = 10;
+constexpr broAct obtained = 11;
+constexpr const char* timePage = "/aw-cgi/eBayISAPI.dll?TimeShow";
+
+class ClockOffsetTest : public MainWindowFixture {
+ protected:
+  static void SetUpTestSuite() {
+    MainWindowFixture::SetUpTestSuite();
+    site_ = new PracticeSite({"--offset", "60"});
+  }
+  static void TearDownTestSuite() {
+    delete site_;
+    site_ = nullptr;
+  }
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    site_->control("reset=all");
+    TIniFile("tarnwick.ini").WriteString("hosts", "time", site_->baseUrl().c_str());
+    frmMain->URLEdit->SetText(officialTimePageUrl("TimeShow"));
+    frmCommand->Hide();
+    frmMain->SetdoEbaySync(false);
+    frmMain->SetdoRecalc(false);
+    frmMain->SetdoRefreshLVShowAll(false);
+    frmMain->SetdoDispatchLaunchCheck(false);
+    frmMain->SetdynaWaiting(true);
+  }
+  void TearDown() override {
+    frmMain->broOffset->Stop();
+    frmMain->SetcurrBroOffsetAction(obtained);
+    frmMain->SetdoBrowserRetryOffset(false);
+    frmMain->SetpanStat(0);
+    frmCommand->Hide();
+    MainWindowFixture::TearDown();
+  }
+
+  static void expectScheduleStarted() {
+    EXPECT_FALSE(frmMain->GetdoBrowserRetryOffset());
+    EXPECT_FALSE(frmMain->GetdynaWaiting());
+    EXPECT_TRUE(frmMain->GetdoDispatchLaunchCheck());
+    EXPECT_TRUE(frmMain->GetdoRefreshLVShowAll());
+    EXPECT_TRUE(frmMain->GetdoEbaySync());
+    EXPECT_TRUE(frmMain->GetdoRecalc());
+    EXPECT_EQ(frmMain->GetpanStat(), 0);
+    EXPECT_FALSE(frmMain->pnlPleaseWait->Visible());
+    EXPECT_EQ(frmMain->GetcurrBroOffsetAction(), obtained);
+  }
+  std::vector<std::string> displayLines() const {
+    std::vector<std::string> lines;
+    for (int i = 0; i < frmMain->DisplayMemo->Lines()->Count(); ++i)
+      lines.push_back(frmMain->DisplayMemo->Lines()->Strings(i).str());
+    return lines;
+  }
+
+  static PracticeSite* site_;
+};
+
+PracticeSite* ClockOffsetTest::site_ = nullptr;
+
+TEST_F(ClockOffsetTest, StartUpFetchStartsTheScheduleAndTheSecondStageOnce) {
+  frmMain->getOffsetHttp();
+  EXPECT_EQ(site_->requestCount(timePage), 1);
+  expectScheduleStarted();
+  EXPECT_TRUE(frmCommand->Visible());
+  EXPECT_FALSE(QFile::exists(workPath("offset.htm")));
+  EXPECT_TRUE(frmMain->DocumentMemo->Text().Pos("Hawaii Time:") > 0);
+  const std::vector<std::string> lines = displayLines();
+  // The document lines come while the request runs, the status after it.
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "text/html => " + frmMain->HttpCli1->DocName().str());
+  EXPECT_EQ(lines[1], "Document = " + frmMain->HttpCli1->DocName().str());
+  EXPECT_EQ(lines[2], "StatusCode = 200");
+  EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(ClockOffsetTest, FailedRequestLeavesThreeLinesAndNoSchedule) {
+  frmMain->URLEdit->SetText("http://127.0.0.1:1/aw-cgi/eBayISAPI.dll?TimeShow");
+  frmMain->getOffsetHttp();
+  const std::vector<std::string> lines = displayLines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "GET Failed !");
+  EXPECT_EQ(lines[1].rfind("StatusCode   = ", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2].rfind("ReasonPhrase = ", 0), 0u) << lines[2];
+  EXPECT_FALSE(frmMain->GetdoEbaySync());
+  EXPECT_TRUE(frmMain->GetdynaWaiting());
+  EXPECT_FALSE(frmCommand->Visible());
+  EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(ClockOffsetTest, BrowserSyncReadsThePageAndRestartsTheScheduleWithoutTheSecondStage) {
+  frmCommand->btnGetOffsetClick(frmCommand);
+  EXPECT_EQ(frmMain->GetcurrBroOffsetAction(), syncing);
+  EXPECT_TRUE(frmMain->pnlPleaseWait->Visible());
+  EXPECT_EQ(frmMain->pnlPleaseWait->Caption().str(), "Calculating Ebay Time Offset.+");
+  ASSERT_TRUE(pumpUntil([] { return frmMain->GetcurrBroOffsetAction() == obtained; }));
+  expectScheduleStarted();
+  EXPECT_FALSE(frmCommand->Visible());
+  EXPECT_FALSE(QFile::exists(workPath("offset.htm")));
+}
+
+TEST_F(ClockOffsetTest, PageCompletionOutsideASyncDoesNothing) {
+  frmMain->SetcurrBroOffsetAction(obtained);
+  const int before = site_->requestCount("/aw-cgi/eBayISAPI.dll?TimeShow&ssPageName=f:f:US");
+  frmMain->broOffsetDocumentComplete(frmMain->broOffset, "about:blank");
+  for (int i = 0; i < 50; ++i) Application->ProcessMessages();
+  EXPECT_EQ(site_->requestCount("/aw-cgi/eBayISAPI.dll?TimeShow&ssPageName=f:f:US"), before);
+  EXPECT_FALSE(frmMain->GetdoBrowserRetryOffset());
+}
+
+}  // namespace
