@@ -90,6 +90,20 @@ TEST_F(ClockOffsetTest, StartUpFetchStartsTheScheduleAndTheSecondStageOnce) {
   EXPECT_TRUE(boxes_.empty());
 }
 
+// A reply cut before the page's end asks Abort or Retry; Retry makes the attempt again.
+TEST_F(ClockOffsetTest, ReplyWithoutThePageEndIsRetriedOnRequest) {
+  site_->control("page=time&fault=truncate&count=1");
+  answers_.push_back(DialogAnswer{mrRetry, ""});
+  frmMain->getOffsetHttp();
+  ASSERT_EQ(boxTexts(),
+            std::vector<std::string>{"Error calculating eBay time offset.  Error # 1221-2358."});
+  EXPECT_EQ(boxes_.front().type, mtError);
+  EXPECT_EQ(boxes_.front().buttons, (std::vector<TMsgDlgBtn>{mbAbort, mbRetry}));
+  EXPECT_EQ(site_->requestCount(timePage), 2);
+  expectScheduleStarted();
+  EXPECT_TRUE(frmCommand->Visible());
+}
+
 TEST_F(ClockOffsetTest, FailedRequestLeavesThreeLinesAndNoSchedule) {
   frmMain->URLEdit->SetText("http://127.0.0.1:1/aw-cgi/eBayISAPI.dll?TimeShow");
   frmMain->getOffsetHttp();
