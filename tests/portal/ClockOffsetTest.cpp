@@ -129,6 +129,27 @@ TEST_F(ClockOffsetTest, BrowserSyncReadsThePageAndRestartsTheScheduleWithoutTheS
   EXPECT_FALSE(QFile::exists(workPath("offset.htm")));
 }
 
+// Each failed page test adds a "+" to the busy caption and asks for the page again, until a
+// whole page arrives.
+TEST_F(ClockOffsetTest, BrowserSyncKeepsAskingUntilAWholePageArrives) {
+  site_->control("page=time&fault=truncate");
+  frmCommand->btnGetOffsetClick(frmCommand);
+  const std::string base = "Calculating Ebay Time Offset.";
+  ASSERT_TRUE(
+      pumpUntil([&] { return frmMain->pnlPleaseWait->Caption().str().size() >= base.size() + 3; }));
+  const std::string caption = frmMain->pnlPleaseWait->Caption().str();
+  EXPECT_EQ(caption.rfind(base, 0), 0u) << caption;
+  EXPECT_EQ(caption.find_first_not_of('+', base.size()), std::string::npos) << caption;
+  EXPECT_EQ(frmMain->GetcurrBroOffsetAction(), syncing);
+  EXPECT_TRUE(frmMain->GetdoBrowserRetryOffset());
+  EXPECT_TRUE(frmMain->GetdynaWaiting());
+  EXPECT_TRUE(frmMain->pnlPleaseWait->Visible());
+
+  site_->control("reset=all");
+  ASSERT_TRUE(pumpUntil([] { return frmMain->GetcurrBroOffsetAction() == obtained; }));
+  expectScheduleStarted();
+}
+
 TEST_F(ClockOffsetTest, PageCompletionOutsideASyncDoesNothing) {
   frmMain->SetcurrBroOffsetAction(obtained);
   const int before = site_->requestCount("/aw-cgi/eBayISAPI.dll?TimeShow&ssPageName=f:f:US");
