@@ -4,39 +4,26 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "MainWindowFixture.h"
+#include "ScheduleFixture.h"
 #include "tools/testing/PracticeSite.h"
 
 namespace {
 
-class DispatchTest : public MainWindowFixture {
+class DispatchTest : public ScheduleFixture {
  protected:
   void SetUp() override {
-    MainWindowFixture::SetUp();
+    ScheduleFixture::SetUp();
     tarnwick::tools::stageFakes(work_.toStdString());
     now_ = EncodeDate(2026, 12, 10) + EncodeTime(12, 0, 0, 0);
-    SetClock([this] { return now_; });
     frmMain->edtSnipeOffset->SetText("20");
     frmMain->edtEbayMember->SetText("buyer1");
     frmMain->edtEbayPass->SetText("pa ss");
     frmMain->lvGroups->Items()->Clear();
     addRow(frmMain->lvGroups, {"IND", "Bids independently of orher auction results", "1"});
-    frmMain->SetdoBrowserRetry(false);
-    frmMain->SetdoRefreshLVShowAll(false);
-    frmMain->SetdoEbaySync(false);
-    frmMain->SetdoDispatchLaunchCheck(false);
   }
   void TearDown() override {
-    frmMain->SetdoEbaySync(false);
-    frmMain->SetdoDispatchLaunchCheck(false);
-    frmMain->SetdoRefreshLVShowAll(false);
     frmMain->lvShowAll->SetSelected(nullptr);
-    SetClock({});
-    MainWindowFixture::TearDown();
-  }
-  // An end time secondsFromNow on (eBay's clock runs with the local one here).
-  AnsiString endIn(double secondsFromNow) const {
-    return DateTimeToStr(now_ + secondsFromNow * OneSecond);
+    ScheduleFixture::TearDown();
   }
   // A watched auction with its end-time entry (status "1").
   TListItem* watched(const std::string& item, const std::string& snipe, const AnsiString& end,
@@ -66,8 +53,6 @@ class DispatchTest : public MainWindowFixture {
     return QString::fromLatin1(readFile(workPath(QString("tnsnip.%1.BID.TDL").arg(start))))
         .split("\r\n");
   }
-
-  TDateTime now_;
 };
 
 // The window is 20 minutes either side of the time to bid (end minus the 20-second offset),

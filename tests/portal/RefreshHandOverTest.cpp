@@ -4,7 +4,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "MainWindowFixture.h"
+#include "ScheduleFixture.h"
 #include "lib/IniFile.h"
 #include "scraping/EbayScraper.h"
 #include "tools/testing/PracticeSite.h"
@@ -13,37 +13,15 @@ namespace {
 
 using Record = std::vector<std::string>;
 
-class RefreshHandOverTest : public MainWindowFixture {
+class RefreshHandOverTest : public ScheduleFixture {
  protected:
   void SetUp() override {
-    MainWindowFixture::SetUp();
+    ScheduleFixture::SetUp();
     now_ = EncodeDate(2026, 12, 10) + EncodeTime(12, 0, 0, 0);
-    SetClock([this] { return now_; });
-    lowerEveryFlag();
-    // A missing agent program goes to the desktop opener: the recorder stands in for it.
-    setenv("TARNWICK_OPENER", tarnwick::tools::fakeOpener().c_str(), 1);
     frmMain->lvGroups->Items()->Clear();
     addRow(frmMain->lvGroups, {"IND", "Bids independently of orher auction results", "1"});
     addRow(frmMain->lvGroups, {"LAMPS", "two of five", "2"});
   }
-  void TearDown() override {
-    lowerEveryFlag();
-    unsetenv("TARNWICK_OPENER");
-    SetClock({});
-    MainWindowFixture::TearDown();
-  }
-  static void lowerEveryFlag() {
-    frmMain->SetdoRecalc(false);
-    frmMain->SetdoBrowserRetryOffset(false);
-    frmMain->SetdoBrowserRetry(false);
-    frmMain->SetdoDispatchLaunchCheck(false);
-    frmMain->SetseekingRefreshData(false);
-    frmMain->SetdynaWaiting(false);
-    frmMain->SetdoRefreshLVShowAll(false);
-    frmMain->SetdoEbaySync(false);
-  }
-  static void tick() { frmMain->tmrDynaTimerTimer(frmMain->tmrDynaTimer); }
-  AnsiString endIn(double seconds) const { return DateTimeToStr(now_ + seconds * OneSecond); }
   // A watched auction in the group, with its end-time entry.
   TListItem* watched(const std::string& item, double endsIn, const std::string& group = "IND") {
     TListItem* row = addRow(frmMain->lvShowAll,
@@ -66,8 +44,6 @@ class RefreshHandOverTest : public MainWindowFixture {
   static std::string howMany(const char* group) {
     return cellText(findRowByCaption(frmMain->lvGroups, group), 1).str();
   }
-
-  TDateTime now_;
 };
 
 TEST_F(RefreshHandOverTest, PollAppliesBidsAndStateWordsAndKeepsTheUsersCells) {

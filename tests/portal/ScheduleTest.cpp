@@ -6,7 +6,7 @@
 #include <QThread>
 #include <functional>
 
-#include "MainWindowFixture.h"
+#include "ScheduleFixture.h"
 #include "lib/IniFile.h"
 #include "tools/testing/PracticeSite.h"
 
@@ -14,18 +14,12 @@ namespace {
 
 constexpr const char* mark = "TEST:mark";
 
-class ScheduleTest : public MainWindowFixture {
+class ScheduleTest : public ScheduleFixture {
  protected:
   void SetUp() override {
-    MainWindowFixture::SetUp();
-    now_ = Now();
-    SetClock([this] { return now_; });
+    ScheduleFixture::SetUp();
     // The official-time host is a port with nothing listening: retries go nowhere.
     TIniFile("tarnwick.ini").WriteString("hosts", "time", "http://127.0.0.1:1");
-    // A refresh run that falls due starts the agent, which is not installed here: the shell
-    // then hands the name to the desktop opener, and the recorder stands in for that.
-    setenv("TARNWICK_OPENER", tarnwick::tools::fakeOpener().c_str(), 1);
-    lowerEveryFlag();
     frmMain->edtRefreshInterval->SetText("300");
     frmMain->PageControl1->SetActivePage(frmMain->tsShowAll);
     frmMain->lblNextRefresh->SetCaption("");
@@ -33,24 +27,10 @@ class ScheduleTest : public MainWindowFixture {
     frmMain->logLine(mark);
   }
   void TearDown() override {
-    lowerEveryFlag();
     frmMain->cbSyncPeriodically->SetChecked(false);
-    unsetenv("TARNWICK_OPENER");
-    SetClock({});
-    MainWindowFixture::TearDown();
-  }
-  static void lowerEveryFlag() {
-    frmMain->SetdoRecalc(false);
-    frmMain->SetdoBrowserRetryOffset(false);
-    frmMain->SetdoBrowserRetry(false);
-    frmMain->SetdoDispatchLaunchCheck(false);
-    frmMain->SetseekingRefreshData(false);
-    frmMain->SetdynaWaiting(false);
-    frmMain->SetdoRefreshLVShowAll(false);
-    frmMain->SetdoEbaySync(false);
+    ScheduleFixture::TearDown();
   }
   void advance(int seconds) { now_ = now_ + seconds * OneSecond; }
-  static void tick() { frmMain->tmrDynaTimerTimer(frmMain->tmrDynaTimer); }
 
   // The trace lines logged since the test began (or since the last call of takeLog).
   QStringList takeLog() {
@@ -69,8 +49,6 @@ class ScheduleTest : public MainWindowFixture {
   int calls(const QStringList& log, const char* line) {
     return static_cast<int>(log.count(QString::fromLatin1(line)));
   }
-
-  TDateTime now_;
 };
 
 constexpr const char* dispatchCheck = "TAG:checkDispatchLauncher()";
