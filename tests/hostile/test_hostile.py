@@ -1,0 +1,226 @@
+"""The hostile suite: real network components against small peers that misbehave.
+
+Each case names a peer behaviour (peers.py), the driver's arguments and what the driver must
+print. The harness starts the peer on 127.0.0.1, runs the driver (hostile_driver, path in
+$HOSTILE_DRIVER) as a child process, and asserts three things: the outcome (every expected
+key printed with its value), the elapsed time (the child must end within the case's
+seconds; it is killed a little after) and the peak memory (the child's maximum resident set
+size, read from wait4, within the case's megabytes).
+
+To add cases: append Case rows to a group's table below (or add a table and a TestCase class
+for a new group, as the ones at the end); "{port}" in the driver arguments becomes the
+peer's port.
+"""
+
+import base64
+import dataclasses
+import os
+import re
+import struct
+import subprocess
+import sys
+import threading
+import time
+import typing
+import unittest
+
+from peers import (Peer, close_gently, drip, hold, read_exactly, read_head, send_forever)
+
+
+@dataclasses.dataclass
+class Case:
+    name: str
+    peer: typing.Callable  # behaviour(conn, index) for every connection
+    driver: list           # driver arguments; "{port}" is the peer's port
+    expect: dict           # printed key -> value, or a regular expression written "~..."
+    seconds: float = 10.0  # the child must end within this
+    memory_mb: int = 64    # the child's peak resident memory
+
+
+@dataclasses.dataclass
+class Outcome:
+    printed: dict
+    returncode: int
+    seconds: float
+    memory_mb: float
+    killed: bool
+    output: str
+
+
+def run_case(case):
+    """Runs the case's driver against its peer and measures the child."""
+    driver = os.environ["HOSTILE_DRIVER"]
+    peer = Peer(case.peer)
+    try:
+        args = [driver] + [a.replace("{port}", str(peer.port)) for a in case.driver]
+        start = time.monotonic()
+        proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        chunks = []
+        reader = threading.Thread(target=lambda: chunks.append(proc.stdout.read()))
+        reader.start()
+        deadline = start + case.seconds + 5
+        killed = False
+        while True:
+            pid, status, usage = os.wait4(proc.pid, os.WNOHANG)
+            if pid:
+                break
+            if time.monotonic() > deadline:
+                proc.kill()
+                killed = True
+                pid, status, usage = os.wait4(proc.pid, 0)
+                break
+            time.sleep(0.01)
+        elapsed = time.monotonic() - start
+        proc.returncode = os.waitstatus_to_exitcode(status)  # reaped here, not by Popen
+        reader.join()
+        output = b"".join(chunks).decode("latin-1")
+    finally:
+        peer.stop()
+    printed = {}
+    for line in output.splitlines():
+        key, sep, value = line.partition("=")
+        if sep:
+            printed[key] = value
+    return Outcome(printed, proc.returncode, elapsed, usage.ru_maxrss / 1024.0, killed, output)
+
+
+class HostileCase(unittest.TestCase):
+    """Base of the group classes: one test method per case of the group's table."""
+
+    def check(self, case):
+        outcome = run_case(case)
+        sys.stderr.write("  %-28s %6.2f s %6.1f MB\n"
+                         % (case.name, outcome.seconds, outcome.memory_mb))
+        detail = "\n--- driver output ---\n" + outcome.output
+        self.assertFalse(outcome.killed, "did not end in time" + detail)
+        self.assertEqual(outcome.returncode, 0, detail)
+        for key, want in case.expect.items():
+            got = outcome.printed.get(key)
+            if want.startswith("~"):
+                self.assertIsNotNone(got, key + detail)
+                self.assertRegex(got, want[1:], key + detail)
+            else:
+                self.assertEqual(got, want, key + detail)
+        self.assertLessEqual(outcome.seconds, case.seconds, "too slow" + detail)
+        self.assertLessEqual(outcome.memory_mb, case.memory_mb, "too much memory" + detail)
+
+
+def cases_of(table):
+    """Class decorator: a test method per case of the table."""
+    def decorate(cls):
+        for case in table:
+            name = "test_" + re.sub(r"\W", "_", case.name)
+            setattr(cls, name, lambda self, case=case: self.check(case))
+        return cls
+    return decorate
+
+
+# --- HTTP client ---
+
+def http_url(path="/"):
+    return "http://127.0.0.1:{port}" + path
+
+
+def answer(reply, then=close_gently):
+    """Reads the request head, sends reply, then ends as then says."""
+    def behaviour(conn, index):
+        if read_head(conn):
+            conn.sendall(reply)
+            then(conn)
+    return behaviour
+
+
+def drip_reply(conn, index):
+    if read_head(conn):
+        drip(conn, b"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + b"d" * 100)
+
+
+def le16(v):
+    return struct.pack("<H", v)
+
+
+def le32(v):
+    return struct.pack("<I", v)
+
+
+def challenge_past_its_end():
+    """An NTLM challenge whose target name and target information lie past its end."""
+    m = b"NTLMSSP\0" + le32(2) + le16(500) + le16(500) + le32(4000) + le32(0x00000201)
+    m += b"\x01\x23\x45\x67\x89\xab\xcd\xef" + b"\0" * 8
+    m += le16(600) + le16(600) + le32(60000)
+    return base64.b64encode(m)
+
+
+def ntlm_with_bad_offsets(conn, index):
+    deny = b"HTTP/1.0 401 Unauthorized\r\nConnection: keep-alive\r\nContent-Length: 0\r\n"
+    replies = [deny + b"WWW-Authenticate: NTLM\r\n\r\n",
+               deny + b"WWW-Authenticate: NTLM " + challenge_past_its_end() + b"\r\n\r\n",
+               deny + b"WWW-Authenticate: NTLM\r\n\r\n"]
+    for reply in replies:
+        if not read_head(conn):
+            return
+        conn.sendall(reply)
+    hold(conn)
+
+
+ABORTED = {"status": "404", "reason": "Connection aborted on request", "exception": "404",
+           "dones": "1", "aborted": "yes"}
+
+HTTP_CASES = [
+    Case("one_byte_a_second", drip_reply, ["http", "--url", http_url(), "--abort-after", "3000"],
+         ABORTED, seconds=6),
+    Case("300_without_location",
+         answer(b"HTTP/1.0 300 Multiple Choices\r\nContent-Length: 5\r\n\r\nhello"),
+         ["http", "--url", http_url()],
+         {"status": "300", "exception": "none", "dones": "1", "body": "5", "aborted": "no"}),
+    Case("ntlm_challenge_past_its_end", ntlm_with_bad_offsets,
+         ["http", "--url", http_url(), "--user", "joe", "--password", "pw"],
+         {"status": "401", "exception": "none", "dones": "1", "aborted": "no"}),
+]
+
+
+# --- SOCKS 5 through the HTTP client ---
+
+def socks_url():
+    # The destination is never reached: the proxy decides everything.
+    return ["http", "--url", "http://127.0.0.1:9/", "--socks-server", "127.0.0.1",
+            "--socks-port", "{port}", "--socks-level", "5"]
+
+
+def socks_garbage(conn, index):
+    read_exactly(conn, 3)
+    send_forever(conn, b"\xde\xad\xbe\xef" * 1024)
+
+
+def socks_truncated(then):
+    def behaviour(conn, index):
+        read_exactly(conn, 3)       # greeting
+        conn.sendall(b"\x05\x00")   # no authentication
+        read_head_len = 7 + len("127.0.0.1")
+        read_exactly(conn, read_head_len)
+        conn.sendall(b"\x05\x00\x00")  # a CONNECT reply cut after three bytes
+        then(conn)
+    return behaviour
+
+
+SOCKS_CASES = [
+    Case("socks5_garbage", socks_garbage, socks_url(),
+         {"status": "404", "socks_error": "20002", "exception": "404", "dones": "1",
+          "aborted": "no"}),
+    Case("socks5_truncated_reply_and_hold", socks_truncated(hold),
+         socks_url() + ["--abort-after", "3000"], ABORTED, seconds=6),
+]
+
+
+@cases_of(HTTP_CASES)
+class HostileHttp(HostileCase):
+    pass
+
+
+@cases_of(SOCKS_CASES)
+class HostileSocks(HostileCase):
+    pass
+
+
+if __name__ == "__main__":
+    unittest.main()
