@@ -42,7 +42,8 @@ class PageStatesTest : public ::testing::Test {
   }
   void setMember(const std::string& member) {
     write(root_.path().toStdString() + "/windows/tarnwick.ini",
-          "[hosts]\r\nitem=http://127.0.0.1:1\r\nbids=http://127.0.0.1:1\r\n[prefs]\r\n"
+          "[hosts]\r\nitem=http://127.0.0.1:1\r\nbids=http://127.0.0.1:1\r\ntime=http://"
+          "127.0.0.1:1\r\n[prefs]\r\n"
           "edtEbayMember=" +
               member + "\r\n");
   }

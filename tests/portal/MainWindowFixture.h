@@ -1,7 +1,9 @@
 #pragma once
-// The main window in-process: both forms made once for the test program, both lists emptied
-// before each test, and every box recorded and answered from a queue of answers (the box's
-// default once the queue is empty).
+// The main window in-process: both forms made once for the test program, inside a temporary
+// folder of their own (the trace log of their construction lands there, and the stored
+// official-time address points at loopback), both lists emptied before each test, and every
+// box recorded and answered from a queue of answers (the box's default once the queue is
+// empty).
 #include <QElapsedTimer>
 #include <QThread>
 #include <deque>
@@ -20,11 +22,15 @@
 class MainWindowFixture : public PortalWorkDir {
  protected:
   static void SetUpTestSuite() {
-    if (!frmMain) {
-      Application->Initialize();
-      Application->CreateForm(frmMain);
-      Application->CreateForm(frmCommand);
-    }
+    if (frmMain) return;
+    static QTemporaryDir formsHome;
+    layOutPortalFolders(formsHome.path());
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path((formsHome.path() + "/work").toStdString());
+    Application->Initialize();
+    Application->CreateForm(frmMain);
+    Application->CreateForm(frmCommand);
+    std::filesystem::current_path(previous);
   }
   void SetUp() override {
     PortalWorkDir::SetUp();

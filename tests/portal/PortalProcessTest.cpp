@@ -7,6 +7,7 @@
 #include <QThread>
 
 #include "PortalTestSupport.h"
+#include "tools/testing/PracticeSite.h"
 
 namespace {
 
@@ -42,7 +43,9 @@ class PortalProcessTest : public PortalWorkDir {
 };
 
 TEST_F(PortalProcessTest, StartUpWithTheLogPreferenceWritesTheTraceLogAndDeletesStaleGrid) {
-  writeFile(windirPath("tarnwick.ini"), "[prefs]\r\ncbLogFile=1\r\n");
+  tarnwick::tools::PracticeSite site;
+  writeFile(windirPath("tarnwick.ini"), QByteArray("[hosts]\r\ntime=") + site.baseUrl().c_str() +
+                                            "\r\n[prefs]\r\ncbLogFile=1\r\n");
   writeFile(workPath("newgrid.lv"), "stale");
   QProcess portal;
   start(portal, TARN11_PROGRAM);
@@ -70,6 +73,9 @@ TEST_F(PortalProcessTest, HandlerFailureEndsThePortalAfterOneBoxAndRewritesErrlo
   writeFile(workPath("errlog.txt"), "old line\r\nolder line\r\n");
   writeFile(workPath("keep.tnw"), "page");
   writeFile(workPath("BID.TDL"), "instructions");
+  tarnwick::tools::PracticeSite site;
+  writeFile(windirPath("tarnwick.ini"),
+            QByteArray("[hosts]\r\ntime=") + site.baseUrl().c_str() + "\r\n");
   QProcess portal;
   start(portal, THROWING_PORTAL_PROGRAM, {"Handler failed."});
   ASSERT_TRUE(portal.waitForFinished(20000));
@@ -89,7 +95,7 @@ TEST_F(PortalProcessTest, HandlerFailureEndsThePortalAfterOneBoxAndRewritesErrlo
   // the preferences were not saved.
   EXPECT_TRUE(QFile::exists(workPath("keep.tnw")));
   EXPECT_TRUE(QFile::exists(workPath("BID.TDL")));
-  EXPECT_FALSE(QFile::exists(windirPath("tarnwick.ini")));
+  EXPECT_FALSE(readFile(windirPath("tarnwick.ini")).contains("[prefs]"));
 }
 
 }  // namespace

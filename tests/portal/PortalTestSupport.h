@@ -1,6 +1,8 @@
 #pragma once
 // Shared by the portal's tests: each test works in a fresh temporary working directory with a
-// fresh Windows directory (never the user's), both removed afterwards.
+// fresh Windows directory (never the user's), both removed afterwards. The Windows directory's
+// "tarnwick.ini" starts with every auction-site host on a port of 127.0.0.1 where nothing
+// listens; a test that needs a site points the host it uses at a practice site.
 #include <gtest/gtest.h>
 
 #include <QByteArray>
@@ -11,17 +13,29 @@
 #include <filesystem>
 #include <string>
 
+// The hosts section that keeps a program on loopback: requests are refused at once.
+inline constexpr const char* loopbackHosts =
+    "[hosts]\r\nitem=http://127.0.0.1:1\r\nbids=http://127.0.0.1:1\r\ntime=http://127.0.0.1:1\r\n";
+
+// Makes root/work and root/windows, the latter with loopbackHosts, and makes the Windows
+// directory the process's.
+inline void layOutPortalFolders(const QString& root) {
+  QDir().mkpath(root + "/work");
+  QDir().mkpath(root + "/windows");
+  QFile ini(root + "/windows/tarnwick.ini");
+  if (ini.open(QIODevice::WriteOnly)) ini.write(loopbackHosts);
+  setenv("TARNWICK_WINDIR", (root + "/windows").toLocal8Bit().constData(), 1);
+}
+
 class PortalWorkDir : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(root_.isValid());
     work_ = root_.path() + "/work";
     windir_ = root_.path() + "/windows";
-    QDir().mkpath(work_);
-    QDir().mkpath(windir_);
+    layOutPortalFolders(root_.path());
     previous_ = std::filesystem::current_path();
     std::filesystem::current_path(work_.toStdString());
-    setenv("TARNWICK_WINDIR", windir_.toLocal8Bit().constData(), 1);
   }
   void TearDown() override { std::filesystem::current_path(previous_); }
 
