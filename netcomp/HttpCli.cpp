@@ -5,6 +5,7 @@
 #include "netcomp/HttpProt.h"
 #include "netcomp/NetUrl.h"
 #include "win32/ticks.h"
+#include "win32/windows.h"
 
 THttpCli::THttpCli(TComponent* AOwner)
     : TComponent(AOwner),
@@ -192,7 +193,10 @@ void THttpCli::DoRequestSync(THttpRequest Rq) {
         Abort();
         break;
       }
-      Sleep(1);  // stands in for the one-second wait for input or posted messages
+      // Sleeps until input or a posted message arrives, at most a second.
+      MsgWaitForMultipleObjects(
+          0, nullptr, FALSE, 1000,
+          QS_KEY | QS_MOUSEBUTTON | QS_SENDMESSAGE | QS_HOTKEY | QS_ALLPOSTMESSAGE);
     }
   }
   if (!(FStatusCode < 400 || FStatusCode == 401 || FStatusCode == 407))

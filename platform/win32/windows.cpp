@@ -6,8 +6,10 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
+#include <QTimer>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -20,6 +22,7 @@
 
 namespace {
 
+constexpr DWORD kErrorInvalidParameter = 87;
 constexpr DWORD kErrorInvalidWindowHandle = 1400;
 constexpr DWORD kErrorInvalidIndex = 1413;
 constexpr DWORD kErrorClassAlreadyExists = 1410;
@@ -332,6 +335,44 @@ BOOL GetMessageA(MSG* msg, HWND, UINT, UINT) {
     }
   }
   return msg->message == WM_QUIT ? FALSE : TRUE;
+}
+
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE*, BOOL, DWORD milliseconds, DWORD) {
+  if (count != 0) {
+    SetLastError(kErrorInvalidParameter);
+    return WAIT_FAILED;
+  }
+  auto queue = currentQueue();
+  const auto queued = [&] { return !queue->messages.empty(); };
+  {
+    std::lock_guard guard(Registry::instance().lock);
+    if (queued()) return WAIT_OBJECT_0;
+  }
+  if (milliseconds == 0) return WAIT_TIMEOUT;
+  if (!QAbstractEventDispatcher::instance()) {
+    // No Qt loop on this thread: only a posted message can wake it.
+    std::unique_lock guard(Registry::instance().lock);
+    if (milliseconds == INFINITE) {
+      queue->posted.wait(guard, queued);
+      return WAIT_OBJECT_0;
+    }
+    return queue->posted.wait_for(guard, std::chrono::milliseconds(milliseconds), queued)
+               ? WAIT_OBJECT_0
+               : WAIT_TIMEOUT;
+  }
+  // Qt sleeps until it has something to deliver: a posted message wakes it through the
+  // queue's waker, the timer ends the wait.
+  QTimer deadline;
+  deadline.setSingleShot(true);
+  deadline.setTimerType(Qt::PreciseTimer);
+  if (milliseconds != INFINITE)
+    deadline.start(static_cast<int>(std::min<DWORD>(milliseconds, 0x7FFFFFFF)));
+  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  if (milliseconds != INFINITE && !deadline.isActive()) {
+    std::lock_guard guard(Registry::instance().lock);
+    if (!queued()) return WAIT_TIMEOUT;
+  }
+  return WAIT_OBJECT_0;
 }
 
 BOOL TranslateMessage(const MSG*) { return FALSE; }

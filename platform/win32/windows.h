@@ -66,6 +66,34 @@ LRESULT DispatchMessageA(const MSG* msg);
 
 DWORD GetCurrentThreadId();
 
+// The input kinds of a wake mask. Here every mask is woken alike: by a message posted to
+// the calling thread's queue and by any event Qt delivers on the thread (socket notifiers,
+// timers, user input), since Qt does not tell those apart before it delivers them.
+inline constexpr DWORD QS_KEY = 0x0001;
+inline constexpr DWORD QS_MOUSEMOVE = 0x0002;
+inline constexpr DWORD QS_MOUSEBUTTON = 0x0004;
+inline constexpr DWORD QS_POSTMESSAGE = 0x0008;
+inline constexpr DWORD QS_TIMER = 0x0010;
+inline constexpr DWORD QS_PAINT = 0x0020;
+inline constexpr DWORD QS_SENDMESSAGE = 0x0040;
+inline constexpr DWORD QS_HOTKEY = 0x0080;
+inline constexpr DWORD QS_ALLPOSTMESSAGE = 0x0100;
+inline constexpr DWORD QS_ALLINPUT = 0x04FF;
+
+inline constexpr DWORD INFINITE = 0xFFFFFFFF;
+inline constexpr DWORD WAIT_OBJECT_0 = 0;
+inline constexpr DWORD WAIT_TIMEOUT = 258;
+inline constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+
+// Waits, without spinning the processor, until the calling thread has input or the time
+// (milliseconds, or INFINITE) has passed. Input is a message in the thread's queue (the wait
+// returns at once when one is already there) or an event that Qt delivers on the thread
+// while it waits; Qt's delivery may itself dispatch posted messages to their windows, as any
+// loop does. Returns WAIT_OBJECT_0 + count for input, WAIT_TIMEOUT when the time passed.
+// No waitable handles exist in this layer: a count above 0 fails (WAIT_FAILED, error 87).
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
+                                DWORD milliseconds, DWORD wakeMask);
+
 // The application object's message pump: drains the calling thread's queue. The forms layer
 // installs its own (which also records termination on WM_QUIT); the default one drains with
 // PeekMessageA and leaves a WM_QUIT it meets for GetMessageA.

@@ -1,8 +1,11 @@
 // Windows, window longs and the per-thread message queue on Qt's event loop.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <atomic>
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -117,4 +120,92 @@ TEST(Ticks, ElapsedTimeIsRightAcrossTheCountersWrap) {
   DWORD start = GetTickCount();
   Sleep(20);
   EXPECT_GE(TicksElapsed(start, GetTickCount()), 19u);
+}
+
+namespace {
+
+// Processor time the calling thread has used, in milliseconds.
+double threadCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
+}
+
+// One wait: what it returned, how long it took and how much processor time it used.
+struct Waited {
+  DWORD result;
+  qint64 elapsedMs;
+  double cpuMs;
+};
+
+Waited waitOnce(DWORD milliseconds) {
+  QElapsedTimer clock;
+  clock.start();
+  const double cpu = threadCpuMs();
+  const DWORD result = MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds, QS_ALLINPUT);
+  return {result, clock.elapsed(), threadCpuMs() - cpu};
+}
+
+}  // namespace
+
+TEST(MessageWait, AQueuedMessageEndsTheWaitAtOnceAndAnEmptyQueueSleepsUntilTheTimeOut) {
+  TestWindow w;
+  PostMessageA(w.window, WM_USER + 1, 1, 0);
+  Waited queued = waitOnce(1000);
+  EXPECT_EQ(queued.result, WAIT_OBJECT_0);
+  EXPECT_LT(queued.elapsedMs, 100);
+  pumpFor(20);
+
+  Waited idle = waitOnce(300);
+  EXPECT_EQ(idle.result, WAIT_TIMEOUT);
+  EXPECT_GE(idle.elapsedMs, 295);
+  EXPECT_LT(idle.cpuMs, 60.0) << "the wait spins";
+  EXPECT_EQ(waitOnce(0).result, WAIT_TIMEOUT);
+}
+
+TEST(MessageWait, AMessagePostedFromAnotherThreadOrAQtEventWakesItEarly) {
+  TestWindow w;
+  std::thread poster([&] {
+    Sleep(100);
+    PostMessageA(w.window, WM_USER + 5, 5, 0);
+  });
+  Waited posted = waitOnce(2000);
+  poster.join();
+  EXPECT_EQ(posted.result, WAIT_OBJECT_0);
+  EXPECT_LT(posted.elapsedMs, 1000);
+  pumpUntil([] { return !received.empty(); });
+  ASSERT_EQ(received.size(), 1u);  // delivered once, by the wait's loop or by the pump
+  EXPECT_EQ(received[0].first, WM_USER + 5u);
+
+  bool fired = false;
+  QTimer::singleShot(100, [&] { fired = true; });
+  Waited qtEvent = waitOnce(INFINITE);
+  EXPECT_EQ(qtEvent.result, WAIT_OBJECT_0);
+  EXPECT_TRUE(fired);
+  EXPECT_LT(qtEvent.elapsedMs, 1000);
+}
+
+TEST(MessageWait, AThreadWithoutAQtLoopWaitsForItsQueueAndHandlesAreRefused) {
+  std::atomic<DWORD> waiter{0};
+  std::atomic<DWORD> result{1};
+  std::atomic<qint64> elapsed{0};
+  std::thread t([&] {
+    MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);  // makes the thread's queue
+    waiter = GetCurrentThreadId();
+    QElapsedTimer clock;
+    clock.start();
+    result = MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_ALLINPUT);
+    elapsed = clock.elapsed();
+  });
+  while (waiter == 0) Sleep(1);
+  Sleep(100);
+  PostThreadMessageA(waiter, WM_USER + 3, 0, 0);
+  t.join();
+  EXPECT_EQ(result.load(), WAIT_OBJECT_0);
+  EXPECT_LT(elapsed.load(), 2000);
+
+  HANDLE handle = nullptr;
+  EXPECT_EQ(MsgWaitForMultipleObjects(1, &handle, FALSE, 10, QS_ALLINPUT), WAIT_FAILED);
+  EXPECT_EQ(GetLastError(), 87u);
 }
