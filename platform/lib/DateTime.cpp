@@ -225,7 +225,11 @@ TDateTime EncodeTime(int hour, int minute, int second, int msec) {
 }
 
 void DecodeDate(TDateTime value, int& year, int& month, int& day) {
-  const std::int64_t days = toMs(value) / static_cast<std::int64_t>(kMsPerDay);
+  // Rounded down, not toward zero: before the serial's day 0 the time of day counts forward
+  // from an earlier midnight, as DecodeTime reads it.
+  const std::int64_t ms = toMs(value);
+  const auto msPerDay = static_cast<std::int64_t>(kMsPerDay);
+  const std::int64_t days = ms / msPerDay - (ms % msPerDay < 0 ? 1 : 0);
   civilFromDays(days - kUnixEpochSerial, year, month, day);
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "lib/DateTime.h"
 #include "lib/Exceptions.h"
 #include "lib/FormatSettings.h"
@@ -43,6 +45,22 @@ TEST_F(EndTimeFormat, ReadsLooseButValidTextsAndRefusesTheRest) {
   }
   const TDateTime fallback = 123.0;
   EXPECT_DOUBLE_EQ(StrToDateTimeDef("ENDED", fallback).Val, 123.0);
+}
+
+// Before day 0 (30 December 1899) a date-time is the day's serial plus the time of day, as
+// after it, so the text names the day the time belongs to and reads back to the same value.
+TEST_F(EndTimeFormat, DatesBeforeDayZeroKeepTheirDayAndTime) {
+  FormatSettings().ShortDateFormat = "yyyy/mm/dd";
+  for (const TDateTime t :
+       {EncodeDate(1899, 12, 29) + EncodeTime(21, 5, 37, 0),
+        EncodeDate(1800, 1, 1) + EncodeTime(12, 0, 0, 0), EncodeDate(1899, 12, 29).Val}) {
+    int y, m, d;
+    DecodeDate(t, y, m, d);
+    EXPECT_DOUBLE_EQ(EncodeDate(y, m, d).Val, std::floor(t.Val)) << t.Val;
+    EXPECT_NEAR(StrToDateTime(DateTimeToStr(t)).Val, t.Val, OneSecond / 10) << t.Val;
+  }
+  EXPECT_EQ(DateTimeToStr(EncodeDate(1899, 12, 29) + EncodeTime(21, 5, 37, 0)),
+            "1899/12/29 21:05:37");
 }
 
 TEST_F(EndTimeFormat, MinutesAreCountedFromWholeMilliseconds) {
