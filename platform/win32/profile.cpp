@@ -8,6 +8,8 @@
 #include <sstream>
 #include <vector>
 
+#include "win32/replace_file.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -87,7 +89,7 @@ std::string ReadProfileString(const std::string& file, const std::string& sectio
 }
 
 bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
-                        const std::string& value) {
+                        const std::string& value, std::string* error) {
   const std::string path = resolve(file);
   std::error_code ec;
   fs::create_directories(fs::path(path).parent_path(), ec);
@@ -122,15 +124,9 @@ bool WriteProfileString(const std::string& file, const std::string& section, con
     }
   }
 
-  const std::string temp = path + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    for (const std::string& line : lines) out << line << "\r\n";
-    if (!out.flush()) return false;
-  }
-  fs::rename(temp, path, ec);
-  return !ec;
+  std::string bytes;
+  for (const std::string& line : lines) bytes += line + "\r\n";
+  return ReplaceFileContents(path, bytes, error);
 }
 
 DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault,

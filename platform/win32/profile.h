@@ -18,8 +18,9 @@ DWORD GetPrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefa
 BOOL WritePrivateProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpString,
                                 LPCSTR lpFileName);
 
-// The same, as whole strings, for the class-library ini object.
+// The same, as whole strings, for the class-library ini object; a failed write gives false
+// with the reason in *error (when given), and the file stays as it was.
 std::string ReadProfileString(const std::string& file, const std::string& section,
                               const std::string& key, const std::string& fallback);
 bool WriteProfileString(const std::string& file, const std::string& section, const std::string& key,
-                        const std::string& value);
+                        const std::string& value, std::string* error = nullptr);

@@ -5,32 +5,12 @@
 #include <fstream>
 #include <iterator>
 
+#include "TempDirs.h"
 #include "lib/Exceptions.h"
 #include "lib/IniFile.h"
 #include "lib/StringList.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-class TempDirs : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/libtestXXXXXX";
-    dir_ = mkdtemp(pattern);
-    fs::current_path(dir_);
-    setenv("TARNWICK_WINDIR", (dir_ / "windows").c_str(), 1);
-  }
-  void TearDown() override {
-    fs::current_path("/");
-    fs::remove_all(dir_);
-  }
-  static std::string bytesOf(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  fs::path dir_;
-};
-}  // namespace
 
 TEST_F(TempDirs, StringListTextHasCrLfAfterEveryLine) {
   TStringList list;

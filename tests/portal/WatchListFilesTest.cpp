@@ -1,5 +1,8 @@
 // "lvshowall.txt" and "lvAllTdate.txt": writing, reading with broken records, the Save
 // button and the removal of saved page files.
+#include <signal.h>
+#include <sys/resource.h>
+
 #include "MainWindowFixture.h"
 
 namespace {
@@ -46,9 +49,37 @@ TEST_F(WatchListTest, SaveThatCannotWriteIsReportedAndKeepsTheList) {
   addWatched("220000000101");
   QDir().mkpath(workPath("lvshowall.txt"));  // a folder in the file's place
   frmMain->BitBtn1Click(frmMain->BitBtn1);
-  EXPECT_EQ(boxTexts(), Cells{"Auction list not saved: Cannot create file lvshowall.txt"});
+  ASSERT_EQ(boxTexts().size(), 1u);
+  EXPECT_EQ(boxTexts()[0].rfind("Auction list not saved: ", 0), 0u) << boxTexts()[0];
+  EXPECT_NE(boxTexts()[0].find("lvshowall.txt: Is a directory"), std::string::npos);
   EXPECT_EQ(boxes_[0].type, mtError);
   EXPECT_EQ(captionsOf(frmMain->lvShowAll), Cells{"220000000101"});
+}
+
+// A disk that fills up while the list is written (a file size limit stands in for it): the
+// Save button reports the failure, and the last saved list is still whole on the disk.
+TEST_F(WatchListTest, SaveOnAFullDiskIsReportedAndTheOldFileStaysWhole) {
+  for (int i = 0; i < 500; ++i) addWatched(std::to_string(220000000000 + i));
+  frmMain->BitBtn1Click(frmMain->BitBtn1);
+  const QByteArray saved = readFile(workPath("lvshowall.txt"));
+  for (int i = 500; i < 900; ++i) addWatched(std::to_string(220000000000 + i));
+  boxes_.clear();
+
+  const auto previousSignal = signal(SIGXFSZ, SIG_IGN);
+  rlimit previous{};
+  getrlimit(RLIMIT_FSIZE, &previous);
+  rlimit full = previous;
+  full.rlim_cur = static_cast<rlim_t>(saved.size()) + 1000;
+  setrlimit(RLIMIT_FSIZE, &full);
+  frmMain->BitBtn1Click(frmMain->BitBtn1);
+  setrlimit(RLIMIT_FSIZE, &previous);
+  signal(SIGXFSZ, previousSignal);
+
+  ASSERT_EQ(boxTexts().size(), 1u);
+  EXPECT_EQ(boxTexts()[0].rfind("Auction list not saved: ", 0), 0u) << boxTexts()[0];
+  EXPECT_EQ(readFile(workPath("lvshowall.txt")), saved);
+  EXPECT_EQ(QDir(work_).entryList(QStringList{"*lvshowall*"}, QDir::Files | QDir::Hidden),
+            QStringList{"lvshowall.txt"});
 }
 
 TEST_F(WatchListTest, SaveButtonWritesTheWatchList) {

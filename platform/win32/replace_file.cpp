@@ -1,0 +1,115 @@
+#include "win32/replace_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string nameOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The permission bits a new file gets: those of the file it replaces, else what the process's
+// file-creation mask leaves of rw-rw-rw- (read without changing the mask).
+mode_t modeFor(const std::string& target) {
+  struct stat info {};
+  if (stat(target.c_str(), &info) == 0) return info.st_mode & 07777;
+  mode_t mask = 022;
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("Umask:", 0) == 0)
+      mask = static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+  return 0666 & ~mask;
+}
+
+// Makes the rename itself durable; a folder that cannot be opened or flushed changes nothing
+// for the file's content, so a failure here is not reported.
+void flushFolder(const std::string& folder) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+}  // namespace
+
+FileReplacement::FileReplacement(std::string target, int permissions)
+    : target_(std::move(target)), permissions_(permissions) {
+  std::string pattern = folderOf(target_) + "/." + nameOf(target_) + ".XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  fd_ = mkostemp(name.data(), O_CLOEXEC);
+  if (fd_ < 0) {
+    fail("Cannot create a temporary file for");
+    return;
+  }
+  temporary_ = name.data();
+}
+
+FileReplacement::~FileReplacement() { discard(); }
+
+bool FileReplacement::fail(const char* step) {
+  if (error_.empty()) error_ = std::string(step) + " " + target_ + ": " + std::strerror(errno);
+  discard();
+  return false;
+}
+
+void FileReplacement::discard() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  if (!temporary_.empty()) unlink(temporary_.c_str());
+  temporary_.clear();
+}
+
+bool FileReplacement::Write(std::string_view bytes) {
+  if (!Ok()) return false;
+  while (!bytes.empty()) {
+    const ssize_t written = write(fd_, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return fail("Cannot write");
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+bool FileReplacement::Commit(bool replaceExisting) {
+  if (!Ok()) return false;
+  const mode_t mode = permissions_ >= 0 ? static_cast<mode_t>(permissions_) : modeFor(target_);
+  if (fchmod(fd_, mode) != 0 || fsync(fd_) != 0) return fail("Cannot write");
+  const int fd = fd_;
+  fd_ = -1;
+  if (close(fd) != 0) return fail("Cannot write");
+  if (replaceExisting) {
+    if (rename(temporary_.c_str(), target_.c_str()) != 0) return fail("Cannot replace");
+  } else {
+    // link fails when the target exists, also when it appeared meanwhile.
+    if (link(temporary_.c_str(), target_.c_str()) != 0) return fail("Cannot create");
+    unlink(temporary_.c_str());
+  }
+  temporary_.clear();
+  flushFolder(folderOf(target_));
+  return true;
+}
+
+bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::string* error) {
+  FileReplacement replacement(path);
+  const bool written = replacement.Write(bytes) && replacement.Commit();
+  if (!written && error) *error = replacement.Error();
+  return written;
+}

@@ -1,0 +1,42 @@
+#pragma once
+// Replacing a file whole: the new bytes go to a temporary file in the same folder, are flushed
+// to the disk, and only then is the temporary renamed over the old file. A reader (or a
+// restart after a crash, a kill or a full disk) finds the old file or the new one, never a
+// mix, and a write that fails leaves the old file as it was and no temporary behind.
+#include <string>
+#include <string_view>
+
+// One replacement in progress. The temporary is made by the constructor; Write appends to it;
+// Commit flushes, closes and renames it into place. A replacement that is not committed (or
+// whose commit fails) removes its temporary when it goes. The new file gets the permission
+// bits given, else those of the file it replaces, else the process's default for a new file.
+class FileReplacement {
+ public:
+  explicit FileReplacement(std::string target, int permissions = -1);
+  ~FileReplacement();
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+
+  // False once any step has failed; Error() then says why.
+  bool Ok() const { return error_.empty(); }
+  const std::string& Error() const { return error_; }
+
+  bool Write(std::string_view bytes);
+  // With replaceExisting false, an existing target makes the commit fail and stays as it is.
+  bool Commit(bool replaceExisting = true);
+
+ private:
+  bool fail(const char* step);
+  void discard();
+
+  std::string target_;
+  int permissions_;
+  std::string temporary_;
+  int fd_ = -1;
+  std::string error_;
+};
+
+// Replaces the file at path with bytes; false with the reason in *error (when given) if the
+// file could not be written.
+bool ReplaceFileContents(const std::string& path, std::string_view bytes,
+                         std::string* error = nullptr);

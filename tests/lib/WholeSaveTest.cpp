@@ -1,0 +1,134 @@
+// Saving a user's file replaces it whole: a child process that runs out of room (a small file
+// size limit, the stand-in for a full disk) or is killed in the middle of its saves leaves the
+// old file or the new one, never a part, and a failed save leaves no temporary file behind.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "TempDirs.h"
+#include "lib/Exceptions.h"
+#include "lib/IniFile.h"
+#include "lib/StringList.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class WholeSave : public TempDirs {
+ protected:
+  // The names in the folder of file that hold its name: the file and any temporary of it.
+  static std::vector<std::string> namesLike(const fs::path& file) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(file.parent_path()))
+      if (entry.path().filename().string().find(file.filename().string()) != std::string::npos)
+        names.push_back(entry.path().filename());
+    return names;
+  }
+  // Runs work in a child process and gives its exit code (-signal when a signal ended it).
+  static int inChild(const std::function<int()>& work, rlim_t fileSizeLimit = RLIM_INFINITY) {
+    const pid_t child = fork();
+    if (child == 0) {
+      if (fileSizeLimit != RLIM_INFINITY) {
+        // Past the limit a write fails with EFBIG, as on a full disk, instead of a signal.
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+      }
+      _exit(work());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  }
+};
+
+// A watch list of `rows` nine-line records, each line marked with its row and the mark.
+TStringList watchList(int rows, char mark) {
+  TStringList list;
+  for (int row = 0; row < rows; ++row)
+    for (int line = 0; line < 9; ++line)
+      list.Add(std::to_string(row) + ":" + std::to_string(line) + std::string(24, mark));
+  return list;
+}
+
+TEST_F(WholeSave, SaveThatRunsOutOfRoomKeepsTheOldFileAndLeavesNoTemporary) {
+  struct Case {
+    const char* name;
+    std::function<void()> oldSave;
+    std::function<void()> bigSave;
+  };
+  const std::vector<Case> cases = {
+      {"lvshowall.txt", [] { watchList(500, 'a').SaveToFile("lvshowall.txt"); },
+       [] { watchList(900, 'b').SaveToFile("lvshowall.txt"); }},
+      {"tarnwick.ini",
+       [] {
+         TIniFile("tarnwick.ini").WriteString("prefs", "edtEbayMember", std::string(3000, 'm'));
+       },
+       [] {
+         TIniFile("tarnwick.ini").WriteString("prefs", "edtEbayPass", std::string(9000, 'p'));
+       }},
+  };
+  for (const Case& c : cases) {
+    c.oldSave();
+    const fs::path file = dir_ / (c.name == std::string("tarnwick.ini") ? "windows/" : "") / c.name;
+    const std::string old = bytesOf(file);
+    ASSERT_FALSE(old.empty());
+    const int outcome = inChild(
+        [&c] {
+          try {
+            c.bigSave();
+          } catch (const Exception& E) {
+            return E.Message().IsEmpty() ? 2 : 0;
+          }
+          return 1;
+        },
+        old.size() + 1000);
+    EXPECT_EQ(outcome, 0) << c.name << ": the failed save is reported with its reason";
+    EXPECT_EQ(bytesOf(file), old) << c.name;
+    EXPECT_EQ(namesLike(file), std::vector<std::string>{c.name});
+    fs::remove(file);
+  }
+}
+
+TEST_F(WholeSave, KillInTheMiddleOfSavesLeavesTheOldOrTheNewFileWhole) {
+  const std::string first = watchList(20000, 'a').Text().str();
+  const std::string second = watchList(20000, 'b').Text().str();
+  for (int kill = 0; kill < 5; ++kill) {
+    watchList(20000, 'a').SaveToFile("lvshowall.txt");
+    const pid_t child = fork();
+    if (child == 0) {
+      for (int save = 0;; ++save)
+        watchList(20000, save % 2 ? 'a' : 'b').SaveToFile("lvshowall.txt");
+    }
+    usleep(static_cast<useconds_t>(150000 + kill * 37000));
+    ::kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    const std::string left = bytesOf(dir_ / "lvshowall.txt");
+    EXPECT_TRUE(left == first || left == second)
+        << "kill " << kill << ": " << left.size() << " bytes of " << first.size();
+  }
+}
+
+TEST_F(WholeSave, ReplacedFileKeepsItsPermissionsAndAFolderThatIsMissingIsReported) {
+  watchList(1, 'a').SaveToFile("lvshowall.txt");
+  fs::permissions("lvshowall.txt", fs::perms::owner_read | fs::perms::owner_write);
+  watchList(2, 'b').SaveToFile("lvshowall.txt");
+  EXPECT_EQ(fs::status("lvshowall.txt").permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  try {
+    watchList(1, 'a').SaveToFile("missing/lvshowall.txt");
+    ADD_FAILURE() << "a save into a missing folder raises";
+  } catch (const EFCreateError& E) {
+    EXPECT_NE(E.Message().Pos("missing/lvshowall.txt"), 0) << E.Message().str();
+  }
+}
+
+}  // namespace
