@@ -87,7 +87,8 @@ bool TCustomSmtpClient::authRefused(TSmtpNextProc Fallback) {
       (this->*Fallback)();
       return true;
     }
-    FErrorMessage = "500 Authentication Type could not be determined.";
+    // A 504 of the last method (PLAIN) is a plain refusal: its reply stays the message.
+    if (FRequestResult != 504) FErrorMessage = "500 Authentication Type could not be determined.";
   }
   TriggerRequestDone(static_cast<WORD>(FRequestResult));
   return true;

@@ -121,8 +121,29 @@ void TCustomSmtpClient::WSocketDataSent(WORD) {
 
 void TCustomSmtpClient::sendLine(const AnsiString& Line) {
   TriggerDisplay("> " + Line);
-  FWSocket->PutDataInSendBuffer(Line.c_str(), Line.Length());
-  FWSocket->SendStr("\r\n");
+  try {
+    FWSocket->PutDataInSendBuffer(Line.c_str(), Line.Length());
+    FWSocket->SendStr("\r\n");
+  } catch (const ESocketException& E) {
+    sendFailed(E.Message());
+  }
+}
+
+// The body could not be produced: the request fails with the reason, and the connection is
+// dropped, so that the server discards the unfinished message instead of delivering it cut
+// short.
+void TCustomSmtpClient::bodyFailed(const AnsiString& Reason) {
+  FWSocket->OnDataSent = nullptr;
+  CloseFileStream();
+  FLastResponse = "500 " + Reason;
+  FStatusCode = 500;
+  SetErrorMessage();
+  FRequestResult = 500;
+  TriggerRequestDone(500);
+  try {
+    FWSocket->Abort();
+  } catch (const Exception&) {
+  }
 }
 
 void TCustomSmtpClient::DataNext() {
@@ -145,8 +166,12 @@ void TCustomSmtpClient::DataNext() {
     ++FLineNum;
     try {
       TriggerGetData(FLineNum, line + 1, kSmtpLineBufSize - 1, FMoreLines);
-    } catch (...) {
-      FMoreLines = false;
+    } catch (const Exception& E) {
+      bodyFailed(E.Message());
+      return;
+    } catch (const std::exception& E) {
+      bodyFailed(E.what());
+      return;
     }
     line[kSmtpLineBufSize] = '\0';  // a handler that wrote no terminator
   }

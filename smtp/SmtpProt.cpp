@@ -6,9 +6,14 @@
 #include <cstring>
 #include <string_view>
 
+#include "lib/SysUtils.h"
+
 namespace {
 
-constexpr WORD kInterrupted = 10004;  // Winsock's "interrupted" code
+constexpr WORD kInterrupted = 10004;      // Winsock's "interrupted" code
+constexpr WORD kInvalidArgument = 10022;  // Winsock's "invalid argument" code
+// An endless EHLO reply cannot grow the list of login methods without bound.
+constexpr int kMaxAuthTypes = 64;
 
 AnsiString winsockFailure(WORD Error) {
   return "500 " + WSocketErrorDesc(Error) + " (Winsock error #" + AnsiString(int(Error)) + ")";
@@ -248,7 +253,22 @@ void TCustomSmtpClient::ExecAsync(TSmtpRequest RqType, const AnsiString& Cmd,
 void TCustomSmtpClient::SendCommand(const AnsiString& Cmd) {
   TriggerCommand(Cmd);
   TriggerDisplay("> " + Cmd);
-  if (FWSocket->State() == wsConnected) FWSocket->SendStr(Cmd + "\r\n");
+  if (FWSocket->State() != wsConnected) return;
+  try {
+    FWSocket->SendStr(Cmd + "\r\n");
+  } catch (const ESocketException& E) {
+    sendFailed(E.Message());
+  }
+}
+
+// A send that fails (the server has gone) ends the session; the close ends the request.
+void TCustomSmtpClient::sendFailed(const AnsiString& Reason) {
+  if (FErrorMessage.IsEmpty()) FErrorMessage = "500 " + StringReplace(Reason, "\r\n", " ", {rfReplaceAll});
+  if (!FConnected) return;
+  try {
+    FWSocket->Abort();
+  } catch (const Exception&) {
+  }
 }
 
 void TCustomSmtpClient::NextExecAsync() {
@@ -265,8 +285,9 @@ void TCustomSmtpClient::NextExecAsync() {
   if (FRequestResult != 0) SetErrorMessage();
   if (FDoneAsync) {
     (this->*FDoneAsync)();
-  } else if (FRequestType == smtpQuit && FConnected) {
-    // The server's close ends the request.
+  } else if (FRequestType == smtpQuit && FConnected && FRequestResult == 0) {
+    // The server's close ends the request (a refused QUIT ends it at once: the server may
+    // never close).
   } else {
     TriggerRequestDone(static_cast<WORD>(FRequestResult));
   }
@@ -288,7 +309,12 @@ void TCustomSmtpClient::Connect() {
   StateChange(smtpDnsLookup);
   FWSocket->OnDataSent = nullptr;
   FWSocket->OnDnsLookupDone = [this](TObject*, WORD Error) { WSocketDnsLookupDone(Error); };
-  FWSocket->DnsLookup(Host);
+  try {
+    FWSocket->DnsLookup(Host);
+  } catch (const Exception&) {
+    // The socket refuses an empty or unusable name by raising: a failed look-up.
+    if (FState == smtpDnsLookup) WSocketDnsLookupDone(kInvalidArgument);
+  }
 }
 
 void TCustomSmtpClient::connectionFailed(const AnsiString& Text, int Result, WORD DoneCode) {
@@ -300,6 +326,9 @@ void TCustomSmtpClient::connectionFailed(const AnsiString& Text, int Result, WOR
 }
 
 void TCustomSmtpClient::WSocketDnsLookupDone(WORD Error) {
+  // An answer that comes after Abort belongs to no request; the cancel inside Abort itself
+  // reports its error and ends the request.
+  if (FState != smtpDnsLookup && !(FState == smtpAbort && Error != 0)) return;
   if (Error != 0) {
     FLastResponse = winsockFailure(Error);
     FStatusCode = 500;
@@ -317,14 +346,18 @@ void TCustomSmtpClient::WSocketDnsLookupDone(WORD Error) {
   FWSocket->OnSessionConnected = [this](TObject*, WORD E) { WSocketSessionConnected(E); };
   FWSocket->OnDataAvailable = [this](TObject*, WORD E) { WSocketDataAvailable(E); };
   StateChange(smtpConnecting);
+  // A socket that refuses its settings (a port that is no number) often sets no error code:
+  // the request still ends with one.
+  const auto refusedCode = [this] {
+    const int code = FWSocket->LastError();
+    return static_cast<WORD>(code != 0 ? code : 500);
+  };
   try {
     FWSocket->Connect();
   } catch (const ESocketException& E) {
-    connectionFailed("500 ESocketException: " + E.Message(), 500,
-                     static_cast<WORD>(FWSocket->LastError()));
+    connectionFailed("500 ESocketException: " + E.Message(), 500, refusedCode());
   } catch (const Exception& E) {
-    connectionFailed("500 Exception: " + E.Message(), 500,
-                     static_cast<WORD>(FWSocket->LastError()));
+    connectionFailed("500 Exception: " + E.Message(), 500, refusedCode());
   }
 }
 
@@ -342,8 +375,15 @@ void TCustomSmtpClient::WSocketSessionConnected(WORD Error) {
 
 void TCustomSmtpClient::WSocketSessionClosed(WORD Error) {
   FConnected = false;
+  const bool quitting = FRequestType == smtpQuit;
+  if (!quitting && requestRunning()) {
+    // The request is cut off: it fails, and says why unless a reply already did.
+    if (FState != smtpAbort && FErrorMessage.IsEmpty())
+      FErrorMessage = "500 Connection closed by the server";
+    if (FRequestResult == 0) FRequestResult = kInterrupted;
+  }
   TriggerSessionClosed(Error);
-  TriggerRequestDone(FRequestType == smtpQuit ? 0 : kInterrupted);
+  TriggerRequestDone(quitting ? 0 : kInterrupted);
 }
 
 // --- Greetings ---
@@ -378,7 +418,9 @@ void TCustomSmtpClient::readAuthTypes(const AnsiString& Line) {
     std::size_t space = words.find(' ', at);
     if (space == std::string::npos) space = words.size();
     const AnsiString word = AnsiString(words.substr(at, space - at)).Trim();
-    if (!word.IsEmpty() && FAuthTypesSupported.IndexOf(word) < 0) FAuthTypesSupported.Add(word);
+    if (!word.IsEmpty() && FAuthTypesSupported.IndexOf(word) < 0 &&
+        FAuthTypesSupported.Count() < kMaxAuthTypes)
+      FAuthTypesSupported.Add(word);
     at = space + 1;
   }
 }
@@ -410,12 +452,33 @@ void TCustomSmtpClient::Quit() {
   }
   if (!FHighLevelFlag) FRequestType = smtpQuit;
   FRequestDoneFlag = false;
+  FRequestResult = 0;
   TriggerRequestDone(0);
 }
 
+void TCustomSmtpClient::CloseFileStream() { FFileStream.reset(); }
+
 void TCustomSmtpClient::Abort() {
+  const bool running = requestRunning();
+  CloseFileStream();
   StateChange(smtpAbort);
-  FWSocket->Abort();
+  try {
+    FWSocket->Abort();
+  } catch (const Exception&) {
+    // The look-up's answer was already queued, so it could not be cancelled; the second call
+    // finds nothing left to cancel and closes the socket.
+    try {
+      FWSocket->Abort();
+    } catch (const Exception&) {
+    }
+  }
+  if (running && !FRequestDoneFlag) {
+    // No connection was up yet (a look-up or a connect in progress), so no close will end
+    // the request: it ends here.
+    FConnected = false;
+    if (FRequestResult == 0) FRequestResult = kInterrupted;
+    TriggerRequestDone(kInterrupted);
+  }
   StateChange(smtpReady);
 }
 
@@ -500,5 +563,8 @@ void TCustomSmtpClient::DoHighLevelAsync() {
   FFctSet = {};
   FNextRequest = nullptr;
   FRequestDoneFlag = false;
+  // The caller (and the blocking wrappers) read the operation's outcome here, not the last
+  // step's.
+  FRequestResult = FHighLevelResult;
   TriggerRequestDone(static_cast<WORD>(FHighLevelResult));
 }

@@ -16,6 +16,15 @@
 //   the operation with 500 and the exception's message after "500 ".
 // - AUTH PLAIN logs in as Username; the PLAIN and LOGIN and CRAM-MD5 steps that are refused
 //   end the request with the reply code.
+// - Every request that starts ends with one OnRequestDone and an error code when it failed:
+//   a socket that refuses its settings (a port that is no number), an empty Host, a server
+//   that closes in the middle (10004, with "500 Connection closed by the server" as the error
+//   message), a refused QUIT (its code, at once), an Abort before the connection is up (10004).
+//   RequestResult keeps the failing code after Open and Mail too.
+// - When the message body cannot be produced (OnGetData raises, an attachment cannot be
+//   read), the message is not sent cut short: the request ends with 500 and the exception's
+//   message, and the connection is dropped so that the server discards what it received.
+// - The login methods kept from an EHLO reply are at most 64 words.
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -25,6 +34,7 @@
 #include "lib/Classes.h"
 #include "lib/DateTime.h"
 #include "lib/Exceptions.h"
+#include "lib/Streams.h"
 #include "lib/StringList.h"
 #include "netcomp/WSocket.h"
 
@@ -233,7 +243,13 @@ class TCustomSmtpClient : public TComponent {
   void HighLevelAsync(TSmtpRequest RqType, TSmtpFctSet Fcts);
   bool InHighLevel() const { return FHighLevelFlag; }
 
+  // The attachment being encoded (opened and closed by the descendants, closed by Abort).
+  void CloseFileStream();
+  unsigned short ShareFlags() const { return FShareMode; }
+  const AnsiString& ContentTypeText() const { return FContentTypeText; }
+
   std::unique_ptr<TWSocket> FWSocket;
+  std::unique_ptr<TStream> FFileStream;
   TSmtpState FState = smtpReady;
   bool FConnected = false;
   TSmtpRequest FRequestType = smtpConnect;
@@ -259,6 +275,9 @@ class TCustomSmtpClient : public TComponent {
   void readAuthTypes(const AnsiString& Line);
   void EhloNext();
   void connectionFailed(const AnsiString& Text, int Result, WORD DoneCode);
+  void bodyFailed(const AnsiString& Reason);
+  void sendFailed(const AnsiString& Reason);
+  bool requestRunning() const { return !FRequestDoneFlag && FState != smtpReady; }
   // High-level chain.
   void DoHighLevelAsync();
   // Login.

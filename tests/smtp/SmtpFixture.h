@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Pump.h"
+#include "ScriptedPeer.h"
 #include "smtp/SmtpProt.h"
 
 struct RequestEnd {
@@ -46,6 +47,16 @@ struct SmtpRecorder {
   }
   std::size_t taken = 0;
 };
+
+// A script step that reads the bytes of one expected command; the test compares them.
+inline PeerStep expectCommand(const std::string& command) { return expectBytes(command.size()); }
+
+// Automatic selection of the login method, with the credentials the peers accept.
+inline void useAutoSelectLogin(TCustomSmtpClient& c) {
+  c.AuthType = smtpAuthAutoSelect;
+  c.Username = "tarn";
+  c.Password = "s3cret";
+}
 
 inline std::string hexOf(const std::string& s) {
   std::string out;

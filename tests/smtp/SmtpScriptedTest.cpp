@@ -10,9 +10,6 @@
 
 namespace {
 
-// A script step that reads the bytes of one expected command; the test compares them.
-PeerStep expectCommand(const std::string& command) { return expectBytes(command.size()); }
-
 class SmtpScripted : public ::testing::Test {
  protected:
   void start(std::vector<PeerStep> steps) {
@@ -100,9 +97,7 @@ TEST_F(SmtpScripted, AutoSelectMovesFromARefusedCramMD5ToLoginWithOneEndForEachM
   ASSERT_EQ(rec.next(), (RequestEnd{smtpConnect, 0}));
   client.Ehlo();
   ASSERT_EQ(rec.next(), (RequestEnd{smtpEhlo, 0}));
-  client.AuthType = smtpAuthAutoSelect;
-  client.Username = "tarn";
-  client.Password = "s3cret";
+  useAutoSelectLogin(client);
   client.Auth();
   EXPECT_EQ(rec.next(), (RequestEnd{smtpAuth, 504}));
   EXPECT_EQ(rec.next(), (RequestEnd{smtpAuth, 0}));
