@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
   nginx-light dante-server python3-aiosmtpd
+  curl
   xdg-utils
 )
 missing=()

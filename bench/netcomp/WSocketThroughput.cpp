@@ -1,12 +1,13 @@
-// Moves 256 MB over loopback through a TWSocket pair and through plain blocking POSIX sockets
-// in the same run, and prints the throughput of the first over the second.
+// Moves 256 MB over 127.0.0.1 through a TWSocket pair in one thread, through a poll() loop
+// making the same 1460-byte sends and 64 KB receives, and through a QTcpSocket pair, in
+// alternating runs, and prints the pair's throughput over each peer's.
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <cstdio>
-#include <memory>
 #include <vector>
 
-#include "PosixPair.h"
+#include "BenchRuns.h"
+#include "PollLoopPair.h"
+#include "QtSocketPair.h"
 #include "netcomp/WSocket.h"
 
 namespace {
@@ -14,7 +15,7 @@ namespace {
 constexpr std::size_t kTotal = 256u << 20;
 constexpr int kChunk = 1 << 20;
 
-double wsocketLoopbackSeconds() {
+double wsocketPairSeconds() {
   TWSocket listener(nullptr);
   TWSocket receiver(nullptr);
   TWSocket sender(nullptr);
@@ -22,26 +23,23 @@ double wsocketLoopbackSeconds() {
   std::vector<char> buffer(65536);
   listener.OnSessionAvailable = [&](TObject*, WORD) { receiver.Dup(listener.Accept()); };
   receiver.OnDataAvailable = [&](TObject*, WORD) {
-    int n = receiver.Receive(buffer.data(), static_cast<int>(buffer.size()));
+    const int n = receiver.Receive(buffer.data(), static_cast<int>(buffer.size()));
     if (n > 0) received += static_cast<std::size_t>(n);
   };
   listener.SetAddr("127.0.0.1");
   listener.SetRemotePort("0");
   listener.Listen();
 
-  std::vector<char> chunk(kChunk, 'w');
+  const std::vector<char> chunk(kChunk, 'w');
   std::size_t queued = 0;
-  // Keeps about one chunk queued: the next goes in whenever the queue runs empty.
-  auto feed = [&] {
-    if (queued < kTotal) {
+  bool connected = false;
+  // About one chunk stays queued: the next goes in whenever the queue has run empty.
+  sender.OnSessionConnected = [&](TObject*, WORD) { connected = true; };
+  sender.OnDataSent = [&](TObject*, WORD) {
+    if (connected && queued < kTotal) {
       sender.Send(chunk.data(), kChunk);
       queued += kChunk;
     }
-  };
-  bool connected = false;
-  sender.OnSessionConnected = [&](TObject*, WORD) { connected = true; };
-  sender.OnDataSent = [&](TObject*, WORD) {
-    if (connected) feed();
   };
   sender.LingerOnOff = wsLingerNoSet;
   sender.SetAddr("127.0.0.1");
@@ -57,11 +55,14 @@ double wsocketLoopbackSeconds() {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  double wsocket = wsocketLoopbackSeconds();
-  double posix = posixLoopbackSeconds(kTotal);
-  double mb = static_cast<double>(kTotal) / (1 << 20);
-  std::printf("TWSocket: %.0f MB in %.3f s (%.1f MB/s)\n", mb, wsocket, mb / wsocket);
-  std::printf("POSIX:    %.0f MB in %.3f s (%.1f MB/s)\n", mb, posix, mb / posix);
-  std::printf("ratio TWSocket/POSIX: %.2f\n", posix / wsocket);
+  const auto seconds = bench::alternatingMedians(
+      bench::rounds(), {wsocketPairSeconds, [] { return pollLoopPairSeconds(kTotal); },
+                        [] { return qtSocketPairSeconds(kTotal); }});
+  const double mb = static_cast<double>(kTotal) / (1 << 20);
+  bench::printRate("TWSocket pair", mb, "MB", seconds[0]);
+  bench::printRate("poll() loop", mb, "MB", seconds[1]);
+  bench::printRate("QTcpSocket pair", mb, "MB", seconds[2]);
+  bench::printRatio("TWSocket", "poll", seconds[0], seconds[1]);
+  bench::printRatio("TWSocket", "QTcpSocket", seconds[0], seconds[2]);
   return 0;
 }
