@@ -34,6 +34,7 @@ TfrmMain::TfrmMain(TComponent* Owner) : TForm(Owner) {
   connectWatchListEvents();
   connectGroupEvents();
   connectViewEvents();
+  connectLauncherEvents();
   tmrDynaTimer->OnTimer = [this](TObject* Sender) { tmrDynaTimerTimer(Sender); };
 }
 

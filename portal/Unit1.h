@@ -219,8 +219,17 @@ class TfrmMain : public TForm {
   void loadlvAllTdateGrid();
   void loadGroupsListView();
   void deleteTNWFiles();
+  // Docking of the command bar (every resize and move of the main window).
   void FormResize(TObject* Sender);
   void MyMove(TWMMove& Message);
+
+  // Launchers: the alarm clock and egg timer programs, the help file, the maker's support
+  // forum and contact pages. Each asks the shell to open its target and ignores the result.
+  void btnLauchAlrmClick(TObject* Sender);
+  void btnEggTmrClick(TObject* Sender);
+  void btnPrgrmHlpClick(TObject* Sender);
+  void btnSpprtFrmsClick(TObject* Sender);
+  void btnEmailClick(TObject* Sender);
 
   // Preferences.
   void btnSavePrefsClick(TObject* Sender);
@@ -248,6 +257,7 @@ class TfrmMain : public TForm {
   void buildPopupMenu();
   void showVersionCaption();
   void buildHttpClient();
+  void connectLauncherEvents();
   // Takes the offset from the saved "offset.htm" and lets the schedule run again.
   void acceptOfficialTimePage();
 

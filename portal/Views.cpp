@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "forms/Dialogs.h"
+#include "forms/Layout.h"
 #include "lib/SysUtils.h"
 #include "portal/Unit1.h"
 #include "portal/WatchListRows.h"
@@ -142,9 +143,7 @@ void TfrmMain::lvShowAllCompare(TObject* Sender, TListItem* Item1, TListItem* It
 }
 
 void TfrmMain::connectViewEvents() {
-  const auto on = [this](void (TfrmMain::*handler)(TObject*)) {
-    return [this, handler](TObject* Sender) { (this->*handler)(Sender); };
-  };
+  const auto on = [this](void (TfrmMain::*handler)(TObject*)) { return handlerOf(this, handler); };
   tsViewActOut->OnShow = on(&TfrmMain::tsActiveOutbidShow);
   tsHighBidder->OnShow = on(&TfrmMain::tsActiveHighBidderShow);
   tsActiveWaitingToBid->OnShow = on(&TfrmMain::tsActiveWaitingToBidShow);

@@ -1,12 +1,11 @@
 // Connects the watch list's controls to their handlers: the item-number button, both
 // completion events of the item-page browser, the Save button, the popup menu's row edits and
 // its dispatch and refresh items, and the "Refresh Now" button.
+#include "forms/Layout.h"
 #include "portal/Unit1.h"
 
 void TfrmMain::connectWatchListEvents() {
-  const auto on = [this](void (TfrmMain::*handler)(TObject*)) {
-    return [this, handler](TObject* Sender) { (this->*handler)(Sender); };
-  };
+  const auto on = [this](void (TfrmMain::*handler)(TObject*)) { return handlerOf(this, handler); };
   btnEnterItemNum->OnClick = on(&TfrmMain::btnEnterItemNumClick);
   bro->OnDownloadComplete = on(&TfrmMain::broDownloadComplete);
   bro->OnDocumentComplete = [this](TObject* Sender, const AnsiString& URL) {

@@ -32,6 +32,8 @@ TBitBtn::TBitBtn(TComponent* owner) : TButton(owner, NewWidget<QPushButton>()) {
 
 TSpeedButton::TSpeedButton(TComponent* owner) : TButton(owner, NewWidget<QToolButton>()) {
   widgetAs<QToolButton>()->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  // A speed button is pressed with the mouse and never takes the keyboard focus.
+  widgetAs<QToolButton>()->setFocusPolicy(Qt::NoFocus);
 }
 
 void TSpeedButton::SetFlat(bool flat) {

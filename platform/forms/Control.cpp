@@ -1,6 +1,7 @@
 #include "forms/Control.h"
 
 #include <QEvent>
+#include <QFont>
 #include <QMenu>
 #include <QWidget>
 
@@ -226,4 +227,16 @@ void TControl::SetColor(TColor color) {
                    QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF));
   widget_->setPalette(palette);
   widget_->setAutoFillBackground(true);
+}
+
+void TFont::SetStyle(TFontStyles style) {
+  style_ = style;
+  QWidget* widget = owner_->Widget();
+  if (!widget) return;
+  QFont font = widget->font();
+  font.setBold((style & fsBold) != 0);
+  font.setItalic((style & fsItalic) != 0);
+  font.setUnderline((style & fsUnderline) != 0);
+  font.setStrikeOut((style & fsStrikeOut) != 0);
+  widget->setFont(font);
 }

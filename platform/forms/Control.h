@@ -15,6 +15,7 @@
 #include "lib/Classes.h"
 
 class QWidget;
+class TControl;
 class TPopupMenu;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
@@ -24,6 +25,22 @@ using TColor = unsigned int;
 inline constexpr TColor clWhite = 0x00FFFFFF;
 inline constexpr TColor clBlack = 0x00000000;
 inline constexpr TColor clBtnFace = 0xFF00000F;  // the system's face colour
+
+enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+using TFontStyles = unsigned;  // an or of TFontStyle values
+
+// The control's font: the application's font (see TApplication) in the styles set here.
+class TFont {
+ public:
+  TFontStyles Style() const { return style_; }
+  void SetStyle(TFontStyles style);
+
+ private:
+  friend class TControl;
+  explicit TFont(TControl* owner) : owner_(owner) {}
+  TControl* owner_;
+  TFontStyles style_ = 0;
+};
 
 class TControl : public TComponent {
  public:
@@ -45,7 +62,7 @@ class TControl : public TComponent {
   void SetTop(int top);
   void SetWidth(int width);
   void SetHeight(int height);
-  void SetBounds(int left, int top, int width, int height);
+  virtual void SetBounds(int left, int top, int width, int height);
 
   bool Visible() const { return visible_; }
   virtual void SetVisible(bool visible);
@@ -74,6 +91,8 @@ class TControl : public TComponent {
 
   TColor Color() const { return color_; }
   void SetColor(TColor color);
+
+  TFont* Font() { return &font_; }
 
   // The control whose widget (or one of whose ancestors' widgets) this is, or null.
   static TControl* FromWidget(const QWidget* widget);
@@ -107,4 +126,5 @@ class TControl : public TComponent {
   bool visible_ = true;
   TAlign align_ = alNone;
   TColor color_ = clBtnFace;
+  TFont font_{this};
 };

@@ -60,18 +60,30 @@ void TForm::SetCaption(const AnsiString& caption) {
   updateCaptionRegistration();
 }
 
+void TForm::SetBounds(int left, int top, int width, int height) {
+  if (width != Width() || height != Height()) outerSizeSet_ = true;
+  TControl::SetBounds(left, top, width, height);
+}
+
 int TForm::ClientWidth() const { return Widget() ? Widget()->width() : 0; }
 int TForm::ClientHeight() const { return Widget() ? Widget()->height() : 0; }
 void TForm::SetClientWidth(int width) {
+  outerSizeSet_ = false;
   if (Widget()) Widget()->resize(std::max(width, 0), Widget()->height());
 }
 void TForm::SetClientHeight(int height) {
+  outerSizeSet_ = false;
   if (Widget()) Widget()->resize(Widget()->width(), std::max(height, 0));
 }
 
 void TForm::SetBorderIcons(TBorderIcons icons) {
   borderIcons_ = icons;
   updateWindowFlags();
+}
+
+void TForm::SetActivateOnShow(bool activate) {
+  activateOnShow_ = activate;
+  if (Widget()) Widget()->setAttribute(Qt::WA_ShowWithoutActivating, !activate);
 }
 
 void TForm::SetBorderStyle(TFormBorderStyle style) {
@@ -104,8 +116,13 @@ void TForm::SetVisible(bool visible) {
   TControl::SetVisible(visible);
   if (!window) return;
   if (visible) {
+    // The outer frame as set so far: the window's decorations may first be known once it
+    // shows, and the frame keeps its size, the client area giving way.
+    const QRect outer(Left(), Top(), Width(), Height());
     window->show();
     if (wasVisible) return;
+    if (outerSizeSet_ && window->frameGeometry() != outer)
+      SetBounds(outer.x(), outer.y(), outer.width(), outer.height());
     updateCaptionRegistration();
     if (OnShow) {
       TNotifyEvent handler = OnShow;

@@ -33,7 +33,10 @@ class TForm : public TControl {
   AnsiString Caption() const;
   void SetCaption(const AnsiString& caption);
 
-  // Left, Top, Width and Height (from TControl) are the window's outer frame.
+  // Left, Top, Width and Height (from TControl) are the window's outer frame. Whichever size
+  // was set last, the outer one (SetBounds, SetWidth, SetHeight) or the client one, is kept
+  // when the window's decorations become known as it first shows.
+  void SetBounds(int left, int top, int width, int height) override;
   int ClientWidth() const;
   int ClientHeight() const;
   void SetClientWidth(int width);
@@ -46,6 +49,11 @@ class TForm : public TControl {
 
   void SetVisible(bool visible) override;
   void Close();
+
+  // Whether showing the form makes it the active window (the default). A form that does not
+  // activate comes up without taking the keyboard focus from the window that has it.
+  bool ActivateOnShow() const { return activateOnShow_; }
+  void SetActivateOnShow(bool activate);
 
   // Fires OnCreate once; TApplication::CreateForm calls it after construction.
   void DoCreate();
@@ -72,4 +80,6 @@ class TForm : public TControl {
   TBorderIcons borderIcons_ = biSystemMenu | biMinimize | biMaximize;
   TFormBorderStyle borderStyle_ = bsSizeable;
   bool created_ = false;
+  bool activateOnShow_ = true;
+  bool outerSizeSet_ = false;
 };

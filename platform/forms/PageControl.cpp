@@ -114,18 +114,37 @@ void TPageControl::tabChangedByUser(int index) {
   }
 }
 
+namespace {
+
+// The page controls that sit on the page itself, not on one of their own pages.
+std::vector<TPageControl*> pageControlsOn(TTabSheet* page) {
+  std::vector<TPageControl*> found;
+  if (!page->Widget()) return found;
+  for (QWidget* widget : page->Widget()->findChildren<QWidget*>()) {
+    auto* control = dynamic_cast<TPageControl*>(TControl::FromWidget(widget));
+    if (!control || control->Widget() != widget) continue;
+    TControl* holder = control->Parent();
+    while (holder && !dynamic_cast<TTabSheet*>(holder)) holder = holder->Parent();
+    if (holder == page) found.push_back(control);
+  }
+  return found;
+}
+
+// A page comes into view or leaves it, and with it the active page of each page control on it.
+void showingChanged(TTabSheet* page, bool shown) {
+  if (!page) return;
+  if (TNotifyEvent handler = shown ? page->OnShow : page->OnHide) handler(page);
+  for (TPageControl* inner : pageControlsOn(page)) showingChanged(inner->ActivePage(), shown);
+}
+
+}  // namespace
+
 // The page left hides, then the page reached shows.
 void TPageControl::activate(TTabSheet* page) {
   TTabSheet* left = active_;
   active_ = page;
-  if (left && left->OnHide) {
-    TNotifyEvent handler = left->OnHide;
-    handler(left);
-  }
-  if (page && page->OnShow) {
-    TNotifyEvent handler = page->OnShow;
-    handler(page);
-  }
+  showingChanged(left, false);
+  showingChanged(page, true);
 }
 
 void TPageControl::SetTabPosition(TTabPosition position) {

@@ -1,9 +1,11 @@
 #pragma once
 // TPageControl and its pages, TTabSheet.
 //
-// A page's OnShow fires when it becomes the active page (by a tab click or by
-// SetActivePage), and only then: making the active page active again fires nothing. The page
-// left fires OnHide first. Page controls nest (a page control can sit on a page).
+// A page's OnShow fires when it comes into view: when it becomes the active page (by a tab
+// click or by SetActivePage), and when the page its page control sits on does. Making the
+// active page active again fires nothing. The page left fires OnHide first, and so do the
+// active pages of the page controls on it. Page controls nest (a page control can sit on a
+// page).
 #include <vector>
 
 #include "forms/Control.h"

@@ -94,7 +94,7 @@ TEST_F(ControlEventsTest, ComboRefillFiresNothingAndShowsNoChoice) {
   EXPECT_EQ(combo.Text(), "Lamps");
 }
 
-TEST_F(ControlEventsTest, TabSheetOnShowFiresOnlyWhenThePageChanges) {
+TEST_F(ControlEventsTest, TabSheetOnShowFiresWhenThePageComesIntoView) {
   TForm form(nullptr);
   auto* pages = new TPageControl(&form);
   pages->SetParent(&form);
@@ -115,6 +115,8 @@ TEST_F(ControlEventsTest, TabSheetOnShowFiresOnlyWhenThePageChanges) {
   auto* innerSheet = new TTabSheet(&form);
   innerSheet->SetPageControl(inner);
   EXPECT_EQ(inner->ActivePage(), innerSheet);
+  innerSheet->OnShow = [&shows](TObject*) { shows.push_back("inner shown"); };
+  innerSheet->OnHide = [&shows](TObject*) { shows.push_back("inner hidden"); };
 
   EXPECT_EQ(pages->ActivePage(), sheets[0]);
   pages->SetActivePage(sheets[0]);
@@ -123,8 +125,12 @@ TEST_F(ControlEventsTest, TabSheetOnShowFiresOnlyWhenThePageChanges) {
   pages->SetActivePage(sheets[1]);
   static_cast<QTabWidget*>(pages->Widget())->setCurrentIndex(2);  // a tab click
   static_cast<QTabWidget*>(pages->Widget())->setCurrentIndex(2);
-  EXPECT_EQ((std::vector<AnsiString>{"Active Outbid", "Won"}), shows);
+  EXPECT_EQ((std::vector<AnsiString>{"inner hidden", "Active Outbid", "Won"}), shows);
   EXPECT_EQ(pages->ActivePage(), sheets[2]);
+  // Back on the page that holds the nested control: its active page comes into view too.
+  shows.clear();
+  pages->SetActivePage(sheets[0]);
+  EXPECT_EQ((std::vector<AnsiString>{"Show All", "inner shown"}), shows);
   EXPECT_EQ(static_cast<QTabWidget*>(pages->Widget())->tabText(1), "Active Outbid");
 }
 

@@ -68,6 +68,18 @@ class MainWindowFixture : public PortalWorkDir {
     }
     return true;
   }
+  // The file's bytes once it holds at least lines complete lines (what it holds after
+  // timeoutMs otherwise), for the logs that started programs append to.
+  static QByteArray awaitLines(const QString& path, int lines, int timeoutMs = 5000) {
+    QByteArray bytes;
+    pumpUntil(
+        [&] {
+          bytes = readFile(path);
+          return bytes.count('\n') >= lines;
+        },
+        timeoutMs);
+    return bytes;
+  }
   // Appends a row with its caption and cells.
   static TListItem* addRow(TListView* view, const std::vector<std::string>& cells) {
     TListItem* row = view->Items()->Add();

@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr const char* mark = "TEST:mark";
-
 class ScheduleTest : public ScheduleFixture {
  protected:
   void SetUp() override {
@@ -24,31 +22,13 @@ class ScheduleTest : public ScheduleFixture {
     frmMain->PageControl1->SetActivePage(frmMain->tsShowAll);
     frmMain->lblNextRefresh->SetCaption("");
     frmMain->pnlPleaseWait->SetCaption("");
-    frmMain->logLine(mark);
+    markLog();
   }
   void TearDown() override {
     frmMain->cbSyncPeriodically->SetChecked(false);
     ScheduleFixture::TearDown();
   }
   void advance(int seconds) { now_ = now_ + seconds * OneSecond; }
-
-  // The trace lines logged since the test began (or since the last call of takeLog).
-  QStringList takeLog() {
-    const QRegularExpression pattern("^0\\.\\d{1,15}logger\\.txt$");
-    QByteArray text;
-    for (const QString& name : QDir(work_).entryList(QDir::Files))
-      if (pattern.match(name).hasMatch()) text = readFile(workPath(name));
-    const QByteArray marker = QByteArray(mark) + "\r\n";
-    const qsizetype at = text.lastIndexOf(marker);
-    EXPECT_GE(at, 0) << "the trace log lost its mark";
-    const QString since = QString::fromLatin1(text.mid(at + marker.size()));
-    frmMain->logLine(mark);
-    return since.split("\r\n", Qt::SkipEmptyParts);
-  }
-  // How often the trace line was logged since the last takeLog.
-  int calls(const QStringList& log, const char* line) {
-    return static_cast<int>(log.count(QString::fromLatin1(line)));
-  }
 };
 
 constexpr const char* dispatchCheck = "TAG:checkDispatchLauncher()";
