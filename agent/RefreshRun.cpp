@@ -12,26 +12,14 @@
 #include "lib/SysUtils.h"
 #include "scraping/EbayScraper.h"
 #include "scraping/SiteHosts.h"
+#include "scraping/WorkFiles.h"
 
 namespace {
 
 constexpr int kStateCell = 5;
-// Saved whole through a temporary file, so the portal's poll never finds half a file.
-constexpr const char* kGridFile = "newgrid.lv";
 
 // On the first show only.
 bool firstShowPending = true;
-
-// An item number names the row's page files; one that could name a file elsewhere is never
-// asked for.
-bool namesFileOutsideWorkDir(const AnsiString& itemNumber) {
-  return itemNumber.Pos("/") > 0 || itemNumber.Pos("\\") > 0 || itemNumber.Pos("..") > 0;
-}
-
-bool isClosedState(const AnsiString& state) {
-  return ebayScraper.containsText("WON", state) || ebayScraper.containsText("LOST", state) ||
-         ebayScraper.containsText("ENDED", state);
-}
 
 }  // namespace
 
@@ -50,7 +38,7 @@ void TfrmRefresh::beginRun() {
 
 void TfrmRefresh::loadLVFromShowAll() {
   TStringList lines;
-  lines.LoadFromFile("lvshowall.txt");
+  lines.LoadFromFile(watchListFileName);
   if (lines.Count() < 6) return;
   lvRefresh->Items()->Clear();
   for (int i = 0; lines.Count() > i; i += 9) {
@@ -83,9 +71,10 @@ bool TfrmRefresh::requestItemPage() {
   }
   currRow = lvRefresh->Items()->Item(GetcurrIndex());
   SetcurrItemNum(currRow->Caption());
-  if (isClosedState(currRow->SubItems()->Strings(kStateCell))) return false;
+  if (isOverState(currRow->SubItems()->Strings(kStateCell))) return false;
   SetcurrItemNum(ebayScraper.replaceAllText(GetcurrItemNum(), "", " "));
-  if (namesFileOutsideWorkDir(GetcurrItemNum())) return false;
+  // An item number names the row's page files; one that cannot is never asked for.
+  if (!fitsInFileName(GetcurrItemNum())) return false;
   requestPage(psItemPage, itemPageUrl(GetcurrItemNum()));
   return true;
 }
@@ -116,7 +105,7 @@ bool TfrmRefresh::requestBidHistoryPage() {
   currRow = lvRefresh->Items()->Item(GetcurrIndex());
   if (!(currRow->SubItems()->Strings(kStateCell) == "ENDED - LOT")) return false;
   SetcurrItemNum(ebayScraper.replaceAllText(currRow->Caption(), "", " "));
-  if (namesFileOutsideWorkDir(GetcurrItemNum())) return false;
+  if (!fitsInFileName(GetcurrItemNum())) return false;
   requestPage(psBidsPage, bidHistoryPageUrl(GetcurrItemNum()));
   return true;
 }
@@ -173,7 +162,8 @@ void TfrmRefresh::finishRun(RunResult result) {
       grid.Add(row->Caption());
       for (int cell : {1, 2, 3, 4, 5, 0, 6, 7}) grid.Add(cells->Strings(cell));
     }
-    grid.SaveToFile(kGridFile);
+    // Saved whole through a temporary file, so the portal's poll never finds half a file.
+    grid.SaveToFile(refreshedGridFileName);
   }
   tmrBroStall->SetEnabled(false);
   GiveUpTimer->SetEnabled(false);

@@ -9,6 +9,7 @@
 #include "portal/WatchListRows.h"
 #include "scraping/EbayScraper.h"
 #include "scraping/SiteHosts.h"
+#include "scraping/WorkFiles.h"
 
 namespace {
 
@@ -16,15 +17,6 @@ constexpr broAct actIdle = 1;
 constexpr broAct actAdding = 5;
 constexpr broAct actPageHandled = 9;
 constexpr const char* pageCopy = "temp.tmp";
-
-// An item number names its page file, and the row takes its caption back from that file's
-// name: a number that could name a file elsewhere, or lose a part to a drive or folder
-// separator, is refused.
-bool unsafeAsFileName(const AnsiString& itemNumber) {
-  for (const char* part : {"/", "\\", ":", ".."})
-    if (itemNumber.Pos(part) > 0) return true;
-  return false;
-}
 
 }  // namespace
 
@@ -34,7 +26,9 @@ void TfrmMain::btnEnterItemNumClick(TObject* Sender) {
   if (edtEbayMember->Text().IsEmpty())
     MessageDlg("No eBay ID is entered.  Use preferences tab to enter eBay ID.", mtWarning, {mbOK});
   edtNewItem->SetText(ebayScraper.replaceAllText(edtNewItem->Text(), "", " "));
-  if (unsafeAsFileName(edtNewItem->Text())) {
+  // An item number names its page file, and the row takes its caption back from that file's
+  // name: a number that cannot be part of a file name is refused.
+  if (!fitsInFileName(edtNewItem->Text())) {
     MessageDlg("Item not found", mtWarning, {mbOK});
     return;
   }
@@ -116,9 +110,8 @@ void TfrmMain::broLoadingPageJunction() {
     }
     if (GetcurrBroAction() == actAdding && contains("Bidding has ended for this item")) {
       if (TListItem* row = findRowByCaption(lvShowAll, currItem)) {
-        setCellText(row, siEnds, "ENDED");
         const bool won = contains("userid=" + edtEbayMember->Text() + "&");
-        setCellText(row, siEnds, won ? "WON" : "LOST");
+        setEndsState(row, won ? "WON" : "LOST");
       } else {
         TListItem* added = lvShowAll->Items()->Add();
         added->SetCaption(currItem);

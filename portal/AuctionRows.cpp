@@ -36,12 +36,9 @@ TListItem* TfrmMain::addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile)
     FormatSettings().LongTimeFormat = "hh:mm:ss";
     entry->SubItems()->Add(DateTimeToStr(end));
     entry->SubItems()->Add("1");
-    // The entry is kept in memory and written again by the next add: a failed write must not
-    // leave the row half built nor the browser short of its blank page.
-    try {
-      savelvAllTDateToText();
-    } catch (const Exception&) {
-    }
+    // A failed write is told and the entry stays in memory for the next write: the row is
+    // still built whole and the browser still gets its blank page.
+    saveDispatchStatus();
 
     row->SubItems()->Add(getSIClosingTime(item, page.get()));
     row->SubItems()->Add(ebayScraper.getCurrencyCode(*page));

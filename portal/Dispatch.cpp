@@ -12,6 +12,7 @@
 #include "portal/Unit1.h"
 #include "portal/WatchListRows.h"
 #include "scraping/EbayScraper.h"
+#include "scraping/WorkFiles.h"
 #include "win32/shell.h"
 #include "win32/ticks.h"
 
@@ -45,10 +46,6 @@ class WalkEnding {
 double snipeAmountOf(const TListItem* row) {
   double snipe = 0;
   return TryStrToFloat(cellText(row, siSnipeAmount), snipe) ? snipe : 0;
-}
-
-bool holdsStateWord(const AnsiString& endText) {
-  return endText.Pos("WON") > 0 || endText.Pos("LOST") > 0 || endText.Pos("ENDED") > 0;
 }
 
 }  // namespace
@@ -96,7 +93,10 @@ void TfrmMain::checkDispatchLauncher() {
     ++i;
     const double snipe = snipeAmountOf(row);
     const AnsiString endText = cellText(entry, siEndTime);
-    if (holdsStateWord(endText)) setCellText(entry, siDispatchStatus, dispatched);
+    if (isOverState(endText) && cellText(entry, siDispatchStatus) != dispatched) {
+      setCellText(entry, siDispatchStatus, dispatched);
+      saveDispatchStatus();
+    }
     const bool waits = cellText(entry, siDispatchStatus) == waiting;
     TDateTime end;
     std::int64_t minutes = neverDueMinutes;
@@ -109,18 +109,26 @@ void TfrmMain::checkDispatchLauncher() {
         setCellText(row, siTitle, AnsiString(groupSatisfied) + " " + title);
       continue;
     }
-    try {
-      launchSniperAndInstrFile(entry->Caption(), snipe, cellText(row, siCurrency), end,
-                               end - offsetDays, edtEbayMember->Text(), edtEbayPass->Text(),
-                               cellText(row, siTitle), cellText(row, siQuantity));
-    } catch (const Exception&) {
-      // "BID.TDL" could not be written: the sniper was not started, so the auction still
-      // waits and the next check tries again.
-      continue;
-    }
-    setCellText(entry, siDispatchStatus, dispatched);
+    // "BID.TDL" that cannot be written starts no sniper: the user is told, and the auction
+    // still waits, so the next check tries again while its window lasts.
+    if (!dispatchTo(entry, row, end, offsetDays)) continue;
     Sleep(pauseAfterDispatchMs);
   }
+}
+
+bool TfrmMain::dispatchTo(TListItem* entry, TListItem* row, TDateTime end, double offsetDays) {
+  try {
+    launchSniperAndInstrFile(entry->Caption(), snipeAmountOf(row), cellText(row, siCurrency), end,
+                             end - offsetDays, edtEbayMember->Text(), edtEbayPass->Text(),
+                             cellText(row, siTitle), cellText(row, siQuantity));
+  } catch (const Exception& E) {
+    MessageDlg("Sniper not launched for auction " + entry->Caption() + ": " + E.Message(), mtError,
+               {mbOK});
+    return false;
+  }
+  setCellText(entry, siDispatchStatus, dispatched);
+  saveDispatchStatus();
+  return true;
 }
 
 void TfrmMain::launchSniperAndInstrFile(AnsiString iteNo, double snipeAmt, AnsiString currency,
@@ -179,15 +187,7 @@ void TfrmMain::LaunchSniper1Click(TObject* Sender) {
                  mtError, {mbOK});
       return;
     }
-    try {
-      launchSniperAndInstrFile(entry->Caption(), snipeAmountOf(row), cellText(row, siCurrency), end,
-                               end - offsetDays, edtEbayMember->Text(), edtEbayPass->Text(),
-                               cellText(row, siTitle), cellText(row, siQuantity));
-    } catch (const Exception& E) {
-      MessageDlg("Sniper not launched: " + E.Message(), mtError, {mbOK});
-      return;
-    }
-    setCellText(entry, siDispatchStatus, dispatched);
+    if (!dispatchTo(entry, row, end, offsetDays)) return;
     Sleep(pauseAfterDispatchMs);
   }
 }

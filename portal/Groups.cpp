@@ -1,13 +1,15 @@
 // Item groups: a group ties watched auctions together, and once its count of wins still wanted
 // reaches zero, its cancel file "canc" + name + ".TDL" lists its auctions for the sniper. The
-// groups live in lvGroups and in "groups.tnq" (three lines a group: name, note, how many);
-// only adding a group writes the file. The built-in group "IND" bids independently.
+// groups live in lvGroups and in "groups.tnq" (three lines a group: name, note, how many),
+// written when a group is added and whenever a count changes, so a group satisfied before a
+// restart stays satisfied after it. The built-in group "IND" bids independently.
 #include "forms/Dialogs.h"
 #include "lib/StringList.h"
 #include "lib/SysUtils.h"
 #include "portal/Unit1.h"
 #include "portal/WatchListRows.h"
 #include "scraping/EbayScraper.h"
+#include "scraping/WorkFiles.h"
 
 namespace {
 
@@ -15,16 +17,6 @@ constexpr const char* groupsFile = "groups.tnq";
 constexpr const char* independent = "IND";
 constexpr int siGroupNote = 0;
 constexpr int siGroupHowMany = 1;
-
-// A group's row: the list view's caption search, letter case ignored, first match.
-TListItem* findGroup(TListView* groups, const AnsiString& name) {
-  return groups->FindCaption(0, name, false, true, false);
-}
-
-// A group name goes into a file name; one that would name a file elsewhere gets no file.
-bool nameFitsFileName(const AnsiString& name) {
-  return name.Pos("/") == 0 && name.Pos("\\") == 0 && name.Pos("..") == 0;
-}
 
 AnsiString cancelFileName(const AnsiString& group) { return "canc" + group + ".TDL"; }
 
@@ -79,13 +71,22 @@ void TfrmMain::btnAddGrpClick(TObject* Sender) {
   if (!ebayScraper.isNumericText(edtGrpHowMany->Text()))
     return showError("How Many is not numeric or blank. Group not created.");
   if (name.IsEmpty()) return showError("Group Name is blank. Group not created.");
-  if (findGroup(lvGroups, name))
+  // The name becomes part of the group's cancel file name.
+  if (!fitsInFileName(name))
+    return showError(
+        "Group Name cannot be part of a file name: leave out / \\ : .. and control characters. "
+        "Group not created.");
+  if (findRowByCaption(lvGroups, name))
     return showError("Group Name is already in use. Group not created.");
   TListItem* group = lvGroups->Items()->Add();
   group->SetCaption(name);
   group->SubItems()->Add(edtGrpNote->Text());
   group->SubItems()->Add(edtGrpHowMany->Text());
-  saveGroupsLV();
+  saveGroups();
+}
+
+void TfrmMain::saveGroups() {
+  saveOrTell("Group list", [this] { saveGroupsLV(); });
 }
 
 void TfrmMain::btnChangeClick(TObject* Sender) {
@@ -95,11 +96,12 @@ void TfrmMain::btnChangeClick(TObject* Sender) {
   const AnsiString name = edtGrpNme->Text();
   if (name == independent) return showError("Attempt to change IND.");
   if (name.IsEmpty()) return showError("Attempt to change group with name blank.");
-  TListItem* group = findGroup(lvGroups, name);
+  TListItem* group = findRowByCaption(lvGroups, name);
   if (!group) return showError("Attempt to change group name.");
   setCellText(group, siGroupNote, edtGrpNote->Text());
   setCellText(group, siGroupHowMany, edtGrpHowMany->Text());
-  if (StrToIntDef(edtGrpHowMany->Text(), 0) > 0 && nameFitsFileName(name) &&
+  saveGroups();
+  if (StrToIntDef(edtGrpHowMany->Text(), 0) > 0 && fitsInFileName(name) &&
       FileExists(cancelFileName(name)))
     DeleteFile(cancelFileName(name));
 }
@@ -182,7 +184,7 @@ int TfrmMain::totalInGroup(AnsiString grpNm) {
 bool TfrmMain::stlNdPrchseFrmGrp(AnsiString grp) {
   logLine("TAG:stlNdPrchseFrmGrp(AnsiString grp)");
   if (grp == independent) return true;
-  const TListItem* group = findGroup(lvGroups, grp);
+  const TListItem* group = findRowByCaption(lvGroups, grp);
   if (!group) return true;
   return StrToIntDef(cellText(group, siGroupHowMany), 1) > 0;
 }
@@ -191,7 +193,7 @@ bool TfrmMain::stlNdPrchseFrmGrp(AnsiString grp) {
 void TfrmMain::decGroup(AnsiString groupToLessen) {
   logLine("TAG:decGroup(AnsiString groupToLessen)");
   if (groupToLessen == independent) return;
-  TListItem* group = findGroup(lvGroups, groupToLessen);
+  TListItem* group = findRowByCaption(lvGroups, groupToLessen);
   if (!group) return;
   int howMany = 0;
   try {
@@ -201,6 +203,7 @@ void TfrmMain::decGroup(AnsiString groupToLessen) {
   }
   const AnsiString lessened = IntToStr(static_cast<std::int64_t>(howMany) - 1);
   setCellText(group, siGroupHowMany, lessened);
+  saveGroups();
   if (lessened == "0") launchCancelSnipesText(groupToLessen);
 }
 
@@ -211,6 +214,7 @@ void TfrmMain::launchCancelSnipesText(AnsiString grmName) {
     const TListItem* row = lvShowAll->Items()->Item(i);
     if (cellText(row, siGroup) == grmName) items.Add(row->Caption());
   }
-  if (items.Count() == 0 || !nameFitsFileName(grmName)) return;
-  items.SaveToFile(cancelFileName(grmName));
+  // A name taken from an edited "groups.tnq" may still not fit in a file name: no file then.
+  if (items.Count() == 0 || !fitsInFileName(grmName)) return;
+  saveOrTell("Cancel file", [&] { items.SaveToFile(cancelFileName(grmName)); });
 }

@@ -9,6 +9,7 @@
 #include "portal/Unit1.h"
 #include "portal/VersionCaption.h"
 #include "scraping/EbayScraper.h"
+#include "scraping/WorkFiles.h"
 #include "win32/com.h"
 
 TfrmMain* frmMain = nullptr;
@@ -82,7 +83,7 @@ void TfrmMain::FormClose(TObject* Sender, TCloseAction& Action) {
   };
   step([&] { frmCommand->btnSvOptnsClick(Sender); });
   step([] {
-    if (FileExists("newgrid.lv")) DeleteFile("newgrid.lv");
+    if (FileExists(refreshedGridFileName)) DeleteFile(refreshedGridFileName);
   });
   step([this] { deleteTNWFiles(); });
   step([this] {

@@ -6,13 +6,14 @@
 #include "portal/Commander.h"
 #include "portal/ErrorLog.h"
 #include "portal/Unit1.h"
+#include "scraping/WorkFiles.h"
 #include "win32/com.h"
 
 void portalStartUp() {
   OleInitialize(nullptr);
   FormatSettings().ShortDateFormat = "mm/dd/yy";
   FormatSettings().LongTimeFormat = "hh:mm:ss";
-  DeleteFile("newgrid.lv");
+  DeleteFile(refreshedGridFileName);
   frmCommand->btnLdOptnsClick(frmCommand);
   frmMain->SetLogging(frmMain->cbLogFile->Checked());
   frmMain->Show();

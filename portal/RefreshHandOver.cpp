@@ -8,11 +8,11 @@
 #include "portal/Unit1.h"
 #include "portal/WatchListRows.h"
 #include "scraping/EbayScraper.h"
+#include "scraping/WorkFiles.h"
 #include "win32/shell.h"
 
 namespace {
 
-constexpr const char* agentResultFile = "newgrid.lv";
 constexpr const char* agentProgram = "rerav.iru";
 constexpr const char* agentCaption = "Tarnwick Refresh Data Agent";
 constexpr int recordLines = 9;
@@ -35,25 +35,31 @@ AnsiString activeEndsText(const AnsiString& endText, double ebayTimeOffset) {
 
 }  // namespace
 
-// A record lessens the row's group only when it first reports the auction won: the agent
-// writes a won auction back at every refresh, and counting it each time would cancel the
-// group's other snipes after a single win.
 void TfrmMain::applyRefreshedState(TListItem* row, const AnsiString& state) {
   if (state == "ACTIVE") {
     const TListItem* entry = findRowByCaption(lvAllTdate, row->Caption());
     if (entry) setCellText(row, siEnds, activeEndsText(cellText(entry, siEndTime), ebayTimeOffset));
     return;
   }
+  setEndsState(row, state);
+}
+
+// The agent writes a won auction back at every refresh, and the add road marks a watched one
+// won too: counting the win each time would cancel the group's other snipes after a single
+// win, so only the word that turns a row won lessens the group.
+void TfrmMain::setEndsState(TListItem* row, const AnsiString& state) {
   const bool wasWon = cellText(row, siEnds).Pos("WON") > 0;
   setCellText(row, siEnds, state);
-  if (state.Pos("WON") > 0 && !wasWon) decGroup(cellText(row, siGroup));
+  if (state.Pos("WON") == 0 || wasWon) return;
+  decGroup(cellText(row, siGroup));
+  saveOrTell("Auction list", [this] { frmCommand->btnSaveLVShowAllClick(this); });
 }
 
 void TfrmMain::loadFreshGridData() {
   logLine("TAG:loadFreshGridData()");
   TStringList lines;
   try {
-    lines.LoadFromFile(agentResultFile);
+    lines.LoadFromFile(refreshedGridFileName);
   } catch (const Exception&) {
     return;  // unreadable: nothing is applied, as for the agent's empty give-up file
   }

@@ -6,6 +6,7 @@
 #include "portal/WatchListRows.h"
 #include "scraping/EbayScraper.h"
 #include "scraping/SiteHosts.h"
+#include "scraping/WorkFiles.h"
 #include "win32/shell.h"
 
 namespace {
@@ -31,10 +32,6 @@ TListItem* selectedRowOrError(TListView* watchList, const char* noSelection) {
   TListItem* row = watchList->Selected();
   if (!row) MessageDlg(noSelection, mtError, {mbOK});
   return row;
-}
-
-bool isEnded(const AnsiString& ends) {
-  return ends.Pos("WON") > 0 || ends.Pos("LOST") > 0 || ends.Pos("ENDED") > 0;
 }
 
 }  // namespace
@@ -74,8 +71,8 @@ void TfrmMain::Delete1Click(TObject* Sender) {
   if (TListItem* entry = findRowByCaption(lvAllTdate, row->Caption())) entry->Delete();
   row->Delete();
   if (lvShowAll->Items()->Count() == 0) {
-    DeleteFile("lvAllTdate.txt");
-    DeleteFile("lvshowall.txt");
+    DeleteFile(endTimeFileName);
+    DeleteFile(watchListFileName);
   }
 }
 
@@ -84,8 +81,8 @@ void TfrmMain::DeleteAll1Click(TObject* Sender) {
   logLine("TAG:DeleteAll1Click(TObject *Sender)");
   lvAllTdate->Items()->Clear();
   lvShowAll->Items()->Clear();
-  DeleteFile("lvAllTdate.txt");
-  DeleteFile("lvshowall.txt");
+  DeleteFile(endTimeFileName);
+  DeleteFile(watchListFileName);
 }
 
 void TfrmMain::DeleteEnded1Click(TObject* Sender) {
@@ -93,7 +90,7 @@ void TfrmMain::DeleteEnded1Click(TObject* Sender) {
   logLine("TAG:DeleteEnded1Click(TObject *Sender)");
   // End-time entries stay: the dispatch check drops entries that have no row.
   for (int i = 0; i < lvShowAll->Items()->Count();) {
-    if (isEnded(cellText(lvShowAll->Items()->Item(i), siEnds)))
+    if (isOverState(cellText(lvShowAll->Items()->Item(i), siEnds)))
       lvShowAll->Items()->Delete(i);
     else
       ++i;

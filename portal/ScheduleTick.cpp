@@ -7,13 +7,8 @@
 #include "portal/Unit1.h"
 #include "scraping/EbayScraper.h"
 #include "scraping/SiteHosts.h"
+#include "scraping/WorkFiles.h"
 #include "win32/ticks.h"
-
-namespace {
-
-constexpr const char* agentResultFile = "newgrid.lv";
-
-}  // namespace
 
 void TfrmMain::tmrDynaTimerTimer(TObject* Sender) {
   (void)Sender;
@@ -81,11 +76,11 @@ void TfrmMain::tickDispatchCheck(TDateTime now) {
 }
 
 void TfrmMain::tickAgentResult() {
-  if (!GetseekingRefreshData() || !FileExists(agentResultFile)) return;
+  if (!GetseekingRefreshData() || !FileExists(refreshedGridFileName)) return;
   loadFreshGridData();
   SetseekingRefreshData(false);
   calcTotals();
-  DeleteFile(agentResultFile);
+  DeleteFile(refreshedGridFileName);
 }
 
 // Counts down to the next refresh run. An empty watch list restarts the countdown on every

@@ -321,6 +321,16 @@ class TfrmMain : public TForm {
   panelStatus GetpanStat();
 
  private:
+  // Runs the save of a user's file. A failure is told in an error box (what, " not saved: ",
+  // the reason) and the program goes on; false then.
+  bool saveOrTell(const char* what, const std::function<void()>& save);
+  // Writes "lvAllTdate.txt" after a dispatch status changed, so that no restart hands an
+  // auction to the sniper again.
+  void saveDispatchStatus();
+  // Sets a row's Ends cell to a state word. The word that first reports the auction won
+  // lessens its group once, whichever road brings it, and the watch list is written at once
+  // so that a restart does not count the win again.
+  void setEndsState(TListItem* row, const AnsiString& state);
   // Connects the item-number button, the browser bro, the Save button and the row edits of
   // the popup menu to the handlers above.
   void connectWatchListEvents();
@@ -371,7 +381,10 @@ class TfrmMain : public TForm {
   bool beginDispatchWalk(DispatchWalkFlags& saved, double& offsetDays, TDateTime& reference);
   // Writes the saved values back without the setters, so no deadline is armed.
   void endDispatchWalk(const DispatchWalkFlags& saved);
-  // Sets a refreshed row's Ends cell from the agent's state word; a first win lessens its group.
+  // Hands the entry's auction to the sniper; its dispatch status becomes "0" and is saved at
+  // once. False, after an error box with the reason, when "BID.TDL" could not be written.
+  bool dispatchTo(TListItem* entry, TListItem* row, TDateTime end, double offsetDays);
+  // Sets a refreshed row's Ends cell from the agent's state word.
   void applyRefreshedState(TListItem* row, const AnsiString& state);
   // The refresh interval preference in whole seconds.
   int refreshIntervalSeconds();
@@ -403,6 +416,8 @@ class TfrmMain : public TForm {
  private:
   // Connects the group page's controls, comGroup, the Item In Group page and the menu item.
   void connectGroupEvents();
+  // saveGroupsLV, with a failure told.
+  void saveGroups();
 
   // --- Views, sorting, next bid and totals ---------------------------------------------------
  public:

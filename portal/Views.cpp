@@ -34,7 +34,7 @@ double amountOrBox(const AnsiString& text, const char* message, double fallback)
 }  // namespace
 
 bool TfrmMain::auctionEnd(const AnsiString& itemNumber, TDateTime& end) {
-  const TListItem* entry = lvAllTdate->FindCaption(0, itemNumber, false, true, false);
+  const TListItem* entry = findRowByCaption(lvAllTdate, itemNumber);
   // An end text that does not convert counts as no end.
   return entry && TryStrToDateTime(cellText(entry, siEndTime), end);
 }

@@ -9,11 +9,10 @@
 #include "portal/Unit1.h"
 #include "portal/WatchListRows.h"
 #include "scraping/EbayScraper.h"
+#include "scraping/WorkFiles.h"
 
 namespace {
 
-constexpr const char* watchListFile = "lvshowall.txt";
-constexpr const char* endTimeFile = "lvAllTdate.txt";
 constexpr const char* brokenRecordWarning =
     "Possible error loading data from last session.  Click OK to continue.";
 
@@ -60,13 +59,13 @@ bool addRecord(TListView* listView, const TStringList& lines, int first, int cel
 void TfrmCommand::btnSaveLVShowAllClick(TObject* Sender) {
   (void)Sender;
   if (frmMain->lvShowAll->Items()->Count() == 0) return;
-  saveRows(frmMain->lvShowAll, watchListSubItems, watchListFile);
+  saveRows(frmMain->lvShowAll, watchListSubItems, watchListFileName);
 }
 
 void TfrmCommand::btnLoadLVShowAllClick(TObject* Sender) {
   (void)Sender;
   TStringList lines;
-  if (!loadLines(watchListFile, lines) || lines.Count() < 6) return;
+  if (!loadLines(watchListFileName, lines) || lines.Count() < 6) return;
   TListView* watchList = frmMain->lvShowAll;
   watchList->Items()->Clear();
   const int recordLines = watchListSubItems + 1;
@@ -81,13 +80,13 @@ void TfrmCommand::btnLoadLVShowAllClick(TObject* Sender) {
 void TfrmMain::savelvAllTDateToText() {
   logLine("TAG:savelvAllTDateToText()");
   if (lvAllTdate->Items()->Count() == 0) return;
-  saveRows(lvAllTdate, endTimeSubItems, endTimeFile);
+  saveRows(lvAllTdate, endTimeSubItems, endTimeFileName);
 }
 
 void TfrmMain::loadlvAllTdateGrid() {
   logLine("TAG:loadlvAllTdateGrid()");
   TStringList lines;
-  if (!loadLines(endTimeFile, lines) || lines.Count() < 3) return;
+  if (!loadLines(endTimeFileName, lines) || lines.Count() < 3) return;
   lvAllTdate->Items()->Clear();
   // A trailing part of one or two lines is no record and is left out.
   for (int first = 0; lines.Count() > first + 2; first += endTimeSubItems + 1)
@@ -115,6 +114,20 @@ void TfrmMain::BitBtn1Click(TObject* Sender) {
     return;
   }
   MessageDlg("Auction list saved as lvShowall.txt", mtInformation, {mbOK});
+}
+
+bool TfrmMain::saveOrTell(const char* what, const std::function<void()>& save) {
+  try {
+    save();
+  } catch (const Exception& E) {
+    MessageDlg(AnsiString(what) + " not saved: " + E.Message(), mtError, {mbOK});
+    return false;
+  }
+  return true;
+}
+
+void TfrmMain::saveDispatchStatus() {
+  saveOrTell("End-time list", [this] { savelvAllTDateToText(); });
 }
 
 void TfrmMain::rebuildLVAllTdate() {

@@ -16,6 +16,9 @@ inline constexpr int siCurrency = 6;
 inline constexpr int siGroup = 7;
 inline constexpr int watchListSubItems = 8;
 
+// The end-time list's file ("lvshowall.txt" is watchListFileName of scraping/WorkFiles.h).
+inline constexpr const char* endTimeFileName = "lvAllTdate.txt";
+
 // The end-time list's sub-items.
 inline constexpr int siEndTime = 0;
 inline constexpr int siDispatchStatus = 1;

@@ -98,6 +98,12 @@ TEST_F(DispatchTest, CheckDispatchesWaitingAuctionsWithinTwentyMinutesOfTheirTim
   EXPECT_FALSE(frmMain->GetdoRefreshLVShowAll());
   EXPECT_TRUE(boxTexts().empty());
 
+  // The statuses are on disk as soon as they change, so a restart hands nothing over again.
+  const QStringList saved = QString::fromLatin1(readFile(workPath("lvAllTdate.txt"))).split("\r\n");
+  for (const char* item : {"101", "103", "105"})
+    EXPECT_EQ(saved.value(static_cast<int>(saved.indexOf(item)) + 2), "0") << item;
+  for (const char* item : {"102", "104"})
+    EXPECT_EQ(saved.value(static_cast<int>(saved.indexOf(item)) + 2), "1") << item;
   // A second check hands nothing over again.
   frmMain->checkDispatchLauncher();
   QThread::msleep(300);
@@ -176,18 +182,23 @@ TEST_F(DispatchTest, LaunchSniperRefusesWithoutSelectionAndForASatisfiedGroup) {
 }
 
 // An instruction file that cannot be written starts no sniper and is not taken for a dispatch:
-// the check leaves the auction waiting for the next check, "Launch Sniper" says so.
-TEST_F(DispatchTest, UnwritableInstructionFileStartsNoSniperAndKeepsTheAuctionWaiting) {
+// the user is told why, and the auction waits for the next check while its window lasts.
+TEST_F(DispatchTest, UnwritableInstructionFileIsToldStartsNoSniperAndKeepsTheAuctionWaiting) {
   ASSERT_TRUE(QDir(work_).mkdir("BID.TDL"));
   TListItem* row = watched("601", "5.00", endIn(120));
+  frmMain->SetdoDispatchLaunchCheck(true);
   EXPECT_NO_THROW(frmMain->checkDispatchLauncher());
   EXPECT_EQ(statusOf("601"), "1");
-  EXPECT_TRUE(boxTexts().empty());
+  ASSERT_EQ(boxTexts().size(), 1U);
+  EXPECT_EQ(boxTexts()[0].rfind("Sniper not launched for auction 601: ", 0), 0U) << boxTexts()[0];
+  EXPECT_NE(boxTexts()[0].find("BID.TDL"), std::string::npos) << boxTexts()[0];
+  EXPECT_EQ(boxes_[0].type, mtError);
+  EXPECT_TRUE(frmMain->GetdoDispatchLaunchCheck());
   frmMain->lvShowAll->SetSelected(row);
   frmMain->LaunchSniper1->Click();
   EXPECT_EQ(statusOf("601"), "1");
-  ASSERT_EQ(boxTexts().size(), 2U);
-  EXPECT_EQ(boxTexts()[1].rfind("Sniper not launched: ", 0), 0U) << boxTexts()[1];
+  ASSERT_EQ(boxTexts().size(), 3U);
+  EXPECT_EQ(boxTexts()[2].rfind("Sniper not launched for auction 601: ", 0), 0U) << boxTexts()[2];
   QThread::msleep(300);
   EXPECT_FALSE(QFile::exists(workPath("tnsnip.log")));
 }

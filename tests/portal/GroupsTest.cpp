@@ -94,8 +94,8 @@ TEST_F(GroupsTest, ChangeSetsNoteAndCountAndARaisedCountDeletesTheCancelFile) {
   frmMain->btnChange->Click();
   EXPECT_FALSE(QFile::exists(workPath("cancLAMPS.TDL")));
   EXPECT_EQ(groupRows().back(), (Texts{"LAMPS", "changed", "3"}));
-  // Only an add writes the file.
-  EXPECT_TRUE(readFile(workPath("groups.tnq")).endsWith("LAMPS\r\nnote\r\n0\r\n"));
+  // A changed count is written at once: a restart brings it back.
+  EXPECT_TRUE(readFile(workPath("groups.tnq")).endsWith("LAMPS\r\nchanged\r\n3\r\n"));
 }
 
 TEST_F(GroupsTest, DeleteIsRefusedWithoutSelectionForIndAndForAGroupInUse) {
@@ -135,8 +135,11 @@ TEST_F(GroupsTest, CountReachingZeroWritesTheCancelFileWithEveryAuctionOfTheGrou
   EXPECT_TRUE(frmMain->stlNdPrchseFrmGrp("LAMPS"));
   frmMain->decGroup("LAMPS");
   EXPECT_FALSE(QFile::exists(workPath("cancLAMPS.TDL")));
+  EXPECT_TRUE(readFile(workPath("groups.tnq")).endsWith("LAMPS\r\n\r\n1\r\n"));
   frmMain->decGroup("LAMPS");
   EXPECT_EQ(readFile(workPath("cancLAMPS.TDL")), "220000000101\r\n220000000103\r\n");
+  // Written with its count, so the group stays satisfied after a restart.
+  EXPECT_TRUE(readFile(workPath("groups.tnq")).endsWith("LAMPS\r\n\r\n0\r\n"));
   EXPECT_FALSE(frmMain->stlNdPrchseFrmGrp("LAMPS"));
   QFile::remove(workPath("cancLAMPS.TDL"));
   frmMain->decGroup("LAMPS");
@@ -162,6 +165,33 @@ TEST_F(GroupsTest, BadCountsAndPathLikeNamesFromTheFileAreHandledSafely) {
   frmMain->decGroup("../up");
   EXPECT_FALSE(QFile::exists(root_.path() + "/cancup.TDL"));
   EXPECT_FALSE(QFile::exists(work_ + "/canc../up.TDL"));
+}
+
+// The name goes into the cancel file's name: one that cannot be part of a file name is
+// refused when the group is added, with the same check that item numbers pass.
+TEST_F(GroupsTest, NameThatCannotBePartOfAFileNameIsRefused) {
+  for (const char* name : {"lamps/chairs", "back\\slash", "c:lamps", "up..", "tab\tname"}) {
+    SCOPED_TRACE(name);
+    boxes_.clear();
+    addGroup(name, "", "1");
+    ASSERT_EQ(boxTexts().size(), 1u);
+    EXPECT_EQ(boxTexts()[0].rfind("Group Name cannot be part of a file name", 0), 0u)
+        << boxTexts()[0];
+    EXPECT_EQ(boxes_[0].type, mtError);
+    EXPECT_EQ(groupRows().size(), 1u);
+  }
+  EXPECT_FALSE(QFile::exists(workPath("groups.tnq")));
+}
+
+// A count that changes and cannot be written is told; the group keeps its new count in memory.
+TEST_F(GroupsTest, CountThatCannotBeWrittenIsTold) {
+  addGroup("LAMPS", "", "2");
+  QFile::remove(workPath("groups.tnq"));
+  QDir().mkpath(workPath("groups.tnq"));
+  frmMain->decGroup("LAMPS");
+  ASSERT_EQ(boxTexts().size(), 1u);
+  EXPECT_EQ(boxTexts()[0].rfind("Group list not saved: ", 0), 0u) << boxTexts()[0];
+  EXPECT_EQ(groupRows().back().back(), "1");
 }
 
 TEST_F(GroupsTest, PlacingAnAuctionInAGroupNeedsASelectedRow) {
