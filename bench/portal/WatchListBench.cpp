@@ -4,14 +4,11 @@
 #include <benchmark/benchmark.h>
 
 #include <QByteArray>
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <cstdlib>
 #include <string>
 
-#include "forms/Application.h"
-#include "lib/FormatSettings.h"
+#include "PortalInWorkDir.h"
 #include "portal/Commander.h"
 #include "portal/Unit1.h"
 
@@ -81,24 +78,10 @@ BENCHMARK(BM_UpdateEveryRowFromItsPage)->Unit(benchmark::kMillisecond)->Iteratio
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QTemporaryDir work;
-  if (!work.isValid()) return 1;
-  QDir().mkpath(work.path() + "/windows");
-  setenv("TARNWICK_WINDIR", (work.path() + "/windows").toLocal8Bit().constData(), 1);
-  QDir::setCurrent(work.path());
-
-  Application->Initialize();
-  Application->CreateForm(frmMain);
-  Application->CreateForm(frmCommand);
-  FormatSettings().ShortDateFormat = "mm/dd/yy";
-  FormatSettings().LongTimeFormat = "hh:mm:ss";
-  frmMain->SetLogging(false);  // as a run with the log-file preference off, its default
-
+  const bench::PortalInWorkDir portal;
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  Application->Finalize();
   return 0;
 }
