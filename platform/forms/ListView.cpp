@@ -5,7 +5,6 @@
 #include <QItemSelectionModel>
 #include <QTableView>
 #include <algorithm>
-#include <unordered_map>
 
 #include "forms/NewWidget.h"
 
@@ -50,6 +49,21 @@ class CaptionMatch {
   bool partial_;
   bool valueAscii_;
 };
+
+// The key under which a list keeps a caption: its bytes with the ASCII letters upper-cased and
+// every other byte above 0x7F made one and the same. Two captions that FindCaption takes for
+// equal always share it: they have as many bytes, and in Windows-1252 no byte above 0x7F
+// folds to an ASCII letter or from one.
+std::string captionKey(const AnsiString& caption) {
+  std::string key = caption.str();
+  for (char& c : key) {
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 32);
+    else if (static_cast<unsigned char>(c) >= 0x80)
+      c = static_cast<char>(0x80);
+  }
+  return key;
+}
 
 // A stable bottom-up merge sort over the rows' pointers. It only compares rows it holds and
 // writes inside its two buffers, so a comparison that is no consistent ordering cannot make it
@@ -203,6 +217,7 @@ void TListSubItems::SetText(const AnsiString& text) {
 void TListSubItems::changed() { item_->changed(); }
 
 void TListItem::SetCaption(const AnsiString& caption) {
+  owner_->Items()->captionChanging(this, caption);
   caption_ = caption;
   changed();
 }
@@ -224,9 +239,11 @@ TListItem* TListItems::Add() {
   ListViewModel* model = owner_->model_;
   if (model) model->beginInsert(row);
   items_.push_back(std::unique_ptr<TListItem>(new TListItem(owner_)));
-  items_.back()->indexHint_ = row;
+  TListItem* item = items_.back().get();
+  item->row_ = row;
+  byCaption_[std::string()].push_back(item);
   if (model) model->endInsert();
-  return items_.back().get();
+  return item;
 }
 
 TListItem* TListItems::Item(int index) const {
@@ -238,6 +255,7 @@ void TListItems::Clear() {
   if (items_.empty()) return;
   ListViewModel* model = owner_->model_;
   if (model) model->beginRemove(0, Count() - 1);
+  byCaption_.clear();
   items_.clear();
   if (model) model->endRemove();
 }
@@ -247,22 +265,44 @@ void TListItems::Delete(int index) {
   ListViewModel* model = owner_->model_;
   if (model) model->beginRemove(index, index);
   std::unique_ptr<TListItem> gone = std::move(items_[static_cast<std::size_t>(index)]);
+  unlistCaption(gone.get());
   items_.erase(items_.begin() + index);
+  renumberFrom(static_cast<std::size_t>(index));
   if (model) model->endRemove();
 }
 
 int TListItems::IndexOf(const TListItem* item) const {
-  // A row filled cell by cell asks for its index at every cell: its last known index is
-  // tried first, so filling a list stays linear in its size.
   if (!item) return -1;
-  const auto hint = static_cast<std::size_t>(item->indexHint_);
-  if (hint < items_.size() && items_[hint].get() == item) return item->indexHint_;
-  for (std::size_t i = 0; i < items_.size(); ++i)
-    if (items_[i].get() == item) {
-      item->indexHint_ = static_cast<int>(i);
-      return item->indexHint_;
-    }
-  return -1;
+  const auto row = static_cast<std::size_t>(item->row_);
+  return row < items_.size() && items_[row].get() == item ? item->row_ : -1;
+}
+
+const std::vector<TListItem*>* TListItems::rowsCaptioned(const AnsiString& caption) const {
+  const auto found = byCaption_.find(captionKey(caption));
+  return found == byCaption_.end() ? nullptr : &found->second;
+}
+
+void TListItems::captionChanging(TListItem* item, const AnsiString& caption) {
+  std::string key = captionKey(caption);
+  if (key == captionKey(item->caption_)) return;
+  unlistCaption(item);
+  byCaption_[std::move(key)].push_back(item);
+}
+
+void TListItems::unlistCaption(TListItem* item) {
+  const auto found = byCaption_.find(captionKey(item->caption_));
+  if (found == byCaption_.end()) return;
+  std::vector<TListItem*>& rows = found->second;
+  const auto at = std::find(rows.begin(), rows.end(), item);
+  if (at != rows.end()) {
+    *at = rows.back();
+    rows.pop_back();
+  }
+  if (rows.empty()) byCaption_.erase(found);
+}
+
+void TListItems::renumberFrom(std::size_t first) {
+  for (std::size_t i = first; i < items_.size(); ++i) items_[i]->row_ = static_cast<int>(i);
 }
 
 TListView::TListView(TComponent* owner)
@@ -326,6 +366,19 @@ TListItem* TListView::FindCaption(int start, const AnsiString& value, bool parti
   const CaptionMatch matches(value, partial);
   const int count = items_.Count();
   const int first = std::max(inclusive ? start : start + 1, 0);
+  if (!partial) {
+    // The first match from first on, else (wrapping) the first match before it.
+    const std::vector<TListItem*>* rows = items_.rowsCaptioned(value);
+    if (!rows) return nullptr;
+    TListItem* fromFirst = nullptr;
+    TListItem* beforeFirst = nullptr;
+    for (TListItem* item : *rows) {
+      if (!matches(item->Caption())) continue;
+      TListItem*& best = item->row_ >= first ? fromFirst : beforeFirst;
+      if (!best || item->row_ < best->row_) best = item;
+    }
+    return fromFirst ? fromFirst : wrap ? beforeFirst : nullptr;
+  }
   for (int i = first; i < count; ++i)
     if (matches(items_.Item(i)->Caption())) return items_.Item(i);
   if (!wrap) return nullptr;
@@ -356,20 +409,17 @@ bool TListView::CustomSort(const TLVSortProc& proc, int data) {
 
 void TListView::sortWith(const std::function<int(TListItem*, TListItem*)>& compare) {
   std::vector<TListItem*> order;
-  std::unordered_map<const TListItem*, int> oldRows;
-  for (int i = 0; i < items_.Count(); ++i) {
-    order.push_back(items_.Item(i));
-    oldRows[items_.Item(i)] = i;
-  }
+  for (int i = 0; i < items_.Count(); ++i) order.push_back(items_.Item(i));
   order = mergeSorted(std::move(order), compare);  // a throw leaves the rows untouched
   std::vector<std::unique_ptr<TListItem>> sorted(order.size());
   std::vector<int> newRowOf(order.size());
   for (std::size_t i = 0; i < order.size(); ++i) {
-    const int old = oldRows[order[i]];
+    const int old = order[i]->row_;
     newRowOf[static_cast<std::size_t>(old)] = static_cast<int>(i);
     sorted[i] = std::move(items_.items_[static_cast<std::size_t>(old)]);
   }
   items_.items_ = std::move(sorted);
+  items_.renumberFrom(0);
   if (model_) model_->reordered(newRowOf);
 }
 

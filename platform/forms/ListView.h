@@ -5,6 +5,10 @@
 // every change of a caption or of SubItems shows. Reading a sub-item that a row lacks raises
 // EStringListError, as the string list does.
 //
+// FindCaption of a whole caption is a look-up, not a walk over the rows: the list keeps its
+// rows by caption (letter case folded) and every row knows its place, both kept in step with
+// every add, delete, caption edit, clear and sort.
+//
 // Sorting (AlphaSort, CustomSort) asks the comparison for pairs of rows; it need not be a
 // consistent ordering (a comparison that never answers 0, or contradicts itself, is fine):
 // the sort is a stable merge sort that only ever compares rows it holds and keeps every row,
@@ -12,6 +16,8 @@
 // on to the caller).
 #include <functional>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "forms/Control.h"
@@ -94,12 +100,13 @@ class TListItem {
  private:
   friend class TListItems;
   friend class TListSubItems;
+  friend class TListView;
   explicit TListItem(TListView* owner) : owner_(owner), subItems_(this) {}
   void changed();
   TListView* owner_;
   AnsiString caption_;
   TListSubItems subItems_;
-  mutable int indexHint_ = -1;  // where the row last stood in its list; checked before use
+  int row_ = -1;  // where the row stands in its list
 };
 
 class TListItems {
@@ -120,8 +127,17 @@ class TListItems {
   friend class TListView;
   friend class TListItem;
   friend class ListViewModel;
+  // The rows whose captions may equal caption with letter case ignored: those of the same
+  // length whose ASCII letters agree when folded (any other byte only narrows the choice down).
+  const std::vector<TListItem*>* rowsCaptioned(const AnsiString& caption) const;
+  void captionChanging(TListItem* item, const AnsiString& caption);
+  void unlistCaption(TListItem* item);
+  // Gives the rows from first on their places again.
+  void renumberFrom(std::size_t first);
+
   TListView* owner_;
   std::vector<std::unique_ptr<TListItem>> items_;
+  std::unordered_map<std::string, std::vector<TListItem*>> byCaption_;
 };
 
 // Compare < 0: Item1 goes before Item2; otherwise after (ties keep their order).

@@ -6,6 +6,7 @@
 #include "FormsTestSupport.h"
 #include "forms/ListView.h"
 #include "lib/Exceptions.h"
+#include "lib/SysUtils.h"
 
 namespace {
 
@@ -56,6 +57,79 @@ TEST_F(ListViewTest, FindCaptionMatchesWholeCaptionIgnoringCaseAndWraps) {
   for (const Case& c : cases) {
     TListItem* found = view_->FindCaption(c.start, c.value, c.partial, c.inclusive, c.wrap);
     EXPECT_EQ(found ? found->Index() : -1, c.expected) << c.value << " from " << c.start;
+  }
+}
+
+// The look-up answers as a walk over the rows would, through every kind of change of the list:
+// a reference walk is asked beside it after each step of a long, seeded run of adds, deletes,
+// caption edits, sorts and clears, over captions that differ only in letter case (ASCII and
+// Windows-1252) and captions that share their length.
+TEST_F(ListViewTest, FindCaptionAgreesWithAWalkOverTheRowsThroughEveryChange) {
+  const std::vector<AnsiString> captions = {"123",     "124",     "ab",      "AB",   "aB",
+                                            "Caf\xE9", "CAF\xC9", "caf\xE9", "\x9A", "\x8A",
+                                            "\xFF",    "\x9F",    "",        "12"};
+  const auto walk = [&](int start, const AnsiString& value, bool inclusive,
+                        bool wrap) -> TListItem* {
+    const int count = view_->Items()->Count();
+    const int first = std::max(inclusive ? start : start + 1, 0);
+    const auto same = [&](int i) {
+      const AnsiString& caption = view_->Items()->Item(i)->Caption();
+      return caption.Length() == value.Length() &&
+             caption.toQString().compare(value.toQString(), Qt::CaseInsensitive) == 0;
+    };
+    for (int i = first; i < count; ++i)
+      if (same(i)) return view_->Items()->Item(i);
+    for (int i = 0; wrap && i < std::min(first, count); ++i)
+      if (same(i)) return view_->Items()->Item(i);
+    return nullptr;
+  };
+  unsigned seed = 12345;
+  const auto next = [&seed](unsigned bound) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % bound;
+  };
+  const auto pick = [&] { return captions[next(static_cast<unsigned>(captions.size()))]; };
+  view_->OnCompare = [](TObject*, TListItem* a, TListItem* b, int, int& compare) {
+    compare = a->SubItems()->Strings(0).Length() - b->SubItems()->Strings(0).Length();
+  };
+  for (int step = 0; step < 3000; ++step) {
+    const int count = view_->Items()->Count();
+    switch (next(count > 0 ? 9 : 1)) {
+      case 0:
+      case 1:
+      case 2:
+        addRow(pick(), AnsiString(std::string(next(5), 'x')), "");
+        break;
+      case 3:
+      case 4:
+        view_->Items()->Item(static_cast<int>(next(count)))->SetCaption(pick());
+        break;
+      case 5:
+        view_->Items()->Item(static_cast<int>(next(count)))->Delete();
+        break;
+      case 6:
+        view_->Items()->Delete(static_cast<int>(next(count)));
+        break;
+      case 7:
+        if (next(2))
+          view_->AlphaSort();
+        else
+          view_->CustomSort([](TListItem* a, TListItem* b,
+                               int) { return CompareText(a->Caption(), b->Caption()); },
+                            0);
+        break;
+      default:
+        if (next(10) == 0) view_->Items()->Clear();
+        break;
+    }
+    for (int i = 0; i < view_->Items()->Count(); ++i)
+      ASSERT_EQ(view_->Items()->Item(i)->Index(), i) << "step " << step;
+    const AnsiString value = pick();
+    const int start = static_cast<int>(next(static_cast<unsigned>(view_->Items()->Count()) + 2));
+    const bool inclusive = next(2), wrap = next(2);
+    ASSERT_EQ(view_->FindCaption(start, value, false, inclusive, wrap),
+              walk(start, value, inclusive, wrap))
+        << "step " << step << ", value " << value.str() << " from " << start;
   }
 }
 
