@@ -4,7 +4,9 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QSignalBlocker>
 #include <QTableView>
+#include <QTimer>
 
 #include "forms/NewWidget.h"
 #include "lib/SysUtils.h"
@@ -85,6 +87,7 @@ TF1Book::TF1Book(TComponent* owner) : TControl(owner, NewWidget<QTableView>()) {
   grid->setSelectionMode(QAbstractItemView::SingleSelection);
   QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentChanged, grid,
                    [this](const QModelIndex& current, const QModelIndex&) {
+                     announcedCell_ = current;
                      if (current.isValid()) active_ = {current.row() + 1, current.column() + 1};
                    });
   showActiveCell();
@@ -109,13 +112,49 @@ CellRange TF1Book::checkedRange(int row1, int column1, int row2, int column2) {
           {std::max(first.row, last.row), std::max(first.column, last.column)}};
 }
 
+// The grid learns of the program's writes and moves of the active cell once per turn of the
+// event loop, whatever their number: a plan sheet of thousands of cells is repainted, selected
+// and scrolled once, to the cell it ends on, instead of at every cell it passes.
 void TF1Book::changed() {
-  if (model_) model_->sheetChanged();
+  sheetChanged_ = true;
+  scheduleGridUpdate();
 }
 
+// The grid's current cell follows the active cell at once, unannounced; the grid's own work for
+// the move (the selection, scrolling there, repainting) comes with the next grid update.
 void TF1Book::showActiveCell() {
   auto* grid = widgetAs<QTableView>();
-  if (grid && model_) grid->setCurrentIndex(model_->index(active_.row - 1, active_.column - 1));
+  if (!grid || !model_) return;
+  const QSignalBlocker quiet(grid->selectionModel());
+  grid->selectionModel()->setCurrentIndex(model_->index(active_.row - 1, active_.column - 1),
+                                          QItemSelectionModel::NoUpdate);
+  scheduleGridUpdate();
+}
+
+void TF1Book::scheduleGridUpdate() {
+  auto* grid = widgetAs<QTableView>();
+  if (!grid || gridUpdatePending_) return;
+  gridUpdatePending_ = true;
+  QTimer::singleShot(0, grid, [this] { updateGrid(); });
+}
+
+void TF1Book::updateGrid() {
+  gridUpdatePending_ = false;
+  auto* grid = widgetAs<QTableView>();
+  if (!grid || !model_) return;
+  if (sheetChanged_) {
+    sheetChanged_ = false;
+    model_->sheetChanged();
+  }
+  // One announced move, from the cell the grid last knew as current to the active cell.
+  QItemSelectionModel* selection = grid->selectionModel();
+  const QModelIndex target = selection->currentIndex();
+  if (target == announcedCell_) return;
+  {
+    const QSignalBlocker quiet(selection);
+    selection->setCurrentIndex(announcedCell_, QItemSelectionModel::NoUpdate);
+  }
+  grid->setCurrentIndex(target);
 }
 
 AnsiString TF1Book::Text() const { return sheet_.shown(active_); }

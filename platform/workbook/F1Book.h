@@ -8,6 +8,7 @@
 // worked out again.
 //
 // A call outside the sheet, or one the workbook does not know, raises EF1BookError.
+#include <QPersistentModelIndex>
 #include <QPointer>
 
 #include "forms/Control.h"
@@ -54,8 +55,15 @@ class TF1Book : public TControl {
   static CellRange checkedRange(int row1, int column1, int row2, int column2);
   void changed();
   void showActiveCell();
+  void scheduleGridUpdate();
+  void updateGrid();
 
   CellSheet sheet_;
   CellRef active_{1, 1};
   QPointer<F1BookModel> model_;  // a child of the grid widget
+  // What the grid has yet to learn: changed cells, and a move of its current cell away from
+  // the cell it was last told of.
+  bool gridUpdatePending_ = false;
+  bool sheetChanged_ = false;
+  QPersistentModelIndex announcedCell_;
 };
