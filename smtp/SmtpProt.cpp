@@ -117,6 +117,9 @@ void TCustomSmtpClient::StateChange(TSmtpState NewState) {
 void TCustomSmtpClient::TriggerRequestDone(WORD ErrorCode) {
   if (FRequestDoneFlag) return;
   FRequestDoneFlag = true;
+  // A reply that ends the step while the message is on its way (the server spoke out of turn)
+  // ends the message too: no line of it goes out after the end.
+  FWSocket->OnDataSent = nullptr;
   if (FNextRequest) {
     // A step of a high-level operation that ended without a reply (a closed connection)
     // must stop the chain as a refusal does.
@@ -278,7 +281,8 @@ void TCustomSmtpClient::NextExecAsync() {
     bool accepted = false;
     for (int i = 0; FOkResponses[i] != 0; ++i)
       if (FOkResponses[i] == FStatusCode) accepted = true;
-    FRequestResult = accepted ? 0 : FStatusCode;
+    // A reply without a code is no acceptance.
+    FRequestResult = accepted ? 0 : FStatusCode != 0 ? FStatusCode : 500;
   } else {
     FRequestResult = FStatusCode < 500 ? 0 : FStatusCode;
   }

@@ -178,6 +178,36 @@ TEST_F(SmtpScripted, AReplyLineLongerThanTheReceiveBufferFailsTheRequest) {
   EXPECT_FALSE(client.Connected());
 }
 
+// The server answers the DATA command and, out of turn, refuses the message at once: the
+// request ends with the refusal, no more of the message is sent, and the client is ready.
+TEST_F(SmtpScripted, AReplyDuringTheMessageEndsMailStopsTheMessageAndLeavesTheClientReady) {
+  start({reply("220 hi\r\n"), expectCommand("MAIL FROM:<a@b.test>\r\n"), reply("250 ok\r\n"),
+         expectCommand("RCPT TO:<c@d.test>\r\n"), reply("250 ok\r\n"), expectCommand("DATA\r\n"),
+         reply("354 go\r\n421 closing\r\n"), pause(500)});
+  client.Connect();
+  ASSERT_EQ(rec.next(), (RequestEnd{smtpConnect, 0}));
+  client.FromName = "a@b.test";
+  client.RcptName()->Add("c@d.test");
+  rec.body = std::vector<std::string>(50, "a line of the message");
+  client.Mail();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpMail, 421}));
+  pumpFor(300);
+  EXPECT_EQ(client.State(), smtpReady);
+  EXPECT_EQ(peer->received().find("a line of the message"), std::string::npos);
+  EXPECT_EQ(peer->received().find("\r\n.\r\n"), std::string::npos);
+  EXPECT_NO_THROW(client.Rset());
+}
+
+// A line without a reply code answers no command with success.
+TEST_F(SmtpScripted, AReplyWithoutACodeFailsTheCommand) {
+  start({reply("220 hi\r\n"), expectCommand("RSET\r\n"), reply("ok, fine\r\n"), pause(300)});
+  client.Connect();
+  ASSERT_EQ(rec.next(), (RequestEnd{smtpConnect, 0}));
+  client.Rset();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpRset, 500}));
+  EXPECT_EQ(client.ErrorMessage().str(), "ok, fine");
+}
+
 TEST_F(SmtpScripted, HeaderHandlersMayEditTheHeaderBeforeItIsSent) {
   start({reply("220 hi\r\n"), expectBytes(6), reply("354 go\r\n"), pause(1500)});
   client.Connect();
