@@ -42,7 +42,7 @@ TCustomWSocket::~TCustomWSocket() {
   } catch (...) {
   }
   try {
-    if (FState != wsClosed) Close();
+    if (FState != wsClosed || FHSocket != INVALID_SOCKET) Close();
   } catch (...) {
   }
   if (WSocketUnit::lowerLiveSockets()) WSocketUnloadWinsock();
@@ -309,14 +309,12 @@ void TCustomWSocket::Listen() {
       WSockCall::setsockopt(FHSocket, SOL_SOCKET, SO_REUSEADDR,
                             reinterpret_cast<const char*>(&kOptionOn),
                             sizeof kOptionOn) == SOCKET_ERROR) {
-    SocketError("setsockopt(SO_REUSEADDR)");
-    Close();
+    SocketErrorAndClose("setsockopt(SO_REUSEADDR)");
     return;
   }
   if (WSockCall::bind(FHSocket, reinterpret_cast<const sockaddr*>(&sin), sizeof sin) ==
       SOCKET_ERROR) {
-    SocketError("Bind");
-    Close();
+    SocketErrorAndClose("Bind");
     return;
   }
   ChangeState(wsBound);
@@ -342,8 +340,7 @@ void TCustomWSocket::Listen() {
       DWORD in = 1, out = 0, returned = 0;
       if (WSockCall::WSAIoctl(FHSocket, SIO_RCVALL, &in, sizeof in, &out, sizeof out, &returned,
                               nullptr, nullptr) == SOCKET_ERROR) {
-        SocketError("WSAIoctl(SIO_RCVALL)");
-        Close();
+        SocketErrorAndClose("WSAIoctl(SIO_RCVALL)");
         return;
       }
     }
@@ -424,7 +421,12 @@ void TCustomWSocket::InternalClose(bool bShut, WORD Error) {
     }
     return;
   }
-  if (FState == wsClosed) return;
+  if (FState == wsClosed) {
+    // A handle that never left wsClosed (a Listen whose bind failed): only given back.
+    WSockCall::closesocket(FHSocket);
+    FHSocket = INVALID_SOCKET;
+    return;
+  }
   if (bShut) Shutdown(1);
   while (WSockCall::closesocket(FHSocket) != 0) {
     FLastError = WSockCall::WSAGetLastError();
@@ -516,8 +518,11 @@ void TCustomWSocket::Do_FD_READ(TMessage& msg) {
 }
 
 void TCustomWSocket::Do_FD_WRITE(TMessage& msg) {
+  const SOCKET handle = FHSocket;
   TryToSend();
-  if (bAllSent) TriggerDataSent(HIWORD(msg.LParam));
+  // A send that met a lost connection closed the session: nothing was sent to tell of.
+  if (bAllSent && handle != INVALID_SOCKET && FHSocket == handle)
+    TriggerDataSent(HIWORD(msg.LParam));
 }
 
 void TCustomWSocket::Do_FD_ACCEPT(TMessage& msg) { TriggerSessionAvailable(HIWORD(msg.LParam)); }
@@ -784,6 +789,17 @@ void TCustomWSocket::RaiseExceptionFmt(const char* Fmt, const AnsiString& Text, 
   int n = std::snprintf(text.data(), text.size(), Fmt, Text.c_str(), Arg);
   text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
   RaiseException(AnsiString(std::move(text)));
+}
+
+// SocketError, with the socket closed afterwards also when SocketError raises (no OnError).
+void TCustomWSocket::SocketErrorAndClose(const AnsiString& FunctionName) {
+  try {
+    SocketError(FunctionName);
+  } catch (...) {
+    Close();
+    throw;
+  }
+  Close();
 }
 
 void TCustomWSocket::SocketError(const AnsiString& FunctionName) {

@@ -287,6 +287,7 @@ class TCustomWSocket : public TComponent {
 
   void ChangeState(TSocketState NewState);
   void SocketError(const AnsiString& FunctionName);
+  void SocketErrorAndClose(const AnsiString& FunctionName);
   void SetLingerOption();
   void ASyncReceive(WORD Error, TWSocketOptions MySocketOptions);
   void WMASyncSelect(TMessage& msg);

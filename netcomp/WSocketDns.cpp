@@ -107,9 +107,12 @@ void TCustomWSocket::WMAsyncGetHostByAddr(TMessage& msg) {
   TriggerDNSLookupDone(error);
 }
 
+// An answer already on its way (10037) counts as cancelled: its handle no longer matches,
+// so it is dropped when it comes.
 void TCustomWSocket::CancelDnsLookup() {
   if (!FDnsLookupHandle) return;
-  if (WSockCall::WSACancelAsyncRequest(FDnsLookupHandle) != 0) {
+  if (WSockCall::WSACancelAsyncRequest(FDnsLookupHandle) != 0 &&
+      WSockCall::WSAGetLastError() != WSAEALREADY) {
     FDnsLookupHandle = nullptr;
     SocketError("WSACancelAsyncRequest");
     return;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <map>
 #include <mutex>
+#include <thread>
 
 #include "win32/windows.h"
 #include "winsock/errors.h"
@@ -174,6 +175,15 @@ int SocketTable::close(SOCKET s) {
   }
   // Notifiers go before the descriptor, so none can fire for a number the system reuses.
   stopNotifiers(*e);
+  bool lingerOn = false;
+  int lingerSeconds = 0;
+  if (e->nonBlocking && sys::getLinger(e->fd, &lingerOn, &lingerSeconds) == 0 && lingerOn &&
+      lingerSeconds > 0) {
+    // Winsock returns at once from a non-blocking socket and lingers in the background; the
+    // system's close would hold the calling thread for up to the linger time.
+    std::thread([fd = e->fd] { sys::closeSocket(fd); }).detach();
+    return 0;
+  }
   if (sys::closeSocket(e->fd) != 0 && errno != EINTR) return failFromErrno();
   return 0;
 }
@@ -217,8 +227,8 @@ void connectStarted(SocketEntry& e, int immediateError) {
 
 void connectedNow(SocketEntry& e) {
   e.connected = true;
-  if (e.type != SOCK_STREAM) return;
-  // A non-blocking connect that completed at once still gives FD_CONNECT.
+  // A non-blocking connect that completed at once still gives FD_CONNECT (a datagram or raw
+  // connect always completes at once).
   if (e.mask) {
     e.connecting = true;
     update(e);

@@ -4,6 +4,7 @@
 
 #include <future>
 #include <string>
+#include <thread>
 
 #include "Peer.h"
 #include "Pump.h"
@@ -95,6 +96,29 @@ TEST(SendQueue, APeerResetWhileDataIsQueuedClosesOnceWithConnectionReset) {
   for (auto& entry : c.r.log) closes += entry.rfind("closed ", 0) == 0;
   EXPECT_EQ(closes, 1);
   EXPECT_TRUE(c.r.has("closed 10054"));
+}
+
+// The reset is met by the send that an FD_WRITE starts (the notice is posted ahead of the one
+// that tells of the reset): the socket closes once, raises nothing, and no OnDataSent follows.
+TEST(SendQueue, AResetMetBySendingAtFdWriteClosesOnceWithoutRaisingOrDataSent) {
+  Connected c(4096);
+  int backgroundErrors = 0, errors = 0;
+  c.s.OnBgException = [&](TObject*, Exception&, bool&) { ++backgroundErrors; };
+  c.s.OnError = [&](TObject*) { ++errors; };
+  std::string data = pattern(4 << 20);
+  c.s.Send(data.data(), static_cast<int>(data.size()));
+  ASSERT_FALSE(c.s.AllSent());
+  peer::resetClose(c.fd);
+  c.fd = peer::connectTo(c.server.port());  // something for the destructor to close
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the reset arrives
+  c.r.log.clear();
+  PostMessageA(c.s.Handle(), WM_USER + 1, static_cast<WPARAM>(c.s.HSocket()),
+               MAKELONG(FD_WRITE, 0));
+  ASSERT_TRUE(pumpUntil([&] { return c.s.State() == wsClosed; }));
+  pumpFor(50);
+  EXPECT_EQ(c.r.log, (std::vector<std::string>{"state wsConnected>wsClosed", "closed 10054"}));
+  EXPECT_EQ(backgroundErrors, 0);
+  EXPECT_EQ(errors, 0);
 }
 
 TEST(SendQueue, FlushSendsEverythingAndNothingQueuedNeverHangsIt) {

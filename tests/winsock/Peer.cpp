@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace peer {
 namespace {
 
@@ -95,6 +97,17 @@ bool waitClosed(int fd, int timeoutMs) {
     if (n <= 0) return true;
   }
   return false;
+}
+
+int endOf(int fd, std::string* data, int timeoutMs) {
+  char buffer[4096];
+  while (readable(fd, timeoutMs)) {
+    ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    if (n == 0) return 0;
+    if (n < 0) return errno;
+    if (data) data->append(buffer, static_cast<std::size_t>(n));
+  }
+  return -1;
 }
 
 void setReceiveBuffer(int fd, int bytes) {

@@ -30,6 +30,10 @@ bool sendAll(int fd, const std::string& data);
 std::string receive(int fd, std::size_t count, int timeoutMs = 5000);
 // True when the peer closed (read gives 0) within timeoutMs.
 bool waitClosed(int fd, int timeoutMs = 5000);
+// How the other side ended, after reading what it sent (into *data when given): 0 a graceful
+// close, else the error of the read (ECONNRESET for a reset), or -1 when it did not end
+// within timeoutMs.
+int endOf(int fd, std::string* data = nullptr, int timeoutMs = 5000);
 void setReceiveBuffer(int fd, int bytes);
 void close(int fd);
 // Closes with a reset (linger on, time 0).

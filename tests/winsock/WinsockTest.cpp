@@ -135,6 +135,44 @@ TEST_F(WinsockTest, ARefusedConnectWouldBlockThenPostsFdConnectWithConnectionRef
   ws.closesocket(s);
 }
 
+TEST_F(WinsockTest, ADatagramConnectPostsOneFdConnectWithoutError) {
+  int port = 0;
+  int udp = peer::udpSocket(&port);
+  SOCKET s = ws.socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  ws.WSAAsyncSelect(s, window, WM_USER + 1, FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE);
+  sockaddr_in a = loopback(port);
+  EXPECT_EQ(ws.connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  WORD error = 1;
+  ASSERT_TRUE(pumpUntil([&] { return noticed(FD_CONNECT, &error); }));
+  EXPECT_EQ(error, 0);
+  pumpFor(50);
+  EXPECT_EQ(countOf(FD_CONNECT), 1);
+  ws.closesocket(s);
+  peer::close(udp);
+}
+
+// A close that lingers for data still unsent returns at once, as Winsock's does for a
+// non-blocking socket; the data still goes out, then the connection ends gracefully.
+TEST_F(WinsockTest, ClosingWithALingerTimeReturnsAtOnceAndTheDataStillGoesOut) {
+  peer::Server server;
+  int fd;
+  SOCKET s = connectedClient(server, &fd);
+  std::string chunk(65536, 'L');
+  std::size_t sent = 0;
+  for (int n; (n = ws.send(s, chunk.data(), static_cast<int>(chunk.size()), 0)) > 0;) sent += n;
+  ASSERT_EQ(ws.WSAGetLastError(), WSAEWOULDBLOCK);
+  linger l{1, 10};
+  ws.setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<char*>(&l), sizeof l);
+  QElapsedTimer closing;
+  closing.start();
+  EXPECT_EQ(ws.closesocket(s), 0);
+  EXPECT_LT(closing.elapsed(), 2000);
+  std::string got;
+  EXPECT_EQ(peer::endOf(fd, &got, 10000), 0);
+  EXPECT_EQ(got.size(), sent);
+  peer::close(fd);
+}
+
 TEST_F(WinsockTest, ReadNoticesComeAgainAfterEachRecvWhileDataRemainsThenOneClose) {
   peer::Server server;
   int fd;
