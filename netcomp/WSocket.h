@@ -401,6 +401,7 @@ class TCustomSocksWSocket : public TCustomWSocket {
   bool TriggerDataAvailable(WORD ErrCode) override;
   void TriggerSessionConnectedSpecial(WORD ErrCode) override;
   void TriggerSessionClosed(WORD ErrCode) override;
+  void Do_FD_CLOSE(TMessage& msg) override;
 
   TSocksState FSocksState = socksData;
 

@@ -45,6 +45,8 @@ const char* const kLevel5Replies[] = {
 constexpr int kReplyBufferUsable = kSocksReplyBufferSize - 1;
 constexpr int kLevel4ReplyLength = 8;
 constexpr int kMaxLengthField = 255;
+// The code of a negotiation that the proxy ended by closing (the free place among 20001-20017).
+constexpr int kSocksClosedError = 20014;
 
 }  // namespace
 
@@ -370,6 +372,22 @@ bool TCustomSocksWSocket::DataAvailableError(int Error, const AnsiString& Msg) {
   TriggerSessionConnectedSpecial(static_cast<WORD>(Error));
   InternalClose(true, static_cast<WORD>(Error));
   return false;
+}
+
+// A proxy that closes before it granted the connection (what it sent is judged first) fails
+// the negotiation like any other failure: OnSocksError, OnSessionConnected and the close, all
+// with one code.
+void TCustomSocksWSocket::Do_FD_CLOSE(TMessage& msg) {
+  if (FSocksState != socksData && FState != wsConnecting) {
+    TWSocketOptions options = ComponentOptions;
+    ASyncReceive(0, options.Exclude(wsoNoReceiveLoop));
+    if (FSocksState != socksData && FState != wsClosed) {
+      if (FSocksState == socksAuthenticate) TriggerSocksAuthState(socksAuthFailure);
+      DataAvailableError(kSocksClosedError, "socks server closed the connection");
+      return;
+    }
+  }
+  TCustomWSocket::Do_FD_CLOSE(msg);
 }
 
 // --- Events ---

@@ -207,6 +207,9 @@ SOCKS_CASES = [
     Case("socks5_garbage", socks_garbage, socks_url(),
          {"status": "404", "socks_error": "20002", "exception": "404", "dones": "1",
           "aborted": "no"}),
+    Case("socks5_truncated_reply_and_close", socks_truncated(close_gently), socks_url(),
+         {"status": "404", "socks_error": "20014", "exception": "404", "dones": "1",
+          "aborted": "no"}),
     Case("socks5_truncated_reply_and_hold", socks_truncated(hold),
          socks_url() + ["--abort-after", "3000"], ABORTED, seconds=6),
 ]

@@ -427,5 +427,36 @@ TEST(Socks, AProxyThatHangsUpDuringAuthenticationReportsTheFailure) {
   aimThroughProxy(s, proxy.port(), "5", "127.0.0.1", 80);
   s.Connect();
   ASSERT_TRUE(pumpUntil([&] { return s.State() == wsClosed; }));
-  EXPECT_EQ(r.log, (Log{"socks connected 0", "auth start", "auth failure", "closed 0"}));
+  EXPECT_EQ(r.log, (Log{"socks connected 0", "auth start", "auth failure",
+                        "socks error 20014 socks server closed the connection", "connected 20014",
+                        "closed 20014"}));
+}
+
+TEST(Socks, AProxyThatClosesInTheMiddleOfItsReplyFailsTheNegotiation) {
+  struct Case {
+    const char* level;
+    std::vector<PeerStep> script;
+  } cases[] = {
+      {"5", {expectBytes(3), reply(bytes({5})), hangUp()}},
+      {"5",
+       {expectBytes(3), reply(bytes({5, 0})), expectBytes(16), reply(bytes({5, 0, 0})), hangUp()}},
+      {"5",
+       {expectBytes(3), reply(bytes({5, 0})), expectBytes(16),
+        reply(bytes({5, 0, 0, 3, 9}) + "local"), hangUp()}},
+      {"4", {expectBytes(9), reply(bytes({0, 90, 0, 0})), hangUp()}},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(std::string(c.level) + " after " + std::to_string(c.script.size()) + " steps");
+    ScriptedPeer proxy(c.script);
+    SocksRecorder r;
+    TWSocket s(nullptr);
+    r.attachSocks(s);
+    aimThroughProxy(s, proxy.port(), c.level, "127.0.0.1", 80);
+    s.Connect();
+    ASSERT_TRUE(pumpUntil([&] { return s.State() == wsClosed; }));
+    EXPECT_EQ(r.log,
+              (Log{"socks connected 0", "socks error 20014 socks server closed the connection",
+                   "connected 20014", "closed 20014"}));
+    EXPECT_EQ(r.data, "");
+  }
 }
