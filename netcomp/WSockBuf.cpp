@@ -12,7 +12,8 @@ void TBuffer::SetBufSize(int BufSize) {
   // Never copy past the new block: when the written bytes do not fit at their positions the
   // unread ones move to the front, and when even those do not fit the block is left alone.
   if (unread > BufSize) return;
-  auto block = std::make_unique<char[]>(BufSize);
+  // Left unfilled: only the bytes written are ever read.
+  auto block = std::make_unique_for_overwrite<char[]>(BufSize);
   if (unread == 0) {
     FWrCount = FRdCount = 0;
   } else if (FWrCount <= BufSize) {

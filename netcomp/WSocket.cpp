@@ -538,13 +538,13 @@ void TCustomWSocket::Do_FD_CLOSE(TMessage& msg) {
   if (FState != wsClosed) Close();
 }
 
-// Offers what is waiting while data waits. A data handler that reads nothing ends the loop
-// (the bytes stay waiting) instead of being offered the same bytes forever.
+// Offers what is waiting while data waits: one FIONREAD after each offer. A data handler
+// that takes nothing from the socket ends the loop (the bytes stay waiting) instead of being
+// offered the same bytes forever.
 void TCustomWSocket::ASyncReceive(WORD Error, TWSocketOptions MySocketOptions) {
   try {
     for (;;) {
-      std::uint32_t before = 0;
-      if (FHSocket != INVALID_SOCKET) WSockCall::ioctlsocket(FHSocket, FIONREAD, &before);
+      const std::uint64_t takenBefore = FBytesTaken;
       FLastError = 0;
       if (!TriggerDataAvailable(Error)) {
         char scratch[1024];
@@ -566,7 +566,7 @@ void TCustomWSocket::ASyncReceive(WORD Error, TWSocketOptions MySocketOptions) {
         FLastError = WSockCall::WSAGetLastError();
         break;
       }
-      if (waiting == 0 || waiting >= before) break;
+      if (waiting == 0 || FBytesTaken == takenBefore) break;
     }
   } catch (...) {
     // The loop swallows whatever its handlers raise.
@@ -576,13 +576,17 @@ void TCustomWSocket::ASyncReceive(WORD Error, TWSocketOptions MySocketOptions) {
 // --- Receiving ---
 
 int TCustomWSocket::DoRecv(void* Buffer, int BufferSize, int Flags) {
-  return WSockCall::recv(FHSocket, static_cast<char*>(Buffer), BufferSize, Flags);
+  const int result = WSockCall::recv(FHSocket, static_cast<char*>(Buffer), BufferSize, Flags);
+  if (result > 0 && !(Flags & MSG_PEEK)) FBytesTaken += static_cast<std::uint64_t>(result);
+  return result;
 }
 
 int TCustomWSocket::DoRecvFrom(SOCKET Socket, void* Buffer, int BufferSize, int Flags,
                                sockaddr_in& From, int& FromLen) {
-  return WSockCall::recvfrom(Socket, static_cast<char*>(Buffer), BufferSize, Flags,
-                             reinterpret_cast<sockaddr*>(&From), &FromLen);
+  const int result = WSockCall::recvfrom(Socket, static_cast<char*>(Buffer), BufferSize, Flags,
+                                         reinterpret_cast<sockaddr*>(&From), &FromLen);
+  if (result >= 0 && !(Flags & MSG_PEEK)) ++FBytesTaken;  // a datagram, empty ones too
+  return result;
 }
 
 int TCustomWSocket::Receive(void* Buffer, int BufferSize) {

@@ -14,6 +14,7 @@
 //   (TCustomLineWSocket) and the blocking wait with ReadLine (TCustomSyncWSocket).
 #include <sys/time.h>
 
+#include <deque>
 #include <functional>
 #include <initializer_list>
 #include <memory>
@@ -319,12 +320,16 @@ class TCustomWSocket : public TComponent {
   int FLocalPortNum = 0;
   AnsiString FLocalAddr;
   // Send queue.
-  std::vector<std::unique_ptr<TBuffer>> FBufList;
+  // Drained from the front, filled at the back: a deque, so dropping the head costs nothing.
+  std::deque<std::unique_ptr<TBuffer>> FBufList;
   int FBufSize = 1460;
   bool bAllSent = true;
   int FSendFlags = 0;
   // Receive side and control.
   int FReadCount = 0;
+  // Bytes (and datagrams) taken from Winsock, whoever read them: the receive loop ends when a
+  // data handler took none.
+  std::uint64_t FBytesTaken = 0;
   int FLastError = 0;
   TSocketState FState = wsClosed;
   long FSelectEvent = 0;

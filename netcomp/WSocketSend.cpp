@@ -81,7 +81,7 @@ void TCustomWSocket::TryToSend() {
     const char* data = FBufList.front()->Peek(length);
     if (length <= 0) {
       if (FBufList.size() > 1) {
-        FBufList.erase(FBufList.begin());
+        FBufList.pop_front();
         continue;
       }
       bAllSent = true;  // the emptied block stays for reuse
