@@ -1,6 +1,7 @@
 // The entry points of "wsock32.dll" and "ws2_32.dll" over POSIX sockets, and their
 // registration with the module registry.
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cctype>
 #include <cstring>
@@ -19,16 +20,13 @@
 namespace winsock {
 namespace {
 
-std::mutex startupLock;
-int startupCount = 0;
+std::mutex startupLock;            // orders WSAStartup and WSACleanup
+std::atomic<int> startupCount{0};  // read by every call without the lock
 
-bool started() {
-  std::lock_guard guard(startupLock);
-  return startupCount > 0;
-}
+bool started() { return startupCount.load(std::memory_order_acquire) > 0; }
 
 // The socket of a handle, or nullptr with the thread's error set.
-std::shared_ptr<SocketEntry> socketOf(SOCKET s) {
+SocketEntry* socketOf(SOCKET s) {
   if (!started()) {
     setLastError(WSANOTINITIALISED);
     return nullptr;
@@ -530,9 +528,10 @@ SOCKET ws_accept(SOCKET s, sockaddr* addr, int* len) {
     errno = saved;
     return failFromErrno();
   }
+  const bool nonBlocking = isNonBlocking(*e);
   SOCKET handle = SocketTable::instance().add(fd, SOCK_STREAM, true);
   // The new socket keeps the listening socket's blocking mode (not its selection).
-  if (isNonBlocking(*e)) setNonBlockingMode(*SocketTable::instance().find(handle), true);
+  if (nonBlocking) setNonBlockingMode(*SocketTable::instance().find(handle), true);
   if (writeEndpoint(peer, addr, len) != 0) {
     SocketTable::instance().close(handle);
     return SOCKET_ERROR;

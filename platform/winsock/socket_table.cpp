@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 #include <QThread>
+#include <atomic>
 #include <cerrno>
 #include <map>
 #include <mutex>
@@ -22,6 +23,7 @@ struct SocketEntry {
   bool connecting = false;
   bool connected = false;
   bool sendShutDown = false;
+  std::atomic<bool> closed{false};  // set before the handle leaves the table
   // Selection.
   HWND window = nullptr;
   UINT message = 0;
@@ -39,6 +41,22 @@ namespace {
 std::mutex tableLock;
 std::map<SOCKET, std::shared_ptr<SocketEntry>> table;
 SOCKET nextHandle = 0x100;
+
+std::shared_ptr<SocketEntry> lockedFind(SOCKET s) {
+  std::lock_guard guard(tableLock);
+  auto it = table.find(s);
+  return it == table.end() ? nullptr : it->second;
+}
+
+// The sockets this thread looked up last, one slot per handle group (handles step by 4, so
+// sockets made one after the other fall into different slots). A slot's reference keeps its
+// entry alive; an entry closed since is not taken from here.
+struct RecentEntries {
+  static constexpr std::size_t kSlots = 16;
+  static std::size_t slot(SOCKET s) { return (s >> 2) % kSlots; }
+  std::shared_ptr<SocketEntry> entries[kSlots];
+};
+thread_local RecentEntries recent;
 
 void post(SocketEntry& e, long event, int error) {
   if (!e.window || !e.message || !(e.mask & event)) return;
@@ -158,10 +176,12 @@ SOCKET SocketTable::add(int fd, int type, bool connected) {
   return e->handle;
 }
 
-std::shared_ptr<SocketEntry> SocketTable::find(SOCKET s) {
-  std::lock_guard guard(tableLock);
-  auto it = table.find(s);
-  return it == table.end() ? nullptr : it->second;
+SocketEntry* SocketTable::find(SOCKET s) {
+  auto& cached = recent.entries[RecentEntries::slot(s)];
+  if (cached && cached->handle == s && !cached->closed.load(std::memory_order_acquire))
+    return cached.get();
+  cached = lockedFind(s);
+  return cached.get();
 }
 
 int SocketTable::close(SOCKET s) {
@@ -171,6 +191,7 @@ int SocketTable::close(SOCKET s) {
     auto it = table.find(s);
     if (it == table.end()) return fail(WSAENOTSOCK);
     e = it->second;
+    e->closed.store(true, std::memory_order_release);
     table.erase(it);
   }
   // Notifiers go before the descriptor, so none can fire for a number the system reuses.
@@ -204,7 +225,7 @@ int selectEvents(SocketEntry& e, HWND window, UINT message, long events) {
     e.writeArmed = e.connected || (e.type != SOCK_STREAM && !e.listening);
     // Notices are watched on the selecting thread (a socket moved to another thread).
     if (e.readNotifier && e.readNotifier->thread() != QThread::currentThread()) stopNotifiers(e);
-    auto shared = SocketTable::instance().find(e.handle);
+    auto shared = lockedFind(e.handle);
     if (shared && !e.readNotifier) e.readNotifier = makeNotifier(shared, QSocketNotifier::Read);
     if (shared && !e.writeNotifier) e.writeNotifier = makeNotifier(shared, QSocketNotifier::Write);
   }

@@ -21,7 +21,10 @@ class SocketTable {
 
   // A new handle for an open descriptor.
   SOCKET add(int fd, int type, bool connected);
-  std::shared_ptr<SocketEntry> find(SOCKET s);
+  // The socket of a handle, or nullptr. The entry stays valid for the calling thread until its
+  // next look-up: each thread keeps the sockets it used last, so that most calls take neither
+  // the table's lock nor a reference.
+  SocketEntry* find(SOCKET s);
   // Forgets the handle, stops its notices and closes the descriptor.
   int close(SOCKET s);
 

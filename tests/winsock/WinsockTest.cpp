@@ -105,10 +105,15 @@ class WinsockTest : public ::testing::Test {
 TEST_F(WinsockTest, HandlesAreNeverReusedWithinARun) {
   SOCKET first = ws.socket(AF_INET, SOCK_STREAM, 0);
   ASSERT_NE(first, INVALID_SOCKET);
+  std::uint32_t waiting = 0;
+  ASSERT_EQ(ws.ioctlsocket(first, FIONREAD, &waiting), 0);
   ASSERT_EQ(ws.closesocket(first), 0);
   SOCKET second = ws.socket(AF_INET, SOCK_STREAM, 0);
   EXPECT_NE(first, second);
   EXPECT_EQ(ws.closesocket(first), SOCKET_ERROR);
+  EXPECT_EQ(ws.WSAGetLastError(), WSAENOTSOCK);
+  // A handle used and then closed is refused by every call, not only by closesocket.
+  EXPECT_EQ(ws.ioctlsocket(first, FIONREAD, &waiting), SOCKET_ERROR);
   EXPECT_EQ(ws.WSAGetLastError(), WSAENOTSOCK);
   ws.closesocket(second);
 }
