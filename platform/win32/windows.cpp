@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "win32/modules.h"
@@ -33,8 +34,9 @@ const QEvent::Type kPostedMessageEvent = static_cast<QEvent::Type>(QEvent::regis
 
 struct ThreadQueue;
 
-// Lives in the queue's thread; each of its events dispatches the oldest posted message, so
-// Qt's loop (whichever runs) delivers posted messages in order.
+// Lives in the queue's thread; its events dispatch the posted messages in order, so that Qt's
+// loop (whichever runs) delivers them. Wake-ups are coalesced: one event is pending at a time
+// and dispatches every message that waits when it runs (see drainQueue).
 class QueueWaker : public QObject {
  public:
   explicit QueueWaker(ThreadQueue* queue) : queue_(queue) {}
@@ -46,7 +48,9 @@ class QueueWaker : public QObject {
 
 struct ThreadQueue {
   DWORD threadId = 0;
-  std::deque<MSG> messages;  // guarded by the registry lock
+  std::deque<MSG> messages;  // guarded by the registry lock, as are the next two
+  bool wakePending = false;  // an event for the waker is posted and has not yet run
+  bool ended = false;        // the thread is gone: nothing more is queued
   std::condition_variable posted;
   QueueWaker* waker = nullptr;
 };
@@ -59,6 +63,7 @@ struct WindowClass {
 struct Window {
   WNDPROC proc = nullptr;
   DWORD threadId = 0;
+  std::shared_ptr<ThreadQueue> queue;  // the creating thread's
   std::vector<LONG_PTR> longs;
 };
 
@@ -70,7 +75,7 @@ class Registry {
   }
   std::mutex lock;
   std::map<std::string, WindowClass> classes;
-  std::map<std::uintptr_t, Window> windows;
+  std::unordered_map<std::uintptr_t, Window> windows;
   std::map<DWORD, std::shared_ptr<ThreadQueue>> queues;
   std::uintptr_t nextWindow = 0x10000;
 };
@@ -84,11 +89,11 @@ struct ThreadQueueHolder {
   std::shared_ptr<ThreadQueue> queue;
   ~ThreadQueueHolder() {
     if (!queue) return;
-    {
-      std::lock_guard guard(Registry::instance().lock);
-      Registry::instance().queues.erase(queue->threadId);
-    }
+    std::lock_guard guard(Registry::instance().lock);
+    Registry::instance().queues.erase(queue->threadId);
+    queue->ended = true;
     delete queue->waker;
+    queue->waker = nullptr;
   }
 };
 
@@ -110,14 +115,23 @@ Window* findWindow(Registry& r, HWND window) {
   return it == r.windows.end() ? nullptr : &it->second;
 }
 
+// Posts the waker's event unless one is pending (registry lock held).
+void wake(ThreadQueue& queue) {
+  if (queue.wakePending || !queue.waker) return;
+  queue.wakePending = true;
+  QCoreApplication::postEvent(queue.waker, new QEvent(kPostedMessageEvent));
+}
+
 // Appends to a thread's queue (registry lock held) and wakes that thread.
 void enqueue(ThreadQueue& queue, const MSG& msg) {
   queue.messages.push_back(msg);
   queue.posted.notify_all();
-  QCoreApplication::postEvent(queue.waker, new QEvent(kPostedMessageEvent));
+  wake(queue);
 }
 
 // Takes the oldest message that is not WM_QUIT (which stays for the pumps); false when none.
+// While more wait, a wake-up stays pending for them: a window procedure that runs a loop of
+// its own (a modal dialog) still has them delivered.
 bool takeDispatchable(ThreadQueue& queue, MSG& msg) {
   std::lock_guard guard(Registry::instance().lock);
   auto it = std::find_if(queue.messages.begin(), queue.messages.end(),
@@ -125,13 +139,28 @@ bool takeDispatchable(ThreadQueue& queue, MSG& msg) {
   if (it == queue.messages.end()) return false;
   msg = *it;
   queue.messages.erase(it);
+  if (!queue.messages.empty()) wake(queue);
   return true;
+}
+
+// One wake-up's work: the messages that wait when it starts, oldest first. Messages posted
+// meanwhile are left for the next wake-up, so that Qt serves its other sources (socket
+// notifiers, timers, input) between rounds.
+void drainQueue(ThreadQueue& queue) {
+  std::size_t round;
+  {
+    std::lock_guard guard(Registry::instance().lock);
+    queue.wakePending = false;
+    round = queue.messages.size();
+  }
+  MSG msg;
+  for (; round > 0 && takeDispatchable(queue, msg); --round)
+    if (msg.hwnd) DispatchMessageA(&msg);
 }
 
 bool QueueWaker::event(QEvent* e) {
   if (e->type() != kPostedMessageEvent) return QObject::event(e);
-  MSG msg;
-  if (takeDispatchable(*queue_, msg) && msg.hwnd) DispatchMessageA(&msg);
+  drainQueue(*queue_);
   return true;
 }
 
@@ -197,7 +226,7 @@ BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
 
 HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR, DWORD, int, int, int, int, HWND, HMENU,
                      HINSTANCE, LPVOID) {
-  currentQueue();  // the window's messages are dispatched on this thread
+  auto queue = currentQueue();  // the window's messages are dispatched on this thread
   auto& r = Registry::instance();
   std::lock_guard guard(r.lock);
   auto it = className ? r.classes.find(className) : r.classes.end();
@@ -208,6 +237,7 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR, DWORD, int, int, int, int,
   Window window;
   window.proc = it->second.record.lpfnWndProc;
   window.threadId = GetCurrentThreadId();
+  window.queue = std::move(queue);
   window.longs.assign(std::max(0, it->second.record.cbWndExtra) / sizeof(LONG_PTR), 0);
   std::uintptr_t handle = r.nextWindow++;
   r.windows[handle] = std::move(window);
@@ -223,11 +253,7 @@ BOOL DestroyWindow(HWND window) {
     return FALSE;
   }
   // Whatever is still queued for the window is lost with it.
-  auto queue = r.queues.find(it->second.threadId);
-  if (queue != r.queues.end()) {
-    auto& messages = queue->second->messages;
-    std::erase_if(messages, [window](const MSG& m) { return m.hwnd == window; });
-  }
+  std::erase_if(it->second.queue->messages, [window](const MSG& m) { return m.hwnd == window; });
   r.windows.erase(it);
   return TRUE;
 }
@@ -286,9 +312,8 @@ BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     SetLastError(kErrorInvalidWindowHandle);
     return FALSE;
   }
-  auto queue = r.queues.find(w->threadId);
-  if (queue == r.queues.end()) return FALSE;
-  enqueue(*queue->second, MSG{window, message, wParam, lParam, 0});
+  if (w->queue->ended) return FALSE;
+  enqueue(*w->queue, MSG{window, message, wParam, lParam, 0});
   return TRUE;
 }
 

@@ -52,6 +52,53 @@ TEST(MessageQueue, PostedMessagesReachTheWindowInOrderInsideAnyQtLoop) {
   for (WPARAM i = 0; i < 5; ++i) EXPECT_EQ(received[i].second, i);
 }
 
+// The rest of the queue is delivered inside a Qt loop that a window procedure runs (a modal
+// dialog), and a procedure that keeps posting does not keep Qt's timers from running.
+TEST(MessageQueue, ALoopInsideAProcedureGetsTheRestAndReposting) {
+  static std::vector<WPARAM> order;
+  static HWND self = nullptr;
+  static int reposts = 0;
+  static bool nestedGotTheRest = false;
+  order.clear();
+  reposts = 0;
+  WNDCLASSA c{};
+  c.lpfnWndProc = [](HWND, UINT msg, WPARAM wParam, LPARAM) -> LRESULT {
+    if (msg == WM_USER + 3) {
+      if (++reposts < 100000) PostMessageA(self, WM_USER + 3, 0, 0);
+      return 0;
+    }
+    order.push_back(wParam);
+    if (wParam == 1) {
+      QEventLoop nested;
+      QTimer::singleShot(2000, &nested, &QEventLoop::quit);
+      QTimer poll;
+      QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (order.size() == 3) nested.quit();
+      });
+      poll.start(1);
+      nested.exec();
+      nestedGotTheRest = order.size() == 3;
+    }
+    return 0;
+  };
+  c.lpszClassName = "NestedLoopTestClass";
+  WNDCLASSA existing;
+  if (!GetClassInfoA(GetModuleInstance(), c.lpszClassName, &existing)) RegisterClassA(&c);
+  self = CreateWindowExA(0, c.lpszClassName, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                         GetModuleInstance(), nullptr);
+  for (WPARAM i = 1; i <= 3; ++i) PostMessageA(self, WM_USER + 1, i, 0);
+  ASSERT_TRUE(pumpUntil([] { return order.size() == 3; }, 1000));
+  EXPECT_EQ(order, (std::vector<WPARAM>{1, 2, 3}));
+  EXPECT_TRUE(nestedGotTheRest);
+
+  bool timerRan = false;
+  QTimer::singleShot(0, [&] { timerRan = true; });
+  PostMessageA(self, WM_USER + 3, 0, 0);
+  ASSERT_TRUE(pumpUntil([&] { return timerRan; }, 2000));
+  EXPECT_LT(reposts, 100000);
+  DestroyWindow(self);
+}
+
 TEST(MessageQueue, PeekMessageTakesFifoAndDispatchReturnsTheProcedureResult) {
   TestWindow w;
   PostMessageA(w.window, WM_USER + 1, 1, 0);
