@@ -59,10 +59,12 @@ void THttpCli::SocketDataAvailable(TObject*, WORD ErrCode) {
     FLastLine = AnsiString(std::string(FReceiveBuffer, static_cast<std::size_t>(length)));
     removeFront(end + 1);
     if (FState == httpWaitingHeader || FState == httpWaitingBody) {
-      if (FNextLineHandler == TLineHandler::Header)
-        GetHeaderLineNext();
-      else
-        SetReady();
+      if (FNextLineHandler != TLineHandler::Header) {
+        // The reply has ended and its end is on its way: these bytes answer no request.
+        dropWaiting();
+        break;
+      }
+      GetHeaderLineNext();
       // Once the body began, what waits is body data and no longer lines.
       if (FState == httpWaitingBody) break;
     } else if (OnDataPush) {
@@ -189,16 +191,15 @@ void THttpCli::headerEnded() {
       (FContentLength == -1 && (FStatusCode < 200 || FStatusCode == 204 || FStatusCode == 301 ||
                                 FStatusCode == 302 || FStatusCode == 304));
   if (noBody) {
+    // The reply is whole: bytes that follow it belong to no request and start nothing.
+    FNextLineHandler = TLineHandler::None;
+    dropWaiting();
     if (FRelocationPending) {
       StartRelocation();
     } else if (!FCloseAfterReply) {
       SetReady();
     } else {
-      if (FRequestType == httpHEAD) {
-        dropWaiting();
-        StateChange(httpWaitingBody);
-        FNextLineHandler = TLineHandler::None;
-      }
+      if (FRequestType == httpHEAD) StateChange(httpWaitingBody);
       FCtrlSocket->CloseDelayed();
     }
     return;

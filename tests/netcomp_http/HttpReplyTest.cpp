@@ -124,3 +124,19 @@ TEST(HttpReply, BadStatusNumberLeavesStatusZero) {
   ASSERT_TRUE(x.get());
   EXPECT_EQ(x.c.cli.StatusCode(), 0);
 }
+
+// A kept-alive reply without a body is whole at its empty line: what follows it in the same
+// bytes (here a second, unasked-for reply with a relocation) is no part of it and starts
+// nothing, so the request ends once.
+TEST(HttpReply, BytesAfterAReplyWithoutABodyAreNoPartOfIt) {
+  Exchange x({reply("HTTP/1.1 304 Not Modified\r\n\r\n"
+                    "HTTP/1.1 302 Found\r\nLocation: /elsewhere\r\n\r\n"),
+              pause(500), hangUp()},
+             "1.1");
+  ASSERT_TRUE(x.get());
+  pumpFor(300);
+  EXPECT_EQ(x.c.done, 1);
+  EXPECT_EQ(x.c.cli.StatusCode(), 304);
+  EXPECT_EQ(x.c.count("LocationChange"), 0);
+  EXPECT_EQ(x.peer.received().find("/elsewhere"), std::string::npos);
+}
