@@ -99,14 +99,17 @@ AnsiString Rfc822DateTime(TDateTime t) {
   return text;
 }
 
-AnsiString GenerateMessageID() {
-  // The library's random generator, seeded from the clock once.
+int SmtpRandom(int Range) {
   static std::minstd_rand random(
       static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count()));
+  return Range > 0 ? static_cast<int>(random() % static_cast<unsigned>(Range)) : 0;
+}
+
+AnsiString GenerateMessageID() {
   AnsiString id = FormatDateTime("yyyymmddhhnnsszzz", Now().Val + TimeZoneBias().Val) + ".";
   char group[8];
   for (int i = 0; i < 4; ++i) {
-    std::snprintf(group, sizeof group, "%04X", static_cast<unsigned>(random() % 32767));
+    std::snprintf(group, sizeof group, "%04X", static_cast<unsigned>(SmtpRandom(32767)));
     id += group;
   }
   return id + "@" + LocalHostName();

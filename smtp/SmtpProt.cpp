@@ -266,7 +266,8 @@ void TCustomSmtpClient::SendCommand(const AnsiString& Cmd) {
 
 // A send that fails (the server has gone) ends the session; the close ends the request.
 void TCustomSmtpClient::sendFailed(const AnsiString& Reason) {
-  if (FErrorMessage.IsEmpty()) FErrorMessage = "500 " + StringReplace(Reason, "\r\n", " ", {rfReplaceAll});
+  if (FErrorMessage.IsEmpty())
+    FErrorMessage = "500 " + StringReplace(Reason, "\r\n", " ", {rfReplaceAll});
   if (!FConnected) return;
   try {
     FWSocket->Abort();

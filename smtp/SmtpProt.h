@@ -29,6 +29,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <vector>
 
 #include "lib/AnsiString.h"
 #include "lib/Classes.h"
@@ -37,6 +38,7 @@
 #include "lib/Streams.h"
 #include "lib/StringList.h"
 #include "netcomp/WSocket.h"
+#include "win32/types.h"
 
 class SmtpException : public Exception {
  public:
@@ -324,6 +326,213 @@ class TCustomSmtpClient : public TComponent {
   unsigned short FShareMode = 32;
 };
 
+// --- Attachments: TSmtpCli ---
+
+enum TSmtpBeforeOpenFileAction {
+  smtpBeforeOpenFileNone,
+  smtpBeforeOpenFileNext,
+  smtpBeforeOpenFileAbort
+};
+enum TSmtpAfterOpenFileAction {
+  smtpAfterOpenFileNone,
+  smtpAfterOpenFileNext,
+  smtpAfterOpenFileRetry,
+  smtpAfterOpenFileAbort
+};
+
+using TSmtpAttachmentContentType = std::function<void(
+    TObject* Sender, int FileNumber, AnsiString& FileName, AnsiString& ContentType)>;
+// HdrLines is the queue the part's header lines wait in (none in the HTML generator).
+using TSmtpAttachHeader = std::function<void(TObject* Sender, int FileNumber,
+                                             const AnsiString& FileName, TStringList* HdrLines)>;
+using TSmtpBeforeFileOpenEvent = std::function<void(
+    TObject* Sender, int Idx, const AnsiString& FileName, TSmtpBeforeOpenFileAction& Action)>;
+// E is the open's exception, none after a successful open.
+using TSmtpAfterFileOpenEvent =
+    std::function<void(TObject* Sender, int Idx, const AnsiString& FileName, const Exception* E,
+                       TSmtpAfterOpenFileAction& Action)>;
+
+// Sends MailMessage, then the lines of OnGetData, then every file of EmailFiles as a base64
+// attachment of a multipart/mixed message. Choices where the protocol leaves room:
+// - A skipped last file (Next before or after its open) still closes the multipart body.
+// - A MailMessage line longer than a line request is sent as several lines, not cut.
+class TSmtpCli : public TCustomSmtpClient {
+ public:
+  explicit TSmtpCli(TComponent* AOwner);
+  ~TSmtpCli() override;
+
+  void Data() override;
+
+  TStringList* EmailFiles() const { return FEmailFiles.get(); }
+  // Empties the list, then adds each trimmed, non-empty path; SmtpException "File not found
+  // '...'" for a path that is no file (the paths before it stay).
+  void SetEmailFiles(const TStringList& Value);
+
+  TSmtpAttachmentContentType OnAttachContentType;
+  TSmtpAttachHeader OnAttachHeader;
+  TSmtpBeforeFileOpenEvent OnBeforeFileOpen;
+  TSmtpAfterFileOpenEvent OnAfterFileOpen;
+
+ protected:
+  virtual void TriggerAttachContentType(int FileNumber, AnsiString& FileName,
+                                        AnsiString& ContentType);
+  virtual void TriggerAttachHeader(int FileNumber, const AnsiString& FileName,
+                                   TStringList* HdrLines);
+  virtual void PrepareEMail();
+  void TriggerGetData(int LineNum, char* MsgLine, int MaxLen, bool& More) override;
+  void TriggerHeaderLine(char* Line, int Size) override;
+
+  // How the open events answered for one file.
+  enum class FileOpening { Opened, Next, Retry, Aborted };
+  // Opens FileName into the attachment stream as the open events say; the open error
+  // goes on when no OnAfterFileOpen takes it.
+  FileOpening OpenAttachment(int Idx, const AnsiString& FileName);
+  // Copies Line into the zero-terminated MsgLine, at most MaxLen (and 1023) characters.
+  static void CopyLine(char* MsgLine, int MaxLen, const AnsiString& Line);
+  // Moves the first queued line into MsgLine; false when the queue is empty.
+  bool TakeQueuedLine(char* MsgLine, int MaxLen);
+  void ClearBoundary() { FBoundary = ""; }
+  // The path-list setters: List gets each trimmed, non-empty path of Value that is a file.
+  static void AssignPaths(TStringList& List, const TStringList& Value);
+
+  bool FBodyFlag = false;  // OnGetData (or the plain text) still gives body lines
+  int FBodyLineCount = 0;
+
+ private:
+  void queueText(const AnsiString& Line);
+  void nextFile();
+  void startFile(char* MsgLine, bool& More);
+
+  std::unique_ptr<TStringList> FEmailFiles;
+  TStringList FLines;  // lines waiting to be sent
+  int FFileIndex = 0;
+  AnsiString FBoundary;
+  bool FEncoding = false;  // a file is being sent
+};
+
+// --- HTML mail: THtmlSmtpCli ---
+
+enum TSmtpMimeState {
+  smtpMimeIntro,
+  smtpMimePlainText,
+  smtpMimeHtmlText,
+  smtpMimeImages,
+  smtpMimeDone
+};
+
+// With ContentType smtpHtml: a multipart/related message of a multipart/alternative part
+// (PlainText and HtmlText, quoted-printable), the inline images of EmailImages (Content-ID
+// IMAGE1, IMAGE2 ...) and the files of EmailFiles (X-File-ID FILE1 ...). With smtpPlainText:
+// MailMessage, PlainText unencoded, then the files as TSmtpCli sends them. Choices where the
+// protocol leaves room:
+// - A text line whose encoded form does not fit one line request goes on in the next ones
+//   (whole soft-broken lines each), so nothing is lost; a long PlainText line in plain mode
+//   is sent as several lines.
+// - Next at a part's open leaves that part empty; Retry opens the same file again at the
+//   next line.
+// - HTML mode clears the attachment boundary of an earlier plain message, so the main
+//   header stays multipart/related.
+class THtmlSmtpCli : public TSmtpCli {
+ public:
+  explicit THtmlSmtpCli(TComponent* AOwner);
+  ~THtmlSmtpCli() override;
+
+  TStringList* EmailImages() const { return FEmailImages.get(); }
+  void SetEmailImages(const TStringList& Value);  // as SetEmailFiles
+  TStringList* PlainText() const { return FPlainText.get(); }
+  void SetPlainText(const TStringList* Value);  // copies the lines; none empties the list
+  TStringList* HtmlText() const { return FHtmlText.get(); }
+  void SetHtmlText(const TStringList* Value);
+
+  // Streams held for the user (not owned, not read by the generator).
+  int GetImageStreamCount() const { return static_cast<int>(FStreamArray.size()); }
+  TStream* GetImageStream(int Index) const;         // none past the end
+  void SetImageStream(int Index, TStream* Stream);  // none is ignored; the list grows to Index
+  void ClearImageStreamArray() { FStreamArray.clear(); }
+
+ protected:
+  virtual void GenerateBoundaries();
+  void TriggerGetData(int LineNum, char* MsgLine, int MaxLen, bool& More) override;
+  void TriggerProcessHeader(TStringList* HdrLines) override;
+  void PrepareEMail() override;
+
+ private:
+  void plainTextGetData(int LineNum, char* MsgLine, int MaxLen, bool& More);
+  // One line of the HTML generator; false when an open answer ended the call.
+  bool htmlLine(int LineNum, AnsiString& Line, int MaxLen, bool& More);
+  bool partLine(int LineNum, int K, AnsiString& Line, bool& More);
+  AnsiString textLine(const AnsiString& Text, int MaxLen);
+
+  std::unique_ptr<TStringList> FEmailImages;
+  std::unique_ptr<TStringList> FPlainText;
+  std::unique_ptr<TStringList> FHtmlText;
+  std::vector<TStream*> FStreamArray;
+  AnsiString FOutsideBoundary;
+  AnsiString FInsideBoundary;
+  TSmtpMimeState FMimeState = smtpMimeIntro;
+  AnsiString FHtmlCharSet = "iso-8859-1";
+  int FLineOffset = 0;
+  int FImageNumber = 0;  // the part being sent, images first, from 1
+  AnsiString FFileName;
+  AnsiString FContentType;
+  AnsiString FCarry;    // the encoded rest of a text line that did not fit its request
+  int FPlainIndex = 0;  // plain mode: the PlainText line being sent
+  int FPlainAt = 0;     // plain mode: the characters of it already sent
+};
+
+// --- The blocking wrapper ---
+
+// Blocking calls over a mail component: each ...Sync runs its request and pumps the thread's
+// messages until the component is ready again; True when the request succeeded. An
+// exception of the request is swallowed (False). A call ends after Timeout seconds without
+// progress (each body line produced moves the deadline), or when the application (with
+// MultiThreaded, the thread) is quitting: the session is then aborted, ErrorMessage is
+// "426 Timeout" and StatusCode 426. Timeout 0 or less waits without limit.
+template <class Mailer>
+class TSyncSmtp : public Mailer {
+ public:
+  explicit TSyncSmtp(TComponent* AOwner) : Mailer(AOwner) {}
+
+  int Timeout = 15;
+  bool MultiThreaded = false;  // pump only the socket's thread messages
+
+  virtual bool WaitUntilReady();
+  virtual bool ConnectSync() { return Synchronize(&TCustomSmtpClient::Connect); }
+  virtual bool HeloSync() { return Synchronize(&TCustomSmtpClient::Helo); }
+  virtual bool EhloSync() { return Synchronize(&TCustomSmtpClient::Ehlo); }
+  virtual bool AuthSync() { return Synchronize(&TCustomSmtpClient::Auth); }
+  virtual bool VrfySync() { return Synchronize(&TCustomSmtpClient::Vrfy); }
+  virtual bool MailFromSync() { return Synchronize(&TCustomSmtpClient::MailFrom); }
+  virtual bool RcptToSync() { return Synchronize(&TCustomSmtpClient::RcptTo); }
+  virtual bool DataSync() { return Synchronize(&TCustomSmtpClient::Data); }
+  virtual bool QuitSync() { return Synchronize(&TCustomSmtpClient::Quit); }
+  virtual bool RsetSync() { return Synchronize(&TCustomSmtpClient::Rset); }
+  virtual bool AbortSync() { return Synchronize(&TCustomSmtpClient::Abort); }
+  virtual bool OpenSync() { return Synchronize(&TCustomSmtpClient::Open); }
+  virtual bool MailSync() { return Synchronize(&TCustomSmtpClient::Mail); }
+
+ protected:
+  // Runs the operation (through its virtual slot) and waits for its end.
+  bool Synchronize(void (TCustomSmtpClient::*Operation)());
+  void TriggerGetData(int LineNum, char* MsgLine, int MaxLen, bool& More) override;
+
+ private:
+  DWORD FTimeStop = 0;  // the deadline, a tick count
+};
+
+extern template class TSyncSmtp<TSmtpCli>;
+extern template class TSyncSmtp<THtmlSmtpCli>;
+
+// The blocking wrapper of the attachment mailer (the portal carries one).
+class TSyncSmtpCli : public TSyncSmtp<TSmtpCli> {
+ public:
+  using TSyncSmtp::TSyncSmtp;
+};
+// The same blocking calls for HTML mail.
+using TSyncHtmlSmtpCli = TSyncSmtp<THtmlSmtpCli>;
+
+// --- Unit functions ---
+
 // Splits "Name <address>", "\"Name\" <address>", "address" and "word address".
 void ParseEmail(const AnsiString& FromData, AnsiString& FriendlyName, AnsiString& Email);
 // "Sun, 6 Nov 1994 08:49:37 GMT" for a local time.
@@ -332,3 +541,5 @@ AnsiString Rfc822DateTime(TDateTime t);
 AnsiString GenerateMessageID();
 // The local time zone's bias (UTC minus local) as a fraction of a day.
 TDateTime TimeZoneBias();
+// A number from 0 to Range - 1 from the unit's generator, seeded from the clock once.
+int SmtpRandom(int Range);

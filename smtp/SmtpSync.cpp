@@ -1,0 +1,61 @@
+// TSyncSmtp: the blocking calls. Each runs its request and then sleeps on the thread's
+// message queue (MsgWaitForMultipleObjects, at most a second at a time) and pumps, until the
+// component is ready again, the deadline passes or the application is quitting.
+#include <cstdint>
+
+#include "smtp/SmtpProt.h"
+#include "win32/ticks.h"
+#include "win32/windows.h"
+
+namespace {
+
+// The wake mask of the wait: every kind of input (QS_ALLINPUT without QS_ALLPOSTMESSAGE).
+constexpr DWORD kAnyInput = 0xFF;
+
+DWORD deadlineAfter(int seconds) { return GetTickCount() + static_cast<DWORD>(seconds) * 1000u; }
+
+// The difference as a signed number stays right across the wrap of the tick counter.
+bool passed(DWORD deadline) { return static_cast<std::int32_t>(GetTickCount() - deadline) > 0; }
+
+}  // namespace
+
+template <class Mailer>
+bool TSyncSmtp<Mailer>::Synchronize(void (TCustomSmtpClient::*Operation)()) {
+  try {
+    (this->*Operation)();
+    return WaitUntilReady();
+  } catch (const std::exception&) {
+    return false;  // busy, not connected, no recipient, an unreadable attachment ...
+  }
+}
+
+template <class Mailer>
+bool TSyncSmtp<Mailer>::WaitUntilReady() {
+  FTimeStop = deadlineAfter(Timeout);
+  for (;;) {
+    if (this->FState == smtpReady) return this->FRequestResult == 0;
+    const bool quitting =
+        ApplicationTerminated() || (MultiThreaded && this->FWSocket->Terminated());
+    if (quitting || (Timeout > 0 && passed(FTimeStop))) {
+      this->Abort();
+      this->FErrorMessage = "426 Timeout";
+      this->FStatusCode = 426;
+      return false;
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 1000, kAnyInput);
+    if (MultiThreaded)
+      this->FWSocket->ProcessMessages();
+    else
+      ApplicationProcessMessages();
+  }
+}
+
+template <class Mailer>
+void TSyncSmtp<Mailer>::TriggerGetData(int LineNum, char* MsgLine, int MaxLen, bool& More) {
+  Mailer::TriggerGetData(LineNum, MsgLine, MaxLen, More);
+  // A long body does not time out while its lines are still being produced.
+  if (Timeout > 0) FTimeStop = deadlineAfter(Timeout);
+}
+
+template class TSyncSmtp<TSmtpCli>;
+template class TSyncSmtp<THtmlSmtpCli>;
