@@ -7,6 +7,8 @@
 
 #include "Peer.h"
 #include "SmtpFixture.h"
+#include "netcomp/Mimeutil.h"
+#include "smtp/NetMD5.h"
 
 namespace {
 
@@ -220,6 +222,105 @@ TEST(SmtpConnection, ARefusedConnectionEndsTheRequestWithTheWinsockCode) {
   EXPECT_NE(client.LastResponse().Pos("(Winsock error #10061)"), 0);
   EXPECT_FALSE(client.Connected());
   EXPECT_EQ(client.State(), smtpReady);
+}
+
+// --- The mailers against the real server, the message read back by Python's email package ---
+
+// The MIME tree of a delivered message, as tests/smtp/mime_tree.py prints it.
+std::string mimeTree(const std::string& file) {
+  QProcess python;
+  python.start("/usr/bin/python3", {MIME_TREE_SCRIPT, QString::fromStdString(file)});
+  python.waitForFinished(20000);
+  return (python.readAllStandardOutput() + python.readAllStandardError()).toStdString();
+}
+
+// A file of every byte value, size bytes long; returns its MD5 as mime_tree.py prints it.
+std::string writeBytes(const std::string& name, std::size_t size) {
+  std::string bytes;
+  for (std::size_t i = 0; i < size; ++i) bytes += static_cast<char>((i * 7 + 3) % 256);
+  std::ofstream(name, std::ios::binary) << bytes;
+  return StrMD5(bytes).str();
+}
+
+std::string type(const char* fileName) { return FilenameToContentType(fileName).str(); }
+
+TStringList listOf(std::initializer_list<const char*> lines) {
+  TStringList list;
+  for (const char* line : lines) list.Add(line);
+  return list;
+}
+
+// Logs in with the blocking calls and addresses one message.
+template <class Client>
+void openAndAddress(Client& client, int port) {
+  client.Host = "127.0.0.1";
+  client.Port = AnsiString(std::to_string(port));
+  client.SignOn = "client.test";
+  client.AuthType = smtpAuthAutoSelect;
+  client.Username = "tarn";
+  client.Password = "s3cret";
+  ASSERT_TRUE(client.OpenSync()) << client.ErrorMessage().str();
+  client.FromName = "tarn@client.test";
+  client.RcptName()->Add("one@peer.test");
+  client.HdrFrom = "Tarn <tarn@client.test>";
+  client.HdrTo = "one@peer.test";
+  client.HdrSubject = "With files";
+}
+
+class SmtpServerMailers : public SmtpServer {};
+
+TEST_F(SmtpServerMailers, TwoAttachmentsArriveAsAMixedMessageAndDecodeToTheirFiles) {
+  const std::string first = writeBytes("report.pdf", 1000);
+  const std::string second = writeBytes("table.bin", 540);  // a multiple of 54
+  TSyncSmtpCli mailer(nullptr);
+  ASSERT_NO_FATAL_FAILURE(openAndAddress(mailer, peer->port()));
+  mailer.SetMailMessage(listOf({"Two files.", ".", "Bye"}));
+  mailer.SetEmailFiles(listOf({"report.pdf", "table.bin"}));
+  ASSERT_TRUE(mailer.MailSync()) << mailer.ErrorMessage().str();
+  EXPECT_TRUE(mailer.QuitSync());
+  EXPECT_EQ(mimeTree(mailbox + ".1.eml"),
+            "multipart/mixed\n"
+            "  text/plain text='Two files.\\n.\\nBye\\n'\n"
+            "  " +
+                type("report.pdf") + " disposition=attachment filename=report.pdf md5=" + first +
+                "\n  " + type("table.bin") +
+                " disposition=attachment filename=table.bin md5=" + second + "\ndefects 0\n");
+}
+
+TEST_F(SmtpServerMailers, AnHtmlMailHoldsTheAlternativeTextsThenTheImagesThenTheFile) {
+  const std::string logo = writeBytes("logo.gif", 2000);
+  const std::string photo = writeBytes("photo.jpg", 3003);
+  const std::string notes = writeBytes("notes.zip", 108);
+  TSyncHtmlSmtpCli mailer(nullptr);
+  ASSERT_NO_FATAL_FAILURE(openAndAddress(mailer, peer->port()));
+  const TStringList plain = listOf({"Plain words, caf\xE9.", ".", std::string(200, 'p').c_str()});
+  mailer.SetPlainText(&plain);
+  const TStringList html =
+      listOf({"<html><body>", "<p>See <img src=\"cid:IMAGE1\"> and <img src=\"cid:IMAGE2\">.</p>",
+              (std::string(100, 'h') + " = " + std::string(100, 'h')).c_str(), "</body></html>"});
+  mailer.SetHtmlText(&html);
+  mailer.SetEmailImages(listOf({"logo.gif", "photo.jpg"}));
+  mailer.SetEmailFiles(listOf({"notes.zip"}));
+  ASSERT_TRUE(mailer.MailSync()) << mailer.ErrorMessage().str();
+  EXPECT_TRUE(mailer.QuitSync());
+  const std::string longPlain(200, 'p');
+  const std::string longHtml = std::string(100, 'h') + " = " + std::string(100, 'h');
+  EXPECT_EQ(mimeTree(mailbox + ".1.eml"),
+            "multipart/related\n"
+            "  multipart/alternative\n"
+            "    text/plain text='Plain words, caf\\xe9.\\n.\\n" +
+                longPlain +
+                "\\n'\n"
+                "    text/html text='<html><body>\\n<p>See <img src=\"cid:IMAGE1\"> and <img "
+                "src=\"cid:IMAGE2\">.</p>\\n" +
+                longHtml +
+                "\\n</body></html>\\n'\n"
+                "  image/gif Content-ID=<IMAGE1> disposition=inline filename=logo.gif md5=" +
+                logo +
+                "\n  image/jpeg Content-ID=<IMAGE2> disposition=inline filename=photo.jpg md5=" +
+                photo + "\n  " + type("notes.zip") +
+                " X-File-ID=<FILE1> disposition=attachment filename=notes.zip md5=" + notes +
+                "\ndefects 0\n");
 }
 
 }  // namespace

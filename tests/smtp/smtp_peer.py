@@ -2,7 +2,8 @@
 
 Usage: smtp_peer.py MAILBOX. Accepts AUTH LOGIN and PLAIN for user "tarn" with password
 "s3cret", refuses recipients at "refused.example", appends each message to MAILBOX as the
-envelope sender, the recipients and the content, and prints "READY <port>" once listening.
+envelope sender, the recipients and the content, also writes each message's content alone to
+MAILBOX.<n>.eml (n from 1), and prints "READY <port>" once listening.
 It stops when its standard input closes.
 """
 import socket
@@ -15,6 +16,7 @@ from aiosmtpd.smtp import AuthResult
 class Mailbox:
     def __init__(self, path):
         self.path = path
+        self.count = 0
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address.endswith("@refused.example"):
@@ -30,6 +32,9 @@ class Mailbox:
             out.write(b"AUTH " + repr(session.authenticated).encode() + b"\r\n")
             out.write(envelope.original_content)
             out.write(b"\r\n=== END ===\r\n")
+        self.count += 1
+        with open("%s.%d.eml" % (self.path, self.count), "wb") as out:
+            out.write(envelope.original_content)
         return "250 Message accepted for delivery"
 
 
