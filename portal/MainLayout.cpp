@@ -47,8 +47,7 @@ void TfrmMain::buildLayout() {
   tmrDynaTimer->SetInterval(5000);
   tmrDynaTimer->SetEnabled(true);
   buildHttpClient();
-  // The SMTP client SyncSmtpCli1 is created here, with its stored settings, once its
-  // component exists.
+  buildSmtpClient();
   new TImageList(this);
   PageControl1->SetActivePage(tsShowAll);
 }

@@ -40,6 +40,7 @@ using broAct = unsigned char;
 using panelStatus = unsigned char;
 
 class THttpCli;
+class TSyncSmtpCli;
 
 class TfrmMain : public TForm {
  public:
@@ -178,10 +179,11 @@ class TfrmMain : public TForm {
   TMenuItem* N3 = nullptr;
   TMenuItem* AddAllToWorksheet1 = nullptr;
 
-  // Components without a page: the HTTP client of the start-up clock-offset fetch (the SMTP
-  // client SyncSmtpCli1 is created here once its component exists).
+  // Components without a page: the HTTP client of the start-up clock-offset fetch, and the
+  // SMTP client that the layout carries and no operation calls.
   TPanel* pnlPleaseWait = nullptr;
   THttpCli* HttpCli1 = nullptr;
+  TSyncSmtpCli* SyncSmtpCli1 = nullptr;
   TTimer* tmrDynaTimer = nullptr;
 
   explicit TfrmMain(TComponent* Owner);
@@ -258,6 +260,7 @@ class TfrmMain : public TForm {
   void showVersionCaption();
   void buildHttpClient();
   void connectLauncherEvents();
+  void buildSmtpClient();
   // Takes the offset from the saved "offset.htm" and lets the schedule run again.
   void acceptOfficialTimePage();
 

@@ -10,6 +10,7 @@
 #include "lib/IniFile.h"
 #include "portal/VersionCaption.h"
 #include "scraping/SiteHosts.h"
+#include "smtp/SmtpProt.h"
 #include "tools/testing/PracticeSite.h"
 
 namespace {
@@ -45,6 +46,36 @@ TEST_F(MainWindowTest, CaptionAndPagesAreInLayoutOrder) {
                                       "Lost", "Won"}));
   EXPECT_EQ(frmMain->laVer->Caption().str(), "laVer");
   EXPECT_EQ(frmCommand->Caption().str(), "Command Bar");
+}
+
+TEST_F(MainWindowTest, TheSmtpClientCarriesItsStoredSettingsAndTheConfiguredAccountUnused) {
+  TSyncSmtpCli* mail = frmMain->SyncSmtpCli1;
+  ASSERT_NE(mail, nullptr);
+  EXPECT_EQ(frmMain->FindComponent("SyncSmtpCli1"), mail);
+  EXPECT_EQ(mail->GetShareMode(), smtpShareDenyWrite);
+  EXPECT_EQ(mail->LocalAddr.str(), "0.0.0.0");
+  EXPECT_EQ(mail->Port.str(), "smtp");
+  EXPECT_EQ(mail->AuthType, smtpAuthNone);
+  EXPECT_FALSE(mail->ConfirmReceipt);
+  EXPECT_EQ(mail->HdrPriority, smtpPriorityNone);
+  EXPECT_EQ(mail->CharSet.str(), "iso-8859-1");
+  EXPECT_EQ(mail->GetContentType(), smtpPlainText);
+  EXPECT_FALSE(mail->OwnHeaders);
+  EXPECT_EQ(mail->Timeout, 15);
+  EXPECT_FALSE(mail->MultiThreaded);
+  // The account comes from the configuration the fixture wrote.
+  EXPECT_EQ(mail->Host.str(), "127.0.0.1");
+  EXPECT_EQ(mail->SignOn.str(), "portal.test");
+  EXPECT_EQ(mail->Username.str(), "tarn");
+  EXPECT_EQ(mail->Password.str(), "s3cret");
+  EXPECT_EQ(mail->FromName.str(), "tarn@portal.test");
+  EXPECT_EQ(mail->RcptName()->Text().str(), "buyer@peer.test\r\n");
+  EXPECT_EQ(mail->HdrFrom.str(), "Tarn <tarn@portal.test>");
+  EXPECT_EQ(mail->HdrTo.str(), "buyer@peer.test");
+  EXPECT_EQ(mail->HdrSender.str(), "tarn@portal.test");
+  // Nothing calls it.
+  EXPECT_EQ(mail->State(), smtpReady);
+  EXPECT_FALSE(mail->Connected());
 }
 
 TEST_F(MainWindowTest, EverySixViewsHasTheNineColumns) {

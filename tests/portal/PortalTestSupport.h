@@ -2,7 +2,8 @@
 // Shared by the portal's tests: each test works in a fresh temporary working directory with a
 // fresh Windows directory (never the user's), both removed afterwards. The Windows directory's
 // "tarnwick.ini" starts with every auction-site host on a port of 127.0.0.1 where nothing
-// listens; a test that needs a site points the host it uses at a practice site.
+// listens, and a mail account on 127.0.0.1; a test that needs a site points the host it uses
+// at a practice site.
 #include <gtest/gtest.h>
 
 #include <QByteArray>
@@ -13,9 +14,13 @@
 #include <filesystem>
 #include <string>
 
-// The hosts section that keeps a program on loopback: requests are refused at once.
+// The hosts section that keeps a program on loopback: requests are refused at once. Its mail
+// account names a server on loopback too.
 inline constexpr const char* loopbackHosts =
-    "[hosts]\r\nitem=http://127.0.0.1:1\r\nbids=http://127.0.0.1:1\r\ntime=http://127.0.0.1:1\r\n";
+    "[hosts]\r\nitem=http://127.0.0.1:1\r\nbids=http://127.0.0.1:1\r\ntime=http://127.0.0.1:1\r\n"
+    "[mail]\r\nHost=127.0.0.1\r\nSignOn=portal.test\r\nUsername=tarn\r\nPassword=s3cret\r\n"
+    "FromName=tarn@portal.test\r\nRcptName=buyer@peer.test\r\nHdrFrom=Tarn <tarn@portal.test>\r\n"
+    "HdrTo=buyer@peer.test\r\nHdrSender=tarn@portal.test\r\n";
 
 // Makes root/work and root/windows, the latter with loopbackHosts, and makes the Windows
 // directory the process's.
