@@ -58,38 +58,46 @@ void TfrmMain::buildMainPage() {
   Panel3->BringToFront();
 
   gbEnterItem = placeCaptioned<TGroupBox>(this, Panel3, "gbEnterItem", "Enter Ebay Item Number", 4,
-                                          2, 196, 48);
-  edtNewItem = placeControl<TEdit>(this, gbEnterItem, "edtNewItem", 8, 18, 124, 21);
+                                          2, 284, 48);
+  edtNewItem = placeControl<TEdit>(this, gbEnterItem, "edtNewItem", 8, 18, 212, 21);
   btnEnterItemNum =
-      placeCaptioned<TButton>(this, gbEnterItem, "btnEnterItemNum", "OK", 138, 16, 50, 25);
+      placeCaptioned<TButton>(this, gbEnterItem, "btnEnterItemNum", "OK", 226, 16, 50, 25);
 
   gbNextRefresh =
-      placeCaptioned<TGroupBox>(this, Panel3, "gbNextRefresh", "Next Refresh", 204, 2, 192, 48);
+      placeCaptioned<TGroupBox>(this, Panel3, "gbNextRefresh", "Next Refresh", 292, 2, 281, 48);
   lblNextRefresh = placeCaptioned<TLabel>(this, gbNextRefresh, "lblNextRefresh", "", 8, 22, 88, 13);
-  btnRefreshNow = placeCaptioned<TButton>(this, gbNextRefresh, "btnRefreshNow", "&Refresh Now", 100,
+  btnRefreshNow = placeCaptioned<TButton>(this, gbNextRefresh, "btnRefreshNow", "&Refresh Now", 189,
                                           16, 84, 25);
 
-  gbGroup = placeCaptioned<TGroupBox>(this, Panel3, "gbGroup", "Group", 400, 2, 96, 48);
-  comGroup = placeControl<TComboBox>(this, gbGroup, "comGroup", 8, 18, 80, 21);
+  pcViews = placeControl<TPageControl>(this, Panel3, "pcViews", 4, 54, 569, 266);
+  pcViews->SetTabPosition(tpBottom);
+  pcViews->SetMultiLine(true);
+
+  // Under the views: the next bid, the group of the selected auction and the totals.
+  gbNextBid = placeCaptioned<TGroupBox>(this, Panel3, "gbNextBid", "Next Bid", 4, 322, 400, 58);
+  edtNBItemNum = placeControl<TLabeledEdit>(this, gbNextBid, "edtNBItemNum", 8, 32, 100, 21);
+  edtNBItemNum->EditLabel()->SetCaption("Item Number");
+  edtNBItemNum->SetReadOnly(true);
+  edtNBTitle = placeControl<TLabeledEdit>(this, gbNextBid, "edtNBTitle", 114, 32, 278, 21);
+  edtNBTitle->EditLabel()->SetCaption("Title");
+  edtNBTitle->SetReadOnly(true);
+
+  gbGroup = placeCaptioned<TGroupBox>(this, Panel3, "gbGroup", "Group", 408, 322, 88, 58);
+  comGroup = placeControl<TComboBox>(this, gbGroup, "comGroup", 8, 28, 72, 21);
   comGroup->Items()->Add("IND");
 
-  Panel5 = placeControl<TPanel>(this, Panel3, "Panel5", 500, 6, 73, 44);
+  // The totals, right-aligned, from top to bottom: the hour, the open auctions, all.
+  Panel5 = placeControl<TPanel>(this, Panel3, "Panel5", 500, 326, 73, 54);
   const auto total = [this](TLabel*& value, const char* name, const char* mark, int top) {
-    placeCaptioned<TLabel>(this, Panel5, "", mark, 3, top, 10, 13);
-    value = placeCaptioned<TLabel>(this, Panel5, name, "0.00", 14, top, 56, 13);
+    placeCaptioned<TLabel>(this, Panel5, "", mark, 4, top, 10, 13);
+    value = placeControl<TLabel>(this, Panel5, name, 14, top, 55, 13);
+    value->SetAutoSize(false);
+    value->SetAlignment(taRightJustify);
+    value->SetCaption("0.00");
   };
-  total(lblTotal, "lblTotal", "T", 1);
-  total(lblOpen, "lblOpen", "O", 15);
-  total(lblHr, "lblHr", "H", 29);
-
-  pcViews = placeControl<TPageControl>(this, Panel3, "pcViews", 4, 54, 569, 280);
-  pcViews->SetTabPosition(tpBottom);
-
-  gbNextBid = placeCaptioned<TGroupBox>(this, Panel3, "gbNextBid", "Next Bid", 4, 336, 569, 44);
-  edtNBItemNum = placeControl<TEdit>(this, gbNextBid, "edtNBItemNum", 8, 16, 100, 21);
-  edtNBItemNum->SetReadOnly(true);
-  edtNBTitle = placeControl<TEdit>(this, gbNextBid, "edtNBTitle", 112, 16, 449, 21);
-  edtNBTitle->SetReadOnly(true);
+  total(lblHr, "lblHr", "H", 4);
+  total(lblOpen, "lblOpen", "O", 19);
+  total(lblTotal, "lblTotal", "T", 34);
 }
 
 void TfrmMain::buildHiddenMainParts() {

@@ -14,12 +14,12 @@ constexpr const char* dialUpNote =
     "while auctions are being watched, or those fetches fail until it is back.";
 
 constexpr const char* itemInGroupInstructions[] = {
-    "To place an auction in a group:",
-    "1. Select the auction on the Show All view of the Main page.",
-    "2. Open this page, or right click and choose Select Item Group.",
-    "3. Choose the group in the Group box under the watch list.",
-    "Groups are made on the Manage Item Groups page.",
-    "IND means the auction bids on its own.",
+    "No item selected. ",
+    "",
+    "To manage group membership: ",
+    "",
+    "- Choose the Show All tab and select an item.  Then click this tab",
+    "- Or right click an item and select Select Item Group.",
 };
 
 }  // namespace
@@ -29,11 +29,14 @@ void TfrmMain::buildSidePages() {
   F1Book1 = placeControl<TF1Book>(this, tsBudgeWrksht, "F1Book1", 0, 0, 577, 382);
   F1Book1->SetAlign(alClient);
   gbHiddenNextBid = placeCaptioned<TGroupBox>(this, tsBudgeWrksht, "gbHiddenNextBid", " Next Bid ",
-                                              8, 8, 300, 80);
-  edtNBEnds = placeControl<TEdit>(this, gbHiddenNextBid, "edtNBEnds", 8, 20, 130, 21);
-  edtNBSnipeAmt = placeControl<TEdit>(this, gbHiddenNextBid, "edtNBSnipeAmt", 144, 20, 80, 21);
+                                              8, 8, 300, 94);
+  edtNBEnds = placeControl<TLabeledEdit>(this, gbHiddenNextBid, "edtNBEnds", 8, 34, 130, 21);
+  edtNBEnds->EditLabel()->SetCaption("Ends");
+  edtNBSnipeAmt =
+      placeControl<TLabeledEdit>(this, gbHiddenNextBid, "edtNBSnipeAmt", 144, 34, 80, 21);
+  edtNBSnipeAmt->EditLabel()->SetCaption("Snipe Amount");
   BitBtn2 =
-      placeCaptioned<TBitBtn>(this, gbHiddenNextBid, "BitBtn2", "Find Next Bid", 8, 46, 100, 25);
+      placeCaptioned<TBitBtn>(this, gbHiddenNextBid, "BitBtn2", "Find Next Bid", 8, 60, 100, 25);
   gbHiddenNextBid->Hide();
 
   // Manage Item Groups.
@@ -79,9 +82,10 @@ void TfrmMain::buildSidePages() {
   // Item In Group.
   gbPlaceInGroup = placeCaptioned<TGroupBox>(this, tsItemInGroup, "gbPlaceInGroup",
                                              "Place Auction In Group", 4, 4, 569, 200);
-  edtNumTitle = placeControl<TEdit>(this, gbPlaceInGroup, "edtNumTitle", 8, 20, 553, 21);
+  edtNumTitle = placeControl<TLabeledEdit>(this, gbPlaceInGroup, "edtNumTitle", 8, 36, 553, 21);
+  edtNumTitle->EditLabel()->SetCaption("Item Number and Title");
   edtNumTitle->SetReadOnly(true);
-  MInstruct = placeControl<TMemo>(this, gbPlaceInGroup, "MInstruct", 8, 48, 553, 144);
+  MInstruct = placeControl<TMemo>(this, gbPlaceInGroup, "MInstruct", 8, 64, 553, 128);
   MInstruct->SetReadOnly(true);
   for (const char* line : itemInGroupInstructions) MInstruct->Lines()->Add(line);
 
@@ -142,7 +146,7 @@ void TfrmMain::buildHelpPages() {
       placeCaptioned<TButton>(this, tsHelp, "btnPrgrmHlp", "&Program Help", 124, 8, 110, 25);
   gbAbout = placeCaptioned<TGroupBox>(this, tsHelp, "gbAbout",
                                       "  About Tarnwick                         ", 8, 40, 400, 150);
-  Image1 = placeControl<TImage>(this, gbAbout, "Image1", 8, 20, 96, 64);
+  Image1 = placeControl<TImage>(this, gbAbout, "Image1", 8, 24, 96, 64);
   Image1->Picture()->LoadFromJpegBytes(aboutPictureJpeg());
   laVer = placeCaptioned<TLabel>(this, gbAbout, "laVer", "laVer", 116, 24, 270, 13);
   laAboutLine = placeCaptioned<TLabel>(this, gbAbout, "laAboutLine", "", 116, 44, 270, 13);

@@ -4,14 +4,17 @@
 
 namespace {
 
-// The nine columns every view shows: the row's caption, then sub-items 0 to 7.
+// The nine columns every view shows: the row's caption, then sub-items 0 to 7. All but the
+// first are centred; the last three size themselves. "Item" holds a twelve-digit item
+// number whole (today's numbers are two digits longer than the layout's 65 pixels were drawn
+// for); the room comes from "Title", so the columns keep the layout's total width.
 struct ViewColumn {
   const char* caption;
-  int width;
+  int width;  // 0: sizes itself
 };
 constexpr ViewColumn viewColumns[] = {
-    {"Item", 80}, {"Snipe Amt", 62}, {"Title", 150},      {"Current", 56}, {"Bids", 36},
-    {"Qty", 32},  {"Ends", 90},      {"\xA3 \xA5 $", 40}, {"Group", 50},
+    {"Item", 84}, {"Snipe Amt", 60}, {"Title", 121},     {"Current", 56}, {"Bids", 35},
+    {"Qty", 30},  {"Ends", 0},       {"\xA3 \xA5 $", 0}, {"Group", 0},
 };
 
 }  // namespace
@@ -42,15 +45,17 @@ void TfrmMain::buildViewPages() {
     page.view->SetAlign(alClient);
     page.view->SetReadOnly(true);
     page.view->SetRowSelect(true);
+    page.view->SetGridLines(true);
+    page.view->SetHint("Right Click For More Options");
+    page.view->SetShowHint(true);
     for (const ViewColumn& column : viewColumns) {
       TListColumn* added = page.view->Columns()->Add();
       added->SetCaption(column.caption);
-      added->SetWidth(column.width);
+      if (column.width > 0) added->SetWidth(column.width);
+      added->SetAutoSize(column.width == 0);
+      if (added->Index() > 0) added->SetAlignment(taCenter);
     }
   }
-  lvShowAll->SetGridLines(true);
-  lvShowAll->SetHint("Right Click For More Options");
-  lvShowAll->SetShowHint(true);
   pcViews->SetActivePage(tsGridAll);
 }
 

@@ -86,8 +86,8 @@ class TfrmMain : public TForm {
   TListView* lvClosedLost = nullptr;
   TListView* lvClosedWon = nullptr;
   TGroupBox* gbNextBid = nullptr;
-  TEdit* edtNBItemNum = nullptr;
-  TEdit* edtNBTitle = nullptr;
+  TLabeledEdit* edtNBItemNum = nullptr;
+  TLabeledEdit* edtNBTitle = nullptr;
   // Behind Panel3, never seen.
   TPanel* pnlBroOffset = nullptr;
   TCppWebBrowser* broOffset = nullptr;
@@ -100,8 +100,8 @@ class TfrmMain : public TForm {
   // Budget Worksheet page: the workbook F1Book1 fills it.
   TF1Book* F1Book1 = nullptr;
   TGroupBox* gbHiddenNextBid = nullptr;
-  TEdit* edtNBEnds = nullptr;
-  TEdit* edtNBSnipeAmt = nullptr;
+  TLabeledEdit* edtNBEnds = nullptr;
+  TLabeledEdit* edtNBSnipeAmt = nullptr;
   TBitBtn* BitBtn2 = nullptr;
 
   // Manage Item Groups page.
@@ -128,7 +128,7 @@ class TfrmMain : public TForm {
 
   // Item In Group page.
   TGroupBox* gbPlaceInGroup = nullptr;
-  TEdit* edtNumTitle = nullptr;
+  TLabeledEdit* edtNumTitle = nullptr;
   TMemo* MInstruct = nullptr;
 
   // Archive Data page.

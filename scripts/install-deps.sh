@@ -9,6 +9,7 @@ packages=(
   nginx-light dante-server python3-aiosmtpd
   curl
   xdg-utils
+  fonts-liberation2
 )
 missing=()
 for p in "${packages[@]}"; do

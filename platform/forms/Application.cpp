@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
+#include <QFont>
+#include <QStyleFactory>
 #include <QWidget>
 
 #include "forms/Control.h"
@@ -54,11 +56,22 @@ void TApplication::EnsureQt() {
     SetApplicationTerminatedQuery(&applicationTerminated);
     pumpInstalled = true;
   }
-  if (QCoreApplication::instance()) return;
-  // A Qt application made elsewhere (a test's main) lacks the exception routing of notify;
-  // the controls' own handlers still route what they run.
-  ownQApplication = new GuardedQApplication(qtArgc, qtArgv);
-  QApplication::setQuitOnLastWindowClosed(false);
+  if (!QCoreApplication::instance()) {
+    // A Qt application made elsewhere (a test's main) lacks the exception routing of notify;
+    // the controls' own handlers still route what they run.
+    ownQApplication = new GuardedQApplication(qtArgc, qtArgv);
+    QApplication::setQuitOnLastWindowClosed(false);
+  }
+  static QCoreApplication* styled = nullptr;
+  if (styled == QCoreApplication::instance()) return;
+  styled = QCoreApplication::instance();
+  // The windows' layouts are drawn in pixels for an 8-point sans-serif dialog font: the
+  // same look on every desktop, and a font whose captions fit the layouts' boxes.
+  QApplication::setStyle(QStyleFactory::create("Fusion"));
+  QFont font;
+  font.setFamilies({dialogFontFamily, "Arial", "Helvetica"});
+  font.setPixelSize(dialogFontPixels);
+  QApplication::setFont(font);
 }
 
 void TApplication::Initialize() { EnsureQt(); }

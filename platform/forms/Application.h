@@ -16,6 +16,11 @@
 // The Qt application object is made on first need (any control, timer or Initialize). Call
 // Finalize at the end of main to free the forms and Qt in order; without it they are left to
 // the process's end.
+//
+// Metrics: the forms' layouts are given in pixels for an 8-point sans-serif dialog font at
+// 96 dots per inch. Every window is drawn in the Fusion style with dialogFontFamily (Debian's
+// fonts-liberation2, metric-compatible with the usual dialog fonts) at dialogFontPixels, set
+// in pixels so the display's resolution does not change it.
 #include <exception>
 #include <functional>
 #include <memory>
@@ -27,6 +32,9 @@
 
 class QEventLoop;
 class TForm;
+
+inline constexpr const char* dialogFontFamily = "Liberation Sans";
+inline constexpr int dialogFontPixels = 11;
 
 using TExceptionEvent = std::function<void(TObject* Sender, Exception* E)>;
 

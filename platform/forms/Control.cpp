@@ -214,12 +214,17 @@ void TControl::SetPopupMenu(TPopupMenu* menu) {
                    });
 }
 
+void TControl::SetOpaque(bool opaque) {
+  opaque_ = opaque;
+  if (widget_) widget_->setAutoFillBackground(opaque || color_ != clBtnFace);
+}
+
 void TControl::SetColor(TColor color) {
   color_ = color;
   if (!widget_) return;
   QPalette palette = widget_->palette();
   if (color == clBtnFace) {
-    widget_->setAutoFillBackground(false);
+    widget_->setAutoFillBackground(opaque_);
     widget_->setPalette(QPalette());
     return;
   }

@@ -19,6 +19,7 @@ class TControl;
 class TPopupMenu;
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 
 // Colours as the class library writes them: 0x00BBGGRR.
 using TColor = unsigned int;
@@ -112,6 +113,8 @@ class TControl : public TComponent {
   virtual void parentChanged() {}
   // Shows or hides the widget as the own flag and the parent allow.
   void applyVisibility();
+  // An opaque control paints its background in its colour, the face colour included.
+  void SetOpaque(bool opaque);
 
  private:
   void applyAlign();
@@ -126,5 +129,6 @@ class TControl : public TComponent {
   bool visible_ = true;
   TAlign align_ = alNone;
   TColor color_ = clBtnFace;
+  bool opaque_ = false;
   TFont font_{this};
 };

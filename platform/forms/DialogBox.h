@@ -3,4 +3,10 @@
 // that order; every box is logged when a log file is set.
 #include "forms/Dialogs.h"
 
+class QWidget;
+
 DialogAnswer ShowDialog(const DialogRequest& request);
+
+// The window a box belongs to, centred on it: the active form's window, else the main form's
+// when it is shown, else none.
+QWidget* DialogOwner();

@@ -11,6 +11,7 @@
 #include "forms/Application.h"
 #include "forms/DialogBox.h"
 #include "forms/DialogScript.h"
+#include "forms/Form.h"
 
 namespace {
 
@@ -82,15 +83,17 @@ AnsiString captionOf(TMsgDlgType type) {
 
 DialogAnswer showQtDialog(const DialogRequest& request) {
   TApplication::EnsureQt();
+  QWidget* owner = DialogOwner();
   if (request.kind == DialogKind::Input) {
     bool ok = false;
     const QString typed =
-        QInputDialog::getText(nullptr, request.caption.toQString(), request.text.toQString(),
+        QInputDialog::getText(owner, request.caption.toQString(), request.text.toQString(),
                               QLineEdit::Normal, request.defaultValue.toQString(), &ok);
     if (!ok) return {mrCancel, AnsiString()};
     return {mrOk, AnsiString::fromQString(typed)};
   }
-  QMessageBox box(iconOf(request.type), request.caption.toQString(), request.text.toQString());
+  QMessageBox box(iconOf(request.type), request.caption.toQString(), request.text.toQString(),
+                  QMessageBox::NoButton, owner);
   std::map<QAbstractButton*, TMsgDlgBtn> buttons;
   for (TMsgDlgBtn button : request.buttons) buttons[box.addButton(qtButtonOf(button))] = button;
   box.exec();
@@ -114,6 +117,15 @@ DialogAnswer askOnce(const DialogRequest& request) {
 }
 
 }  // namespace
+
+QWidget* DialogOwner() {
+  QWidget* active = QApplication::activeWindow();
+  if (active && active->isVisible() && dynamic_cast<TForm*>(TControl::FromWidget(active)))
+    return active;
+  TForm* main = Application->MainForm();
+  if (main && main->Widget() && main->Widget()->isVisible()) return main->Widget();
+  return nullptr;
+}
 
 TMsgDlgButtons::TMsgDlgButtons(std::initializer_list<TMsgDlgBtn> buttons) {
   for (TMsgDlgBtn button : buttons) *this << button;

@@ -14,7 +14,10 @@ AnsiString TLabel::Caption() const {
 }
 
 void TLabel::SetCaption(const AnsiString& caption) {
-  if (auto* label = widgetAs<QLabel>()) label->setText(caption.toQString());
+  auto* label = widgetAs<QLabel>();
+  if (!label) return;
+  label->setText(caption.toQString());
+  fitCaption();
 }
 
 bool TLabel::WordWrap() const {
@@ -24,4 +27,31 @@ bool TLabel::WordWrap() const {
 
 void TLabel::SetWordWrap(bool wrap) {
   if (auto* label = widgetAs<QLabel>()) label->setWordWrap(wrap);
+}
+
+void TLabel::SetAutoSize(bool autoSize) {
+  autoSize_ = autoSize;
+  fitCaption();
+}
+
+void TLabel::SetAlignment(TAlignment alignment) {
+  alignment_ = alignment;
+  auto* label = widgetAs<QLabel>();
+  if (!label) return;
+  const Qt::Alignment horizontal = alignment == taRightJustify ? Qt::AlignRight
+                                   : alignment == taCenter     ? Qt::AlignHCenter
+                                                               : Qt::AlignLeft;
+  label->setAlignment(horizontal | Qt::AlignTop);
+}
+
+// A word-wrapped label keeps its width and grows downwards; any other takes its caption's
+// width, from its left edge.
+void TLabel::fitCaption() {
+  auto* label = widgetAs<QLabel>();
+  if (!label || !autoSize_) return;
+  if (label->wordWrap()) {
+    label->resize(label->width(), label->heightForWidth(label->width()));
+  } else {
+    label->adjustSize();
+  }
 }

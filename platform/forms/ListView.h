@@ -28,8 +28,6 @@ class TListView;
 class TListItem;
 class ListViewModel;
 
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
-
 class TListColumn {
  public:
   const AnsiString& Caption() const { return caption_; }

@@ -60,7 +60,8 @@ void TMemoLines::Assign(const TStringList& other) {
 
 TMemo::TMemo(TComponent* owner) : TControl(owner, NewWidget<QPlainTextEdit>()), lines_(this) {
   auto* edit = widgetAs<QPlainTextEdit>();
-  edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+  SetWordWrap(true);
+  SetScrollBars(ssNone);
   // The program's changes are made with the signal blocked: this is the user typing.
   QObject::connect(edit, &QPlainTextEdit::textChanged, edit, [this] {
     typed_ = true;
@@ -77,6 +78,24 @@ bool TMemo::ReadOnly() const {
 
 void TMemo::SetReadOnly(bool readOnly) {
   if (auto* edit = widgetAs<QPlainTextEdit>()) edit->setReadOnly(readOnly);
+}
+
+void TMemo::SetWordWrap(bool wrap) {
+  wordWrap_ = wrap;
+  auto* edit = widgetAs<QPlainTextEdit>();
+  if (!edit) return;
+  edit->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+}
+
+void TMemo::SetScrollBars(TScrollStyle scrollBars) {
+  scrollBars_ = scrollBars;
+  auto* edit = widgetAs<QPlainTextEdit>();
+  if (!edit) return;
+  const auto policy = [](bool shown) {
+    return shown ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff;
+  };
+  edit->setHorizontalScrollBarPolicy(policy(scrollBars == ssHorizontal || scrollBars == ssBoth));
+  edit->setVerticalScrollBarPolicy(policy(scrollBars == ssVertical || scrollBars == ssBoth));
 }
 
 void TMemo::showLines() {

@@ -7,6 +7,8 @@
 
 class TMemo;
 
+enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
 class TMemoLines {
  public:
   explicit TMemoLines(TMemo* owner) : owner_(owner) {}
@@ -41,6 +43,12 @@ class TMemo : public TControl {
   void SetText(const AnsiString& text) { lines_.SetText(text); }
   bool ReadOnly() const;
   void SetReadOnly(bool readOnly);
+  // Long lines wrap at the memo's width (the default); without it they run on past it.
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool wrap);
+  // The scroll bars the memo shows; none by default.
+  TScrollStyle ScrollBars() const { return scrollBars_; }
+  void SetScrollBars(TScrollStyle scrollBars);
 
   TNotifyEvent OnChange;
 
@@ -53,4 +61,6 @@ class TMemo : public TControl {
   TMemoLines lines_;
   TStringList data_;
   bool typed_ = false;  // the widget holds typing not yet read back into data_
+  bool wordWrap_ = true;
+  TScrollStyle scrollBars_ = ssNone;
 };

@@ -1,18 +1,42 @@
 #include "forms/PageControl.h"
 
-#include <QSignalBlocker>
-#include <QTabBar>
-#include <QTabWidget>
+#include <QFrame>
+#include <QResizeEvent>
+#include <QStackedWidget>
 #include <algorithm>
 
 #include "forms/FormsErrors.h"
 #include "forms/NewWidget.h"
+#include "forms/TabStrip.h"
 
-namespace {
-const char* const kFlatButtonsStyle =
-    "QTabBar::tab { border: 1px solid transparent; padding: 3px 8px; margin: 1px; }"
-    "QTabBar::tab:selected { border: 1px solid palette(mid); background: palette(button); }";
-}
+// A page control's widget: the tab strip above or below the stack of pages, which has a
+// frame around it when the tabs are drawn as tabs.
+class PageControlWidget : public QWidget {
+ public:
+  PageControlWidget() : tabs(new TabStrip(this)), pages(new QStackedWidget(this)) {
+    pages->setFrameShape(QFrame::StyledPanel);
+  }
+  void place() {
+    const int stripHeight = tabs->heightForWidth(width());
+    if (below) {
+      pages->setGeometry(0, 0, width(), std::max(height() - stripHeight, 0));
+      tabs->setGeometry(0, height() - stripHeight, width(), stripHeight);
+    } else {
+      tabs->setGeometry(0, 0, width(), stripHeight);
+      pages->setGeometry(0, stripHeight, width(), std::max(height() - stripHeight, 0));
+    }
+  }
+
+  TabStrip* tabs;
+  QStackedWidget* pages;
+  bool below = false;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    place();
+  }
+};
 
 TTabSheet::TTabSheet(TComponent* owner) : TControl(owner, NewWidget<QWidget>()) {}
 
@@ -34,17 +58,17 @@ int TTabSheet::PageIndex() const {
 void TTabSheet::SetCaption(const AnsiString& caption) {
   caption_ = caption;
   if (!pageControl_) return;
-  if (auto* tabs = pageControl_->widgetAs<QTabWidget>())
-    tabs->setTabText(PageIndex(), caption.toQString());
+  if (auto* control = pageControl_->widgetAs<PageControlWidget>()) {
+    control->tabs->setTabText(PageIndex(), caption.toQString());
+    control->place();
+  }
 }
 
-TPageControl::TPageControl(TComponent* owner) : TControl(owner, NewWidget<QTabWidget>()) {
-  auto* tabs = widgetAs<QTabWidget>();
-  // currentChanged here comes from the user's tab clicks: the program's changes are made
-  // with the signal blocked and report themselves.
-  QObject::connect(tabs, &QTabWidget::currentChanged, tabs, [this](int index) {
+TPageControl::TPageControl(TComponent* owner) : TControl(owner, NewWidget<PageControlWidget>()) {
+  // The strip reports the user's tab clicks; the program's changes report themselves.
+  widgetAs<PageControlWidget>()->tabs->tabClicked = [this](int index) {
     TApplication::RunGuarded(this, [&] { tabChangedByUser(index); });
-  });
+  };
 }
 
 TPageControl::~TPageControl() {
@@ -59,39 +83,41 @@ TTabSheet* TPageControl::Pages(int index) const {
 
 void TPageControl::addPage(TTabSheet* page) {
   pages_.push_back(page);
-  auto* tabs = widgetAs<QTabWidget>();
-  if (!tabs || !page->Widget()) return;
-  const QSignalBlocker quiet(tabs);
-  tabs->addTab(page->Widget(), page->Caption().toQString());
+  auto* control = widgetAs<PageControlWidget>();
+  if (!control || !page->Widget()) return;
+  control->pages->addWidget(page->Widget());
+  control->tabs->insertTab(control->tabs->count(), page->Caption().toQString());
   // The first page becomes the active one, as when the control is built.
   if (!active_) active_ = page;
-  tabs->setCurrentWidget(active_->Widget());
+  showActive();
 }
 
 void TPageControl::removePage(TTabSheet* page) {
-  pages_.erase(std::remove(pages_.begin(), pages_.end(), page), pages_.end());
-  auto* tabs = widgetAs<QTabWidget>();
-  if (tabs && page->Widget()) {
-    const QSignalBlocker quiet(tabs);
-    tabs->removeTab(tabs->indexOf(page->Widget()));
+  const auto at = std::find(pages_.begin(), pages_.end(), page);
+  if (at == pages_.end()) return;
+  const int index = static_cast<int>(at - pages_.begin());
+  pages_.erase(at);
+  auto* control = widgetAs<PageControlWidget>();
+  if (control && page->Widget()) {
+    control->pages->removeWidget(page->Widget());
+    control->tabs->removeTab(index);
     page->Widget()->setParent(nullptr);
   }
-  if (active_ == page) {
-    active_ = pages_.empty() ? nullptr : pages_.front();
-    if (tabs && active_ && active_->Widget()) {
-      const QSignalBlocker quiet(tabs);
-      tabs->setCurrentWidget(active_->Widget());
-    }
-  }
+  if (active_ == page) active_ = pages_.empty() ? nullptr : pages_.front();
+  showActive();
+}
+
+void TPageControl::showActive() {
+  auto* control = widgetAs<PageControlWidget>();
+  if (!control) return;
+  if (active_ && active_->Widget()) control->pages->setCurrentWidget(active_->Widget());
+  control->tabs->setCurrentIndex(active_ ? active_->PageIndex() : -1);
+  control->place();
 }
 
 void TPageControl::SetActivePage(TTabSheet* page) {
   if (page && page->pageControl_ != this) return;
   if (page == active_) return;
-  if (auto* tabs = widgetAs<QTabWidget>(); tabs && page && page->Widget()) {
-    const QSignalBlocker quiet(tabs);
-    tabs->setCurrentWidget(page->Widget());
-  }
   activate(page);
 }
 
@@ -103,9 +129,8 @@ void TPageControl::SetActivePageIndex(int index) {
 }
 
 void TPageControl::tabChangedByUser(int index) {
-  auto* tabs = widgetAs<QTabWidget>();
-  if (!tabs) return;
-  TTabSheet* page = static_cast<TTabSheet*>(TControl::FromWidget(tabs->widget(index)));
+  if (index < 0 || index >= PageCount()) return;
+  TTabSheet* page = pages_[static_cast<std::size_t>(index)];
   if (page == active_) return;
   activate(page);
   if (OnChange) {
@@ -143,31 +168,35 @@ void showingChanged(TTabSheet* page, bool shown) {
 void TPageControl::activate(TTabSheet* page) {
   TTabSheet* left = active_;
   active_ = page;
+  showActive();
   showingChanged(left, false);
   showingChanged(page, true);
 }
 
 void TPageControl::SetTabPosition(TTabPosition position) {
   tabPosition_ = position;
-  auto* tabs = widgetAs<QTabWidget>();
-  if (!tabs) return;
-  static const QTabWidget::TabPosition positions[] = {QTabWidget::North, QTabWidget::South,
-                                                      QTabWidget::West, QTabWidget::East};
-  tabs->setTabPosition(positions[position]);
+  auto* control = widgetAs<PageControlWidget>();
+  if (!control) return;
+  // Tabs at the sides are drawn at the top.
+  control->below = position == tpBottom;
+  control->tabs->setBelow(control->below);
+  control->place();
 }
 
 void TPageControl::SetStyle(TTabStyle style) {
   style_ = style;
-  auto* tabs = widgetAs<QTabWidget>();
-  if (!tabs) return;
-  tabs->setDocumentMode(style != tsTabs);
-  tabs->tabBar()->setStyleSheet(style == tsFlatButtons ? kFlatButtonsStyle : "");
+  auto* control = widgetAs<PageControlWidget>();
+  if (!control) return;
+  control->tabs->setLook(style == tsTabs      ? TabStrip::Look::Tabs
+                         : style == tsButtons ? TabStrip::Look::Buttons
+                                              : TabStrip::Look::FlatButtons);
+  control->pages->setFrameShape(style == tsTabs ? QFrame::StyledPanel : QFrame::NoFrame);
 }
 
 void TPageControl::SetMultiLine(bool multiLine) {
   multiLine_ = multiLine;
-  auto* tabs = widgetAs<QTabWidget>();
-  if (!tabs) return;
-  tabs->setUsesScrollButtons(!multiLine);
-  tabs->tabBar()->setExpanding(multiLine);
+  auto* control = widgetAs<PageControlWidget>();
+  if (!control) return;
+  control->tabs->setMultiLine(multiLine);
+  control->place();
 }

@@ -55,7 +55,7 @@ class TPageControl : public TControl {
   void SetTabPosition(TTabPosition position);
   TTabStyle Style() const { return style_; }
   void SetStyle(TTabStyle style);
-  // Tabs wrap into rows (here: all shown, no scroll buttons) or keep to one scrolling row.
+  // Tabs wrap into rows, every one shown, or keep to one row that scrolls.
   bool MultiLine() const { return multiLine_; }
   void SetMultiLine(bool multiLine);
 
@@ -67,6 +67,8 @@ class TPageControl : public TControl {
   void addPage(TTabSheet* page);
   void removePage(TTabSheet* page);
   void activate(TTabSheet* page);
+  // Shows the active page and marks its tab.
+  void showActive();
   void tabChangedByUser(int index);
 
   std::vector<TTabSheet*> pages_;

@@ -8,6 +8,8 @@ TPanel::TPanel(TComponent* owner) : TControl(owner, NewWidget<QLabel>()) {
   auto* panel = widgetAs<QLabel>();
   panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
   panel->setAlignment(Qt::AlignCenter);
+  // A panel paints its face: what lies beneath it is covered, not seen through.
+  SetOpaque(true);
 }
 
 AnsiString TPanel::Caption() const {

@@ -1,5 +1,5 @@
 #pragma once
-// TPanel: a raised area that holds controls and shows its caption in the middle.
+// TPanel: a raised, opaque area that holds controls and shows its caption in the middle.
 #include "forms/Control.h"
 
 class TPanel : public TControl {

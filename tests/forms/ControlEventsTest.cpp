@@ -1,8 +1,9 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
-#include <QTabWidget>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "forms/Memo.h"
 #include "forms/PageControl.h"
 #include "forms/Panel.h"
+#include "forms/TabStrip.h"
 
 namespace {
 
@@ -98,6 +100,7 @@ TEST_F(ControlEventsTest, TabSheetOnShowFiresWhenThePageComesIntoView) {
   TForm form(nullptr);
   auto* pages = new TPageControl(&form);
   pages->SetParent(&form);
+  pages->SetBounds(0, 0, 400, 200);
   pages->SetTabPosition(tpBottom);
   pages->SetStyle(tsFlatButtons);
   std::vector<AnsiString> shows;
@@ -123,15 +126,22 @@ TEST_F(ControlEventsTest, TabSheetOnShowFiresWhenThePageComesIntoView) {
   EXPECT_TRUE(shows.empty());
   pages->SetActivePage(sheets[1]);
   pages->SetActivePage(sheets[1]);
-  static_cast<QTabWidget*>(pages->Widget())->setCurrentIndex(2);  // a tab click
-  static_cast<QTabWidget*>(pages->Widget())->setCurrentIndex(2);
+  // Two clicks on the third tab: the second one finds it active already.
+  auto* strip = pages->Widget()->findChild<TabStrip*>();
+  ASSERT_FALSE(strip->tabRect(2).isEmpty());
+  for (int click = 0; click < 2; ++click) {
+    const QPointF at = strip->tabRect(2).center();
+    QMouseEvent press(QEvent::MouseButtonPress, at, strip->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(strip, &press);
+  }
   EXPECT_EQ((std::vector<AnsiString>{"inner hidden", "Active Outbid", "Won"}), shows);
   EXPECT_EQ(pages->ActivePage(), sheets[2]);
   // Back on the page that holds the nested control: its active page comes into view too.
   shows.clear();
   pages->SetActivePage(sheets[0]);
   EXPECT_EQ((std::vector<AnsiString>{"Show All", "inner shown"}), shows);
-  EXPECT_EQ(static_cast<QTabWidget*>(pages->Widget())->tabText(1), "Active Outbid");
+  EXPECT_EQ(strip->tabText(1), "Active Outbid");
 }
 
 TEST_F(ControlEventsTest, MemoLinesSaveTheBytesPutIn) {

@@ -1,10 +1,14 @@
+#include <QCoreApplication>
+#include <QWidget>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
 #include "FormsTestSupport.h"
 #include "forms/Application.h"
+#include "forms/DialogBox.h"
 #include "forms/Dialogs.h"
+#include "forms/Form.h"
 
 namespace {
 
@@ -82,3 +86,20 @@ TEST_F(DialogsTest, AScriptFileAnswersBoxesInTurnAndEveryBoxIsLogged) {
 }
 
 }  // namespace
+
+TEST_F(DialogsTest, ABoxBelongsToTheActiveFormsWindow) {
+  TForm main(nullptr);
+  TForm bar(nullptr);
+  main.Show();
+  bar.Show();
+  bar.Widget()->activateWindow();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(DialogOwner(), bar.Widget());
+  bar.Hide();
+  main.Widget()->activateWindow();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(DialogOwner(), main.Widget());
+  main.Hide();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(DialogOwner(), nullptr);
+}

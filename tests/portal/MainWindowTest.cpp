@@ -84,17 +84,55 @@ TEST_F(MainWindowTest, EverySixViewsHasTheNineColumns) {
   for (TListView* view :
        {frmMain->lvShowAll, frmMain->lvActiveOutbid, frmMain->lvActiveHighBidder,
         frmMain->lvActiveWaitingToBid, frmMain->lvClosedLost, frmMain->lvClosedWon}) {
+    SCOPED_TRACE(view->Name().str());
     std::vector<std::string> captions;
-    for (int i = 0; i < view->Columns()->Count(); ++i)
-      captions.push_back(view->Columns()->Items(i)->Caption().str());
-    EXPECT_EQ(captions, expected) << view->Name().str();
+    std::vector<int> widths;
+    for (int i = 0; i < view->Columns()->Count(); ++i) {
+      TListColumn* column = view->Columns()->Items(i);
+      captions.push_back(column->Caption().str());
+      widths.push_back(column->AutoSize() ? 0 : column->Width());
+      EXPECT_EQ(column->Alignment(), i == 0 ? taLeftJustify : taCenter) << i;
+    }
+    EXPECT_EQ(captions, expected);
+    // "Item" holds a twelve-digit item number, taken from "Title"; the last three size
+    // themselves.
+    EXPECT_EQ(widths, (std::vector<int>{84, 60, 121, 56, 35, 30, 0, 0, 0}));
+    EXPECT_EQ(view->Hint().str(), "Right Click For More Options");
+    EXPECT_TRUE(view->ReadOnly() && view->RowSelect() && view->GridLines());
   }
-  EXPECT_EQ(frmMain->lvShowAll->Hint().str(), "Right Click For More Options");
   EXPECT_EQ(frmMain->lvShowAll->PopupMenu(), frmMain->ShowAllPopupMenu);
-  EXPECT_TRUE(frmMain->lvShowAll->ReadOnly() && frmMain->lvShowAll->RowSelect() &&
-              frmMain->lvShowAll->GridLines());
   EXPECT_FALSE(frmMain->lvAllTdate->Visible());
   EXPECT_EQ(frmMain->lvAllTdate->Columns()->Count(), 3);
+}
+
+TEST_F(MainWindowTest, FixedTextsLabelsAndTheTotalsPanelAreTheLayouts) {
+  EXPECT_EQ(frmMain->MInstruct->Text().str(),
+            "No item selected. \r\n\r\nTo manage group membership: \r\n\r\n"
+            "- Choose the Show All tab and select an item.  Then click this tab\r\n"
+            "- Or right click an item and select Select Item Group.\r\n");
+  const std::pair<TLabeledEdit*, const char*> labelled[] = {
+      {frmMain->edtNumTitle, "Item Number and Title"},
+      {frmMain->edtNBItemNum, "Item Number"},
+      {frmMain->edtNBTitle, "Title"},
+      {frmMain->edtNBEnds, "Ends"},
+      {frmMain->edtNBSnipeAmt, "Snipe Amount"},
+  };
+  for (const auto& [edit, label] : labelled) EXPECT_EQ(edit->EditLabel()->Caption().str(), label);
+  // The totals: bottom right of the Main page, the hour, the open and all from top to bottom,
+  // right-aligned.
+  EXPECT_GE(frmMain->Panel5->Left() + frmMain->Panel5->Width(), frmMain->pcViews->Width());
+  EXPECT_GT(frmMain->Panel5->Top(), frmMain->pcViews->Top() + frmMain->pcViews->Height());
+  EXPECT_LT(frmMain->lblHr->Top(), frmMain->lblOpen->Top());
+  EXPECT_LT(frmMain->lblOpen->Top(), frmMain->lblTotal->Top());
+  for (TLabel* total : {frmMain->lblHr, frmMain->lblOpen, frmMain->lblTotal})
+    EXPECT_EQ(total->Alignment(), taRightJustify);
+  // The group box lies under the views too.
+  EXPECT_GT(frmMain->gbGroup->Top(), frmMain->pcViews->Top() + frmMain->pcViews->Height());
+  // Notes wrap their words and show no scroll bar.
+  for (TMemo* note : {frmMain->memDialUp, frmMain->MInstruct})
+    EXPECT_TRUE(note->WordWrap() && note->ScrollBars() == ssNone) << note->Name().str();
+  // The busy panel paints its face over what lies beneath.
+  EXPECT_TRUE(frmMain->pnlPleaseWait->Widget()->autoFillBackground());
 }
 
 TEST_F(MainWindowTest, PopupMenuItemsAndSeparatorsAreInOrder) {
