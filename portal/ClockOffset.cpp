@@ -14,6 +14,11 @@
 namespace {
 constexpr broAct offsetSyncInProgress = 10;
 constexpr broAct offsetObtained = 11;
+// The reply's body is written to a name of the portal's own, never to the document name that
+// the URL or a relocation gives (which could name the watch list or the agent's program), and
+// removed once it has been read.
+constexpr const char* replyBodyFile = "offsetreply.tmp";
+constexpr const char* offsetErrorText = "Error calculating eBay time offset.  Error # 1221-2358.";
 }  // namespace
 
 void TfrmMain::buildHttpClient() {
@@ -40,10 +45,20 @@ void TfrmMain::getOffsetHttp() {
   GetButtonClick(this);
 }
 
+// Retry starts the attempt again; Abort closes the main window. A request that fails asks the
+// same question as a page that arrives cut short: otherwise the portal would look normal while
+// no refresh and no snipe could ever run.
+bool TfrmMain::askRetryOffset() {
+  if (MessageDlg(offsetErrorText, mtError, TMsgDlgButtons() << mbAbort << mbRetry, 0) == mrRetry)
+    return true;
+  Close();
+  return false;
+}
+
 void TfrmMain::GetButtonClick(TObject* Sender) {
   (void)Sender;
-  // Retry starts the attempt again; Abort (or a failed request) ends the attempts.
   for (;;) {
+    DeleteFile(replyBodyFile);
     DisplayMemo->Lines()->Clear();
     DocumentMemo->Lines()->Clear();
     HttpCli1->URL = URLEdit->Text();
@@ -58,13 +73,18 @@ void TfrmMain::GetButtonClick(TObject* Sender) {
       DisplayMemo->Lines()->Add("StatusCode   = " + IntToStr(HttpCli1->StatusCode()));
       DisplayMemo->Lines()->Add("ReasonPhrase = " + HttpCli1->ReasonPhrase());
       HttpCli1DocEnd(nullptr);
+      DeleteFile(replyBodyFile);
+      if (askRetryOffset()) continue;
       return;
     }
     DisplayMemo->Lines()->Add("StatusCode = " + IntToStr(HttpCli1->StatusCode()));
     TStringList* headers = HttpCli1->RcvdHeaderLines();
     for (int i = 0; i < headers->Count(); ++i)
       DisplayMemo->Lines()->Add("hdr>" + headers->Strings(i));
-    DocumentMemo->Lines()->LoadFromFile(HttpCli1->DocName());
+    // A reply without a body leaves no file: it is a page without its end, not a failure that
+    // ends the program.
+    if (FileExists(replyBodyFile)) DocumentMemo->Lines()->LoadFromFile(replyBodyFile);
+    DeleteFile(replyBodyFile);
     DocumentMemo->Lines()->SaveToFile("offset.htm");
     if (ebayScraper.containsText("</html>", DocumentMemo->Text())) {
       SetcurrBroOffsetAction(offsetObtained);
@@ -74,11 +94,7 @@ void TfrmMain::GetButtonClick(TObject* Sender) {
       formShow2();
       return;
     }
-    if (MessageDlg("Error calculating eBay time offset.  Error # 1221-2358.", mtError,
-                   TMsgDlgButtons() << mbAbort << mbRetry, 0) != mrRetry) {
-      Close();
-      return;
-    }
+    if (!askRetryOffset()) return;
   }
 }
 
@@ -93,12 +109,13 @@ void TfrmMain::acceptOfficialTimePage() {
   SetdoRecalc(true);
 }
 
-// The body of the reply goes to the file the client names, in the working directory.
 void TfrmMain::HttpCli1DocBegin(TObject* Sender) {
   (void)Sender;
   DisplayMemo->Lines()->Add(HttpCli1->ContentType() + " => " + HttpCli1->DocName());
   DisplayMemo->Lines()->Add("Document = " + HttpCli1->DocName());
-  HttpCli1->RcvdStream = new TFileStream(HttpCli1->DocName(), fmCreate);
+  // A relocation begins a second document: the first one's stream is closed first.
+  HttpCli1DocEnd(Sender);
+  HttpCli1->RcvdStream = new TFileStream(replyBodyFile, fmCreate);
 }
 
 void TfrmMain::HttpCli1DocEnd(TObject* Sender) {

@@ -73,7 +73,9 @@ void TfrmMain::calcTotals() {
     if (numeric) all += value;
     TDateTime end;
     bool hasEnd = auctionEnd(row->Caption(), end);
-    if (!hasEnd && canRebuildLVAllTdate) {
+    // The one request for a refresh run waits for the first clock offset: before it the
+    // end-time list is not loaded yet, and no background work may start.
+    if (!hasEnd && canRebuildLVAllTdate && GetcurrBroOffsetAction() != 0) {
       rebuildLVAllTdate();
       canRebuildLVAllTdate = false;
       hasEnd = auctionEnd(row->Caption(), end);

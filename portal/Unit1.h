@@ -263,6 +263,8 @@ class TfrmMain : public TForm {
   void buildSmtpClient();
   // Takes the offset from the saved "offset.htm" and lets the schedule run again.
   void acceptOfficialTimePage();
+  // The start-up fetch's Abort/Retry box: true for Retry; Abort closes the main window.
+  bool askRetryOffset();
 
   broAct currBroAction = 0;
   broAct currBroOffsetAction = 0;

@@ -104,17 +104,52 @@ TEST_F(ClockOffsetTest, ReplyWithoutThePageEndIsRetriedOnRequest) {
   EXPECT_TRUE(frmCommand->Visible());
 }
 
-TEST_F(ClockOffsetTest, FailedRequestLeavesThreeLinesAndNoSchedule) {
+// A request that fails leaves its three lines and asks Abort or Retry, as a cut page does;
+// nothing of the schedule starts until an attempt succeeds. Here the site comes back before
+// the Retry. (Abort, which closes the main window, is tried on the real program.)
+TEST_F(ClockOffsetTest, FailedRequestAsksAbortOrRetryAndStartsNothingUntilASuccess) {
   frmMain->URLEdit->SetText("http://127.0.0.1:1/aw-cgi/eBayISAPI.dll?TimeShow");
+  std::vector<std::string> linesAtTheBox;
+  bool scheduleAtTheBox = true;
+  SetDialogResponder([&](const DialogRequest& request) {
+    boxes_.push_back(request);
+    linesAtTheBox = displayLines();
+    scheduleAtTheBox = frmMain->GetdoEbaySync() || frmCommand->Visible();
+    frmMain->URLEdit->SetText(officialTimePageUrl("TimeShow"));
+    return DialogAnswer{mrRetry, ""};
+  });
   frmMain->getOffsetHttp();
-  const std::vector<std::string> lines = displayLines();
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0], "GET Failed !");
-  EXPECT_EQ(lines[1].rfind("StatusCode   = ", 0), 0u) << lines[1];
-  EXPECT_EQ(lines[2].rfind("ReasonPhrase = ", 0), 0u) << lines[2];
-  EXPECT_FALSE(frmMain->GetdoEbaySync());
-  EXPECT_TRUE(frmMain->GetdynaWaiting());
-  EXPECT_FALSE(frmCommand->Visible());
+  ASSERT_EQ(boxTexts(),
+            std::vector<std::string>{"Error calculating eBay time offset.  Error # 1221-2358."});
+  EXPECT_EQ(boxes_.front().type, mtError);
+  EXPECT_EQ(boxes_.front().buttons, (std::vector<TMsgDlgBtn>{mbAbort, mbRetry}));
+  ASSERT_EQ(linesAtTheBox.size(), 3u);
+  EXPECT_EQ(linesAtTheBox[0], "GET Failed !");
+  EXPECT_EQ(linesAtTheBox[1].rfind("StatusCode   = ", 0), 0u) << linesAtTheBox[1];
+  EXPECT_EQ(linesAtTheBox[2].rfind("ReasonPhrase = ", 0), 0u) << linesAtTheBox[2];
+  EXPECT_FALSE(scheduleAtTheBox);
+  EXPECT_EQ(site_->requestCount(timePage), 1);
+  expectScheduleStarted();
+  EXPECT_TRUE(frmCommand->Visible());
+}
+
+// The body goes to a file of the portal's choosing, whatever the URL or a relocation names,
+// and that file is gone afterwards: a relocation cannot overwrite the watch list or the agent.
+TEST_F(ClockOffsetTest, RelocationCannotChooseTheFileTheReplyIsWrittenTo) {
+  for (const char* victim : {"lvshowall.txt", "rerav.iru"}) {
+    SCOPED_TRACE(victim);
+    site_->control("page=time&fault=relocate&count=1&location=/x/" + std::string(victim));
+    writeFile(workPath(victim), "precious\r\n");
+    frmMain->getOffsetHttp();
+    EXPECT_EQ(frmMain->HttpCli1->DocName().str(), victim);
+    EXPECT_EQ(readFile(workPath(victim)), "precious\r\n");
+    QStringList files = QDir(work_).entryList(QDir::Files | QDir::Hidden);
+    files.removeIf([](const QString& name) { return name.endsWith("logger.txt"); });
+    EXPECT_EQ(files, QStringList{victim});
+    expectScheduleStarted();
+    QFile::remove(workPath(victim));
+    frmCommand->Hide();
+  }
   EXPECT_TRUE(boxes_.empty());
 }
 

@@ -5,6 +5,7 @@
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QThread>
+#include <functional>
 
 #include "PortalTestSupport.h"
 #include "tools/testing/PracticeSite.h"
@@ -17,13 +18,14 @@ constexpr const char* supportSentence =
 
 class PortalProcessTest : public PortalWorkDir {
  protected:
-  void start(QProcess& process, const QString& program, const QStringList& arguments = {}) {
+  void start(QProcess& process, const QString& program, const QStringList& arguments = {},
+             const QByteArray& dialogScript = "* => OK\n") {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("TARNWICK_WINDIR", windir_);
     env.insert("TARNWICK_DIALOG_LOG", workPath("dialogs.log"));
     env.insert("TARNWICK_DIALOG_SCRIPT", workPath("dialogs.script"));
-    writeFile(workPath("dialogs.script"), "* => OK\n");
+    writeFile(workPath("dialogs.script"), dialogScript);
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(work_);
     process.start(program, arguments);
@@ -35,8 +37,16 @@ class PortalProcessTest : public PortalWorkDir {
       if (pattern.match(name).hasMatch()) return workPath(name);
     return {};
   }
+  // Waits up to timeoutMs for done(); its last answer.
+  static bool waitFor(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs) QThread::msleep(50);
+    return done();
+  }
   QStringList dialogLines() const {
     QStringList lines = QString::fromLatin1(readFile(workPath("dialogs.log"))).split('\n');
+    for (QString& line : lines) line = line.trimmed();
     lines.removeAll(QString());
     return lines;
   }
@@ -96,6 +106,54 @@ TEST_F(PortalProcessTest, HandlerFailureEndsThePortalAfterOneBoxAndRewritesErrlo
   EXPECT_TRUE(QFile::exists(workPath("keep.tnw")));
   EXPECT_TRUE(QFile::exists(workPath("BID.TDL")));
   EXPECT_FALSE(readFile(windirPath("tarnwick.ini")).contains("[prefs]"));
+}
+
+// A start-up fetch whose request fails asks Abort or Retry: Retry asks the site again, Abort
+// closes the portal through its shutdown (the preferences and the watch list are saved).
+TEST_F(PortalProcessTest, FailedStartUpFetchAsksAbortOrRetryAndAbortEndsThePortal) {
+  writeFile(workPath("lvshowall.txt"), "7\r\n0.00\r\nT\r\n1\r\n1\r\n1\r\n2 days\r\nUSD\r\nIND\r\n");
+  QProcess portal;
+  start(portal, TARN11_PROGRAM, {}, "Error calculating => Retry\nError calculating => Abort\n");
+  ASSERT_TRUE(portal.waitForFinished(30000));
+  const QStringList boxes = dialogLines();
+  ASSERT_EQ(boxes.size(), 2) << boxes.join('\n').toStdString();
+  for (const QString& box : boxes) {
+    const QStringList fields = box.split('|');
+    ASSERT_GE(fields.size(), 7);
+    EXPECT_EQ(fields[2], "Abort,Retry");
+    EXPECT_EQ(fields[4], "Error calculating eBay time offset.  Error # 1221-2358.");
+  }
+  EXPECT_TRUE(boxes[0].endsWith("|Retry"));
+  EXPECT_TRUE(boxes[1].endsWith("|Abort"));
+  EXPECT_TRUE(readFile(windirPath("tarnwick.ini")).contains("[prefs]"));
+  EXPECT_TRUE(readFile(workPath("lvshowall.txt")).startsWith("7\r\n0.00\r\n"));
+}
+
+// Nothing runs in the background before the first clock offset: while the start-up fetch
+// waits (the ticks run inside it), the auctions loaded without end times ask for no refresh
+// and start no agent. (The trace log shows it: whether an agent would actually start also
+// depends on other agents of the user.)
+TEST_F(PortalProcessTest, NoAgentStartsWhileTheStartUpFetchWaits) {
+  tarnwick::tools::PracticeSite site;
+  site.control("page=time&delay=11000");
+  writeFile(windirPath("tarnwick.ini"), QByteArray("[hosts]\r\ntime=") + site.baseUrl().c_str() +
+                                            "\r\n[prefs]\r\ncbLogFile=1\r\n");
+  writeFile(workPath("lvshowall.txt"), "7\r\n0.00\r\nT\r\n1\r\n1\r\n1\r\n2 days\r\nUSD\r\nIND\r\n");
+  ASSERT_TRUE(
+      QFile::copy(QStringLiteral(TARNWICK_FAKES_DIR) + "/sandglass.exe", workPath("rerav.iru")));
+  QProcess portal;
+  start(portal, TARN11_PROGRAM);
+  EXPECT_TRUE(
+      waitFor([&] { return site.requestCount("/aw-cgi/eBayISAPI.dll?TimeShow") == 1; }, 10000));
+  // Two ticks or more run inside the fetch; then it succeeds.
+  EXPECT_TRUE(waitFor([&] { return readFile(traceLogFile()).contains("TAG:formShow2()"); }, 15000));
+  const QByteArray log = readFile(traceLogFile());
+  portal.kill();
+  portal.waitForFinished(5000);
+  EXPECT_GE(log.count("TAG:tmrDynaTimerTimer(TObject *Sender)"), 2);
+  EXPECT_FALSE(log.contains("TAG:rebuildLVAllTdate()"));
+  EXPECT_FALSE(log.contains("TAG:launchGridRefresher()"));
+  EXPECT_FALSE(QFile::exists(workPath("rerav.iru.log")));
 }
 
 }  // namespace

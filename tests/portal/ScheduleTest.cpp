@@ -40,6 +40,12 @@ constexpr const char* totals = "TAG:TfrmMain::calcTotals()";
 // meets an auction without an end-time entry asks for a refresh run at once; later ones do not.
 TEST_F(ScheduleTest, TotalsAskOncePerRunForARefreshWhenAnAuctionLacksItsEndTime) {
   addWatched("220000000101");
+  // Before the first clock offset (the first show's totals) nothing is asked for.
+  frmMain->calcTotals();
+  EXPECT_FALSE(frmMain->GetdoRefreshLVShowAll());
+  tick();
+  EXPECT_EQ(calls(takeLog(), agentStart), 0);
+  frmMain->SetcurrBroOffsetAction(11);
   frmMain->calcTotals();
   EXPECT_TRUE(frmMain->GetdoRefreshLVShowAll());
   tick();

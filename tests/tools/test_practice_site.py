@@ -255,6 +255,16 @@ class ControlAndCounter(SiteTestCase):
             self.site.get(BIDS_QUERY + "220000000501")
         self.assertEqual(self.site.get(BIDS_QUERY + "220000000501")[0], 200)
 
+    def test_relocation_sends_elsewhere_and_the_location_serves_the_page(self):
+        self.site.control(page="time", fault="relocate", location="/x/lvshowall.txt", count="1")
+        status, headers, _ = self.site.get(TIME_QUERY)
+        self.assertEqual(status, 302)
+        self.assertEqual(headers["Location"], "/x/lvshowall.txt")
+        self.assertIn("Hawaii Time:", self.site.page("/x/lvshowall.txt"))
+        self.assertEqual(self.site.get(TIME_QUERY)[0], 200)
+        status, reply = self.site.control(page="time", fault="relocate")
+        self.assertEqual(status, 400)
+
     def test_delay_holds_the_reply_back(self):
         self.site.control(page="time", delay="300")
         started = time.monotonic()

@@ -95,6 +95,9 @@ class SiteHandler(http.server.BaseHTTPRequestHandler):
 
     def site_page(self, target, path, query):
         self.state.count(target)
+        relocated = self.state.relocated_target(path)
+        if relocated is not None:
+            path, _, query = relocated.partition("?")
         command, params = split_site_query(query)
         if (path.lower(), command) not in PAGE_ROUTES:
             self.send_body(404, encode_page(self.server.pages.not_found_page()))
@@ -107,6 +110,12 @@ class SiteHandler(http.server.BaseHTTPRequestHandler):
         fault = self.state.take_fault(key)
         if fault == "drop":
             self.close_connection = True
+            return
+        if fault == "relocate":
+            self.send_response(302)
+            self.send_header("Location", self.state.relocation(key, target))
+            self.send_header("Content-Length", "0")
+            self.end_headers()
             return
         if fault == "status500":
             self.send_body(500, encode_page(self.server.pages.server_error_page()))
@@ -174,7 +183,7 @@ def apply_control(state, params):
         if not key:
             raise CatalogueError("a fault needs page=item:N, bids:N, time or *")
         count = int(params["count"]) if params.get("count") not in (None, "") else None
-        state.set_fault(key, str(params["fault"]).lower(), count)
+        state.set_fault(key, str(params["fault"]).lower(), count, params.get("location"))
         done = True
     if "delay" in params:
         if not key:

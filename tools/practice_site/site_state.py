@@ -9,7 +9,7 @@ import threading
 
 from catalogue import CatalogueError, ITEM_FIELDS, apply_fields, make_item
 
-FAULT_KINDS = ("truncate", "status500", "drop")
+FAULT_KINDS = ("truncate", "status500", "drop", "relocate")
 
 
 def page_key(command, item):
@@ -29,6 +29,8 @@ class SiteState:
         self.offset_seconds = self.initial_offset
         self.items = {}
         self.faults = {}
+        self.relocations = {}  # page key -> the location its relocate fault sends to
+        self.relocated = {}  # location path (lower case) -> the target it stands for
         self.delays = {}
         self.stats = collections.Counter()
         self._load_items()
@@ -83,15 +85,32 @@ class SiteState:
 
     # Faults and delays -------------------------------------------------------------------
 
-    def set_fault(self, key, kind, count):
+    def set_fault(self, key, kind, count, location=None):
         if kind == "none":
             with self.lock:
                 self.faults.pop(key, None)
             return
         if kind not in FAULT_KINDS:
             raise CatalogueError("fault must be one of %s or none" % ", ".join(FAULT_KINDS))
+        if kind == "relocate" and not (location or "").startswith("/"):
+            raise CatalogueError("a relocate fault needs location=/path")
         with self.lock:
             self.faults[key] = [kind, count]
+            if kind == "relocate":
+                self.relocations[key] = location
+
+    def relocation(self, key, target):
+        """The location the page is relocated to; from then on that location's path serves
+        target (the page asked for), whatever its query."""
+        with self.lock:
+            location = self.relocations.get(key, self.relocations.get("*", "/"))
+            self.relocated[location.partition("?")[0].lower()] = target
+            return location
+
+    def relocated_target(self, path):
+        """The target that a relocation's location path stands for, or None."""
+        with self.lock:
+            return self.relocated.get(path.lower())
 
     def take_fault(self, key):
         """The fault for this page (or for every page, "*"), counted down by one use."""
@@ -138,6 +157,8 @@ class SiteState:
             if what == "stats":
                 return
             self.faults.clear()
+            self.relocations.clear()
+            self.relocated.clear()
             self.delays.clear()
             if what == "faults":
                 return
