@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev libgl-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-format
+  clang libclang-rt-14-dev llvm
   nginx-light dante-server python3-aiosmtpd
   curl
   xdg-utils
