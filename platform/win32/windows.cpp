@@ -36,7 +36,8 @@ struct ThreadQueue;
 
 // Lives in the queue's thread; its events dispatch the posted messages in order, so that Qt's
 // loop (whichever runs) delivers them. Wake-ups are coalesced: one event is pending at a time
-// and dispatches every message that waits when it runs (see drainQueue).
+// and dispatches the messages that wait when it runs and those posted meanwhile (see
+// drainQueue).
 class QueueWaker : public QObject {
  public:
   explicit QueueWaker(ThreadQueue* queue) : queue_(queue) {}
@@ -143,19 +144,26 @@ bool takeDispatchable(ThreadQueue& queue, MSG& msg) {
   return true;
 }
 
-// One wake-up's work: the messages that wait when it starts, oldest first. Messages posted
-// meanwhile are left for the next wake-up, so that Qt serves its other sources (socket
-// notifiers, timers, input) between rounds.
+// One wake-up's work: the messages that wait, oldest first, also those that the procedures
+// post meanwhile (a reply that asks for the next step), until the queue is empty or a few
+// milliseconds have passed; then Qt serves its other sources (socket notifiers, timers,
+// input) before the pending wake-up goes on.
 void drainQueue(ThreadQueue& queue) {
-  std::size_t round;
+  constexpr auto kSlice = std::chrono::milliseconds(4);
   {
     std::lock_guard guard(Registry::instance().lock);
     queue.wakePending = false;
-    round = queue.messages.size();
   }
+  const auto end = std::chrono::steady_clock::now() + kSlice;
   MSG msg;
-  for (; round > 0 && takeDispatchable(queue, msg); --round)
+  while (takeDispatchable(queue, msg)) {
     if (msg.hwnd) DispatchMessageA(&msg);
+    if (std::chrono::steady_clock::now() >= end) {
+      std::lock_guard guard(Registry::instance().lock);
+      if (!queue.messages.empty()) wake(queue);
+      return;
+    }
+  }
 }
 
 bool QueueWaker::event(QEvent* e) {
