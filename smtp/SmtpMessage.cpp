@@ -5,7 +5,18 @@
 
 namespace {
 constexpr const char* kMailerVersion = "2.48";
+
+// The message goes out a line at a time, each line asked for when the last has left. While
+// it does, Nagle's rule lets the system gather the lines into full segments; the final "."
+// is pushed out at once with everything still gathered (TCP_NODELAY), instead of waiting for
+// the server's delayed acknowledgement of the body, which would cost tens of milliseconds a
+// mail. Commands are answered before the next one goes, so they never wait either way.
+void gatherLines(TWSocket& socket, bool gather) {
+  const int noDelay = gather ? 0 : 1;
+  WSocket_setsockopt(socket.HSocket(), IPPROTO_TCP, TCP_NODELAY,
+                     reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
 }
+}  // namespace
 
 void TCustomSmtpClient::MailFrom() {
   FFctRunning = smtpFctMailFrom;
@@ -111,6 +122,7 @@ void TCustomSmtpClient::DataStart() {
     return;
   }
   FWSocket->OnDataSent = [this](TObject*, WORD E) { WSocketDataSent(E); };
+  gatherLines(*FWSocket, true);
   DataNext();
 }
 
@@ -188,5 +200,6 @@ void TCustomSmtpClient::DataNext() {
   FWSocket->OnDataSent = nullptr;
   // The ending "." may follow the DATA reply directly (an empty body under OwnHeaders).
   if (FState == smtpWaitingResponse) FState = smtpInternalReady;
+  gatherLines(*FWSocket, false);
   ExecAsync(smtpData, ".", {250}, nullptr);
 }
