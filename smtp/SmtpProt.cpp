@@ -166,26 +166,38 @@ void TCustomSmtpClient::WSocketDataAvailable(WORD) {
     const std::string_view text(FReceiveBuffer, static_cast<std::size_t>(FReceiveLen));
     const auto end = text.find("\r\n");
     if (end == std::string_view::npos) {
-      if (FReceiveLen >= kSmtpRcvBufSize) {
-        // A reply line that cannot fit: the session cannot go on in step with the server.
-        FReceiveLen = 0;
-        FLastResponse = "500 Reply line too long";
-        FStatusCode = 500;
-        SetErrorMessage();
-        FRequestResult = 500;
-        FWSocket->Close();
-      }
+      // A reply line that cannot fit: the session cannot go on in step with the server.
+      if (FReceiveLen >= kSmtpRcvBufSize) receptionFailed("500 Reply line too long");
+      return;
+    }
+    FReplyBytes += end + 2;
+    if (FReplyBytes > kMaxReplyBytes) {
+      // An endless reply (or endless talk nobody asked for) would keep the client reading
+      // for ever.
+      receptionFailed("500 Reply too long");
       return;
     }
     FLastResponse = AnsiString(FReceiveBuffer, static_cast<int>(end));
     const int rest = FReceiveLen - static_cast<int>(end) - 2;
     std::memmove(FReceiveBuffer, FReceiveBuffer + end + 2, static_cast<std::size_t>(rest) + 1);
     FReceiveLen = rest;
+    const bool awaited = FState == smtpWaitingBanner || FState == smtpWaitingResponse;
     TriggerResponse(FLastResponse);
     handleReplyLine();
+    if (awaited && !FContinuationLine) FReplyBytes = 0;  // the reply is complete
     // A handler may have closed or aborted the session.
     if (!FConnected && FState != smtpWaitingBanner && FState != smtpWaitingResponse) break;
   }
+}
+
+void TCustomSmtpClient::receptionFailed(const char* Text) {
+  FReceiveLen = 0;
+  FReplyBytes = 0;
+  FLastResponse = Text;
+  FStatusCode = 500;
+  SetErrorMessage();
+  FRequestResult = 500;
+  FWSocket->Close();
 }
 
 void TCustomSmtpClient::handleReplyLine() {
@@ -257,6 +269,7 @@ void TCustomSmtpClient::SendCommand(const AnsiString& Cmd) {
   TriggerCommand(Cmd);
   TriggerDisplay("> " + Cmd);
   if (FWSocket->State() != wsConnected) return;
+  FReplyBytes = 0;
   try {
     FWSocket->SendStr(Cmd + "\r\n");
   } catch (const ESocketException& E) {
@@ -306,6 +319,7 @@ void TCustomSmtpClient::Connect() {
   if (!FHighLevelFlag) FRequestType = smtpConnect;
   FRequestDoneFlag = false;
   FReceiveLen = 0;
+  FReplyBytes = 0;
   FRequestResult = 0;
   FESmtpSupported = false;
   FErrorMessage = "";

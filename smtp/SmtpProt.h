@@ -7,6 +7,8 @@
 // Choices where the protocol leaves room:
 // - A reply line that does not fit the 4096-byte receive buffer fails the request: the
 //   error message becomes "500 Reply line too long" and the connection is closed (10004).
+//   So does a reply of more than 64 KiB (an endless multi-line reply), or as much talk that
+//   no command asked for: "500 Reply too long".
 // - Header lines are cut to 1023 characters; a body line gets at most 1023 characters from
 //   OnGetData and still fits with a doubled leading dot.
 // - OnRcptToError's action starts as srteAbort, so a refused recipient without a handler
@@ -145,7 +147,8 @@ using TSmtpNextProc = void (TCustomSmtpClient::*)();
 
 inline constexpr UINT WM_SMTP_REQUEST_DONE = WM_USER + 1;
 inline constexpr int kSmtpRcvBufSize = 4096;
-inline constexpr int kSmtpLineBufSize = 1024;  // one header or body line and its zero
+inline constexpr int kSmtpLineBufSize = 1024;             // one header or body line and its zero
+inline constexpr std::size_t kMaxReplyBytes = 64 * 1024;  // one reply, or talk between replies
 
 class TCustomSmtpClient : public TComponent {
  public:
@@ -270,6 +273,7 @@ class TCustomSmtpClient : public TComponent {
   void WSocketDataSent(WORD Error);
   void WSocketSessionClosed(WORD Error);
   void handleReplyLine();
+  void receptionFailed(const char* Text);
   bool parseReplyCode(const AnsiString& Line);  // true for a continuation line
   void NextExecAsync();
   void WMSmtpRequestDone(TMessage& Msg);
@@ -305,6 +309,7 @@ class TCustomSmtpClient : public TComponent {
   TStringList FAuthTypesSupported;
   char FReceiveBuffer[kSmtpRcvBufSize + 1] = {};
   int FReceiveLen = 0;
+  std::size_t FReplyBytes = 0;  // received since the last command or complete reply
   WORD FOkResponses[16] = {};
   TSmtpNextProc FNext = nullptr;
   TSmtpNextProc FDoneAsync = nullptr;

@@ -6,6 +6,7 @@
 //   hostile_driver http --url URL [--abort-after MS] [--version 1.0|1.1]
 //                       [--user NAME --password WORD]
 //                       [--socks-server HOST --socks-port PORT [--socks-level 4|4A|5]]
+//   hostile_driver smtp --port PORT --step open|mail [--timeout SECONDS]
 //
 // "http" runs a blocking Get (as the portal does) into a stream that only counts the bytes.
 // With --abort-after, a timer calls Abort after that many milliseconds (the caller's way to
@@ -14,6 +15,11 @@
 // little after the Get so that a late second one shows), errcode (the last one's ErrCode),
 // body (bytes written to the stream), socks_error (OnSocksError's code, or 0) and aborted
 // (whether the timer fired).
+//
+// "smtp" runs the blocking calls of the SMTP client against 127.0.0.1:PORT: OpenSync (connect
+// and HELO), and with "mail" then MailSync of a message of 20000 lines. It prints result (the
+// last call's), error (ErrorMessage), status (StatusCode), connected, ready (State is
+// smtpReady) and dones (OnRequestDone count, pumped a little after the calls).
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -23,6 +29,7 @@
 
 #include "lib/Streams.h"
 #include "netcomp/HttpProt.h"
+#include "smtp/SmtpProt.h"
 
 namespace {
 
@@ -115,12 +122,44 @@ int runHttp(const std::map<std::string, std::string>& options) {
   return 0;
 }
 
+int runSmtp(const std::map<std::string, std::string>& options) {
+  auto option = [&](const char* name) {
+    auto it = options.find(name);
+    return it == options.end() ? std::string() : it->second;
+  };
+  TSyncSmtpCli cli(nullptr);
+  cli.Host = "127.0.0.1";
+  cli.Port = option("port").c_str();
+  cli.SignOn = "hostile.test";
+  if (!option("timeout").empty()) cli.Timeout = std::stoi(option("timeout"));
+  int dones = 0;
+  cli.OnRequestDone = [&](TObject*, TSmtpRequest, WORD) { ++dones; };
+  cli.OnGetData = [](TObject*, int lineNum, char* line, int maxLen, bool& more) {
+    std::snprintf(line, static_cast<std::size_t>(maxLen), "line %d of a long message", lineNum);
+    more = lineNum <= 20000;
+  };
+  bool result = cli.OpenSync();
+  if (result && option("step") == "mail") {
+    cli.FromName = "tarn@hostile.test";
+    cli.RcptName()->Add("one@hostile.test");
+    result = cli.MailSync();
+  }
+  pumpFor(300);
+  print("result", result ? "true" : "false");
+  print("error", cli.ErrorMessage().str());
+  print("status", std::to_string(cli.StatusCode()));
+  print("connected", cli.Connected() ? "yes" : "no");
+  print("ready", cli.State() == smtpReady ? "yes" : "no");
+  print("dones", std::to_string(dones));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: hostile_driver http --url URL [options]\n");
+    std::fprintf(stderr, "usage: hostile_driver http|smtp [options]\n");
     return 2;
   }
   std::map<std::string, std::string> options;
@@ -134,6 +173,7 @@ int main(int argc, char** argv) {
   }
   const std::string mode = argv[1];
   if (mode == "http") return runHttp(options);
+  if (mode == "smtp") return runSmtp(options);
   std::fprintf(stderr, "unknown mode %s\n", argv[1]);
   return 2;
 }

@@ -215,6 +215,79 @@ SOCKS_CASES = [
 ]
 
 
+# --- SMTP client, through its blocking calls ---
+
+def read_line(conn, limit=65536):
+    """Reads one command line (through its CR LF); b"" when the client closed."""
+    data = b""
+    while not data.endswith(b"\r\n") and len(data) < limit:
+        chunk = conn.recv(1)
+        if not chunk:
+            return b""
+        data += chunk
+    return data
+
+
+def smtp_session(then_helo=None, then_data=None, banner=b"220 hostile.test ready\r\n"):
+    """Greets with banner; answers HELO as then_helo says (else 250), MAIL and RCPT with 250,
+    DATA with 354 and then as then_data says."""
+    def behaviour(conn, index):
+        conn.sendall(banner)
+        while True:
+            line = read_line(conn)
+            if not line:
+                return
+            if line.startswith(b"HELO") and then_helo:
+                return then_helo(conn)
+            if line.startswith(b"DATA"):
+                conn.sendall(b"354 go ahead\r\n")
+                return then_data(conn)
+            conn.sendall(b"250 ok\r\n")
+    return behaviour
+
+
+def silent(conn, index):
+    hold(conn)
+
+
+def endless_multiline(conn):
+    send_forever(conn, b"250-and there is more to say\r\n" * 64)
+
+
+def ten_megabyte_line(conn):
+    conn.sendall(b"250-" + b"x" * (10 * 1024 * 1024))
+    hold(conn)
+
+
+def close_after_some_data(conn):
+    read_exactly(conn, 4000)
+    conn.close()
+
+
+def smtp(step="open", timeout=3):
+    return ["smtp", "--port", "{port}", "--step", step, "--timeout", str(timeout)]
+
+
+TIMED_OUT = {"result": "false", "error": "426 Timeout", "status": "426", "connected": "no",
+             "ready": "yes"}
+
+SMTP_CASES = [
+    Case("smtp_never_answers", silent, smtp(), TIMED_OUT, seconds=6),
+    Case("smtp_endless_multiline_reply", smtp_session(then_helo=endless_multiline), smtp(),
+         {"result": "false", "error": "500 Reply too long", "connected": "no", "ready": "yes",
+          "dones": "1"}, seconds=4),
+    Case("smtp_10mb_reply_line", smtp_session(then_helo=ten_megabyte_line), smtp(),
+         {"result": "false", "error": "500 Reply line too long", "connected": "no",
+          "ready": "yes", "dones": "1"}, seconds=4),
+    Case("smtp_bare_lf_replies", smtp_session(banner=b"220 hostile.test ready\n"), smtp(),
+         TIMED_OUT, seconds=6),
+    Case("smtp_close_inside_data", smtp_session(then_data=close_after_some_data),
+         smtp("mail", timeout=15),
+         {"result": "false", "error": "~^500 ", "connected": "no", "ready": "yes",
+          "dones": "2"}, seconds=5),
+]
+
+
 @cases_of(HTTP_CASES)
 class HostileHttp(HostileCase):
     pass
@@ -222,6 +295,11 @@ class HostileHttp(HostileCase):
 
 @cases_of(SOCKS_CASES)
 class HostileSocks(HostileCase):
+    pass
+
+
+@cases_of(SMTP_CASES)
+class HostileSmtp(HostileCase):
     pass
 
 

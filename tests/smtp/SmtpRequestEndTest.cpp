@@ -126,6 +126,18 @@ TEST_F(SmtpRequestEnd, ABodyThatCannotBeMadeIsNotSentCutShort) {
   EXPECT_FALSE(client.Connected());
 }
 
+TEST_F(SmtpRequestEnd, AReplyThatNeverEndsFailsTheRequestOnceItPasses64KiB) {
+  std::string endless;
+  while (endless.size() < 70000) endless += "250-and there is more\r\n";
+  start({reply("220 hi\r\n"), expectCommand("RSET\r\n"), reply(endless), pause(1000)});
+  ASSERT_NO_FATAL_FAILURE(expectUsable());
+  client.Rset();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpRset, 10004}));
+  EXPECT_EQ(client.ErrorMessage().str(), "500 Reply too long");
+  EXPECT_LT(rec.responses.size(), 3000u);  // about 64 KiB of it was read, not all of it
+  EXPECT_FALSE(client.Connected());
+}
+
 TEST_F(SmtpRequestEnd, ARefusedQuitEndsAtOnceWithItsCode) {
   start({reply("220 hi\r\n"), expectCommand("QUIT\r\n"), reply("502 stay\r\n"), pause(1500)});
   ASSERT_NO_FATAL_FAILURE(expectUsable());
