@@ -361,6 +361,8 @@ using TSmtpAfterFileOpenEvent =
 // attachment of a multipart/mixed message. Choices where the protocol leaves room:
 // - A skipped last file (Next before or after its open) still closes the multipart body.
 // - A MailMessage line longer than a line request is sent as several lines, not cut.
+// - A file that cannot be opened while the message is sent, with no OnAfterFileOpen to take
+//   it, fails the mail with 500 and the open error: the message is not delivered without it.
 class TSmtpCli : public TCustomSmtpClient {
  public:
   explicit TSmtpCli(TComponent* AOwner);
@@ -401,7 +403,6 @@ class TSmtpCli : public TCustomSmtpClient {
   static void AssignPaths(TStringList& List, const TStringList& Value);
 
   bool FBodyFlag = false;  // OnGetData (or the plain text) still gives body lines
-  int FBodyLineCount = 0;
 
  private:
   void queueText(const AnsiString& Line);
@@ -411,6 +412,7 @@ class TSmtpCli : public TCustomSmtpClient {
   std::unique_ptr<TStringList> FEmailFiles;
   TStringList FLines;  // lines waiting to be sent
   int FFileIndex = 0;
+  int FBodyLineCount = 0;  // the lines OnGetData gave
   AnsiString FBoundary;
   bool FEncoding = false;  // a file is being sent
 };
