@@ -70,6 +70,7 @@ void TSmtpCli::PrepareEMail() {
   FEncoding = false;
   CloseFileStream();
   FLines.Clear();
+  FLinesSent = 0;
   if (FEmailFiles->Count() > 0) {
     FBoundary = "= Multipart Boundary " + FormatDateTime("mmddyyhhnn", Now());
     FLines.Add("This is a multipart MIME message.");
@@ -93,9 +94,14 @@ void TSmtpCli::TriggerHeaderLine(char* Line, int Size) {
 }
 
 bool TSmtpCli::TakeQueuedLine(char* MsgLine, int MaxLen) {
-  if (FLines.Count() == 0) return false;
-  CopyLine(MsgLine, MaxLen, FLines.Strings(0));
-  FLines.Delete(0);
+  if (FLinesSent >= FLines.Count()) return false;
+  CopyLine(MsgLine, MaxLen, FLines.Strings(FLinesSent++));
+  // The lines are taken from the front by a count, not deleted one by one (a long message
+  // would be moved up once per line); the queue is emptied when its last line is taken.
+  if (FLinesSent == FLines.Count()) {
+    FLines.Clear();
+    FLinesSent = 0;
+  }
   return true;
 }
 

@@ -410,7 +410,8 @@ class TSmtpCli : public TCustomSmtpClient {
   void startFile(char* MsgLine, bool& More);
 
   std::unique_ptr<TStringList> FEmailFiles;
-  TStringList FLines;  // lines waiting to be sent
+  TStringList FLines;  // lines waiting to be sent, from the FLinesSent-th on
+  int FLinesSent = 0;  // lines of FLines already taken
   int FFileIndex = 0;
   int FBodyLineCount = 0;  // the lines OnGetData gave
   AnsiString FBoundary;
