@@ -1,11 +1,10 @@
 // The SMTP client against Python's smtplib, both sending to one sink on 127.0.0.1 (SmtpSink),
 // in alternating runs: 1,000 small mails, and 100 mails of 1 MB, each run over one connection
-// (connect, greeting, the mails, QUIT). The client runs on this thread's message loop,
-// waiting for each request's end as its blocking wrapper does.
+// (connect, greeting, the mails, QUIT). The client is the blocking wrapper TSyncSmtpCli with
+// the body in MailMessage.
 #include <QCoreApplication>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -25,9 +24,10 @@ void fail(const std::string& what) {
   std::exit(1);
 }
 
-// Sends `mails` mails of `lines` body lines over one session; returns the seconds taken.
+// Sends `mails` mails of `lines` body lines (MailMessage) over one session through the
+// blocking wrapper; returns the seconds taken.
 double clientSeconds(const SmtpSink& sink, int mails, int lines) {
-  TCustomSmtpClient client(nullptr);
+  TSyncSmtpCli client(nullptr);
   client.Host = "127.0.0.1";
   client.Port = std::to_string(sink.port()).c_str();
   client.SignOn = "bench.test";
@@ -36,31 +36,16 @@ double clientSeconds(const SmtpSink& sink, int mails, int lines) {
   client.HdrTo = "rcpt@sink.test";
   client.HdrSubject = "benchmark";
   client.RcptName()->Add("rcpt@sink.test");
-  const std::string line(76, 'x');
-  client.OnGetData = [&](TObject*, int lineNum, char* msgLine, int maxLen, bool& more) {
-    if (lineNum > lines) {
-      more = false;
-      return;
-    }
-    std::strncpy(msgLine, line.c_str(), static_cast<std::size_t>(maxLen));
-  };
-  int ends = 0;
-  WORD error = 0;
-  client.OnRequestDone = [&](TObject*, TSmtpRequest, WORD code) {
-    ++ends;
-    if (code != 0) error = code;
-  };
-  auto run = [&](void (TCustomSmtpClient::*request)()) {
-    const int before = ends;
-    (client.*request)();
-    while (ends == before) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    if (error != 0) fail("the client's request ended with " + std::to_string(error));
+  const AnsiString line(std::string(76, 'x'));
+  for (int i = 0; i < lines; ++i) client.MailMessage()->Add(line);
+  auto check = [&](bool ok, const char* step) {
+    if (!ok) fail(std::string(step) + " failed: " + client.ErrorMessage().str());
   };
   const long long before = sink.messages();
   const double seconds = bench::secondsOf([&] {
-    run(&TCustomSmtpClient::Open);
-    for (int i = 0; i < mails; ++i) run(&TCustomSmtpClient::Mail);
-    run(&TCustomSmtpClient::Quit);
+    check(client.OpenSync(), "OpenSync");
+    for (int i = 0; i < mails; ++i) check(client.MailSync(), "MailSync");
+    check(client.QuitSync(), "QuitSync");
   });
   if (sink.messages() - before != mails) fail("the sink did not get every mail");
   return seconds;
