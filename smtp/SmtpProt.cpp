@@ -12,8 +12,6 @@ namespace {
 
 constexpr WORD kInterrupted = 10004;      // Winsock's "interrupted" code
 constexpr WORD kInvalidArgument = 10022;  // Winsock's "invalid argument" code
-// An endless EHLO reply cannot grow the list of login methods without bound.
-constexpr int kMaxAuthTypes = 64;
 
 AnsiString winsockFailure(WORD Error) {
   return "500 " + WSocketErrorDesc(Error) + " (Winsock error #" + AnsiString(int(Error)) + ")";
@@ -437,9 +435,7 @@ void TCustomSmtpClient::readAuthTypes(const AnsiString& Line) {
     std::size_t space = words.find(' ', at);
     if (space == std::string::npos) space = words.size();
     const AnsiString word = AnsiString(words.substr(at, space - at)).Trim();
-    if (!word.IsEmpty() && FAuthTypesSupported.IndexOf(word) < 0 &&
-        FAuthTypesSupported.Count() < kMaxAuthTypes)
-      FAuthTypesSupported.Add(word);
+    if (!word.IsEmpty() && FAuthTypesSupported.IndexOf(word) < 0) FAuthTypesSupported.Add(word);
     at = space + 1;
   }
 }

@@ -26,7 +26,6 @@
 // - When the message body cannot be produced (OnGetData raises, an attachment cannot be
 //   read), the message is not sent cut short: the request ends with 500 and the exception's
 //   message, and the connection is dropped so that the server discards what it received.
-// - The login methods kept from an EHLO reply are at most 64 words.
 #include <cstdint>
 #include <functional>
 #include <initializer_list>

@@ -52,6 +52,7 @@ TEST(SmtpSync, AFailedStepOfOpenOrMailIsAFailure) {
   EXPECT_FALSE(client.MailSync());
   EXPECT_EQ(client.ErrorMessage().str(), "550 nobody");
   client.Abort();
+  EXPECT_TRUE(client.QuitSync());  // not connected: no earlier failure shows through
 }
 
 // A server that accepts the connection and never says a word.
