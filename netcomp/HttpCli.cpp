@@ -55,10 +55,10 @@ void THttpCli::WndProc(TMessage& MsgRec) {
       if (OnRequestDone) OnRequestDone(this, FRequestType, FRequestDoneErrCode);
       break;
     case WM_HTTP_SET_READY:
-      StateChange(httpReady);
+      if (MsgRec.WParam == FRequestSerial) StateChange(httpReady);
       break;
     case WM_HTTP_LOGIN:
-      Login();
+      if (MsgRec.WParam == FRequestSerial) Login();
       break;
     default:
       MsgRec.Result = DefWindowProcA(FWindowHandle, MsgRec.Msg, MsgRec.WParam, MsgRec.LParam);
@@ -76,11 +76,16 @@ void THttpCli::SetRequestVer(const AnsiString& Value) {
   FRequestVer = Value;
 }
 
-void THttpCli::SetReady() { PostMessageA(FWindowHandle, WM_HTTP_SET_READY, 0, 0); }
+void THttpCli::SetReady() { PostMessageA(FWindowHandle, WM_HTTP_SET_READY, FRequestSerial, 0); }
+void THttpCli::postLogin() { PostMessageA(FWindowHandle, WM_HTTP_LOGIN, FRequestSerial, 0); }
 
 void THttpCli::StateChange(THttpState NewState) {
   if (FState == NewState) return;
   FState = NewState;
+  if (NewState == httpReady && !FReplyFailure.IsEmpty()) {
+    failRequest(404, FReplyFailure);
+    FReplyFailure = AnsiString();
+  }
   TriggerStateChange();
   if (NewState == httpReady && !PrepareNTLMAuth() && !PrepareBasicAuth()) TriggerRequestDone();
 }
@@ -101,6 +106,8 @@ void THttpCli::InternalClear() {
   FLocation = URL;
   FAuthChallenges->Clear();
   FCloseAfterReply = FRequestVer == "1.0";
+  FHeaderLinesSeen = 0;
+  FHeaderBytes = 0;
 }
 
 void THttpCli::AdjustDocName() {
@@ -135,6 +142,9 @@ void THttpCli::DoRequestAsync(THttpRequest Rq) {
   }
   FRequested = true;
   FRequestType = Rq;
+  ++FRequestSerial;
+  FRelocationCount = 0;
+  FReplyFailure = AnsiString();
   InternalClear();
 
   AnsiString proto, user, pass, host, port;
@@ -157,7 +167,7 @@ void THttpCli::DoRequestAsync(THttpRequest Rq) {
             (port.IsEmpty() ? AnsiString() : ":" + port) + urlPath;
     AnsiString pProto, pUser, pPass, pPath;
     ParseURL(Proxy, pProto, pUser, pPass, host, port, pPath);
-    if (port.IsEmpty()) port = ProxyPort;
+    port = proxyConnPort();
   }
   FProtocol = proto;
   if (FProtocol.IsEmpty()) FProtocol = "http";
@@ -176,6 +186,13 @@ void THttpCli::DoRequestAsync(THttpRequest Rq) {
   }
   StateChange(httpNotConnected);
   Login();
+}
+
+// The proxy's own port ("host:port" in Proxy), else ProxyPort.
+AnsiString THttpCli::proxyConnPort() const {
+  AnsiString proto, user, pass, host, port, path;
+  ParseURL(Proxy, proto, user, pass, host, port, path);
+  return port.IsEmpty() ? ProxyPort : port;
 }
 
 void THttpCli::DoRequestSync(THttpRequest Rq) {
@@ -257,16 +274,27 @@ void THttpCli::SocketDNSLookupDone(TObject* Sender, WORD ErrCode) {
     SocketSessionClosed(FCtrlSocket, static_cast<WORD>(FCtrlSocket->LastError()));
     return;
   }
+  bool raised = false;
+  WSocket_WSASetLastError(0);
   try {
     FCtrlSocket->Connect();
   } catch (const Exception&) {
-    const int error = FCtrlSocket->LastError();
-    FRequestDoneErrCode = static_cast<WORD>(error);
-    failRequest(404,
-                "can't connect: " + WSocketErrorDesc(error) + " (Error #" + IntToStr(error) + ")");
-    FCtrlSocket->Close();
-    SocketSessionClosed(FCtrlSocket, static_cast<WORD>(error));
+    raised = true;
   }
+  // The socket tells its refusals to OnError (so Connect does not raise): a connect that
+  // started nothing has failed as well, with the error of the Winsock call that failed (or,
+  // when none did, as an invalid argument).
+  const TSocketState socketState = FCtrlSocket->State();
+  if (!raised && (socketState == wsConnecting || socketState == wsConnected)) return;
+  int error = WSocket_WSAGetLastError();
+  if (error == 0) error = WSAEINVAL;
+  FRequestDoneErrCode = static_cast<WORD>(error);
+  failRequest(404,
+              "can't connect: " + WSocketErrorDesc(error) + " (Error #" + IntToStr(error) + ")");
+  if (FCtrlSocket->State() != wsClosed)
+    FCtrlSocket->Close();  // its close ends the request
+  else
+    SocketSessionClosed(FCtrlSocket, static_cast<WORD>(error));
 }
 
 void THttpCli::DoBeforeConnect() {

@@ -74,14 +74,14 @@ void THttpCli::ntlmStep(THttpNTLMState& State, TNTLMAuthType Type, AnsiString& C
       againWithCredentials();
       State = ntlmMsg1;
       if (FRequestVer == "1.0") ConnectionLine = "Keep-alive";
-      PostMessageA(FWindowHandle, WM_HTTP_LOGIN, 0, 0);
+      postLogin();
       break;
     case ntlmMsg1: {
       const int at = findChallenge(*FAuthChallenges, "NTLM");
       Challenge = NtlmGetMessage2(at >= 0 ? (*FAuthChallenges)[at].SubString(6, 1000) : "");
       againWithCredentials();
       State = ntlmMsg3;
-      PostMessageA(FWindowHandle, WM_HTTP_LOGIN, 0, 0);
+      postLogin();
       break;
     }
     case ntlmMsg3:
@@ -100,7 +100,7 @@ void THttpCli::basicStep(THttpBasicState& State, TBasicAuthType Type, const char
       FBasicAuthType = Type;
       againWithCredentials();
       State = basicMsg1;
-      PostMessageA(FWindowHandle, WM_HTTP_LOGIN, 0, 0);
+      postLogin();
       break;
     case basicMsg1:
       FAuthChallenges->Clear();

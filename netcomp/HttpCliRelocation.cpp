@@ -19,6 +19,10 @@ void THttpCli::handleLocation(const AnsiString& V) {
     return;
   }
   if (!FollowRelocation) return;
+  if (FRelocationCount >= kHttpMaxRelocations) {
+    FReplyFailure = "Too many relocations";  // this reply is read to its end, then the request ends
+    return;
+  }
   FRelocationPending = true;
   AnsiString proto, user, pass, host, port, path;
   auto takeCredentials = [&] {
@@ -79,13 +83,16 @@ void THttpCli::handleLocation(const AnsiString& V) {
 }
 
 void THttpCli::StartRelocation() {
+  ++FRelocationCount;
   FRcvdBodyCount = 0;
   FReceiveLen = 0;
   FHeaderLineCount = 0;
   FBodyLineCount = 0;
   if (FConnectedHost == FConnHost && FConnectedPort == FConnPort &&
       FConnectedProtocol == FProtocol && !FCloseAfterReply) {
+    const WPARAM serial = FRequestSerial;
     if (OnLocationChange) OnLocationChange(this);
+    if (serial != FRequestSerial) return;  // aborted by the handler
     const AnsiString location = FLocation;
     InternalClear();
     FLocation = location;
@@ -94,7 +101,7 @@ void THttpCli::StartRelocation() {
     if (FRequestType == httpPOST) FRequestType = httpGET;
     CleanupRcvdStream();
     CleanupSendStream();
-    PostMessageA(FWindowHandle, WM_HTTP_LOGIN, 0, 0);
+    postLogin();
     return;
   }
   pointCloseAt(true);
@@ -112,7 +119,9 @@ void THttpCli::LocationSessionClosed(TObject*, WORD) {
   FRelocationPending = false;
   if (FRequestType == httpPOST) FRequestType = httpGET;
   pointCloseAt(false);
+  const WPARAM serial = FRequestSerial;
   if (OnLocationChange) OnLocationChange(this);
+  if (serial != FRequestSerial) return;  // aborted by the handler
   FRcvdHeaderLines->Clear();
   FHeaderLineCount = 0;
   FBodyLineCount = 0;
@@ -120,10 +129,12 @@ void THttpCli::LocationSessionClosed(TObject*, WORD) {
   FContentType = AnsiString();
   FStatusCode = 0;
   FTransferEncoding = AnsiString();
-  if (!Proxy.IsEmpty()) FConnPort = ProxyPort;
+  FHeaderLinesSeen = 0;
+  FHeaderBytes = 0;
+  if (!Proxy.IsEmpty()) FConnPort = proxyConnPort();
   CleanupRcvdStream();
   CleanupSendStream();
-  PostMessageA(FWindowHandle, WM_HTTP_LOGIN, 0, 0);
+  postLogin();
 }
 
 // A stream that cannot shrink gets its position moved back over the replaced body instead, so

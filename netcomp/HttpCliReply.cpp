@@ -2,8 +2,8 @@
 // header fields, the body (by length, chunked or until the close), the end of the connection
 // and Abort.
 #include <algorithm>
-#include <climits>
 #include <cstring>
+#include <limits>
 
 #include "lib/SysUtils.h"
 #include "netcomp/HttpProt.h"
@@ -11,6 +11,34 @@
 
 namespace {
 constexpr int kSideBufferSize = 25;
+constexpr std::int64_t kMaxChunkSize =
+    std::numeric_limits<std::int64_t>::max() / 16;  // one more digit would not fit
+
+// A Content-Length value: decimal digits (blanks around them allowed); -1 for anything else.
+std::int64_t lengthOf(const AnsiString& Value) {
+  const std::string text = Trim(Value).str();
+  if (text.empty() || text.size() > 18) return -1;
+  std::int64_t length = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return -1;
+    length = length * 10 + (c - '0');
+  }
+  return length;
+}
+}  // namespace
+
+// The reply cannot be read on: the connection is dropped, and the request ends with the
+// reason (applied when the client becomes ready).
+void THttpCli::failReply(const char* Reason) {
+  FReplyFailure = Reason;
+  FRelocationPending = false;
+  FNextLineHandler = TLineHandler::None;
+  dropWaiting();
+  FCtrlSocket->Abort();
+}
+
+bool THttpCli::headerTooLarge() const {
+  return FHeaderLinesSeen > kHttpMaxHeaderLines || FHeaderBytes > kHttpMaxHeaderBytes;
 }
 
 void THttpCli::removeFront(int Count) {
@@ -31,6 +59,13 @@ void THttpCli::SocketDataAvailable(TObject*, WORD ErrCode) {
     char side[kSideBufferSize];
     const int got = FCtrlSocket->Receive(side, kSideBufferSize);
     if (got <= 0) return;
+    if (FState == httpWaitingHeader) {
+      FHeaderBytes += got;  // dropped or not, the bytes of an over-long line count
+      if (headerTooLarge()) {
+        failReply("Reply header too large");
+        return;
+      }
+    }
     const char* lf = static_cast<const char*>(std::memchr(side, '\n', got));
     if (!lf) return;
     const int tail = got - static_cast<int>(lf - side);
@@ -58,6 +93,7 @@ void THttpCli::SocketDataAvailable(TObject*, WORD ErrCode) {
     const int length = end > 0 && FReceiveBuffer[end - 1] == '\r' ? end - 1 : end;
     FLastLine = AnsiString(std::string(FReceiveBuffer, static_cast<std::size_t>(length)));
     removeFront(end + 1);
+    if (FState == httpWaitingHeader) FHeaderBytes += end + 1;
     if (FState == httpWaitingHeader || FState == httpWaitingBody) {
       if (FNextLineHandler != TLineHandler::Header) {
         // The reply has ended and its end is on its way: these bytes answer no request.
@@ -77,7 +113,7 @@ void THttpCli::SocketDataAvailable(TObject*, WORD ErrCode) {
 void THttpCli::deliverWaitingBody() {
   int count = FReceiveLen;
   if (FContentLength >= 0 && FRcvdBodyCount + count > FContentLength)
-    count = std::max(0, FContentLength - FRcvdBodyCount);
+    count = static_cast<int>(std::max<std::int64_t>(0, FContentLength - FRcvdBodyCount));
   FBodyData = FReceiveBuffer;
   FBodyDataLen = count;
   GetBodyLineNext();
@@ -98,6 +134,11 @@ void THttpCli::afterBody() {
 }
 
 void THttpCli::GetHeaderLineNext() {
+  ++FHeaderLinesSeen;
+  if (headerTooLarge()) {
+    failReply("Reply header too large");
+    return;
+  }
   if (FHeaderLineCount == 0)
     TriggerHeaderBegin();
   else if (FHeaderLineCount == -1)
@@ -147,7 +188,7 @@ void THttpCli::handleField(const AnsiString& Name, const AnsiString& Value) {
   if (Name == "location") {
     handleLocation(Value);
   } else if (Name == "content-length") {
-    FContentLength = StrToIntDef(Trim(Value), -1);
+    FContentLength = lengthOf(Value);
   } else if (Name == "transfer-encoding") {
     FTransferEncoding = Value;
   } else if (Name == "content-range") {
@@ -241,9 +282,11 @@ void THttpCli::chunkedBody(const char* Data, int Len) {
     switch (FChunkState) {
       case httpChunkGetSize:
         if (IsXDigit(Data[i])) {
-          // A size beyond the largest count stays there instead of wrapping round.
-          const long long size = static_cast<long long>(FChunkSize) * 16 + XDigit(Data[i]);
-          FChunkSize = static_cast<int>(std::min<long long>(size, INT_MAX));
+          if (FChunkSize > kMaxChunkSize) {
+            failReply("Bad chunk size");
+            return;
+          }
+          FChunkSize = FChunkSize * 16 + XDigit(Data[i]);
           ++i;
         } else {
           FChunkState = httpChunkGetExt;
@@ -253,7 +296,7 @@ void THttpCli::chunkedBody(const char* Data, int Len) {
         if (Data[i++] == '\n') FChunkState = httpChunkGetData;
         break;
       case httpChunkGetData: {
-        const int take = std::min(Len - i, FChunkSize - FChunkRcvd);
+        const int take = static_cast<int>(std::min<std::int64_t>(Len - i, FChunkSize - FChunkRcvd));
         if (take > 0) {
           FChunkRcvd += take;
           deliverBody(Data + i, take);
@@ -286,6 +329,11 @@ void THttpCli::endDocument() {
 
 void THttpCli::SocketSessionClosed(TObject* Sender, WORD ErrCode) {
   if (ErrCode != 0) FRequestDoneErrCode = ErrCode;
+  // A body whose length (or last chunk) was announced and that the close cut short.
+  const bool bodyCut = FState == httpWaitingBody && FNextLineHandler == TLineHandler::Body &&
+                       (FTransferEncoding == "chunked" || FContentLength >= 0);
+  if (bodyCut && !FRelocationPending && FReplyFailure.IsEmpty())
+    FReplyFailure = "Connection closed before the end of the document";
   if (FInHeader) {
     TriggerHeaderEnd();
     if (FRelocationPending) {
@@ -305,6 +353,11 @@ void THttpCli::SocketSessionClosed(TObject* Sender, WORD ErrCode) {
 }
 
 void THttpCli::Abort() {
+  // Nothing of the request goes on: no relocation, no failure of the reply, and (below, by
+  // the serial) no posted login or ready step.
+  FRelocationPending = false;
+  FReplyFailure = AnsiString();
+  pointCloseAt(false);
   if (FState != httpReady) {
     const bool inLookup = FState == httpDnsLookup;
     StateChange(httpAborting);
@@ -322,6 +375,7 @@ void THttpCli::Abort() {
     else
       FCtrlSocket->Close();
     StateChange(httpReady);
+    ++FRequestSerial;
     return;
   }
   FState = httpAborting;
@@ -330,6 +384,7 @@ void THttpCli::Abort() {
   FReasonPhrase = "OK";
   FRequestDoneErrCode = 0;
   FState = httpReady;
+  ++FRequestSerial;
   TriggerStateChange();
   if (OnRequestDone) OnRequestDone(this, FRequestType, FRequestDoneErrCode);
 }

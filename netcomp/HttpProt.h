@@ -6,6 +6,12 @@
 // (Get, Head, Post, Put, Close) start the same request and pump messages until the client is
 // ready again. The sending half (request start, connection, head, body) and the receiving
 // half (reply lines, body, relocation, Basic and NTLM authentication, Abort) share the class.
+//
+// What a broken or hostile server cannot do: make one request follow more than 20
+// relocations, send a reply header of more than 1000 lines or 256 KiB, pass off a body cut
+// short by the close (or a chunk size past 63 bits) as a whole document. Each ends the request
+// with StatusCode 404 and a reason of its own; the bytes received stay in RcvdStream. Byte
+// counts are 64-bit.
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -75,6 +81,9 @@ inline constexpr UINT WM_HTTP_LOGIN = WM_USER + 3;
 
 inline constexpr int kHttpBufferSize = 8193;
 inline constexpr int kHttpMaxWaiting = 8190;  // bytes that wait in the receive buffer at most
+inline constexpr int kHttpMaxRelocations = 20;
+inline constexpr int kHttpMaxHeaderLines = 1000;  // of one request's replies
+inline constexpr std::int64_t kHttpMaxHeaderBytes = 256 * 1024;
 
 using TOnCommand = std::function<void(TObject* Sender, AnsiString& S)>;
 using TDocDataEvent = std::function<void(TObject* Sender, const char* Buffer, int Len)>;
@@ -175,13 +184,13 @@ class THttpCli : public TComponent {
   TStream* RcvdStream = nullptr;
   TStream* SendStream = nullptr;
   TStringList* RcvdHeaderLines() const { return FRcvdHeaderLines.get(); }
-  int ContentLength() const { return FContentLength; }
+  std::int64_t ContentLength() const { return FContentLength; }
   const AnsiString& ContentType() const { return FContentType; }
   const AnsiString& TransferEncoding() const { return FTransferEncoding; }
   const AnsiString& Location() const { return FLocation; }
   const AnsiString& ReplyVersion() const { return FReplyVersion; }
-  int RcvdBodyCount() const { return FRcvdBodyCount; }
-  int SentBodyCount() const { return FSentBodyCount; }
+  std::int64_t RcvdBodyCount() const { return FRcvdBodyCount; }
+  std::int64_t SentBodyCount() const { return FSentBodyCount; }
   TWSocket* CtrlSocket() const { return FCtrlSocket; }
 
  protected:
@@ -252,13 +261,13 @@ class THttpCli : public TComponent {
   std::unique_ptr<TStringList> FRcvdHeaderLines;
   std::unique_ptr<TStringList> FAuthChallenges;
   AnsiString FRequestStream;
-  int FContentLength = -1;
+  std::int64_t FContentLength = -1;
   AnsiString FContentType;
   AnsiString FTransferEncoding;
   AnsiString FLocation;
   AnsiString FReplyVersion;
-  int FRcvdBodyCount = 0;
-  int FSentBodyCount = 0;
+  std::int64_t FRcvdBodyCount = 0;
+  std::int64_t FSentBodyCount = 0;
   char FSendBuffer[kHttpBufferSize] = {};
   char FReceiveBuffer[kHttpBufferSize] = {};
   int FReceiveLen = 0;
@@ -283,8 +292,8 @@ class THttpCli : public TComponent {
   int FBodyLineCount = 0;
   const char* FBodyData = nullptr;  // the bytes GetBodyLineNext is given
   int FBodyDataLen = 0;
-  int FChunkSize = 0;
-  int FChunkRcvd = 0;
+  std::int64_t FChunkSize = 0;
+  std::int64_t FChunkRcvd = 0;
   THttpChunkState FChunkState = httpChunkGetSize;
   WORD FRequestDoneErrCode = 0;
   THttpNTLMState FAuthNTLMState = ntlmNone;
@@ -295,9 +304,20 @@ class THttpCli : public TComponent {
   TBasicAuthType FBasicAuthType = basicAuthNormal;
   TNTLM_Msg2_Info FNTLMMsg2Info;
   TNTLM_Msg2_Info FProxyNTLMMsg2Info;
+  // Posted steps (ready, login) carry the serial of their request: one that a later request or
+  // an Abort made stale is dropped.
+  WPARAM FRequestSerial = 0;
+  int FRelocationCount = 0;  // relocations followed by this request
+  int FHeaderLinesSeen = 0;  // header lines of this request's replies, interim ones too
+  std::int64_t FHeaderBytes = 0;
+  AnsiString FReplyFailure;  // the reason the request ends with once ready; empty: none
 
  private:
   void failRequest(int Status, const AnsiString& Reason);
+  void failReply(const char* Reason);
+  bool headerTooLarge() const;
+  void postLogin();
+  AnsiString proxyConnPort() const;
   void deliverWaitingBody();
   void afterBody();
   void endDocument();

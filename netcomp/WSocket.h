@@ -215,7 +215,7 @@ class TCustomWSocket : public TComponent {
   void SetReqVerHigh(BYTE Value);
 
   TSocketState State() const { return FState; }
-  int ReadCount() const { return FReadCount; }
+  std::int64_t ReadCount() const { return FReadCount; }
   int LastError() const { return FLastError; }
   SOCKET HSocket() const { return FHSocket; }
   HWND Handle() const { return FWindowHandle; }
@@ -326,7 +326,7 @@ class TCustomWSocket : public TComponent {
   bool bAllSent = true;
   int FSendFlags = 0;
   // Receive side and control.
-  int FReadCount = 0;
+  std::int64_t FReadCount = 0;
   // Bytes (and datagrams) taken from Winsock, whoever read them: the receive loop ends when a
   // data handler took none.
   std::uint64_t FBytesTaken = 0;

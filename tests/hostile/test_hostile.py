@@ -73,6 +73,7 @@ def run_case(case):
         elapsed = time.monotonic() - start
         proc.returncode = os.waitstatus_to_exitcode(status)  # reaped here, not by Popen
         reader.join()
+        proc.stdout.close()
         output = b"".join(chunks).decode("latin-1")
     finally:
         peer.stop()
@@ -130,6 +131,34 @@ def answer(reply, then=close_gently):
     return behaviour
 
 
+def endless_header(conn, index):
+    if read_head(conn):
+        conn.sendall(b"HTTP/1.1 200 OK\r\n")
+        send_forever(conn, b"X-Endless: " + b"e" * 50 + b"\r\n")
+
+
+def huge_header_line(conn, index):
+    if read_head(conn):
+        conn.sendall(b"HTTP/1.1 200 OK\r\nX-Huge: ")
+        block = b"h" * (1 << 20)
+        for _ in range(100):  # a line of 100 MB
+            conn.sendall(block)
+        conn.sendall(b"\r\n\r\n")
+        close_gently(conn)
+
+
+def huge_chunk_size(conn, index):
+    if read_head(conn):
+        conn.sendall(b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                     b"ffffffffffffffff\r\n")
+        send_forever(conn, b"c" * 65536)
+
+
+def relocation_loop(conn, index):
+    while read_head(conn):
+        conn.sendall(b"HTTP/1.1 302 Found\r\nLocation: /loop\r\nContent-Length: 0\r\n\r\n")
+
+
 def drip_reply(conn, index):
     if read_head(conn):
         drip(conn, b"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + b"d" * 100)
@@ -166,7 +195,26 @@ def ntlm_with_bad_offsets(conn, index):
 ABORTED = {"status": "404", "reason": "Connection aborted on request", "exception": "404",
            "dones": "1", "aborted": "yes"}
 
+def failed(reason, body="~.*"):
+    return {"status": "404", "reason": reason, "exception": "404", "dones": "1", "body": body,
+            "aborted": "no"}
+
+
 HTTP_CASES = [
+    Case("endless_header", endless_header, ["http", "--url", http_url()],
+         failed("Reply header too large")),
+    Case("100_MB_header_line", huge_header_line, ["http", "--url", http_url()],
+         failed("Reply header too large")),
+    Case("chunk_size_ffffffffffffffff", huge_chunk_size,
+         ["http", "--url", http_url(), "--version", "1.1"], failed("Bad chunk size", "0")),
+    Case("short_body_then_close",
+         answer(b"HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + b"s" * 5000),
+         ["http", "--url", http_url()],
+         failed("Connection closed before the end of the document", "5000")),
+    Case("relocation_loop", relocation_loop,
+         ["http", "--url", http_url("/loop"), "--version", "1.1"], failed("Too many relocations")),
+    Case("relocation_loop_new_connections", relocation_loop,
+         ["http", "--url", http_url("/loop")], failed("Too many relocations")),
     Case("one_byte_a_second", drip_reply, ["http", "--url", http_url(), "--abort-after", "3000"],
          ABORTED, seconds=6),
     Case("300_without_location",

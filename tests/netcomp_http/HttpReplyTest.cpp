@@ -2,7 +2,10 @@
 // replies, bodies by length, by chunks and until the close.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "HttpSupport.h"
+#include "Peer.h"
 #include "ScriptedPeer.h"
 
 namespace {
@@ -103,13 +106,109 @@ TEST(HttpReply, ChunkedBodiesDeliverTheChunkBytesOnly) {
   }
 }
 
-TEST(HttpReply, ChunkSizeTooLargeForACountDoesNotWrap) {
-  Exchange x({reply("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
-                    "FFFFFFFFFFFFFFFFF\r\nabc"),
+// A chunk size past what 63 bits can count is no size: the request ends with an error at once.
+TEST(HttpReply, ChunkSizeTooLargeToCountEndsTheRequestWithAnError) {
+  for (const char* size : {"FFFFFFFFFFFFFFFF", "8000000000000000", "000FFFFFFFFFFFFFFFFF"}) {
+    Exchange x({reply(std::string("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n") + size +
+                      "\r\nabc"),
+                pause(3000), hangUp()},
+               "1.1");
+    ASSERT_TRUE(x.get()) << size;
+    EXPECT_EQ(x.c.cli.StatusCode(), 404) << size;
+    EXPECT_EQ(x.c.cli.ReasonPhrase(), "Bad chunk size") << size;
+    EXPECT_EQ(x.c.body.data(), "") << size;
+    EXPECT_EQ(x.c.count("DocEnd"), 1) << size;
+  }
+}
+
+// The connection closes before the document is whole: what came stays in the stream, and the
+// request ends with an error instead of the status the server gave.
+TEST(HttpReply, ABodyCutShortByTheCloseEndsWithAnError) {
+  struct Case {
+    const char* reply;
+    const char* received;
+  } cases[] = {
+      {"HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\nabc", "abc"},
+      {"HTTP/1.0 200 OK\r\nContent-Length: 1000\r\n\r\n", ""},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n", "abc"},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nab", "ab"},
+  };
+  for (const auto& k : cases) {
+    Exchange x({reply(k.reply), hangUp()}, "1.1");
+    ASSERT_TRUE(x.get()) << k.reply;
+    EXPECT_EQ(x.c.cli.StatusCode(), 404) << k.reply;
+    EXPECT_EQ(x.c.cli.ReasonPhrase(), "Connection closed before the end of the document");
+    EXPECT_EQ(x.c.body.data(), k.received) << k.reply;
+    EXPECT_EQ(x.c.done, 1);
+  }
+}
+
+// A reply header past 1000 lines or 256 KiB (the dropped bytes of over-long lines count) ends
+// the request with an error: nothing more of it is read or kept.
+TEST(HttpReply, AnOverLargeReplyHeaderEndsWithAnError) {
+  std::string manyLines, longLines;
+  for (int i = 0; i < 1200; ++i) manyLines += "X-A: a\r\n";
+  for (int i = 0; i < 40; ++i) longLines += "X-Long: " + std::string(9000, 'b') + "\r\n";
+  for (const std::string& header :
+       {manyLines, longLines, "X-Endless: " + std::string(300 * 1024, 'c')}) {
+    Exchange x({reply("HTTP/1.0 200 OK\r\n" + header + "\r\nContent-Length: 2\r\n\r\nok"),
+                pause(3000), hangUp()});
+    ASSERT_TRUE(x.get()) << header.substr(0, 20);
+    EXPECT_EQ(x.c.cli.StatusCode(), 404);
+    EXPECT_EQ(x.c.cli.ReasonPhrase(), "Reply header too large");
+    EXPECT_LE(x.c.cli.RcvdHeaderLines()->Count(), 1000);
+    EXPECT_EQ(x.c.body.data(), "");
+  }
+}
+
+// A header of many lines within the bounds, interim replies included, is read whole.
+TEST(HttpReply, AHeaderWithinTheBoundsIsReadWhole) {
+  std::string lines;
+  for (int i = 0; i < 900; ++i) lines += "X-A: " + std::to_string(i) + "\r\n";
+  Exchange x({reply("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n" + lines +
+                    "Content-Length: 2\r\n\r\nok"),
               hangUp()},
              "1.1");
   ASSERT_TRUE(x.get());
-  EXPECT_EQ(x.c.body.data(), "abc");
+  EXPECT_EQ(x.c.cli.StatusCode(), 200);
+  EXPECT_EQ(x.c.cli.RcvdHeaderLines()->Count(), 902);
+  EXPECT_EQ(x.c.body.data(), "ok");
+}
+
+// Counts past 2 GiB on one connection: the body's length, the bytes delivered and the bytes
+// the socket read.
+TEST(HttpReply, BodiesPastTwoGibibytesAreCountedWhole) {
+  const std::int64_t total = (std::int64_t{1} << 31) + 4096;
+  const std::string head =
+      "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(total) + "\r\n\r\n";
+  peer::Server server;
+  std::thread sender([&] {
+    const int fd = server.accept();
+    peer::receive(fd, 16);
+    peer::sendAll(fd, head);
+    const std::string chunk(1 << 20, 'g');
+    for (std::int64_t left = total; left > 0; left -= static_cast<std::int64_t>(chunk.size()))
+      if (!peer::sendAll(fd, chunk.substr(0, static_cast<std::size_t>(std::min<std::int64_t>(
+                                                 left, static_cast<std::int64_t>(chunk.size()))))))
+        break;
+    peer::waitClosed(fd, 30000);
+    peer::close(fd);
+  });
+  THttpCli cli(nullptr);
+  std::int64_t delivered = 0, socketRead = 0;
+  int done = 0;
+  cli.OnDocData = [&](TObject*, const char*, int len) { delivered += len; };
+  cli.OnDocEnd = [&](TObject*) { socketRead = cli.CtrlSocket()->ReadCount(); };
+  cli.OnRequestDone = [&](TObject*, THttpRequest, WORD) { ++done; };
+  cli.URL = ("http://127.0.0.1:" + std::to_string(server.port()) + "/big").c_str();
+  cli.GetASync();
+  EXPECT_TRUE(pumpUntil([&] { return done > 0; }, 120000));
+  sender.join();
+  EXPECT_EQ(cli.StatusCode(), 200);
+  EXPECT_EQ(cli.ContentLength(), total);
+  EXPECT_EQ(cli.RcvdBodyCount(), total);
+  EXPECT_EQ(delivered, total);
+  EXPECT_EQ(socketRead, total + static_cast<std::int64_t>(head.size()));
 }
 
 TEST(HttpReply, OnlyContentLengthBytesGoToTheDocument) {

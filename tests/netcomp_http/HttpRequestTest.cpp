@@ -192,3 +192,62 @@ TEST(HttpRequest, ProxyRelocationsKeepTheWholeUrlForm) {
   EXPECT_EQ(c.cli.Location(), "http://example.com/x/c.htm");
   EXPECT_EQ(c.body.data(), "ok");
 }
+
+// A port that is not a number is refused by the socket; the request ends with an error
+// instead of waiting for a connection that never starts.
+TEST(HttpRequest, APortThatIsNotANumberEndsTheRequestWithAnError) {
+  ScriptedPeer peer({expectBytes(16),
+                     reply("HTTP/1.0 302 Found\r\nLocation: http://127.0.0.1:abc/x\r\n\r\n"),
+                     hangUp()});
+  for (const std::string& url : {std::string("http://127.0.0.1:abc/x"), base(peer.port()) + "/"}) {
+    RecordingClient c;
+    ASSERT_TRUE(c.get(url)) << url;
+    EXPECT_EQ(c.cli.StatusCode(), 404) << url;
+    // The service look-up of the port's text failed.
+    EXPECT_EQ(c.cli.ReasonPhrase(), "can't connect: No Data (Error #11004)") << url;
+    EXPECT_EQ(c.doneErr, 11004);
+    EXPECT_EQ(c.cli.State(), httpReady);
+  }
+}
+
+// Twenty relocations are followed; the twenty-first location ends the request with an error.
+TEST(HttpRequest, ARelocationLoopStopsAfterTwentyRelocations) {
+  const std::string head = "GET /loop HTTP/1.1\r\n" + kAccept +
+                           "User-Agent: Mozilla/4.0 (compatible; NetComp)\r\nHost: 127.0.0.1:";
+  std::vector<PeerStep> script;
+  for (int i = 0; i < 21; ++i) {
+    script.push_back(expectBytes(head.size() + 5 + 4));
+    script.push_back(reply("HTTP/1.1 302 Found\r\nLocation: /loop\r\nContent-Length: 0\r\n\r\n"));
+  }
+  ScriptedPeer peer(script);
+  RecordingClient c;
+  c.cli.SetRequestVer("1.1");
+  ASSERT_TRUE(c.get(base(peer.port()) + "/loop"));
+  EXPECT_EQ(c.cli.StatusCode(), 404);
+  EXPECT_EQ(c.cli.ReasonPhrase(), "Too many relocations");
+  EXPECT_EQ(c.count("LocationChange"), 20);
+  pumpFor(200);
+  EXPECT_EQ(c.done, 1);
+  EXPECT_EQ(peer.received().size(), 21 * (head.size() + 5 + 4)) << "no 22nd request";
+}
+
+// One Abort, one end, and no further request: also when the Abort comes from OnLocationChange,
+// on the kept-alive connection and on a new one.
+TEST(HttpRequest, AbortInsideOnLocationChangeEndsTheRequestOnce) {
+  for (const char* version : {"1.1", "1.0"}) {
+    ScriptedPeer peer({expectBytes(16),
+                       reply("HTTP/1.1 302 Found\r\nLocation: /next\r\nContent-Length: 0\r\n\r\n"),
+                       pause(500), hangUp()});
+    RecordingClient c;
+    c.cli.SetRequestVer(version);
+    c.cli.OnLocationChange = [&](TObject*) { c.cli.Abort(); };
+    ASSERT_TRUE(c.get(base(peer.port()) + "/first")) << version;
+    pumpFor(300);
+    EXPECT_EQ(c.done, 1) << version;
+    EXPECT_EQ(c.doneErr, 3) << version;
+    EXPECT_EQ(c.cli.State(), httpReady) << version;
+    EXPECT_EQ(c.cli.StatusCode(), 404) << version;
+    EXPECT_EQ(c.cli.ReasonPhrase(), "Connection aborted on request") << version;
+    EXPECT_EQ(peer.received().find("/next"), std::string::npos) << version;
+  }
+}
