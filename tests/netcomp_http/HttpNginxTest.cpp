@@ -1,9 +1,14 @@
-// The client against a real nginx: plain documents, the blocking status test, relocations
-// on the same and to another server, chunked replies and Basic authentication.
+// The client against a real nginx: plain documents, the blocking status test, HEAD and PUT,
+// relocations on the same and to another server, chunked replies, Basic authentication, and
+// nginx as a forward proxy (with and without a Basic 407).
 #include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
 
 #include "HttpSupport.h"
 #include "Nginx.h"
+#include "Peer.h"
 #include "ScriptedPeer.h"
 
 namespace {
@@ -17,7 +22,24 @@ const char* const kServerBlock = R"(
     location = /data.dat { default_type text/html; }
     location /ssi/ { ssi on; }
     location /secret/ { auth_basic "area"; auth_basic_user_file htpasswd; }
+    location = /loop { return 302 /loop; }
+    location /dav/ { dav_methods PUT; create_full_put_path on; }
 )";
+
+// nginx as a forward proxy: the request line's absolute URL names the server to ask (an
+// address, so no resolver is needed); with basic, only joe:pw may pass.
+std::string proxyBlock(bool basic) {
+  const std::string pass =
+      "      proxy_set_header Proxy-Authorization \"\";\n"
+      "      proxy_pass http://$http_host$uri$is_args$args;\n";
+  if (!basic) return "    location / {\n" + pass + "    }\n";
+  return "    location / {\n"
+         "      if ($http_proxy_authorization != \"Basic am9lOnB3\") {\n"
+         "        add_header Proxy-Authenticate 'Basic realm=\"proxy\"' always;\n"
+         "        return 407;\n"
+         "      }\n" +
+         pass + "    }\n";
+}
 
 class HttpNginx : public ::testing::Test {
  protected:
@@ -35,7 +57,17 @@ class HttpNginx : public ::testing::Test {
     server->put("ssi/page.html", "one<!--# echo var=\"none\" default=\"two\" -->three");
     server->put("secret/x.htm", "secret");
     writeFile(server->dir() + "/htpasswd", "joe:{PLAIN}pw\n");
+    // PUT writes as nginx's worker, which may be another user.
+    const QString dav = QString::fromStdString(server->dir()) + "/www/dav";
+    QDir().mkpath(dav);
+    QFile::setPermissions(
+        dav, QFile::permissions(dav) | QFile::WriteOther | QFile::ExeOther | QFile::ReadOther);
   }
+  void startProxy(bool basic) {
+    proxy = std::make_unique<Nginx>(proxyBlock(basic));
+    ASSERT_TRUE(proxy->running()) << proxy->errorLog();
+  }
+  std::string proxyAddress() const { return "127.0.0.1:" + std::to_string(proxy->port()); }
   static void writeFile(const std::string& name, const std::string& text) {
     std::FILE* f = std::fopen(name.c_str(), "w");
     std::fputs(text.c_str(), f);
@@ -48,6 +80,7 @@ class HttpNginx : public ::testing::Test {
     return requestsLogged(*server) == requests;
   }
   std::unique_ptr<Nginx> server;
+  std::unique_ptr<Nginx> proxy;
 };
 }  // namespace
 
@@ -204,4 +237,145 @@ TEST_F(HttpNginx, RangeRequestAndModifiedSince) {
   RecordingClient whole;
   ASSERT_TRUE(whole.get(server->url("/plain.txt")));
   EXPECT_EQ(whole.cli.AcceptRanges(), "bytes");
+}
+
+TEST_F(HttpNginx, HeadGivesTheHeaderAloneAndTheConnectionServesTheNextRequest) {
+  start();
+  for (const char* version : {"1.0", "1.1"}) {
+    RecordingClient c;
+    c.cli.SetRequestVer(version);
+    c.cli.URL = server->url("/dir/a.htm").c_str();
+    c.cli.Head();
+    EXPECT_EQ(c.cli.StatusCode(), 200) << version;
+    EXPECT_EQ(c.cli.ContentLength(), 14) << version;
+    EXPECT_EQ(c.cli.ContentType(), "text/html") << version;
+    EXPECT_EQ(c.count("DocBegin"), 0) << version;
+    c.cli.Get();
+    EXPECT_EQ(c.body.data(), "<html>a</html>") << version;
+  }
+}
+
+TEST_F(HttpNginx, PutStoresTheBodyAndItsLocationIsNotFollowed) {
+  start();
+  RecordingClient c;
+  StringStream sent("stored by PUT");
+  c.cli.SendStream = &sent;
+  c.cli.URL = server->url("/dav/new.txt").c_str();
+  c.cli.Put();
+  EXPECT_EQ(c.cli.StatusCode(), 201);
+  EXPECT_NE(c.cli.Location().Pos("/dav/new.txt"), 0) << c.cli.Location().c_str();
+  EXPECT_EQ(c.cli.SentBodyCount(), 13);
+  EXPECT_TRUE(waitLogged(1));
+  QFile stored(QString::fromStdString(server->dir()) + "/www/dav/new.txt");
+  ASSERT_TRUE(stored.open(QIODevice::ReadOnly));
+  EXPECT_EQ(stored.readAll().toStdString(), "stored by PUT");
+  sent.SetPosition(0);
+  c.cli.Put();
+  EXPECT_EQ(c.cli.StatusCode(), 204);
+}
+
+TEST_F(HttpNginx, MultiThreadedBlockingGetPumpsTheSocketsOwnQueue) {
+  start();
+  RecordingClient c;
+  c.cli.SetMultiThreaded(true);
+  EXPECT_TRUE(c.cli.CtrlSocket()->MultiThreaded);
+  c.cli.URL = server->url("/dir/a.htm").c_str();
+  c.cli.Get();
+  EXPECT_EQ(c.cli.StatusCode(), 200);
+  EXPECT_EQ(c.body.data(), "<html>a</html>");
+  c.cli.URL = server->url("/missing.htm").c_str();
+  EXPECT_THROW(c.cli.Get(), EHttpException);
+  EXPECT_EQ(c.cli.StatusCode(), 404);
+}
+
+// Each relocation of a loop opens a new connection (HTTP/1.0): twenty are followed, and the
+// count starts again with the next request.
+TEST_F(HttpNginx, ARelocationLoopEndsAfterTwentyRelocations) {
+  start();
+  RecordingClient c;
+  c.cli.URL = server->url("/loop").c_str();
+  for (int requests : {21, 42}) {
+    try {
+      c.cli.Get();
+      ADD_FAILURE() << "no exception";
+    } catch (const EHttpException& e) {
+      EXPECT_EQ(e.ErrorCode, 404);
+      EXPECT_EQ(e.Message(), "Too many relocations");
+    }
+    EXPECT_TRUE(waitLogged(requests));
+  }
+}
+
+TEST_F(HttpNginx, AbortWhileReadyOnAKeptAliveConnectionLeavesTheNextRequestWhole) {
+  start();
+  RecordingClient c;
+  c.cli.SetRequestVer("1.1");
+  ASSERT_TRUE(c.get(server->url("/dir/a.htm")));
+  ASSERT_EQ(c.cli.CtrlSocket()->State(), wsConnected);
+  c.cli.Abort();
+  EXPECT_EQ(c.done, 2);
+  ASSERT_TRUE(c.get(server->url("/rel/b.htm")));
+  EXPECT_EQ(c.cli.StatusCode(), 200);
+  EXPECT_EQ(c.body.data(), "<html>a</html><html>b</html>");
+  pumpFor(100);
+  EXPECT_EQ(c.done, 3);
+}
+
+TEST_F(HttpNginx, ForwardProxyFetchesTheDocumentAndFollowsRelocationsThroughItsOwnPort) {
+  start();
+  startProxy(false);
+  struct Case {
+    const char* path;
+    const char* version;
+  } cases[] = {{"/dir/a.htm", "1.0"}, {"/old.htm", "1.0"}, {"/old.htm", "1.1"}};
+  for (const auto& k : cases) {
+    RecordingClient c;
+    c.cli.SetRequestVer(k.version);
+    c.cli.Proxy = proxyAddress().c_str();  // host:port; ProxyPort names no proxy
+    c.cli.ProxyPort = std::to_string(peer::unusedPort()).c_str();
+    c.cli.URL = server->url(k.path).c_str();
+    c.cli.Get();
+    EXPECT_EQ(c.cli.StatusCode(), 200) << k.path << " " << k.version;
+    EXPECT_EQ(c.body.data().substr(c.body.data().size() - 14), "<html>a</html>") << k.path;
+    EXPECT_EQ(c.cli.DocName(), "a.htm") << k.path;
+  }
+  // The relocation to another server: a new connection, again to the proxy.
+  ScriptedPeer other(
+      {expectBytes(16), reply("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nthere"), hangUp()});
+  Nginx away("    location = /away { return 302 http://127.0.0.1:" + std::to_string(other.port()) +
+             "/moved.htm; }\n");
+  ASSERT_TRUE(away.running()) << away.errorLog();
+  RecordingClient c;
+  c.cli.Proxy = proxyAddress().c_str();
+  c.cli.URL = away.url("/away").c_str();
+  c.cli.Get();
+  EXPECT_EQ(c.cli.StatusCode(), 200);
+  EXPECT_EQ(c.body.data().substr(c.body.data().size() - 5), "there");
+}
+
+TEST_F(HttpNginx, ForwardProxyAskingForBasicIsAnsweredOnceWithTheProxyCredentials) {
+  start();
+  startProxy(true);
+  struct Case {
+    const char* user;
+    int status;
+    int requests;
+  } cases[] = {{"joe", 200, 2}, {"", 407, 1}};
+  int logged = 0;
+  for (const auto& k : cases) {
+    RecordingClient c;
+    c.cli.Proxy = proxyAddress().c_str();
+    c.cli.ProxyUsername = k.user;
+    c.cli.ProxyPassword = "pw";
+    c.cli.URL = server->url("/dir/a.htm").c_str();
+    EXPECT_NO_THROW(c.cli.Get()) << k.user;
+    EXPECT_EQ(c.cli.StatusCode(), k.status) << k.user;
+    if (k.status == 200) {
+      EXPECT_EQ(c.body.data(), "<html>a</html>");
+    }
+    logged += k.requests;
+    pumpUntil([&] { return requestsLogged(*proxy) >= logged; }, 2000);
+    pumpFor(200);
+    EXPECT_EQ(requestsLogged(*proxy), logged) << k.user;
+  }
 }
