@@ -216,7 +216,7 @@ HTTP_CASES = [
     Case("relocation_loop_new_connections", relocation_loop,
          ["http", "--url", http_url("/loop")], failed("Too many relocations")),
     Case("one_byte_a_second", drip_reply, ["http", "--url", http_url(), "--abort-after", "3000"],
-         ABORTED, seconds=6),
+         ABORTED, seconds=8),
     Case("300_without_location",
          answer(b"HTTP/1.0 300 Multiple Choices\r\nContent-Length: 5\r\n\r\nhello"),
          ["http", "--url", http_url()],
@@ -259,7 +259,7 @@ SOCKS_CASES = [
          {"status": "404", "socks_error": "20014", "exception": "404", "dones": "1",
           "aborted": "no"}),
     Case("socks5_truncated_reply_and_hold", socks_truncated(hold),
-         socks_url() + ["--abort-after", "3000"], ABORTED, seconds=6),
+         socks_url() + ["--abort-after", "3000"], ABORTED, seconds=8),
 ]
 
 
