@@ -298,23 +298,40 @@ AnsiString FloatToStr(double value) {
 
 AnsiString CurrToStrF(double value, int decimals) {
   const TFormatSettings& fs = FormatSettings();
-  // Currency keeps whole ten-thousandths (rounded to nearest); the shown decimals are then
-  // rounded half away from zero in whole numbers, free of binary noise.
   decimals = std::clamp(decimals, 0, 4);
-  std::int64_t ticks = std::llround(value * 10000.0);
-  const bool negative = ticks < 0;
-  std::int64_t unit = 1;
-  for (int i = decimals; i < 4; ++i) unit *= 10;
-  std::int64_t scaled = (std::llabs(ticks) + unit / 2) / unit;  // in units of 10^-decimals
-  std::int64_t divisor = 1;
-  for (int i = 0; i < decimals; ++i) divisor *= 10;
-  std::string amount = groupThousands(std::to_string(scaled / divisor), fs.ThousandSeparator);
-  if (decimals > 0) {
-    std::string frac = std::to_string(scaled % divisor);
-    amount += fs.DecimalSeparator + std::string(decimals - frac.size(), '0') + frac;
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+  std::string whole, frac;
+  bool negative = false;
+  // Up to here a double holds every ten-thousandth exactly (2^53 of them).
+  constexpr double kExactTicksLimit = 9007199254740992.0 / 10000.0;
+  if (std::fabs(value) < kExactTicksLimit) {
+    // Currency keeps whole ten-thousandths (rounded to nearest); the shown decimals are then
+    // rounded half away from zero in whole numbers, free of binary noise.
+    const std::int64_t ticks = std::llround(value * 10000.0);
+    std::int64_t unit = 1;
+    for (int i = decimals; i < 4; ++i) unit *= 10;
+    const std::int64_t scaled = (std::llabs(ticks) + unit / 2) / unit;  // in 10^-decimals
+    std::int64_t divisor = 1;
+    for (int i = 0; i < decimals; ++i) divisor *= 10;
+    negative = ticks < 0 && scaled != 0;
+    whole = std::to_string(scaled / divisor);
+    frac = std::to_string(scaled % divisor);
+    frac.insert(0, static_cast<std::size_t>(decimals) - frac.size(), '0');
+  } else {
+    // Beyond it a double holds no exact ten-thousandths: its own digits are written.
+    char digits[400];
+    std::snprintf(digits, sizeof digits, "%.*f", decimals, std::fabs(value));
+    const std::string text = digits;
+    const std::size_t point = text.find('.');
+    whole = text.substr(0, point);
+    frac = point == std::string::npos ? std::string() : text.substr(point + 1);
+    negative = value < 0;
   }
+  std::string amount = groupThousands(whole, fs.ThousandSeparator);
+  if (decimals > 0) amount += fs.DecimalSeparator + frac;
   const std::string cur = fs.CurrencyString.str();
-  if (!negative || scaled == 0) {
+  if (!negative) {
     switch (fs.CurrencyFormat) {
       case 1:
         return AnsiString(amount + cur);

@@ -49,6 +49,8 @@ AnsiString FloatToStr(double value);
 // Money: the class library's Currency type is a 64-bit count of ten-thousandths.
 using Currency = double;
 // The currency text of the process-wide settings: symbol, placement, two decimals, thousands.
+// An amount too large for exact ten-thousandths is written with the digits of its double, so
+// any amount is written; one that is no number gives "INF", "-INF" or "NAN".
 AnsiString CurrToStrF(double value, int decimals);
 
 AnsiString ExtractFileName(const AnsiString& path);

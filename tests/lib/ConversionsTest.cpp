@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "lib/Exceptions.h"
 #include "lib/FormatSettings.h"
 #include "lib/SysUtils.h"
@@ -63,6 +66,24 @@ TEST(Conversions, CurrencyTextFollowsTheProcessSettings) {
   FormatSettings().DecimalSeparator = ',';
   EXPECT_EQ(CurrToStrF(1500, 2), AnsiString("1.500,00 \x80"));
   EXPECT_EQ(CurrToStrF(-3, 2), AnsiString("-3,00 \x80"));
+  FormatSettings() = saved;
+}
+
+// A sum of watched amounts read from files or pages can pass what whole ten-thousandths in a
+// double or in 64 bits hold: it is still written, digit for digit, and a sum that is no number
+// says so.
+TEST(Conversions, CurrencyTextBeyondTheCurrencyRange) {
+  TFormatSettings saved = FormatSettings();
+  FormatSettings().CurrencyString = "$";
+  FormatSettings().CurrencyFormat = 0;
+  FormatSettings().NegCurrFormat = 1;
+  FormatSettings().ThousandSeparator = ',';
+  FormatSettings().DecimalSeparator = '.';
+  EXPECT_EQ(CurrToStrF(1e18, 2), "$1,000,000,000,000,000,000.00");
+  EXPECT_EQ(CurrToStrF(-1e18, 2), "-$1,000,000,000,000,000,000.00");
+  EXPECT_EQ(CurrToStrF(1e12 + 0.25, 2), "$1,000,000,000,000.25");
+  EXPECT_EQ(CurrToStrF(std::numeric_limits<double>::infinity(), 2), "INF");
+  EXPECT_EQ(CurrToStrF(std::nan(""), 2), "NAN");
   FormatSettings() = saved;
 }
 
