@@ -145,11 +145,12 @@ bool takeDispatchable(ThreadQueue& queue, MSG& msg) {
 }
 
 // One wake-up's work: the messages that wait, oldest first, also those that the procedures
-// post meanwhile (a reply that asks for the next step), until the queue is empty or a few
-// milliseconds have passed; then Qt serves its other sources (socket notifiers, timers,
-// input) before the pending wake-up goes on.
+// post meanwhile (a reply that asks for the next step), until the queue is empty or a tenth
+// of a millisecond has passed; then Qt serves its other sources (socket notifiers, timers,
+// input) before the pending wake-up goes on. A longer slice starves the notifiers: a sender
+// that is always given another turn fills the whole socket buffer before its reader runs.
 void drainQueue(ThreadQueue& queue) {
-  constexpr auto kSlice = std::chrono::milliseconds(4);
+  constexpr auto kSlice = std::chrono::microseconds(100);
   {
     std::lock_guard guard(Registry::instance().lock);
     queue.wakePending = false;
