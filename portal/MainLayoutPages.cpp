@@ -2,8 +2,8 @@
 #include <QWidget>
 
 #include "forms/Layout.h"
-#include "portal/AboutPicture.h"
 #include "portal/MakerDetails.h"
+#include "portal/Pictures.h"
 #include "portal/Unit1.h"
 
 namespace {
@@ -161,4 +161,5 @@ void TfrmMain::buildHelpPages() {
   BitBtn4 =
       placeCaptioned<TBitBtn>(this, gbSupportCenter, "BitBtn4", "Support Forums", 124, 44, 110, 25);
   btnEmail = placeControl<TBitBtn>(this, gbSupportCenter, "btnEmail", 240, 44, 40, 25);
+  btnEmail->Glyph()->LoadFromJpegBytes(mailPictureJpeg());
 }

@@ -1,5 +1,6 @@
 #include "forms/Buttons.h"
 
+#include <QPixmap>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -28,7 +29,13 @@ void TButton::Click() {
   handler(this);
 }
 
-TBitBtn::TBitBtn(TComponent* owner) : TButton(owner, NewWidget<QPushButton>()) {}
+TBitBtn::TBitBtn(TComponent* owner)
+    : TButton(owner, NewWidget<QPushButton>()), glyph_([this] {
+        auto* button = widgetAs<QPushButton>();
+        if (!button) return;
+        button->setIcon(QPixmap::fromImage(glyph_.Image()));
+        button->setIconSize(glyph_.Image().size());
+      }) {}
 
 TSpeedButton::TSpeedButton(TComponent* owner) : TButton(owner, NewWidget<QToolButton>()) {
   widgetAs<QToolButton>()->setToolButtonStyle(Qt::ToolButtonTextOnly);

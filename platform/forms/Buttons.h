@@ -1,7 +1,9 @@
 #pragma once
-// Push buttons: TButton, TBitBtn (a button that may carry a picture) and TSpeedButton (a flat
-// tool button). Click() runs OnClick as a press of the button would.
+// Push buttons: TButton, TBitBtn (a button that may carry a picture, its glyph, beside or
+// instead of its caption) and TSpeedButton (a flat tool button). Click() runs OnClick as a
+// press of the button would.
 #include "forms/Control.h"
+#include "forms/Image.h"
 
 class TButton : public TControl {
  public:
@@ -20,6 +22,10 @@ class TButton : public TControl {
 class TBitBtn : public TButton {
  public:
   explicit TBitBtn(TComponent* owner);
+  TPicture* Glyph() { return &glyph_; }
+
+ private:
+  TPicture glyph_;
 };
 
 class TSpeedButton : public TButton {

@@ -40,10 +40,11 @@ void TPicture::LoadFromJpegBytes(const std::string& bytes) {
 
 void TPicture::Assign(const QImage& image) {
   image_ = image;
-  owner_->showPicture();
+  if (changed_) changed_();
 }
 
-TImage::TImage(TComponent* owner) : TControl(owner, NewWidget<QLabel>()), picture_(this) {}
+TImage::TImage(TComponent* owner)
+    : TControl(owner, NewWidget<QLabel>()), picture_([this] { showPicture(); }) {}
 
 void TImage::SetStretch(bool stretch) {
   stretch_ = stretch;

@@ -1,16 +1,16 @@
 #pragma once
-// TImage shows a picture; TPicture holds it. JPEG files are decoded with libjpeg; other
-// formats Qt reads are taken as well.
+// TImage shows a picture; TPicture holds it (also a bit button's glyph). JPEG files are
+// decoded with libjpeg; other formats Qt reads are taken as well.
 #include <QImage>
+#include <functional>
 
 #include "forms/Control.h"
 #include "forms/FormsErrors.h"
 
-class TImage;
-
 class TPicture {
  public:
-  explicit TPicture(TImage* owner) : owner_(owner) {}
+  // changed runs whenever the picture is replaced, so its holder shows the new one.
+  explicit TPicture(std::function<void()> changed) : changed_(std::move(changed)) {}
   // Raises EInvalidGraphic when the file is missing or not a picture.
   void LoadFromFile(const AnsiString& fileName);
   // From the bytes of a JPEG file; raises EInvalidGraphic when they do not decode.
@@ -21,7 +21,7 @@ class TPicture {
   int Height() const { return image_.height(); }
 
  private:
-  TImage* owner_;
+  std::function<void()> changed_;
   QImage image_;
 };
 
@@ -36,7 +36,6 @@ class TImage : public TControl {
   void SetCenter(bool center);
 
  private:
-  friend class TPicture;
   void showPicture();
   TPicture picture_;
   bool stretch_ = false;

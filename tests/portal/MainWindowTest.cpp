@@ -131,6 +131,9 @@ TEST_F(MainWindowTest, FixedTextsLabelsAndTheTotalsPanelAreTheLayouts) {
   // Notes wrap their words and show no scroll bar.
   for (TMemo* note : {frmMain->memDialUp, frmMain->MInstruct})
     EXPECT_TRUE(note->WordWrap() && note->ScrollBars() == ssNone) << note->Name().str();
+  // The contact button carries a picture and no caption.
+  EXPECT_TRUE(frmMain->btnEmail->Caption().IsEmpty());
+  EXPECT_FALSE(frmMain->btnEmail->Glyph()->Image().isNull());
   // The busy panel paints its face over what lies beneath.
   EXPECT_TRUE(frmMain->pnlPleaseWait->Widget()->autoFillBackground());
 }
