@@ -7,6 +7,7 @@
 #include "lib/StringList.h"
 #include "lib/SysUtils.h"
 #include "scraping/EbayScraper.h"
+#include "scraping/WorkFiles.h"
 
 namespace {
 
@@ -90,7 +91,8 @@ void TfrmRefresh::updateLVfromTNW(TListView* listView, const AnsiString& fileNam
   TListItem* row = findRow(listView, number);
   if (row == nullptr) return;
   TListSubItems* cells = row->SubItems();
-  cells->SetStrings(kCurrentCell, ebayScraper.getCurrentBid(page));
+  // Cells read from the page are one line each, so no record of "newgrid.lv" splits.
+  cells->SetStrings(kCurrentCell, oneLine(ebayScraper.getCurrentBid(page)));
   const bool ended = ebayScraper.isBiddingEnded(page);
   const AnsiString member = readEbayMember();
   const AnsiString lot = ebayScraper.getBidCount(page, number);
@@ -103,5 +105,5 @@ void TfrmRefresh::updateLVfromTNW(TListView* listView, const AnsiString& fileNam
     state = !member.IsEmpty() && winner == member ? "WON" : "LOST";
   }
   cells->SetStrings(kStateCell, state);
-  cells->SetStrings(kBidsCell, ebayScraper.getBidCount(page, number));
+  cells->SetStrings(kBidsCell, oneLine(ebayScraper.getBidCount(page, number)));
 }

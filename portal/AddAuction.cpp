@@ -13,9 +13,6 @@
 
 namespace {
 
-constexpr broAct actIdle = 1;
-constexpr broAct actAdding = 5;
-constexpr broAct actPageHandled = 9;
 constexpr const char* pageCopy = "temp.tmp";
 
 }  // namespace
@@ -73,7 +70,20 @@ void TfrmMain::broDownloadComplete(TObject* Sender) {
 
 void TfrmMain::requestBlankPage() {
   PageControl1->SetActivePage(tsShowAll);
-  ebayScraper.broNavigate(bro, GetCurrentDir() + "/dummy.htm");
+  const AnsiString blankPage = GetCurrentDir() + "/dummy.htm";
+  // A blank page that cannot load would hold the add road and the busy panel for good: the
+  // road ends here instead, and the browser is idle again.
+  if (!FileExists(blankPage)) {
+    endAddRoad();
+    return;
+  }
+  ebayScraper.broNavigate(bro, blankPage);
+}
+
+void TfrmMain::endAddRoad() {
+  SetcurrBroAction(actIdle);
+  bro->Stop();
+  DeleteFile(pageCopy);
 }
 
 void TfrmMain::broLoadingPageJunction() {
@@ -82,11 +92,7 @@ void TfrmMain::broLoadingPageJunction() {
     return ebayScraper.broDocContains(bro, marker, pageCopy);
   };
   try {
-    if (GetcurrBroAction() == actPageHandled && contains("blank")) {
-      SetcurrBroAction(actIdle);
-      bro->Stop();
-      DeleteFile(pageCopy);
-    }
+    if (GetcurrBroAction() == actPageHandled && contains("blank")) endAddRoad();
     if (GetcurrBroAction() == actAdding && checkFixedPriceFormat(bro)) {
       SetcurrBroAction(actPageHandled);
       bro->Stop();

@@ -7,6 +7,7 @@
 #include "portal/Unit1.h"
 #include "portal/WatchListRows.h"
 #include "scraping/EbayScraper.h"
+#include "scraping/WorkFiles.h"
 
 TListItem* TfrmMain::addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile) {
   logLine("TAG:addUpdateLVfromTNW(TListView *listview, AnsiString tnwfile)");
@@ -15,19 +16,21 @@ TListItem* TfrmMain::addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile)
   const AnsiString fileName = ExtractFileName(tnwfile);
   const AnsiString item = fileName.SubString(1, std::max(fileName.Length() - 4, 0));
 
+  // Every cell read from the page is one line: a line break in a title must not split the
+  // row's record in "lvshowall.txt".
   TListItem* row = findRowByCaption(listview, item);
   if (row) {
-    setCellText(row, siCurrent, ebayScraper.getCurrentBid(*page));
-    setCellText(row, siBids, ebayScraper.getBidCount(*page, item));
+    setCellText(row, siCurrent, oneLine(ebayScraper.getCurrentBid(*page)));
+    setCellText(row, siBids, oneLine(ebayScraper.getBidCount(*page, item)));
     setCellText(row, siEnds, getSIClosingTime(item, page.get()));
   } else {
     row = listview->Items()->Add();
     row->SetCaption(item);
     row->SubItems()->Add("0.00");
-    row->SubItems()->Add(ebayScraper.getItemTitle(*page));
-    row->SubItems()->Add(ebayScraper.getCurrentBid(*page));
-    row->SubItems()->Add(ebayScraper.getBidCount(*page, item));
-    row->SubItems()->Add(ebayScraper.getItemQuantity(*page));
+    row->SubItems()->Add(oneLine(ebayScraper.getItemTitle(*page)));
+    row->SubItems()->Add(oneLine(ebayScraper.getCurrentBid(*page)));
+    row->SubItems()->Add(oneLine(ebayScraper.getBidCount(*page, item)));
+    row->SubItems()->Add(oneLine(ebayScraper.getItemQuantity(*page)));
 
     const TDateTime end = ebayScraper.parseEbayDateTime(ebayScraper.getEndTimeText(*page, item));
     TListItem* entry = lvAllTdate->Items()->Add();
@@ -41,7 +44,7 @@ TListItem* TfrmMain::addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile)
     saveDispatchStatus();
 
     row->SubItems()->Add(getSIClosingTime(item, page.get()));
-    row->SubItems()->Add(ebayScraper.getCurrencyCode(*page));
+    row->SubItems()->Add(oneLine(ebayScraper.getCurrencyCode(*page)));
     row->SubItems()->Add("IND");
   }
   page.reset();

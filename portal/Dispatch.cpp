@@ -45,7 +45,7 @@ class WalkEnding {
 // A snipe amount that is no number counts as no snipe amount.
 double snipeAmountOf(const TListItem* row) {
   double snipe = 0;
-  return TryStrToFloat(cellText(row, siSnipeAmount), snipe) ? snipe : 0;
+  return readAmount(cellText(row, siSnipeAmount), snipe) ? snipe : 0;
 }
 
 }  // namespace
@@ -60,8 +60,7 @@ bool TfrmMain::beginDispatchWalk(DispatchWalkFlags& saved, double& offsetDays,
   SetdoRefreshLVShowAll(false);
   SetdoDispatchLaunchCheck(false);
   double offsetSeconds = defaultSnipeOffsetSeconds;
-  if (!TryStrToFloat(edtSnipeOffset->Text(), offsetSeconds))
-    offsetSeconds = defaultSnipeOffsetSeconds;
+  if (!readAmount(edtSnipeOffset->Text(), offsetSeconds)) offsetSeconds = defaultSnipeOffsetSeconds;
   offsetDays = offsetSeconds / secondsPerDay;
   reference = Now() - ebayTimeOffset + offsetDays;
   return true;
@@ -139,18 +138,12 @@ void TfrmMain::launchSniperAndInstrFile(AnsiString iteNo, double snipeAmt, AnsiS
       "TDateTime endTime, TDateTime timeToBid, AnsiString ebayID, AnsiString ebayPass, "
       "AnsiString title, AnsiString qty)");
   const AnsiString group = cellText(findRowByCaption(lvShowAll, iteNo), siGroup);
+  // Eleven lines, each value on its own line whatever it holds.
   TStringList lines;
-  lines.Add(iteNo);
-  lines.Add(FloatToStr(snipeAmt));
-  lines.Add(currency);
-  lines.Add(DateTimeToStr(endTime));
-  lines.Add(DateTimeToStr(timeToBid));
-  lines.Add(ebayID);
-  lines.Add(ebayPass);
-  lines.Add(title);
-  lines.Add(qty);
-  lines.Add(FloatToStr(ebayTimeOffset));
-  lines.Add(group);
+  for (const AnsiString& value :
+       {iteNo, amountText(snipeAmt), currency, DateTimeToStr(endTime), DateTimeToStr(timeToBid),
+        ebayID, ebayPass, title, qty, amountText(ebayTimeOffset), group})
+    lines.Add(oneLine(value));
   lines.SaveToFile(instructionFile);
   ShellExecuteA(nullptr, "open", sniperProgram, nullptr, nullptr, SW_SHOWNORMAL);
 }

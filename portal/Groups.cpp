@@ -80,7 +80,8 @@ void TfrmMain::btnAddGrpClick(TObject* Sender) {
     return showError("Group Name is already in use. Group not created.");
   TListItem* group = lvGroups->Items()->Add();
   group->SetCaption(name);
-  group->SubItems()->Add(edtGrpNote->Text());
+  // The note is typed text that goes into one line of "groups.tnq".
+  group->SubItems()->Add(oneLine(edtGrpNote->Text()));
   group->SubItems()->Add(edtGrpHowMany->Text());
   saveGroups();
 }
@@ -98,7 +99,7 @@ void TfrmMain::btnChangeClick(TObject* Sender) {
   if (name.IsEmpty()) return showError("Attempt to change group with name blank.");
   TListItem* group = findRowByCaption(lvGroups, name);
   if (!group) return showError("Attempt to change group name.");
-  setCellText(group, siGroupNote, edtGrpNote->Text());
+  setCellText(group, siGroupNote, oneLine(edtGrpNote->Text()));
   setCellText(group, siGroupHowMany, edtGrpHowMany->Text());
   saveGroups();
   if (StrToIntDef(edtGrpHowMany->Text(), 0) > 0 && fitsInFileName(name) &&

@@ -34,9 +34,11 @@ void TfrmCommand::btnSvOptnsClick(TObject* Sender) {
   ini.WriteBool(prefsSection, "cbLogFile", frmMain->cbLogFile->Checked());
 }
 
+// A save that fails is told and the portal goes on, as the Archive page's Save does; the
+// failure must not end the program, which would lose the watch list's unsaved changes.
 void TfrmMain::btnSavePrefsClick(TObject* Sender) {
   logLine("TAG:btnSavePrefsClick(TObject *Sender)");
-  frmCommand->btnSvOptnsClick(Sender);
+  saveOrTell("Preferences", [&] { frmCommand->btnSvOptnsClick(Sender); });
 }
 
 void TfrmMain::Preferences1Click(TObject* Sender) {

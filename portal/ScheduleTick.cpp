@@ -53,10 +53,16 @@ void TfrmMain::tickOfficialTimeRetry(TDateTime now) {
     ebayScraper.broNavigate(broOffset, officialTimePageUrl("TimeShow"));
 }
 
-// Asks again for the item page that is being added, until one of its loads is recognised.
+// Asks again for the item page that is being added, until one of its loads is recognised. A
+// page already handled whose blank page has not come in the time of a retry will not come
+// (it failed to load, or reads without "blank"): the add road ends instead.
 void TfrmMain::tickItemPageRetry(TDateTime now) {
   if (browserRetryDeadline == 0) browserRetryDeadline = now + 2 * OneMinute;
   if (!(now > browserRetryDeadline)) return;
+  if (GetcurrBroAction() == actPageHandled) {
+    endAddRoad();
+    return;
+  }
   SetdoBrowserRetry(false);
   SetdoBrowserRetry(true);
   ebayScraper.broNavigate(bro, currURL);

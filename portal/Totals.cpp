@@ -69,7 +69,7 @@ void TfrmMain::calcTotals() {
     const TListItem* row = lvShowAll->Items()->Item(i);
     const AnsiString bid = cellText(row, siCurrent);
     double value = 0;
-    const bool numeric = ebayScraper.isNumericText(bid) && TryStrToFloat(bid, value);
+    const bool numeric = ebayScraper.isNumericText(bid) && readAmount(bid, value);
     if (numeric) all += value;
     TDateTime end;
     bool hasEnd = auctionEnd(row->Caption(), end);

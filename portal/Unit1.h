@@ -36,6 +36,11 @@
 
 // What a browser of the main window is doing (one byte each).
 using broAct = unsigned char;
+// The item-page browser's actions: idle (the blank page has come), adding an auction (its item
+// page asked for), the page handled (the blank page asked for).
+inline constexpr broAct actIdle = 1;
+inline constexpr broAct actAdding = 5;
+inline constexpr broAct actPageHandled = 9;
 // The state of the busy panel pnlPleaseWait.
 using panelStatus = unsigned char;
 
@@ -339,8 +344,12 @@ class TfrmMain : public TForm {
   // Connects the item-number button, the browser bro, the Save button and the row edits of
   // the popup menu to the handlers above.
   void connectWatchListEvents();
-  // Shows the Main page and sends bro to the local blank page "dummy.htm".
+  // Shows the Main page and sends bro to the local blank page "dummy.htm"; without that page,
+  // ends the add road at once.
   void requestBlankPage();
+  // The end of the add road: the browser idle (retry lowered, busy panel hidden), the saved
+  // copy of its page removed.
+  void endAddRoad();
 
   // --- The 5-second schedule -----------------------------------------------------------------
  public:

@@ -28,7 +28,7 @@ double amountOrBox(const AnsiString& text, const char* message, double fallback)
     return fallback;
   }
   double value = fallback;
-  return TryStrToFloat(text, value) ? value : fallback;
+  return readAmount(text, value) ? value : fallback;
 }
 
 }  // namespace
@@ -134,7 +134,7 @@ void TfrmMain::lvShowAllCompare(TObject* Sender, TListItem* Item1, TListItem* It
   const AnsiString second = cellText(Item2, subItem);
   if (sortColumn == 1 || sortColumn == 3) {
     double a = 0, b = 0;
-    if (TryStrToFloat(first, a) && TryStrToFloat(second, b) && a != -9.99) {
+    if (readAmount(first, a) && readAmount(second, b) && a != -9.99) {
       Compare = a > b ? 1 : -1;
       return;
     }

@@ -1,5 +1,26 @@
 #include "portal/WatchListRows.h"
 
+#include "lib/SysUtils.h"
+
+namespace {
+
+const TFormatSettings& pointSettings() {
+  static const TFormatSettings settings = [] {
+    TFormatSettings point;
+    point.DecimalSeparator = '.';
+    return point;
+  }();
+  return settings;
+}
+
+}  // namespace
+
+bool readAmount(const AnsiString& text, double& value) {
+  return TryStrToFloat(text, value, pointSettings());
+}
+
+AnsiString amountText(double value) { return FloatToStr(value, pointSettings()); }
+
 AnsiString cellText(const TListItem* row, int subItem) {
   if (!row || subItem < 0 || subItem >= row->SubItems()->Count()) return {};
   return row->SubItems()->Strings(subItem);

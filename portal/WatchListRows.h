@@ -24,6 +24,11 @@ inline constexpr int siEndTime = 0;
 inline constexpr int siDispatchStatus = 1;
 inline constexpr int endTimeSubItems = 2;
 
+// Amounts (snipe amounts, bids, the snipe offset) are decimal texts with a point, in the files,
+// in "BID.TDL" (the sniper reads them so) and in the boxes, whatever the locale's separator.
+bool readAmount(const AnsiString& text, double& value);
+AnsiString amountText(double value);
+
 // The cell's text, empty when the row has no such cell.
 AnsiString cellText(const TListItem* row, int subItem);
 // Sets the cell, adding empty cells before it when the row is short.

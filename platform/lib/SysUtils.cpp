@@ -221,10 +221,14 @@ int StrToIntDef(const AnsiString& text, int fallback) {
 }
 
 bool TryStrToFloat(const AnsiString& text, double& value) {
-  // Blanks at both ends, a sign, digits with the locale's decimal separator, an exponent.
+  return TryStrToFloat(text, value, FormatSettings());
+}
+
+bool TryStrToFloat(const AnsiString& text, double& value, const TFormatSettings& settings) {
+  // Blanks at both ends, a sign, digits with the settings' decimal separator, an exponent.
   std::string s = Trim(text).str();
   if (s.empty()) return false;
-  const char decimal = FormatSettings().DecimalSeparator;
+  const char decimal = settings.DecimalSeparator;
   std::string c;
   std::size_t i = 0;
   if (s[i] == '+' || s[i] == '-') c += s[i++];
@@ -261,7 +265,9 @@ double StrToFloat(const AnsiString& text) {
   return value;
 }
 
-AnsiString FloatToStr(double value) {
+AnsiString FloatToStr(double value) { return FloatToStr(value, FormatSettings()); }
+
+AnsiString FloatToStr(double value, const TFormatSettings& settings) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
   if (value == 0) return "0";
@@ -275,7 +281,7 @@ AnsiString FloatToStr(double value) {
   if (negative) mantissa.erase(0, 1);
   std::string digits = mantissa.substr(0, 1) + mantissa.substr(2);
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  const char decimal = FormatSettings().DecimalSeparator;
+  const char decimal = settings.DecimalSeparator;
   std::string out;
   if (exponent >= 15 || exponent < -4) {
     out = digits.substr(0, 1);

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "lib/AnsiString.h"
+#include "lib/FormatSettings.h"
 
 AnsiString LeftStr(const AnsiString& text, int count);
 AnsiString RightStr(const AnsiString& text, int count);
@@ -42,9 +43,12 @@ int StrToIntDef(const AnsiString& text, int fallback);
 double StrToFloat(
     const AnsiString& text);  // EConvertError "'x' is not a valid floating point value"
 bool TryStrToFloat(const AnsiString& text, double& value);
+// The same with the decimal separator of the given settings instead of the process-wide ones.
+bool TryStrToFloat(const AnsiString& text, double& value, const TFormatSettings& settings);
 // The general float form: up to 15 significant digits, no trailing zeros, the locale's decimal
 // separator, exponent form ("1E-5", "1.5E20") for very small or very large values.
 AnsiString FloatToStr(double value);
+AnsiString FloatToStr(double value, const TFormatSettings& settings);
 
 // Money: the class library's Currency type is a 64-bit count of ten-thousandths.
 using Currency = double;

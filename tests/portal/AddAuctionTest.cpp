@@ -226,6 +226,31 @@ TEST_F(AddAuctionTest, WinFoundByTheAddRoadLessensItsGroupOnceWhicheverRoadComes
   EXPECT_TRUE(boxTexts().empty()) << boxTexts()[0];
 }
 
+// A line break in a title read from the page stays inside its cell: the row's record in
+// "lvshowall.txt" keeps its nine lines.
+TEST_F(AddAuctionTest, LineBreakInAScrapedTitleDoesNotSplitTheRecord) {
+  site_->control("item=220000000777&state=live&ends_in=86400&title=A%0D%0Alamp%0Awith%0Dbreaks");
+  add("220000000777");
+  ASSERT_NE(row("220000000777"), nullptr);
+  const std::string title = cellText(row("220000000777"), siTitle).str();
+  EXPECT_EQ(title.find_first_of("\r\n"), std::string::npos);
+  EXPECT_EQ(QString::fromStdString(title).simplified(), "A lamp with breaks");
+  frmCommand->btnSaveLVShowAllClick(frmCommand);
+  EXPECT_EQ(readFile(workPath("lvshowall.txt")).count("\n"), 9);
+}
+
+// Without the local blank page the add road still ends: the browser is idle again, the busy
+// panel hidden and the item-page retry lowered.
+TEST_F(AddAuctionTest, MissingBlankPageStillEndsTheAddRoad) {
+  QFile::remove(workPath("dummy.htm"));
+  add("220000000101");
+  EXPECT_NE(row("220000000101"), nullptr);
+  EXPECT_FALSE(frmMain->GetdoBrowserRetry());
+  EXPECT_FALSE(frmMain->pnlPleaseWait->Visible());
+  EXPECT_FALSE(QFile::exists(workPath("temp.tmp")));
+  EXPECT_EQ(boxTexts(), Cells{added});
+}
+
 // An item number that would name a file outside the working directory is refused before
 // anything is requested or written.
 TEST_F(AddAuctionTest, ItemNumberNamingAPathIsRefused) {

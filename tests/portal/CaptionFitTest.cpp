@@ -111,8 +111,7 @@ class CaptionChecker {
         if (rect.isEmpty() && !tabs->multiLine() && i != tabs->currentIndex())
           continue;  // scrolled out of view, not cut
         fits(widget, tabs->tabText(i),
-             advance(widget->font(), tabs->tabText(i)) + 2 * TabStrip::captionMargin,
-             rect.width());
+             advance(widget->font(), tabs->tabText(i)) + 2 * TabStrip::captionMargin, rect.width());
         fits(widget, tabs->tabText(i) + " (in the strip)", rect.right() + 1, tabs->width());
       }
     } else if (auto* table = qobject_cast<QTableView*>(widget)) {
@@ -135,8 +134,7 @@ class CaptionChecker {
       for (int row = 0; row < model->rowCount(); ++row) {
         const QModelIndex index = model->index(row, column);
         const QString cell = index.data().toString();
-        fits(table, caption + " cell " + cell,
-             advance(table->font(), cell) + cellMargin,
+        fits(table, caption + " cell " + cell, advance(table->font(), cell) + cellMargin,
              table->visualRect(index).width());
       }
     }

@@ -110,6 +110,22 @@ TEST_F(DispatchTest, CheckDispatchesWaitingAuctionsWithinTwentyMinutesOfTheirTim
   EXPECT_EQ(QString::fromLatin1(readFile(workPath("tnsnip.log"))).count('\n'), 2);
 }
 
+// The sniper reads amounts with a point: under a comma locale the snipe amount and the snipe
+// offset are read and written with a point all the same.
+TEST_F(DispatchTest, AmountsKeepTheirPointUnderACommaLocale) {
+  FormatSettings().DecimalSeparator = ',';
+  frmMain->edtSnipeOffset->SetText("30.5");
+  watched("701", "25.50", endIn(600));
+  frmMain->checkDispatchLauncher();
+  ASSERT_EQ(sniperStarts(1).size(), 1);
+  const QStringList lines = copiedInstructions(1);
+  EXPECT_EQ(lines.mid(0, 2), QStringList({"701", "25.5"}));
+  EXPECT_EQ(lines.value(4).toStdString(),
+            DateTimeToStr(now_ + 600 * OneSecond - 30.5 * OneSecond).str());
+  EXPECT_EQ(lines.value(9), "0");
+  EXPECT_EQ(statusOf("701"), "0");
+}
+
 TEST_F(DispatchTest, DueAuctionOfASatisfiedGroupIsMarkedOnceAndKeepsWaiting) {
   addRow(frmMain->lvGroups, {"PAIR", "two", "0"});
   TListItem* row = watched("201", "5.00", endIn(120), "PAIR");

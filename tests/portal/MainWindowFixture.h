@@ -51,6 +51,8 @@ class MainWindowFixture : public PortalWorkDir {
     FormatSettings().LongTimeFormat = "hh:mm:ss";
     FormatSettings().DateSeparator = '/';
     FormatSettings().TimeSeparator = ':';
+    FormatSettings().DecimalSeparator = '.';
+    FormatSettings().ThousandSeparator = ',';
   }
   void TearDown() override {
     SetDialogResponder({});

@@ -215,6 +215,17 @@ TEST_F(MainWindowTest, ShutdownRunsEveryStepWhenThePreferenceSaveFailsAndWarnsOn
   EXPECT_FALSE(frmMain->GetLogging());
 }
 
+// The Preferences page's Save tells a failure in a box and the portal goes on (it used to end
+// the program through its failure road, losing the watch list's unsaved changes).
+TEST_F(MainWindowTest, PreferencesSaveThatFailsIsToldAndThePortalGoesOn) {
+  writeFile(workPath("plainfile"), "x");
+  setenv("TARNWICK_WINDIR", workPath("plainfile/windows").toLocal8Bit().constData(), 1);
+  EXPECT_NO_THROW(frmMain->btnSavePrefs->Click());
+  ASSERT_EQ(boxTexts().size(), 1u);
+  EXPECT_EQ(boxTexts()[0].rfind("Preferences not saved: ", 0), 0u) << boxTexts()[0];
+  EXPECT_EQ(boxes_[0].type, mtError);
+}
+
 TEST_F(MainWindowTest, PreferencesRoundTripThroughTheIniFileWithTheirDefaults) {
   frmCommand->btnLdOptnsClick(frmCommand);
   EXPECT_EQ(frmMain->edtEbayMember->Text().str(), "");

@@ -238,6 +238,19 @@ TEST_F(ScheduleTest, HourlySyncRunsOnlyWhenThePreferenceIsChecked) {
 }
 
 // The item page that never arrives whole is asked for again every 120 seconds until it does.
+// A handled page whose blank page does not come within a retry's time (it cannot load, or
+// reads without "blank") ends the add road at the retry instead of asking again.
+TEST_F(ScheduleTest, BlankPageThatNeverComesEndsTheAddRoadAtTheRetry) {
+  frmMain->SetcurrBroAction(5);
+  frmMain->SetcurrBroAction(9);
+  EXPECT_TRUE(frmMain->GetdoBrowserRetry());
+  advance(121);
+  tick();
+  EXPECT_EQ(frmMain->GetcurrBroAction(), 1);
+  EXPECT_FALSE(frmMain->GetdoBrowserRetry());
+  EXPECT_FALSE(frmMain->pnlPleaseWait->Visible());
+}
+
 TEST_F(ScheduleTest, ItemPageIsRequestedAgainUntilItIsRecognised) {
   tarnwick::tools::PracticeSite site;
   TIniFile("tarnwick.ini").WriteString("hosts", "item", site.baseUrl().c_str());

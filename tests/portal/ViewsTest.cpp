@@ -97,6 +97,21 @@ TEST_F(ViewsTest, NextBidIsTheFirstOpenAuctionToEndAndTotalsAddCurrentBids) {
   EXPECT_EQ(frmMain->lblHr->Caption().str(), "$6.50");
 }
 
+// Under a locale whose decimal separator is a comma the amounts of the cells (written with a
+// point) are read all the same; only the totals' own text follows the locale.
+TEST_F(ViewsTest, AmountsWithAPointAreReadUnderACommaLocale) {
+  FormatSettings().DecimalSeparator = ',';
+  FormatSettings().ThousandSeparator = '.';
+  auction("1", 300, "20.00", "12.50");
+  auction("2", 30, "0.50", "1.25");
+  frmMain->calcTotals();
+  EXPECT_EQ(frmMain->lblTotal->Caption().str(), "$13,75");
+  EXPECT_EQ(frmMain->lblHr->Caption().str(), "$1,25");
+  EXPECT_EQ(shown(frmMain->tsHighBidder, frmMain->lvActiveHighBidder), (Texts{"1"}));
+  EXPECT_EQ(shown(frmMain->tsViewActOut, frmMain->lvActiveOutbid), (Texts{"2"}));
+  EXPECT_TRUE(boxTexts().empty());
+}
+
 TEST_F(ViewsTest, EmptyListGivesPlainZerosAndShowNextBidAsksForItems) {
   frmMain->edtNBItemNum->SetText("kept");
   frmMain->calcTotals();
