@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -192,6 +193,8 @@ class CaptionFitTest : public MainWindowFixture {
 };
 
 TEST_F(CaptionFitTest, EveryCaptionOfEveryWindowFitsItsControl) {
+  ASSERT_EQ(QFontInfo(frmMain->Widget()->font()).family().toStdString(), dialogFontFamily)
+      << "the dialog font is missing: scripts/install-deps.sh installs it";
   exampleRows();
   frmMain->laVer->SetCaption("Version 1.1.0.181");
   frmMain->laAboutLine->SetCaption(aboutTextLine);

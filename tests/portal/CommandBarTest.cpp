@@ -1,5 +1,6 @@
 // The command bar: its buttons, its page switching, its docking to the main window, and the
 // trace lines it leaves (none of its own).
+#include <QApplication>
 #include <QWidget>
 
 #include "ScheduleFixture.h"
@@ -218,6 +219,10 @@ TEST_F(CommandBarTest, WhileTheBarIsHiddenResizingTheMainWindowDoesNothingToIt) 
 
 // (The offscreen platform activates every window it shows, so the request is what is seen.)
 TEST_F(CommandBarTest, TheBarAsksToBeShownWithoutTakingTheKeyboardFocus) {
+  // What is typed at once goes into the item number box of the main window.
+  frmMain->Widget()->activateWindow();
+  pumpUntil([] { return QApplication::focusWidget() != nullptr; }, 1000);
+  EXPECT_EQ(QApplication::focusWidget(), frmMain->edtNewItem->Widget());
   frmCommand->Show();
   EXPECT_FALSE(frmCommand->ActivateOnShow());
   EXPECT_TRUE(frmCommand->Widget()->testAttribute(Qt::WA_ShowWithoutActivating));

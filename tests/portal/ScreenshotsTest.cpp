@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "MainWindowFixture.h"
+#include "agent/Tnwfr.h"
 
 namespace {
 
@@ -72,6 +73,14 @@ TEST_F(ScreenshotsTest, EachPageOfTheMainWindow) {
   frmMain->SetpanStat(1);
   EXPECT_TRUE(save(frmMain->Widget()->grab(), "frmMain-pnlPleaseWait"));
   frmMain->SetpanStat(0);
+}
+
+TEST_F(ScreenshotsTest, TheAgentsWindow) {
+  TfrmRefresh agent(nullptr);
+  // Shown without its first show's run, which needs a watch-list file.
+  agent.Widget()->show();
+  EXPECT_TRUE(save(agent.Widget()->grab(), "frmRefresh"));
+  agent.Widget()->hide();
 }
 
 }  // namespace
