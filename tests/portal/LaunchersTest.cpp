@@ -47,12 +47,16 @@ TEST_F(LaunchersTest, ProgramsStartFromTheWorkingDirectoryWithoutArguments) {
   EXPECT_TRUE(boxes_.empty());
 }
 
-TEST_F(LaunchersTest, HelpFileAndContactPageGoToTheOpenerAsTheyStand) {
+// Documents and addresses go to the desktop's opener, and so does a program that is not in
+// the working directory: each target as it stands, alone.
+TEST_F(LaunchersTest, HelpFileContactPageAndMissingProgramsGoToTheOpenerAsTheyStand) {
   const struct {
     TButton* button;
     const char* target;
     QStringList trace;
   } cases[] = {
+      {frmMain->btnLauchAlrm, "wakebell.exe", {"TAG:btnLauchAlrmClick(TObject *Sender)"}},
+      {frmMain->btnEggTmr, "sandglass.exe", {"TAG:btnEggTmrClick(TObject *Sender)"}},
       {frmMain->btnPrgrmHlp, "tarnwick.hlp", {"TAG:btnPrgrmHlpClick(TObject *Sender)"}},
       {frmMain->BitBtn3, "tarnwick.hlp", {"TAG:btnPrgrmHlpClick(TObject *Sender)"}},
       {frmMain->btnEmail, contactPageUrl, {}},
