@@ -58,6 +58,16 @@ void TfrmRefresh::processLoadedPage() {
       broRefresh->Stop();
       keepItemPage();
     }
+    // The site's page for an item it no longer knows (a removed auction): the row stays as it
+    // was and the pass goes on, instead of waiting for a page that never comes and giving the
+    // whole run up.
+    if ((pageState == psItemPage || pageState == psBidsPage) &&
+        contains("<title>Invalid Item</title>")) {
+      pageState = pageState == psItemPage ? psItemBlank : psBidsBlank;
+      broRefresh->Stop();
+      DeleteFile(kPageCopy);
+      requestBlankPage();
+    }
     if (pageState == psBidsPage && contains("not automatic bids generated") &&
         contains(GetcurrItemNum()) && contains("eBay official time")) {
       TListItem* row = findRow(lvRefresh, findItemNum);

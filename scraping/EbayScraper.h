@@ -13,7 +13,8 @@
 // The class has no fields: every operation is a const member that reads only its arguments and
 // the files, browser and windows they name. Components are passed by pointer as the forms hold
 // them; a null component is treated as one with nothing in it. The operations on ended auctions
-// at the end are the refresh agent's; the portal does not call them.
+// at the end are the refresh agent's: they are defined under agent/, so only the agent's
+// program carries them.
 #include "lib/AnsiString.h"
 #include "lib/DateTime.h"
 

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -148,6 +149,32 @@ TEST_F(AgentProcessTest, RefreshesEveryRowInOrderAndResolvesEndedAuctions) {
   EXPECT_TRUE(exists("220000000501.dsp"));
   EXPECT_FALSE(exists("temp.tmp"));
   EXPECT_FALSE(exists("dialogs.log"));
+}
+
+// An auction the site no longer knows (its invalid-item page) keeps its row as it was, and the
+// run goes on with the others: one removed auction must not cost every refresh.
+TEST_F(AgentProcessTest, RemovedAuctionKeepsItsRowAndTheRestIsRefreshed) {
+  writeIni("tarnbuyer");
+  writeWatchList({
+      watched("220000000999", "2 days"),       // removed: item page invalid
+      watched("220000000101", "2 days"),       // live
+      watched("220000000998", "ENDED - LOT"),  // removed: bid history invalid
+      watched("220000000401", "ACTIVE"),       // ended, won by the member
+  });
+  QElapsedTimer clock;
+  clock.start();
+  run();
+  EXPECT_LT(clock.elapsed(), 25000) << "the run did not wait to be given up";
+  const std::vector<Record> records = grid();
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records[0], (Record{"220000000999", "Title 220000000999", "1.00", "1", "1", "2 days",
+                                "0.00", "USD", "IND"}));
+  EXPECT_EQ(records[1][5], "ACTIVE");
+  EXPECT_EQ(records[2][5], "ENDED - LOT");
+  EXPECT_EQ(records[3][5], "WON");
+  EXPECT_EQ(site_.requestCount(viewBids("220000000998")), 1);
+  EXPECT_FALSE(exists("220000000999.tnw"));
+  EXPECT_FALSE(exists("temp.tmp"));
 }
 
 TEST_F(AgentProcessTest, ClosedRowsWithoutLotResultAreWrittenBackAtOnceUnchanged) {

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "ScrapingTestSupport.h"
+#include "forms/Application.h"
 #include "forms/ListView.h"
 #include "lib/Exceptions.h"
 #include "scraping/EbayScraper.h"
@@ -10,7 +11,10 @@
 
 namespace {
 
-using EndedAuctions = ScrapingTest;
+class EndedAuctions : public ScrapingTest {
+ protected:
+  static void SetUpTestSuite() { Application->Initialize(); }
+};
 
 const char* const kDescription = "<!-- Begin Description -->";
 
