@@ -31,10 +31,9 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DTARNWICK_FUZZ=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j"$(nproc)" --target tarnwick_fuzzers
 
-# Every undefined behaviour and every leak stops a run; Qt's caches are not leaks.
+# Every undefined behaviour and every leak stops a run.
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export ASAN_OPTIONS=detect_leaks=1
-export LSAN_OPTIONS=suppressions=$root/fuzz/lsan.supp:print_suppressions=0
 export QT_QPA_PLATFORM=offscreen
 
 # fuzzers.txt: one target a line, its name, its program and its seed folders.

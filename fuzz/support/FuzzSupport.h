@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,13 +18,20 @@ std::vector<std::string> SplitPieces(std::string_view input);
 inline std::string_view AsText(const std::uint8_t* data, std::size_t size) {
   return {reinterpret_cast<const char*>(data), size};
 }
+// The input as a set of count files (those not given are empty); nothing when it holds more
+// than count or a file longer than maxBytes.
+std::optional<std::vector<std::string>> SplitFiles(std::string_view input, std::size_t count,
+                                                   std::size_t maxBytes);
+void WriteFile(const std::string& name, std::string_view bytes);
+std::string ReadFile(const std::string& name);
 
 enum class QtKind { Core, Widgets };
-enum class Folders { Kept, Temporary };
-// Makes the Qt application (offscreen for widgets). With Folders::Temporary it also moves into
-// fresh temporary working and Windows directories, removed at the process's end; such a target
-// is given its corpus folders and artifact prefix as absolute paths (scripts/fuzz.sh does).
-void StartFuzzTarget(QtKind kind, Folders folders = Folders::Kept);
+// Makes the Qt application, offscreen for widgets.
+void StartFuzzTarget(QtKind kind);
+// Moves into fresh temporary working and Windows directories, removed at the process's end,
+// for a target whose code works on files there. The paths among libFuzzer's arguments (argv
+// of LLVMFuzzerInitialize) are made absolute first.
+void MoveIntoTemporaryFolders(char** argv);
 
 // While one lives, a broken property also prints what describe() gives (what a component sent,
 // say), so that a finding can be read without a debugger.

@@ -1,0 +1,121 @@
+// The HTTP client's reply reader, fed through its own data handler: a loopback peer plays the
+// fuzzed replies, one piece per request head (status lines, header fields, lengths, chunks,
+// relocations, Basic and NTLM challenges, closes), and the client runs a request to its end.
+// Input: one byte of settings (request method, HTTP version, relocations followed, server and
+// proxy credentials, a proxy, bytes written one at a time), then the pieces, separated by
+// "~~~~". Properties: the request ends, with exactly one OnRequestDone, and the client is
+// ready afterwards; the document events pair up.
+#include <string>
+
+#include "Exchange.h"
+#include "FuzzSupport.h"
+#include "HttpSupport.h"  // the tests' stream over a string
+#include "netcomp/HttpProt.h"
+
+namespace {
+
+constexpr std::size_t kMaxPieces = 24;
+
+enum Setting : std::uint8_t {
+  kMethodBits = 0x03,  // GET, HEAD, POST, PUT
+  kVersion11 = 0x04,
+  kNoRelocation = 0x08,
+  kCredentials = 0x10,
+  kProxy = 0x20,
+  kProxyCredentials = 0x40,
+};
+
+// A request head ends with an empty line; a body may follow it in the same piece of sending.
+bool asksForReply(const std::string& sent) { return sent.find("\r\n\r\n") != std::string::npos; }
+
+struct RunningRequest {
+  THttpCli cli{nullptr};
+  StringStream received;
+  StringStream sent{"name=value&other=1"};
+  int done = 0;
+  int docBegins = 0;
+  int docEnds = 0;
+  std::string events;  // what happened, for a finding's report
+
+  RunningRequest(std::uint8_t settings, int port) {
+    const std::string here = "127.0.0.1:" + std::to_string(port);
+    cli.URL = AnsiString("http://" + here + "/dir/page.htm");
+    cli.RcvdStream = &received;
+    if (settings & kVersion11) cli.SetRequestVer("1.1");
+    cli.FollowRelocation = !(settings & kNoRelocation);
+    if (settings & kCredentials) {
+      cli.Username = "user";
+      cli.Password = "secret";
+    }
+    if (settings & kProxy) {
+      cli.Proxy = "127.0.0.1";
+      cli.ProxyPort = AnsiString(std::to_string(port));
+    }
+    if (settings & kProxyCredentials) {
+      cli.ProxyUsername = "proxyuser";
+      cli.ProxyPassword = "proxysecret";
+    }
+    cli.OnRequestDone = [this](TObject*, THttpRequest, WORD error) {
+      ++done;
+      note("done " + std::to_string(error));
+    };
+    cli.OnDocBegin = [this](TObject*) {
+      ++docBegins;
+      note("doc begin");
+    };
+    cli.OnDocEnd = [this](TObject*) {
+      ++docEnds;
+      note("doc end");
+    };
+    cli.OnHeaderEnd = [this](TObject*) { note("header end " + std::to_string(cli.StatusCode())); };
+    cli.OnLocationChange = [this](TObject*) { note("location " + cli.Location().str()); };
+    cli.OnStateChange = [this](TObject*) { note("state " + std::to_string(cli.State())); };
+  }
+
+  void note(const std::string& event) { events += event + "; "; }
+
+  void start(std::uint8_t settings) {
+    switch (settings & kMethodBits) {
+      case 0:
+        cli.GetASync();
+        break;
+      case 1:
+        cli.HeadASync();
+        break;
+      case 2:
+        cli.SendStream = &sent;
+        cli.PostASync();
+        break;
+      default:
+        cli.SendStream = &sent;
+        cli.PutASync();
+        break;
+    }
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::uint8_t settings = 0;
+  const std::unique_ptr<ScriptPeer> started =
+      StartPeer(data, size, kMaxPieces, {.asksForMore = asksForReply}, settings);
+  if (!started) return 0;
+  ScriptPeer& peer = *started;
+
+  RunningRequest request(settings, peer.port());
+  const FailureContext context([&] {
+    return DescribeExchange(peer) + "\nstatus " + std::to_string(request.cli.StatusCode()) +
+           ", body \"" + request.received.data() + "\"\nevents: " + request.events;
+  });
+  request.start(settings);
+  const bool ended =
+      RunExchange(peer, [&] { return request.done > 0 && request.cli.State() == httpReady; });
+  FUZZ_REQUIRE(ended, "the request never ended (state " + std::to_string(request.cli.State()) +
+                          ", " + std::to_string(peer.connections()) + " connections)");
+  Settle(peer);
+  FUZZ_REQUIRE(request.done == 1, "OnRequestDone fired " + std::to_string(request.done) + " times");
+  FUZZ_REQUIRE(request.cli.State() == httpReady, "the client is not ready after its end");
+  FUZZ_REQUIRE(request.docEnds <= request.docBegins, "OnDocEnd without OnDocBegin");
+  return 0;
+}
