@@ -13,7 +13,8 @@
 
 namespace {
 
-constexpr const char* agentProgram = "rerav.iru";
+// The build defines the name, which the install gives the agent's program.
+constexpr const char* agentProgram = TARNWICK_AGENT_PROGRAM;
 constexpr const char* agentCaption = "Tarnwick Refresh Data Agent";
 constexpr int recordLines = 9;
 constexpr int lineCurrent = 2;

@@ -1,21 +1,21 @@
 #!/usr/bin/env bash
-# Builds the portal and starts it against the practice auction site, in a demo working folder
-# of its own (the programs work in their working directory). Installs what is missing first.
+# Builds the two programs and starts the portal against the practice auction site. The demo is
+# an installed copy (cmake --install, with the fake outside programs beside it) in a folder of
+# its own, where the programs work; its watch list stays there between runs. Installs what is
+# missing first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 build=${BUILD_DIR:-$root/build}
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build "$build" -j"$(nproc)"
+# Only what the demo runs: the portal and the agent (the fakes are laid out when configuring).
+cmake --build "$build" -j"$(nproc)" --target tarn11 fresh
 
-work=${TARNWICK_DEMO_DIR:-$root/demo}
-mkdir -p "$work/windows"
-cp "$build/portal/tarn11" "$root/portal/dummy.htm" "$work/"
-if [ -x "$build/agent/fresh" ]; then
-  cp "$build/agent/fresh" "$work/fresh"
-  cp "$build/agent/fresh" "$work/rerav.iru"  # the name under which the portal starts the agent
-fi
-cp "$build"/tools/fakes/* "$work/"
+demo=${TARNWICK_DEMO_DIR:-$root/demo}
+cmake --install "$build" --prefix "$demo"
+cmake --install "$build" --prefix "$demo" --component demo
+work="$demo/tarnwick"
+mkdir -p "$demo/windows"
 
 # The practice site on a free port; it stops when this script ends.
 coproc SITE { exec python3 "$root/tools/practice_site/practice_site.py" 0 --watch-stdin; }
@@ -23,7 +23,7 @@ read -r _ _ port <&"${SITE[0]}"
 trap 'kill "$SITE_PID" 2>/dev/null || true' EXIT
 echo "practice auction site on http://127.0.0.1:$port (items in tools/practice_site/README.md)"
 
-export TARNWICK_WINDIR="$work/windows"
+export TARNWICK_WINDIR="$demo/windows"
 ini="$TARNWICK_WINDIR/tarnwick.ini"
 site="http://127.0.0.1:$port"
 python3 - "$ini" "$site" <<'PY'

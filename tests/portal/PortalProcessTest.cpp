@@ -1,6 +1,7 @@
 // The real tarn11 (and a build of it with a failing handler) as processes: offscreen, in a
 // temporary working directory, with every dialog logged.
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -8,6 +9,9 @@
 #include <functional>
 
 #include "PortalTestSupport.h"
+#include "lib/DateTime.h"
+#include "lib/FormatSettings.h"
+#include "lib/SysUtils.h"
 #include "tools/testing/PracticeSite.h"
 
 namespace {
@@ -25,9 +29,11 @@ class PortalProcessTest : public PortalWorkDir {
     env.insert("TARNWICK_WINDIR", windir_);
     env.insert("TARNWICK_DIALOG_LOG", workPath("dialogs.log"));
     env.insert("TARNWICK_DIALOG_SCRIPT", workPath("dialogs.script"));
+    // A missing program would go to the desktop's opener: its recorder stands in.
+    env.insert("TARNWICK_OPENER", QString::fromStdString(tarnwick::tools::fakeOpener().string()));
     writeFile(workPath("dialogs.script"), dialogScript);
     process.setProcessEnvironment(env);
-    process.setWorkingDirectory(work_);
+    process.setWorkingDirectory(runDir_.isEmpty() ? work_ : runDir_);
     process.start(program, arguments);
     ASSERT_TRUE(process.waitForStarted(10000));
   }
@@ -44,6 +50,13 @@ class PortalProcessTest : public PortalWorkDir {
     while (!done() && clock.elapsed() < timeoutMs) QThread::msleep(50);
     return done();
   }
+  // The hosts of the practice site, and the preferences' lines.
+  void writeIni(const tarnwick::tools::PracticeSite& site, const QByteArray& prefs) {
+    const QByteArray url = site.baseUrl().c_str();
+    writeFile(windirPath("tarnwick.ini"), "[hosts]\r\nitem=" + url + "\r\nbids=" + url +
+                                              "\r\ntime=" + url + "\r\n[prefs]\r\n" + prefs);
+  }
+  QString runDir_;  // where the programs work when not in work_
   QStringList dialogLines() const {
     QStringList lines = QString::fromLatin1(readFile(workPath("dialogs.log"))).split('\n');
     for (QString& line : lines) line = line.trimmed();
@@ -154,6 +167,100 @@ TEST_F(PortalProcessTest, NoAgentStartsWhileTheStartUpFetchWaits) {
   EXPECT_FALSE(log.contains("TAG:rebuildLVAllTdate()"));
   EXPECT_FALSE(log.contains("TAG:launchGridRefresher()"));
   EXPECT_FALSE(QFile::exists(workPath("rerav.iru.log")));
+}
+
+// The installed copy: the agent lies beside the portal under the name the portal starts, with
+// the blank page; the installed portal, working in its folder, starts it, and the agent
+// refreshes the watch list from the site.
+TEST_F(PortalProcessTest, InstalledPortalStartsTheInstalledAgent) {
+  const QString prefix = root_.path() + "/install";
+  QProcess install;
+  install.start(TARNWICK_CMAKE, {"--install", TARNWICK_BUILD_DIR, "--prefix", prefix});
+  ASSERT_TRUE(install.waitForFinished(120000));
+  ASSERT_EQ(install.exitCode(), 0) << install.readAllStandardError().constData();
+  runDir_ = prefix + "/tarnwick";
+  EXPECT_TRUE(QFileInfo(runDir_ + "/tarn11").isExecutable());
+  EXPECT_TRUE(QFileInfo(runDir_ + "/rerav.iru").isExecutable());
+  EXPECT_TRUE(readFile(runDir_ + "/dummy.htm").contains("blank"));
+
+  tarnwick::tools::PracticeSite site;
+  writeIni(site, "edtEbayMember=tarnbuyer\r\nedtRefreshInterval=2\r\n");
+  writeFile(runDir_ + "/lvshowall.txt",
+            "220000000101\r\n0.00\r\nT\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nIND\r\n");
+  QProcess portal;
+  start(portal, runDir_ + "/tarn11");
+  // Only the agent asks for the item page; its page file shows where it worked. (While an
+  // agent of another run of the user is open the portal rightly waits for it.)
+  EXPECT_TRUE(waitFor(
+      [&] {
+        return site.requestCount("/ws/eBayISAPI.dll?ViewItem&item=220000000101") >= 1 &&
+               QFile::exists(runDir_ + "/220000000101.tnw");
+      },
+      90000));
+  portal.kill();
+  portal.waitForFinished(5000);
+  EXPECT_FALSE(QFile::exists(workPath("opener.log")));
+}
+
+// A restart neither hands an auction to the sniper again nor forgets a group satisfied before
+// it. The portal runs on a clock twenty times faster, with the real agent and the fake sniper.
+// The first run dispatches A, and the agent's refresh finds C won, which satisfies the group
+// of C and B; then it is killed. The second run comes twenty minutes later on eBay's clock,
+// when A is still in its window and B has come into its own: the check hands over neither.
+TEST_F(PortalProcessTest, RestartNeitherRepeatsASnipeNorForgetsASatisfiedGroup) {
+  tarnwick::tools::PracticeSite site;
+  tarnwick::tools::stageFakes(work_.toStdString());
+  ASSERT_TRUE(QFile::copy(FRESH_PROGRAM, workPath("rerav.iru")));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(FRESH_DIR) + "/dummy.htm", workPath("dummy.htm")));
+  FormatSettings().ShortDateFormat = "mm/dd/yy";
+  FormatSettings().LongTimeFormat = "hh:mm:ss";
+  const TDateTime now = Now();  // eBay's clock: the site's runs with the local one
+  const auto endsIn = [&](int minutes) {
+    return QByteArray(DateTimeToStr(now + minutes * OneMinute).c_str());
+  };
+  writeFile(workPath("lvshowall.txt"),
+            "220000000101\r\n5.00\r\nA\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nIND\r\n"
+            "220000000102\r\n5.00\r\nB\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nPAIR\r\n"
+            "220000000401\r\n0.00\r\nC\r\n1.00\r\n0\r\n1\r\nACTIVE\r\nUSD\r\nPAIR\r\n");
+  writeFile(workPath("lvAllTdate.txt"),
+            "220000000101\r\n" + endsIn(10) + "\r\n1\r\n220000000102\r\n" + endsIn(40) +
+                "\r\n1\r\n220000000401\r\n" + endsIn(-60) + "\r\n1\r\n");
+  writeFile(workPath("groups.tnq"), "IND\r\nalone\r\n1\r\nPAIR\r\none of two\r\n1\r\n");
+  const auto sniperStarts = [&] { return readFile(workPath("tnsnip.log")).count('\n'); };
+
+  writeIni(site, "edtEbayMember=tarnbuyer\r\nedtRefreshInterval=60\r\n");
+  QProcess first;
+  start(first, FASTCLOCK_PORTAL_PROGRAM, {"20"});
+  const bool firstRunDone = waitFor(
+      [&] {
+        return sniperStarts() >= 1 &&
+               readFile(workPath("groups.tnq")).endsWith("PAIR\r\none of two\r\n0\r\n");
+      },
+      60000);
+  first.kill();
+  first.waitForFinished(5000);
+  ASSERT_TRUE(firstRunDone) << readFile(workPath("groups.tnq")).constData();
+  ASSERT_EQ(sniperStarts(), 1);
+  EXPECT_TRUE(readFile(workPath("tnsnip.1.BID.TDL")).startsWith("220000000101\r\n5\r\n"));
+  EXPECT_TRUE(readFile(workPath("lvshowall.txt")).contains("\r\nWON\r\nUSD\r\nPAIR\r\n"));
+
+  site.control("offset=-1200");
+  writeIni(site, "edtEbayMember=tarnbuyer\r\nedtRefreshInterval=100000\r\ncbLogFile=1\r\n");
+  for (const QString& name : QDir(work_).entryList({"*logger.txt"}, QDir::Files))
+    QFile::remove(workPath(name));
+  QProcess second;
+  start(second, FASTCLOCK_PORTAL_PROGRAM, {"20"});
+  // The first check comes four minutes (on the fast clock) after the start-up fetch; a hand-over
+  // would follow it at once.
+  const bool checked = waitFor(
+      [&] { return readFile(traceLogFile()).contains("TAG:checkDispatchLauncher()"); }, 40000);
+  QThread::msleep(1500);
+  const QByteArray log = readFile(traceLogFile());
+  second.kill();
+  second.waitForFinished(5000);
+  ASSERT_TRUE(checked);
+  EXPECT_TRUE(log.contains("TAG:stlNdPrchseFrmGrp(AnsiString grp)")) << "B was due";
+  EXPECT_EQ(sniperStarts(), 1);
 }
 
 }  // namespace
