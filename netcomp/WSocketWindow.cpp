@@ -121,8 +121,10 @@ bool TCustomWSocket::ProcessMessage() {
   return true;
 }
 
+// One pass (see PumpPass): a flooded queue does not hold the caller past the pass.
 void TCustomWSocket::ProcessMessages() {
-  while (ProcessMessage()) {
+  const PumpPass pass;
+  while (pass.GoesOn() && ProcessMessage()) {
   }
 }
 

@@ -120,9 +120,10 @@ void TApplication::Run() {
 
 void TApplication::ProcessMessages() {
   EnsureQt();
+  const PumpPass pass;
   QCoreApplication::processEvents(QEventLoop::AllEvents);
   MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (pass.GoesOn() && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       Terminate();
       break;

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "win32/modules.h"
+#include "win32/ticks.h"
 
 namespace {
 
@@ -422,6 +423,10 @@ LRESULT DispatchMessageA(const MSG* msg) {
   return proc ? proc(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;
 }
 
+PumpPass::PumpPass() : start_(GetTickCount()) {}
+
+bool PumpPass::GoesOn() const { return TicksElapsed(start_, GetTickCount()) < kPumpPassMs; }
+
 void SetApplicationMessagePump(ApplicationPumpFn pump) { applicationPump = pump; }
 
 void ApplicationProcessMessages() {
@@ -429,8 +434,10 @@ void ApplicationProcessMessages() {
     applicationPump();
     return;
   }
+  const PumpPass pass;
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) && msg.message != WM_QUIT) {
+  while (pass.GoesOn() && PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE) &&
+         msg.message != WM_QUIT) {
     PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
     TranslateMessage(&msg);
     DispatchMessageA(&msg);

@@ -94,8 +94,23 @@ inline constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
                                 DWORD milliseconds, DWORD wakeMask);
 
-// The application object's message pump: drains the calling thread's queue. The forms layer
-// installs its own (which also records termination on WM_QUIT); the default one drains with
+// One pass of a message pump. A pump takes messages until the queue is empty, or until its
+// pass has run for kPumpPassMs: a window that always has more to do (a peer that floods a
+// socket keeps posting its notices) must not keep the pump's caller, who may wait on a
+// deadline or on the application's end, from looking at them between passes.
+inline constexpr DWORD kPumpPassMs = 50;
+class PumpPass {
+ public:
+  PumpPass();
+  // Whether the pass may take another message.
+  bool GoesOn() const;
+
+ private:
+  DWORD start_;
+};
+
+// The application object's message pump: drains the calling thread's queue (one pass). The forms
+// layer installs its own (which also records termination on WM_QUIT); the default one drains with
 // PeekMessageA and leaves a WM_QUIT it meets for GetMessageA.
 using ApplicationPumpFn = void (*)();
 void SetApplicationMessagePump(ApplicationPumpFn pump);

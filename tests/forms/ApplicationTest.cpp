@@ -1,8 +1,10 @@
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMetaObject>
 #include <QWidget>
 #include <memory>
 
+#include "FloodingWindow.h"
 #include "FormsTestSupport.h"
 #include "forms/Application.h"
 #include "forms/Form.h"
@@ -110,6 +112,16 @@ TEST_F(ApplicationTest, WithoutAHandlerTheExceptionIsShownAndTheLoopGoesOn) {
   EXPECT_EQ(boxes_[0].text, "Possible error");
   EXPECT_EQ(boxes_[0].caption, "Tarnwick Refresh Grid");
   EXPECT_EQ(boxes_[0].type, mtError);
+}
+
+// A window that keeps posting to itself (as a flooded socket's notices do) does not hold the
+// application's pump: it returns after its pass.
+TEST_F(ApplicationTest, ProcessMessagesEndsItsPassWhileAWindowKeepsTheQueueFull) {
+  FloodingWindow flood;
+  QElapsedTimer pass;
+  pass.start();
+  Application->ProcessMessages();
+  EXPECT_LT(pass.elapsed(), 1000);
 }
 
 // A form whose message map records the window's moves.

@@ -2,6 +2,9 @@
 // forms, what is buffered at a time-out or a close, the quit message.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
+#include "FloodingWindow.h"
 #include "Peer.h"
 #include "Pump.h"
 #include "Recorder.h"
@@ -95,4 +98,22 @@ TEST(SyncSocket, WaitUntilReadyEndsWhenDoneOrOnAQuitMessage) {
   EXPECT_EQ(p.s.Synchronize(nullptr, done), 12001);
   EXPECT_FALSE(done);
   dropQueuedMessages();
+}
+
+// While a window keeps the queue full (as a peer that floods a socket does), the blocking
+// wait still looks at its time-out between passes of either pump.
+TEST(SyncSocket, ReadLineTimesOutWhileAWindowKeepsTheQueueFull) {
+  for (bool multiThreaded : {false, true}) {
+    SyncPair p;
+    ASSERT_TRUE(p.connect());
+    p.s.MultiThreaded = multiThreaded;
+    QElapsedTimer wait;
+    {
+      FloodingWindow flood;
+      wait.start();
+      AnsiString line;
+      p.s.ReadLine(-200, line);
+    }
+    EXPECT_LT(wait.elapsed(), 1500) << "MultiThreaded " << multiThreaded;
+  }
 }

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "FloodingWindow.h"
 #include "Pump.h"
 #include "win32/modules.h"
 #include "win32/ticks.h"
@@ -97,6 +98,16 @@ TEST(MessageQueue, ALoopInsideAProcedureGetsTheRestAndReposting) {
   ASSERT_TRUE(pumpUntil([&] { return timerRan; }, 2000));
   EXPECT_LT(reposts, 100000);
   DestroyWindow(self);
+}
+
+// A window that keeps posting to itself (as a flooded socket's notices do) does not hold the
+// pump: it returns after its pass, and the queue's rest waits for the next one.
+TEST(MessageQueue, APumpPassEndsWhileAWindowKeepsTheQueueFull) {
+  FloodingWindow flood;
+  QElapsedTimer pass;
+  pass.start();
+  ApplicationProcessMessages();
+  EXPECT_LT(pass.elapsed(), 1000);
 }
 
 TEST(MessageQueue, PeekMessageTakesFifoAndDispatchReturnsTheProcedureResult) {
