@@ -52,7 +52,9 @@ void THttpCli::CreateSocket() { FCtrlSocket = new TWSocket(this); }
 void THttpCli::WndProc(TMessage& MsgRec) {
   switch (MsgRec.Msg) {
     case WM_HTTP_REQUEST_DONE:
-      if (OnRequestDone) OnRequestDone(this, FRequestType, FRequestDoneErrCode);
+      if (OnRequestDone)
+        OnRequestDone(this, static_cast<THttpRequest>(MsgRec.WParam),
+                      static_cast<WORD>(MsgRec.LParam));
       break;
     case WM_HTTP_SET_READY:
       if (MsgRec.WParam == FRequestSerial) StateChange(httpReady);

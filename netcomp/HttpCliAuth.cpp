@@ -87,7 +87,7 @@ void THttpCli::ntlmStep(THttpNTLMState& State, TNTLMAuthType Type, AnsiString& C
     case ntlmMsg3:
       FAuthChallenges->Clear();
       State = ntlmNone;
-      PostMessageA(FWindowHandle, WM_HTTP_REQUEST_DONE, 0, 0);
+      TriggerRequestDone();
       break;
     default:
       throw EHttpException(Unexpected, 6);
@@ -105,7 +105,7 @@ void THttpCli::basicStep(THttpBasicState& State, TBasicAuthType Type, const char
     case basicMsg1:
       FAuthChallenges->Clear();
       State = basicNone;
-      PostMessageA(FWindowHandle, WM_HTTP_REQUEST_DONE, 0, 0);
+      TriggerRequestDone();
       break;
     default:
       throw EHttpException(Unexpected, 6);

@@ -37,4 +37,9 @@ void THttpCli::TriggerSendData(const char* Data, int Len) {
   if (OnSendData) OnSendData(this, Data, Len);
 }
 void THttpCli::TriggerSendEnd() { fire(OnSendEnd, this); }
-void THttpCli::TriggerRequestDone() { PostMessageA(FWindowHandle, WM_HTTP_REQUEST_DONE, 0, 0); }
+// The message carries the request and its code: a next request may start before it is
+// handled, and it must still tell of the request that ended.
+void THttpCli::TriggerRequestDone() {
+  PostMessageA(FWindowHandle, WM_HTTP_REQUEST_DONE, static_cast<WPARAM>(FRequestType),
+               static_cast<LPARAM>(FRequestDoneErrCode));
+}

@@ -105,6 +105,26 @@ TEST(HttpRequest, AbortDuringTheLookupEndsWith404AndErrCode3) {
   EXPECT_EQ(c.done, 1);
 }
 
+// The end of a request that is still on its way when the next request starts tells of its own
+// request, not of the one now running.
+TEST(HttpRequest, ARequestsEndThatArrivesDuringTheNextOneNamesItsOwnRequest) {
+  peer::Server server;  // accepts and never answers
+  RecordingClient c;
+  c.cli.URL = (base(server.port()) + "/first").c_str();
+  c.cli.GetASync();
+  c.cli.Abort();
+  c.cli.URL = (base(server.port()) + "/second").c_str();
+  c.cli.HeadASync();
+  pumpFor(200);
+  EXPECT_NE(c.cli.State(), httpReady);
+  EXPECT_EQ(c.done, 1);
+  EXPECT_EQ(c.doneType, httpGET);
+  EXPECT_EQ(c.doneErr, 3);
+  c.cli.Abort();
+  ASSERT_TRUE(c.waitDone());
+  EXPECT_EQ(c.doneType, httpHEAD);
+}
+
 TEST(HttpRequest, AbortWhileReadyFiresRequestDoneAtOnceWithOk) {
   RecordingClient c;
   c.cli.Abort();
