@@ -128,7 +128,8 @@ void TCustomSmtpClient::TriggerRequestDone(WORD ErrorCode) {
   }
   StateChange(smtpReady);
   FHighLevelFlag = false;
-  PostMessageA(FWindowHandle, WM_SMTP_REQUEST_DONE, 0, ErrorCode);
+  // The message carries the request: a next request may start before it is handled.
+  PostMessageA(FWindowHandle, WM_SMTP_REQUEST_DONE, static_cast<WPARAM>(FRequestType), ErrorCode);
 }
 
 void TCustomSmtpClient::WndProc(TMessage& MsgRec) {
@@ -139,7 +140,8 @@ void TCustomSmtpClient::WndProc(TMessage& MsgRec) {
 }
 
 void TCustomSmtpClient::WMSmtpRequestDone(TMessage& Msg) {
-  if (OnRequestDone) OnRequestDone(this, FRequestType, static_cast<WORD>(Msg.LParam));
+  if (OnRequestDone)
+    OnRequestDone(this, static_cast<TSmtpRequest>(Msg.WParam), static_cast<WORD>(Msg.LParam));
 }
 
 void TCustomSmtpClient::ThreadAttach() {

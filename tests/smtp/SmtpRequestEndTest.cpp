@@ -70,6 +70,21 @@ TEST_F(SmtpRequestEnd, AbortWithTheLookUpsAnswerAlreadyQueuedEndsTheConnectAndCo
   expectUsable();
 }
 
+// The end of a request that is still on its way when the next request starts names its own
+// request, not the one now running.
+TEST_F(SmtpRequestEnd, ARequestsEndThatArrivesDuringTheNextOneNamesItsOwnRequest) {
+  start({reply("220 hi\r\n"), expectCommand("HELO me\r\n")});  // HELO is never answered
+  client.Connect();
+  ASSERT_EQ(rec.next(), (RequestEnd{smtpConnect, 0}));
+  client.Helo();
+  client.Abort();
+  useHost("127.0.0.1");
+  client.Connect();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpHelo, 10004}));
+  client.Abort();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpConnect, 10004}));
+}
+
 TEST_F(SmtpRequestEnd, RequestResultKeepsTheCodeOfTheStepThatFailedOpenOrMail) {
   start({reply("220 hi\r\n"), expectCommand("HELO me\r\n"), reply("501 who?\r\n"),
          expectCommand("MAIL FROM:<from@client.test>\r\n"), reply("250 ok\r\n"),
