@@ -19,10 +19,7 @@ EListError indexError(int index) {
 class CaptionMatch {
  public:
   CaptionMatch(const AnsiString& value, bool partial)
-      : value_(value.str()),
-        wanted_(value.toQString()),
-        partial_(partial),
-        valueAscii_(isAscii(value_)) {}
+      : value_(value.str()), partial_(partial), valueAscii_(isAscii(value_)) {}
 
   bool operator()(const AnsiString& caption) const {
     // One byte is one character, also after case folding: a length that differs never matches.
@@ -33,6 +30,10 @@ class CaptionMatch {
                         [](char a, char b) { return asciiUpper(a) == asciiUpper(b); });
     }
     const QString text = caption.toQString();
+    if (!wantedMade_) {
+      wanted_ = AnsiString(value_).toQString();
+      wantedMade_ = true;
+    }
     if (partial_) return text.startsWith(wanted_, Qt::CaseInsensitive);
     return text.compare(wanted_, Qt::CaseInsensitive) == 0;
   }
@@ -45,9 +46,10 @@ class CaptionMatch {
   static char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
   const std::string& value_;
-  QString wanted_;
   bool partial_;
   bool valueAscii_;
+  mutable QString wanted_;  // made when a text that is not ASCII is first compared
+  mutable bool wantedMade_ = false;
 };
 
 // The key under which a list keeps a caption: its bytes with the ASCII letters upper-cased and
