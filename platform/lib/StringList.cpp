@@ -19,11 +19,13 @@ const AnsiString& TStringList::Strings(int index) const {
 
 void TStringList::SetStrings(int index, const AnsiString& value) {
   checkIndex(index);
+  textLength_ += value.str().size() - lines_[index].str().size();
   lines_[index] = value;
 }
 
 int TStringList::Add(const AnsiString& line) {
   lines_.push_back(line);
+  textLength_ += line.str().size() + 2;
   return Count() - 1;
 }
 
@@ -31,10 +33,12 @@ void TStringList::Insert(int index, const AnsiString& line) {
   if (index < 0 || index > Count())
     throw EStringListError("List index out of bounds (" + std::to_string(index) + ")");
   lines_.insert(lines_.begin() + index, line);
+  textLength_ += line.str().size() + 2;
 }
 
 void TStringList::Delete(int index) {
   checkIndex(index);
+  textLength_ -= lines_[index].str().size() + 2;
   lines_.erase(lines_.begin() + index);
 }
 
@@ -46,6 +50,7 @@ int TStringList::IndexOf(const AnsiString& line) const {
 
 AnsiString TStringList::Text() const {
   std::string out;
+  out.reserve(textLength_);
   for (const AnsiString& line : lines_) {
     out += line.str();
     out += "\r\n";
@@ -54,7 +59,7 @@ AnsiString TStringList::Text() const {
 }
 
 void TStringList::SetText(const AnsiString& text) {
-  lines_.clear();
+  Clear();
   const std::string& s = text.str();
   std::size_t start = 0;
   for (std::size_t i = 0; i < s.size(); ++i) {
@@ -65,12 +70,25 @@ void TStringList::SetText(const AnsiString& text) {
     }
   }
   if (start < s.size()) lines_.emplace_back(s.substr(start));
+  for (const AnsiString& line : lines_) textLength_ += line.str().size() + 2;
 }
 
 void TStringList::LoadFromFile(const AnsiString& fileName) {
   std::ifstream in(fileName.str(), std::ios::binary);
   if (!in) throw EFOpenError("Cannot open file " + fileName);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // A file of known size is read in one piece; anything else (a pipe) to its end.
+  std::string bytes;
+  const std::streamoff size = in.seekg(0, std::ios::end) ? std::streamoff(in.tellg()) : -1;
+  if (size > 0 && in.seekg(0)) {
+    bytes.resize(static_cast<std::size_t>(size));
+    in.read(bytes.data(), size);
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    if (in.gcount() == size) bytes.append(std::istreambuf_iterator<char>(in), {});
+  } else {
+    in.clear();
+    in.seekg(0);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
   SetText(AnsiString(std::move(bytes)));
 }
 

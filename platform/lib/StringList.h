@@ -1,6 +1,7 @@
 #pragma once
 // TStringList: a list of text lines. Its Text has CR LF after every line; files are read and
 // written as bytes with CR LF lines.
+#include <cstddef>
 #include <vector>
 
 #include "lib/AnsiString.h"
@@ -18,11 +19,16 @@ class TStringList {
   int Add(const AnsiString& line);
   void Insert(int index, const AnsiString& line);
   void Delete(int index);
-  void Clear() { lines_.clear(); }
+  void Clear() {
+    lines_.clear();
+    textLength_ = 0;
+  }
   int IndexOf(const AnsiString& line) const;  // case ignored, as the library does
 
   // Every line followed by CR LF.
   AnsiString Text() const;
+  // The length of Text(), known without making it.
+  std::size_t TextLength() const { return textLength_; }
   // Splits at CR LF, LF or CR; a final line break adds no empty line.
   void SetText(const AnsiString& text);
 
@@ -36,4 +42,5 @@ class TStringList {
  private:
   void checkIndex(int index) const;
   std::vector<AnsiString> lines_;
+  std::size_t textLength_ = 0;  // every line's length and its CR LF
 };

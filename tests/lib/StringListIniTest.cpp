@@ -31,6 +31,33 @@ TEST_F(TempDirs, StringListTextHasCrLfAfterEveryLine) {
   EXPECT_EQ(empty.Text(), "");
 }
 
+// The length known without making the text follows every change of the list.
+TEST_F(TempDirs, StringListTextLengthFollowsEveryChange) {
+  TStringList list;
+  const auto same = [&list] { EXPECT_EQ(list.TextLength(), list.Text().str().size()); };
+  same();
+  list.Add("one");
+  list.Insert(0, "zero");
+  list.Insert(2, "");
+  same();
+  list.SetStrings(1, "a longer line");
+  list.SetStrings(0, "");
+  same();
+  list.Delete(1);
+  same();
+  list.SetText("a\nbb\r\n\rccc");
+  same();
+  std::ofstream("big.txt", std::ios::binary) << std::string(100000, 'q') << "\r\nend";
+  list.LoadFromFile("big.txt");
+  EXPECT_EQ(list.Count(), 2);
+  same();
+  TStringList copy = list;
+  copy.Add("more");
+  EXPECT_EQ(copy.TextLength(), copy.Text().str().size());
+  list.Clear();
+  same();
+}
+
 TEST_F(TempDirs, StringListRaisesTheIndexAndFileErrors) {
   TStringList list;
   list.Add("only");
