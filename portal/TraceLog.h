@@ -14,7 +14,12 @@ inline constexpr int traceLogKeep = 500;
 // float form, up to 15 significant digits) followed by "logger.txt".
 AnsiString traceLogFileName(TDateTime timeOfDay);
 
-// Appends line as the new last line of lines, saves the whole list to fileName (a failed save is
-// ignored and the line stays in memory), then cuts the text to its last traceLogKeep characters
-// when it is longer than traceLogLimit. The file keeps the longer text until the next line.
+// Appends line as the new last line of lines (split as the list's text would split it), leaves
+// fileName holding the whole list's text (a failed write is ignored and the line stays in
+// memory), then cuts the text to its last traceLogKeep characters when it is longer than
+// traceLogLimit. The file keeps the longer text until the next line.
+//
+// A file that already holds the list's text before the line gets only the line's bytes
+// appended; any other is written whole. So a long log costs each line its own bytes, not the
+// whole log's. lines holds no line break inside its strings, as every list filled here.
 void appendTraceLine(TStringList& lines, const AnsiString& fileName, const AnsiString& line);

@@ -1,7 +1,12 @@
 #include "portal/TraceLog.h"
 
+#include <QFile>
+#include <string>
+#include <vector>
+
 #include "PortalTestSupport.h"
 #include "lib/FormatSettings.h"
+#include "lib/SysUtils.h"
 
 namespace {
 
@@ -43,6 +48,51 @@ TEST_F(TraceLogTest, OneCharacterPastTheLimitCutsToTheLast500AfterTheSave) {
   appendTraceLine(lines, "run.txt", "TAG:next()");
   EXPECT_EQ(readFile(workPath("run.txt")).toStdString(),
             std::string(495, 'b') + "xyz\r\nTAG:next()\r\n");
+}
+
+// After every line the file holds exactly what saving the whole list would have left, across
+// cuts, lines with breaks of their own, empty lines, and a file deleted, shortened or grown
+// from outside between two lines.
+TEST_F(TraceLogTest, FileHoldsWhatAWholeSaveGivesThroughCutsAndOutsideChanges) {
+  TStringList lines;
+  TStringList whole;  // the log as a save of the whole list after each line keeps it
+  const QString path = workPath("run.txt");
+  const std::string big(150000, 'x');
+  const std::vector<std::string> script = {"TAG:FormShow(TObject *Sender)",
+                                           "",
+                                           "two\r\nlines",
+                                           "\nled by a break",
+                                           "cr\rlf\n",
+                                           big + "a",
+                                           "!delete",
+                                           big + "b",
+                                           big + "c",
+                                           "!shorten",
+                                           big + "d",
+                                           big + "e",
+                                           "!grow",
+                                           big + "f",
+                                           big + "g",
+                                           "short",
+                                           "!delete",
+                                           "after the cut",
+                                           big + "h"};
+  for (const std::string& step : script) {
+    if (step == "!delete") {
+      QFile::remove(path);
+      continue;
+    }
+    if (step == "!shorten" || step == "!grow") {
+      const QByteArray now = readFile(path);
+      writeFile(path, step == "!grow" ? now + "zz" : now.left(now.size() / 2));
+      continue;
+    }
+    appendTraceLine(lines, "run.txt", step);
+    whole.SetText(whole.Text() + step);
+    ASSERT_EQ(readFile(path).toStdString(), whole.Text().str()) << "after " << step.substr(0, 20);
+    if (whole.Text().Length() > traceLogLimit) whole.SetText(RightStr(whole.Text(), traceLogKeep));
+    ASSERT_EQ(lines.Text().str(), whole.Text().str());
+  }
 }
 
 TEST_F(TraceLogTest, FailedSaveIsIgnoredAndTheLineStaysInMemory) {
