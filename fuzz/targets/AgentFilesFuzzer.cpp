@@ -76,5 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (row->SubItems()->Strings(kStateCell) == "ENDED - LOT")
       ebayScraper.markLotResult(kBidsPageFile, row, member);
   }
+  // What the steps left for the event loop (a grid's repaint, say) runs as the program's would.
+  Application->ProcessMessages();
   return 0;
 }

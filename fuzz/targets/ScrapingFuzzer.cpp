@@ -8,6 +8,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
+#include "forms/Application.h"
 #include "forms/ListView.h"
 #include "lib/Exceptions.h"
 #include "lib/StringList.h"
@@ -88,5 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const AnsiString stripped = s.stripSpaces(AnsiString(input));
   FUZZ_REQUIRE(stripped.Pos(" ") == 0, "stripSpaces left a blank");
   FUZZ_REQUIRE(!s.isWholeNumberText(stripped) || s.isNumericText(stripped), "whole but no number");
+  // What the steps left for the event loop (a grid's repaint, say) runs as the program's would.
+  Application->ProcessMessages();
   return 0;
 }
