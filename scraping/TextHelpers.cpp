@@ -3,13 +3,10 @@
 #include "scraping/EbayScraper.h"
 
 bool TEbayScraper::containsText(const AnsiString& needle, const AnsiString& haystack) const {
-  const int n = needle.Length();
-  if (haystack.Length() < n) return false;
-  // Whole windows are compared (not C strings), so a NUL byte in a saved page cannot cut a
-  // comparison short.
-  for (int i = 1; i <= haystack.Length() - n + 1; ++i)
-    if (AnsiCompareStr(haystack.SubString(i, n), needle) == 0) return true;
-  return false;
+  // The locale's case-sensitive comparison finds two texts equal exactly when their bytes are,
+  // so a window of the haystack equals the needle when it holds the needle's bytes: a byte
+  // search, which a NUL byte in a saved page cannot cut short either.
+  return haystack.str().find(needle.str()) != std::string::npos;
 }
 
 AnsiString TEbayScraper::replaceFirstText(const AnsiString& text, const AnsiString& replacement,
