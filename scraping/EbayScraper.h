@@ -28,8 +28,10 @@ class TEbayScraper {
  public:
   // --- browser and page files ---
 
-  // Saves the browser's current document to fileName, deleting an old file of that name first.
-  // Nothing is written (and nothing reported) when the browser has no document to save.
+  // Saves the browser's current document to fileName, deleting an old file of that name first
+  // (a file that already holds exactly the document is left as it is, since saving it again
+  // would give the same file). Nothing is written (and nothing reported) when the browser has
+  // no document to save.
   void saveBroDocToFile(TCppWebBrowser* browser, const AnsiString& fileName) const;
   // Starts loading url (cut to its first 2998 characters); the load completes through the
   // browser's events.

@@ -1,4 +1,10 @@
 // The browser's pages saved to files in the working directory, and the file helpers.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <string>
 
 #include "browser/CppWebBrowser.h"
@@ -15,13 +21,42 @@ constexpr int kMaxUrlLength = 2998;
 
 AnsiString inWorkingDirectory(const AnsiString& name) { return GetCurrentDir() + "/" + name; }
 
+// Whether the regular file (not a link) holds exactly these bytes.
+bool fileHolds(const AnsiString& fileName, const AnsiString& bytes) {
+  const int fd = open(fileName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat status {};
+  const std::string& wanted = bytes.str();
+  bool same = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+              static_cast<std::size_t>(status.st_size) == wanted.size();
+  std::string content(same ? wanted.size() + 1 : 0, '\0');  // one byte more finds a longer file
+  std::size_t got = 0;
+  while (same && got < content.size()) {
+    const ssize_t n = read(fd, content.data() + got, content.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  close(fd);
+  return same && got == wanted.size() && std::equal(wanted.begin(), wanted.end(), content.begin());
+}
+
+// Saves the document as saveBroDocToFile does. A file that already holds the document's bytes
+// (the page tested for its previous marker) is left as it is: saving it again would write the
+// same file. True when the file holds the document afterwards.
+bool saveDocument(TCppWebBrowser* browser, const AnsiString& fileName) {
+  if (browser != nullptr && browser->HasDocument() && fileHolds(fileName, browser->Document()))
+    return true;
+  // The old file goes first, so a failed save leaves no stale page to be tested.
+  if (FileExists(fileName)) DeleteFileA(fileName.c_str());
+  if (browser == nullptr) return false;
+  return browser->SaveDocument(fileName);  // false (nothing written) without a document
+}
+
 }  // namespace
 
 void TEbayScraper::saveBroDocToFile(TCppWebBrowser* browser, const AnsiString& fileName) const {
-  // The old file goes first, so a failed save leaves no stale page to be tested.
-  if (FileExists(fileName)) DeleteFileA(fileName.c_str());
-  if (browser == nullptr) return;
-  browser->SaveDocument(fileName);  // false (nothing written) without a document
+  saveDocument(browser, fileName);
 }
 
 void TEbayScraper::broNavigate(TCppWebBrowser* browser, const AnsiString& url) const {
@@ -31,8 +66,12 @@ void TEbayScraper::broNavigate(TCppWebBrowser* browser, const AnsiString& url) c
 
 bool TEbayScraper::broDocContains(TCppWebBrowser* browser, const AnsiString& marker,
                                   const AnsiString& fileName) const {
-  saveBroDocToFile(browser, fileName);
+  const bool holdsDocument = saveDocument(browser, fileName);
   if (!FileExists(fileName)) return false;
+  // Loading the file changes nothing of the document's bytes but its line breaks (made CR LF,
+  // one after the last line): a marker without a line break is searched in the document.
+  if (holdsDocument && marker.str().find_first_of("\r\n") == std::string::npos)
+    return containsText(marker, browser->Document());
   TStringList page;
   try {
     page.LoadFromFile(fileName);

@@ -58,6 +58,41 @@ TEST_F(PageFiles, PageTestSavesTheDocumentBytesAndSearchesThem) {
   EXPECT_FALSE(ebayScraper.broDocContains(&browser, "<title>Invalid Item</title>", "temp.tmp"));
 }
 
+// Each page test leaves the scratch file holding the document, whatever happened to the file
+// since the last test (changed, shortened, deleted, replaced by another file); a marker is
+// searched as the loaded file reads, its line breaks made CR LF.
+TEST_F(PageFiles, EveryPageTestFindsTheDocumentSavedWhateverBecameOfTheFile) {
+  writeBytes("page.htm", "<html>one\nReady to bid\rtwo</html>");
+  ASSERT_TRUE(navigateAndWait("page.htm"));
+  const std::string saved = "<html>one\nReady to bid\rtwo</html>";
+  const struct {
+    const char* before;  // what is done to the scratch file first
+    const char* marker;
+    bool found;
+  } cases[] = {
+      {"", "Ready to bid", true},       {"", "Ready to bid", true},
+      {"change", "Ready to bid", true}, {"same size", "two</html>", true},
+      {"shorten", "one", true},         {"delete", "</html>", true},
+      {"replace", "Ready", true},       {"", "one\r\nReady to bid\r\ntwo", true},
+      {"", "one\nReady", false},        {"", "</html>\r\n", true},
+      {"change", "Sold for", false},
+  };
+  for (const auto& c : cases) {
+    const std::string before = c.before;
+    if (before == "change") writeBytes("temp.tmp", "<html>Sold for a song</html>\r\n");
+    if (before == "same size") writeBytes("temp.tmp", std::string(saved.size(), 'x'));
+    if (before == "shorten") fs::resize_file("temp.tmp", 3);
+    if (before == "delete") fs::remove("temp.tmp");
+    if (before == "replace") {
+      writeBytes("other.tmp", saved);
+      fs::rename("other.tmp", "temp.tmp");
+    }
+    EXPECT_EQ(ebayScraper.broDocContains(&browser, c.marker, "temp.tmp"), c.found)
+        << c.marker << " after " << before;
+    EXPECT_EQ(readBytes("temp.tmp"), saved) << "after " << before;
+  }
+}
+
 TEST_F(PageFiles, NavigateCutsTheUrlTo2998Characters) {
   // A local page whose absolute path is exactly 2998 characters long; two more characters
   // behind it would name no file at all.
