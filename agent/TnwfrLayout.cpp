@@ -50,6 +50,9 @@ void TfrmRefresh::buildLayout() {
   broRefresh = new TCppWebBrowser(this, Panel1->ClientWidget());
   broRefresh->SetName("broRefresh");
   broRefresh->widget()->setGeometry(0, 31, 777, 666);
+  // Below the client area and never seen, so never shown either: a shown page view would lay
+  // out every page the run loads.
+  broRefresh->widget()->hide();
   broRefresh->OnDocumentComplete = [this](TObject* Sender, const AnsiString& URL) {
     broRefreshDocumentComplete(Sender, URL);
   };

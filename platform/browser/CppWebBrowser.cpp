@@ -1,5 +1,6 @@
 #include "browser/CppWebBrowser.h"
 
+#include <QEvent>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -62,6 +63,7 @@ TCppWebBrowser::TCppWebBrowser(TComponent* owner, QWidget* parentWidget)
     : TComponent(owner), loader_(std::make_unique<Loader>()), alive_(std::make_shared<bool>(true)) {
   auto* view = new QTextEdit(parentWidget);
   view->setReadOnly(true);
+  view->installEventFilter(new ViewShowing(this, view));
   view_ = view;
 }
 
@@ -151,7 +153,7 @@ void TCppWebBrowser::Complete(const AnsiString& url, std::string bytes) {
   hasDocument_ = true;
   document_ = AnsiString(std::move(bytes));
   location_ = url;
-  if (auto* view = qobject_cast<QTextEdit*>(view_.data())) view->setHtml(document_.toQString());
+  showDocument();
   // The three events of the load, each from a copy (a handler may replace them) and only while
   // the browser still exists (a handler may free it).
   std::weak_ptr<bool> alive = alive_;
@@ -163,3 +165,21 @@ void TCppWebBrowser::Complete(const AnsiString& url, std::string bytes) {
 }
 
 void TCppWebBrowser::Fail() { busy_ = false; }
+
+// A view that the program has hidden shows nothing: it takes the page when it is shown again,
+// so a browser kept out of sight lays out none of the pages it loads.
+void TCppWebBrowser::showDocument() {
+  const QWidget* view = view_.data();
+  viewStale_ = view && view->isHidden() && view->testAttribute(Qt::WA_WState_ExplicitShowHide);
+  if (!viewStale_) renderDocument();
+}
+
+void TCppWebBrowser::renderDocument() {
+  viewStale_ = false;
+  if (auto* view = qobject_cast<QTextEdit*>(view_.data())) view->setHtml(document_.toQString());
+}
+
+bool TCppWebBrowser::ViewShowing::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Show && browser_->viewStale_) browser_->renderDocument();
+  return QObject::eventFilter(watched, event);
+}

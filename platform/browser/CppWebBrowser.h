@@ -19,7 +19,9 @@
 // ends Busy.
 //
 // The document stays that of the last completed load until the next one completes.
-// SaveDocument writes its bytes exactly (what the page's persist interface saved).
+// SaveDocument writes its bytes exactly (what the page's persist interface saved). The view
+// shows the document; a view that the program has hidden takes it when it is shown again.
+#include <QObject>
 #include <QPointer>
 #include <functional>
 #include <memory>
@@ -62,11 +64,26 @@ class TCppWebBrowser : public TComponent {
   class Loader;
   void Complete(const AnsiString& url, std::string bytes);
   void Fail();
+  // Puts the document into the view, or, while the program keeps the view hidden, when the
+  // view is next shown.
+  void showDocument();
+  void renderDocument();
+
+  // Brings a hidden view up to date when it is shown (a child of the view).
+  class ViewShowing : public QObject {
+   public:
+    ViewShowing(TCppWebBrowser* browser, QObject* view) : QObject(view), browser_(browser) {}
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+   private:
+    TCppWebBrowser* browser_;
+  };
 
   std::unique_ptr<Loader> loader_;
   QPointer<QWidget> view_;
   bool busy_ = false;
   bool hasDocument_ = false;
+  bool viewStale_ = false;  // the view was hidden when the document came
   AnsiString document_;
   AnsiString location_;
   std::shared_ptr<bool> alive_;

@@ -220,6 +220,25 @@ TEST_F(Browser, FreeingTheBrowserWithALoadPendingFiresNothing) {
   EXPECT_TRUE(events.empty());
 }
 
+// A view the program hides takes no page while hidden and shows the latest one when shown.
+TEST_F(Browser, AHiddenViewShowsTheLatestPageWhenShownAgain) {
+  QWidget parent;
+  TCppWebBrowser hidden(nullptr, &parent);
+  parent.show();
+  hidden.widget()->hide();
+  auto* view = qobject_cast<QTextEdit*>(hidden.widget());
+  ASSERT_NE(view, nullptr);
+  for (const char* path : {"/item", "/other"}) {
+    bool completed = false;
+    hidden.OnDocumentComplete = [&](TObject*, const AnsiString&) { completed = true; };
+    hidden.Navigate(server.Url(path).c_str());
+    ASSERT_TRUE(Pump([&] { return completed; }));
+    EXPECT_EQ(view->toPlainText(), "");
+  }
+  hidden.widget()->show();
+  EXPECT_EQ(view->toPlainText(), "other page");
+}
+
 TEST_F(Browser, WidgetBelongsToTheGivenParentAndMayDieFirst) {
   auto parent = std::make_unique<QWidget>();
   TCppWebBrowser owned(nullptr, parent.get());
