@@ -67,7 +67,9 @@ BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExis
     close(from);
     return FALSE;
   }
-  FileReplacement copy(target, static_cast<int>(info.st_mode & 0777));
+  // The copy appears whole, but is not flushed to the disk, as the system's own copy: what
+  // this system copies are saved pages, which can be loaded again.
+  FileReplacement copy(target, static_cast<int>(info.st_mode & 0777), false);
   char buffer[65536];
   for (;;) {
     const ssize_t got = read(from, buffer, sizeof buffer);

@@ -27,7 +27,8 @@ using LPWIN32_FIND_DATAA = WIN32_FIND_DATAA*;
 
 // Copies the bytes of lpExistingFileName to lpNewFileName (replacing it unless bFailIfExists,
 // in which case an existing destination makes the copy fail). The destination is written
-// under a temporary name and renamed into place, so a failed copy leaves the old file whole.
+// under a temporary name and renamed into place, so a failed copy leaves the old file whole;
+// as the system's own copy, it is not flushed to the disk before it returns.
 BOOL CopyFileA(LPCSTR lpExistingFileName, LPCSTR lpNewFileName, BOOL bFailIfExists);
 // Deletes a file; a directory or a missing name fails.
 BOOL DeleteFileA(LPCSTR lpFileName);

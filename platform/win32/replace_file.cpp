@@ -47,8 +47,8 @@ void flushFolder(const std::string& folder) {
 
 }  // namespace
 
-FileReplacement::FileReplacement(std::string target, int permissions)
-    : target_(std::move(target)), permissions_(permissions) {
+FileReplacement::FileReplacement(std::string target, int permissions, bool durable)
+    : target_(std::move(target)), permissions_(permissions), durable_(durable) {
   std::string pattern = folderOf(target_) + "/." + nameOf(target_) + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
@@ -91,7 +91,7 @@ bool FileReplacement::Write(std::string_view bytes) {
 bool FileReplacement::Commit(bool replaceExisting) {
   if (!Ok()) return false;
   const mode_t mode = permissions_ >= 0 ? static_cast<mode_t>(permissions_) : modeFor(target_);
-  if (fchmod(fd_, mode) != 0 || fsync(fd_) != 0) return fail("Cannot write");
+  if (fchmod(fd_, mode) != 0 || (durable_ && fsync(fd_) != 0)) return fail("Cannot write");
   const int fd = fd_;
   fd_ = -1;
   if (close(fd) != 0) return fail("Cannot write");
@@ -103,7 +103,7 @@ bool FileReplacement::Commit(bool replaceExisting) {
     unlink(temporary_.c_str());
   }
   temporary_.clear();
-  flushFolder(folderOf(target_));
+  if (durable_) flushFolder(folderOf(target_));
   return true;
 }
 

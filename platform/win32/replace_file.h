@@ -10,9 +10,11 @@
 // Commit flushes, closes and renames it into place. A replacement that is not committed (or
 // whose commit fails) removes its temporary when it goes. The new file gets the permission
 // bits given, else those of the file it replaces, else the process's default for a new file.
+// One that is not durable is still whole whenever it is seen, but Commit leaves the flush to
+// the system: a crash soon after may lose it (for files that can be made again).
 class FileReplacement {
  public:
-  explicit FileReplacement(std::string target, int permissions = -1);
+  explicit FileReplacement(std::string target, int permissions = -1, bool durable = true);
   ~FileReplacement();
   FileReplacement(const FileReplacement&) = delete;
   FileReplacement& operator=(const FileReplacement&) = delete;
@@ -31,6 +33,7 @@ class FileReplacement {
 
   std::string target_;
   int permissions_;
+  bool durable_;
   std::string temporary_;
   int fd_ = -1;
   std::string error_;
