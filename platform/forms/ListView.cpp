@@ -4,7 +4,9 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTableView>
+#include <QTimer>
 #include <algorithm>
+#include <limits>
 
 #include "forms/NewWidget.h"
 
@@ -118,17 +120,44 @@ class ListViewModel : public QAbstractTableModel {
     return {};
   }
 
-  void rowChanged(int row) { emit dataChanged(index(row, 0), index(row, columnCount({}) - 1)); }
-  void beginInsert(int row) { beginInsertRows({}, row, row); }
+  // A row added in this turn of the event loop is being filled: the widget learns of each of
+  // its cells at once, as it lays the new rows out later anyway. Changes of older rows, which a
+  // shown widget would lay out again one by one (sizing its columns to their contents each
+  // time), reach it together when the turn ends, or before the next change of the rows' order.
+  void rowChanged(int row) {
+    if (row >= freshFrom_) {
+      emit dataChanged(index(row, 0), index(row, columnCount({}) - 1));
+      return;
+    }
+    firstChanged_ = std::min(firstChanged_, row);
+    lastChanged_ = std::max(lastChanged_, row);
+    endTurnLater();
+  }
+  void beginInsert(int row) {
+    flushChanges();
+    freshFrom_ = std::min(freshFrom_, row);
+    endTurnLater();
+    beginInsertRows({}, row, row);
+  }
   void endInsert() { endInsertRows(); }
-  void beginRemove(int first, int last) { beginRemoveRows({}, first, last); }
+  void beginRemove(int first, int last) {
+    flushChanges();
+    freshFrom_ = std::min(freshFrom_, first);
+    beginRemoveRows({}, first, last);
+  }
   void endRemove() { endRemoveRows(); }
-  void beginReset() { beginResetModel(); }
+  void beginReset() {
+    flushChanges();
+    freshFrom_ = 0;
+    beginResetModel();
+  }
   void endReset() { endResetModel(); }
 
   // Moves every persistent index (the selection among them) with its row.
   // newRowOf[old row] is the row's place after the sort.
   void reordered(const std::vector<int>& newRowOf) {
+    flushChanges();
+    freshFrom_ = 0;  // rows added in this turn may stand anywhere now
     emit layoutAboutToBeChanged();
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
@@ -154,7 +183,28 @@ class ListViewModel : public QAbstractTableModel {
     }
     return int(Qt::AlignLeft | Qt::AlignVCenter);
   }
+  void endTurnLater() {
+    if (turnEndPending_) return;
+    turnEndPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+      turnEndPending_ = false;
+      flushChanges();
+      freshFrom_ = std::numeric_limits<int>::max();
+    });
+  }
+  void flushChanges() {
+    const int last = std::min(lastChanged_, rowCount({}) - 1);
+    if (firstChanged_ <= last)
+      emit dataChanged(index(firstChanged_, 0), index(last, columnCount({}) - 1));
+    firstChanged_ = std::numeric_limits<int>::max();
+    lastChanged_ = -1;
+  }
+
   TListView* view_;
+  bool turnEndPending_ = false;
+  int freshFrom_ = std::numeric_limits<int>::max();  // rows from here on came in this turn
+  int firstChanged_ = std::numeric_limits<int>::max();
+  int lastChanged_ = -1;
 };
 
 void TListColumn::SetCaption(const AnsiString& caption) {

@@ -1,7 +1,10 @@
 #include <QAbstractItemModel>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QTableView>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "FormsTestSupport.h"
 #include "forms/ListView.h"
@@ -131,6 +134,36 @@ TEST_F(ListViewTest, FindCaptionAgreesWithAWalkOverTheRowsThroughEveryChange) {
               walk(start, value, inclusive, wrap))
         << "step " << step << ", value " << value.str() << " from " << start;
   }
+}
+
+// The widget is told of every changed cell: of a row being filled at once, of older rows by
+// the end of the turn of the event loop, and always before rows go or move.
+TEST_F(ListViewTest, TheWidgetLearnsOfEveryChangedRowBeforeTheTurnEndsOrTheRowsMove) {
+  for (const char* caption : {"1", "2", "3", "4"}) addRow(caption, "0.00", "old");
+  QCoreApplication::processEvents();
+  std::vector<std::string> told;
+  QObject::connect(model(), &QAbstractItemModel::dataChanged,
+                   [&](const QModelIndex& first, const QModelIndex& last) {
+                     told.push_back(std::to_string(first.row()) + "-" + std::to_string(last.row()));
+                   });
+  QObject::connect(model(), &QAbstractItemModel::rowsAboutToBeRemoved,
+                   [&](const QModelIndex&, int first, int) {
+                     told.push_back("remove " + std::to_string(first));
+                   });
+  view_->Items()->Item(1)->SubItems()->SetStrings(0, "5.00");
+  view_->Items()->Item(3)->SetCaption("40");
+  addRow("5", "0.00", "new");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(told, (std::vector<std::string>{"1-3", "4-4", "4-4", "4-4"}));
+  EXPECT_EQ(shown(1, 1), "5.00");
+
+  told.clear();
+  view_->Items()->Item(0)->SubItems()->SetStrings(1, "changed");
+  EXPECT_TRUE(told.empty());
+  view_->Items()->Delete(2);
+  view_->Items()->Item(2)->SubItems()->SetStrings(1, "after");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(told, (std::vector<std::string>{"0-0", "remove 2", "2-2"}));
 }
 
 TEST_F(ListViewTest, RowIndexFollowsDeletionsAndAdditions) {
