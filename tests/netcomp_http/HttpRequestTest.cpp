@@ -252,22 +252,34 @@ TEST(HttpRequest, ARelocationLoopStopsAfterTwentyRelocations) {
 }
 
 // One Abort, one end, and no further request: also when the Abort comes from OnLocationChange,
-// on the kept-alive connection and on a new one.
-TEST(HttpRequest, AbortInsideOnLocationChangeEndsTheRequestOnce) {
-  for (const char* version : {"1.1", "1.0"}) {
-    ScriptedPeer peer({expectBytes(16),
-                       reply("HTTP/1.1 302 Found\r\nLocation: /next\r\nContent-Length: 0\r\n\r\n"),
-                       pause(500), hangUp()});
-    RecordingClient c;
-    c.cli.SetRequestVer(version);
-    c.cli.OnLocationChange = [&](TObject*) { c.cli.Abort(); };
-    ASSERT_TRUE(c.get(base(peer.port()) + "/first")) << version;
-    pumpFor(300);
-    EXPECT_EQ(c.done, 1) << version;
-    EXPECT_EQ(c.doneErr, 3) << version;
-    EXPECT_EQ(c.cli.State(), httpReady) << version;
-    EXPECT_EQ(c.cli.StatusCode(), 404) << version;
-    EXPECT_EQ(c.cli.ReasonPhrase(), "Connection aborted on request") << version;
-    EXPECT_EQ(peer.received().find("/next"), std::string::npos) << version;
+// or right after it (the relocation's next step is then already queued), on the kept-alive
+// connection and on a new one.
+TEST(HttpRequest, AbortInsideOrRightAfterOnLocationChangeEndsTheRequestOnce) {
+  for (const bool inside : {true, false}) {
+    for (const char* version : {"1.1", "1.0"}) {
+      SCOPED_TRACE(std::string(inside ? "inside " : "after ") + version);
+      ScriptedPeer peer(
+          {expectBytes(16),
+           reply("HTTP/1.1 302 Found\r\nLocation: /next\r\nContent-Length: 0\r\n\r\n"), pause(500),
+           hangUp()});
+      RecordingClient c;
+      c.cli.SetRequestVer(version);
+      HWND later = AllocateHWnd([&](TMessage&) { c.cli.Abort(); });
+      c.cli.OnLocationChange = [&](TObject*) {
+        if (inside)
+          c.cli.Abort();
+        else
+          PostMessageA(later, WM_USER, 0, 0);
+      };
+      ASSERT_TRUE(c.get(base(peer.port()) + "/first"));
+      pumpFor(300);
+      DeallocateHWnd(later);
+      EXPECT_EQ(c.done, 1);
+      EXPECT_EQ(c.doneErr, 3);
+      EXPECT_EQ(c.cli.State(), httpReady);
+      EXPECT_EQ(c.cli.StatusCode(), 404);
+      EXPECT_EQ(c.cli.ReasonPhrase(), "Connection aborted on request");
+      EXPECT_EQ(peer.received().find("/next"), std::string::npos);
+    }
   }
 }
