@@ -482,8 +482,8 @@ void TCustomSmtpClient::Abort() {
   try {
     FWSocket->Abort();
   } catch (const Exception&) {
-    // The look-up's answer was already queued, so it could not be cancelled; the second call
-    // finds nothing left to cancel and closes the socket.
+    // A look-up that could not be cancelled makes the socket's Abort raise before it closed
+    // anything; the second call finds no look-up left and closes the socket.
     try {
       FWSocket->Abort();
     } catch (const Exception&) {

@@ -1,5 +1,6 @@
 // The exact lines of the attachment and HTML mailers, against a loopback sink that keeps every
 // message as its lines arrived.
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <type_traits>
@@ -253,6 +254,28 @@ TEST(SmtpAttachments, TheOpenEventsSkipRetryOrAbortAFile) {
       EXPECT_EQ(afterCalls.front(), (std::pair{c.index, true}));
     }
   }
+}
+
+// How many of the process's descriptors are open on the file.
+int descriptorsOn(const std::string& name) {
+  const auto file = std::filesystem::canonical(name);
+  int open = 0;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    if (std::filesystem::read_symlink(fd.path(), error) == file) ++open;
+  }
+  return open;
+}
+
+TEST(SmtpAttachments, AnAbortWhileAFileIsBeingSentClosesTheFile) {
+  MailSession<TSmtpCli> s;
+  s.client.OnAttachHeader = [&](TObject*, int, const AnsiString&, TStringList*) {
+    EXPECT_EQ(descriptorsOn("a.txt"), 1);
+    s.client.Abort();
+  };
+  s.client.SetEmailFiles(listOf({"a.txt"}));
+  s.send(10004);
+  EXPECT_EQ(descriptorsOn("a.txt"), 0);
 }
 
 // --- HTML mail ---

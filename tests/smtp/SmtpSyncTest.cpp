@@ -55,6 +55,16 @@ TEST(SmtpSync, AFailedStepOfOpenOrMailIsAFailure) {
   EXPECT_TRUE(client.QuitSync());  // not connected: no earlier failure shows through
 }
 
+TEST(SmtpSync, AServerThatHangsUpInsteadOfAnsweringFailsTheCall) {
+  ScriptedPeer peer({reply("220 hi\r\n"), expectCommand("HELO me\r\n"), hangUp()});
+  TSyncSmtpCli client(nullptr);
+  pointAt(client, peer.port());
+  ASSERT_TRUE(client.ConnectSync());
+  EXPECT_FALSE(client.HeloSync());
+  EXPECT_EQ(client.ErrorMessage().str(), "500 Connection closed by the server");
+  EXPECT_FALSE(client.Connected());
+}
+
 // A server that accepts the connection and never says a word.
 struct SilentServer {
   ScriptedPeer peer{{pause(2500)}};
