@@ -13,6 +13,11 @@ namespace {
 constexpr WORD kInterrupted = 10004;      // Winsock's "interrupted" code
 constexpr WORD kInvalidArgument = 10022;  // Winsock's "invalid argument" code
 
+// The result of a refusing reply: its code, or 500 for a reply without one, or with one that
+// the 16-bit error code of the request's end would read as 0 (65536, ...): no refusal may end
+// as a success.
+int refusalOf(int Code) { return static_cast<WORD>(Code) != 0 ? Code : 500; }
+
 AnsiString winsockFailure(WORD Error) {
   return "500 " + WSocketErrorDesc(Error) + " (Winsock error #" + AnsiString(int(Error)) + ")";
 }
@@ -295,10 +300,9 @@ void TCustomSmtpClient::NextExecAsync() {
     bool accepted = false;
     for (int i = 0; FOkResponses[i] != 0; ++i)
       if (FOkResponses[i] == FStatusCode) accepted = true;
-    // A reply without a code is no acceptance.
-    FRequestResult = accepted ? 0 : FStatusCode != 0 ? FStatusCode : 500;
+    FRequestResult = accepted ? 0 : refusalOf(FStatusCode);
   } else {
-    FRequestResult = FStatusCode < 500 ? 0 : FStatusCode;
+    FRequestResult = FStatusCode < 500 ? 0 : refusalOf(FStatusCode);
   }
   if (FRequestResult != 0) SetErrorMessage();
   if (FDoneAsync) {

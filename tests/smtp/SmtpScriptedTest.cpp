@@ -199,13 +199,19 @@ TEST_F(SmtpScripted, AReplyDuringTheMessageEndsMailStopsTheMessageAndLeavesTheCl
 }
 
 // A line without a reply code answers no command with success.
+// Also a code that the 16-bit error code would read as 0.
 TEST_F(SmtpScripted, AReplyWithoutACodeFailsTheCommand) {
-  start({reply("220 hi\r\n"), expectCommand("RSET\r\n"), reply("ok, fine\r\n"), pause(300)});
+  start({reply("220 hi\r\n"), expectCommand("RSET\r\n"), reply("ok, fine\r\n"),
+         expectCommand("RSET\r\n"), reply("65536 fine too\r\n"), pause(300)});
   client.Connect();
   ASSERT_EQ(rec.next(), (RequestEnd{smtpConnect, 0}));
-  client.Rset();
-  EXPECT_EQ(rec.next(), (RequestEnd{smtpRset, 500}));
-  EXPECT_EQ(client.ErrorMessage().str(), "ok, fine");
+  for (const char* answer : {"ok, fine", "65536 fine too"}) {
+    client.ClearErrorMessage();
+    client.Rset();
+    EXPECT_EQ(rec.next(), (RequestEnd{smtpRset, 500})) << answer;
+    EXPECT_EQ(client.ErrorMessage().str(), answer);
+    EXPECT_NE(client.RequestResult(), 0) << answer;
+  }
 }
 
 TEST_F(SmtpScripted, HeaderHandlersMayEditTheHeaderBeforeItIsSent) {
