@@ -1,6 +1,7 @@
 #include "workbook/CellSheet.h"
 
 #include <string>
+#include <unordered_set>
 #include <utility>
 
 #include "lib/SysUtils.h"
@@ -38,10 +39,24 @@ void CellSheet::put(CellRef cell, Cell content) {
     cells_[cell] = std::move(content);
 }
 
+// Row by row, from the range's first column to its last: the cells outside the range's rows
+// are never walked, however many the sheet holds.
 void CellSheet::clear(const CellRange& range) {
   evaluated_ = false;
-  std::erase_if(cells_, [&](const auto& entry) { return range.contains(entry.first); });
-  std::erase_if(headings_, [&](CellRef cell) { return range.contains(cell); });
+  const auto clearIn = [&range](auto& cells, auto cellOf) {
+    for (auto it = cells.lower_bound(range.first);
+         it != cells.end() && cellOf(*it).row <= range.last.row;) {
+      const CellRef cell = cellOf(*it);
+      if (cell.column > range.last.column)
+        it = cells.lower_bound({cell.row + 1, range.first.column});
+      else if (cell.column < range.first.column)
+        it = cells.lower_bound({cell.row, range.first.column});
+      else
+        it = cells.erase(it);
+    }
+  };
+  clearIn(cells_, [](const auto& entry) { return entry.first; });
+  clearIn(headings_, [](CellRef cell) { return cell; });
 }
 
 void CellSheet::setHeading(const CellRange& range, bool heading) {
@@ -114,7 +129,7 @@ void CellSheet::evaluateAll() const {
 // (a long chain of formulas cannot exhaust the program's stack). A formula met again while it is
 // still being worked out lies on a cycle; the formula that met it shows the cycle error.
 void CellSheet::evaluate(CellRef formulaCell) const {
-  std::set<CellRef> inProgress;
+  std::unordered_set<CellRef, CellRefHash> inProgress;
   std::vector<CellRef> pending{formulaCell};
   while (!pending.empty()) {
     const CellRef cell = pending.back();

@@ -16,8 +16,11 @@
 // Rows and columns are counted from 1; the sheet has maxRows rows and maxColumns columns.
 // Values are worked out when they are first asked for after a change, so a long run of writes
 // costs one evaluation.
+#include <cstddef>
+#include <functional>
 #include <map>
 #include <set>
+#include <unordered_map>
 #include <vector>
 
 #include "lib/AnsiString.h"
@@ -72,9 +75,15 @@ class CellSheet {
   template <class Visit>
   void forEachIn(const CellRange& range, Visit visit) const;
 
+  struct CellRefHash {
+    std::size_t operator()(CellRef cell) const {
+      return std::hash<long long>()((static_cast<long long>(cell.row) << 20) ^ cell.column);
+    }
+  };
+
   std::map<CellRef, Cell> cells_;
   std::set<CellRef> headings_;
   // The formula results, valid while evaluated_ is true.
-  mutable std::map<CellRef, FormulaValue> values_;
+  mutable std::unordered_map<CellRef, FormulaValue, CellRefHash> values_;
   mutable bool evaluated_ = false;
 };

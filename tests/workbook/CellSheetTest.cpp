@@ -135,6 +135,22 @@ TEST(CellSheet, ClearEmptiesOnlyTheRangeAndTakesHeadingsOff) {
   EXPECT_FALSE(sheet.isHeading({1, 1}));
 }
 
+// A range that leaves columns out on both sides of each of its rows.
+TEST(CellSheet, ClearOfAnInnerBlockKeepsTheCellsBesideIt) {
+  CellSheet sheet;
+  for (int row = 1; row <= 4; ++row)
+    for (int column = 1; column <= 5; ++column)
+      sheet.setEntry({row, column}, std::to_string(row * 10 + column));
+  sheet.setHeading({{1, 1}, {4, 5}}, true);
+  sheet.clear({{2, 2}, {3, 4}});
+  for (int row = 1; row <= 4; ++row)
+    for (int column = 1; column <= 5; ++column) {
+      const bool inside = row >= 2 && row <= 3 && column >= 2 && column <= 4;
+      EXPECT_EQ(shown(sheet, row, column), inside ? "" : std::to_string(row * 10 + column));
+      EXPECT_EQ(sheet.isHeading({row, column}), !inside);
+    }
+}
+
 TEST(CellSheet, ColumnLetters) {
   EXPECT_EQ(ColumnLetters(1).str(), "A");
   EXPECT_EQ(ColumnLetters(6).str(), "F");
