@@ -212,6 +212,13 @@ class PracticeSite(http.server.ThreadingHTTPServer):
         self.pages = PageMaker()
         self.verbose = verbose
 
+    def handle_error(self, request, client_address):
+        # A client that hangs up before its reply is whole (the programs stop a load that they
+        # ask for again) is no fault of the site.
+        if isinstance(sys.exc_info()[1], (BrokenPipeError, ConnectionResetError)):
+            return
+        super().handle_error(request, client_address)
+
 
 def build_state(args):
     data = load_catalogue_file(args.catalogue) if args.catalogue else {}
