@@ -1,5 +1,6 @@
 // The exact lines of the attachment and HTML mailers, against a loopback sink that keeps every
 // message as its lines arrived.
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -328,6 +329,21 @@ TEST(SmtpHtmlMail, EmptyTextsGiveTwoEmptyAlternativesAndTheOuterEndFollowsTheInn
   EXPECT_EQ(m.body, concat({htmlIntro(b),
                             htmlPartHeader(b),
                             {"", "--" + b.inner + "--", "", "--" + b.outer + "--"}}));
+}
+
+// The user's OnGetData sees every line the generator made, with its number, and may change it.
+TEST(SmtpHtmlMail, OnGetDataMayChangeEveryGeneratedLine) {
+  MailSession<THtmlSmtpCli> s;
+  std::vector<int> seen;
+  s.client.OnGetData = [&](TObject*, int lineNum, char* line, int maxLen, bool&) {
+    seen.push_back(lineNum);
+    if (lineNum == 1) std::snprintf(line, static_cast<std::size_t>(maxLen), "Edited intro");
+  };
+  const Message m = s.send();
+  ASSERT_FALSE(m.body.empty());
+  EXPECT_EQ(m.body.front(), "Edited intro");
+  ASSERT_GE(seen.size(), m.body.size());
+  for (std::size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], static_cast<int>(i) + 1);
 }
 
 // The wire lines of a quoted-printable text, dots unstuffed, decoded.
