@@ -1,12 +1,15 @@
 // TCustomSyncWSocket: the blocking wait that pumps messages, and ReadLine on top of it.
+#include <algorithm>
 #include <cstdint>
 
 #include "netcomp/WSocket.h"
 #include "win32/ticks.h"
+#include "win32/windows.h"
 
 namespace {
 constexpr int kWaitTimedOut = 12001;
-}
+constexpr DWORD kLongestSleep = 1000;  // milliseconds between two looks at the flags
+}  // namespace
 
 int TCustomSyncWSocket::Synchronize(const std::function<void()>& Proc, bool& Done) {
   Done = false;
@@ -23,7 +26,14 @@ int TCustomSyncWSocket::WaitUntilReady(bool& Done) {
       return kWaitTimedOut;
     if (ApplicationTerminated() || FTerminated) return kWaitTimedOut;
     MessagePump();
-    Sleep(0);
+    if (Done) continue;
+    // Sleeps until input, a posted message or the time-out instead of spinning the processor.
+    DWORD wait = kLongestSleep;
+    if (FTimeout > 0) {
+      const auto left = static_cast<std::int32_t>(FTimeStop - GetTickCount());
+      wait = left < 0 ? 0 : std::min(wait, static_cast<DWORD>(left) + 1);
+    }
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <ctime>
 
 #include "FloodingWindow.h"
 #include "Peer.h"
@@ -76,6 +77,23 @@ TEST(SyncSocket, AtTimeOutReadLineReturnsWhatWasBuffered) {
   EXPECT_EQ(line, "partial");
   p.s.ReadLine(-100, line);
   EXPECT_EQ(line, "");  // the buffer was emptied
+}
+
+// The wait sleeps between the messages instead of spinning.
+TEST(SyncSocket, AtTimeOutReadLineHasSleptMostOfTheTime) {
+  SyncPair p;
+  ASSERT_TRUE(p.connect());
+  timespec before{}, after{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
+  QElapsedTimer wait;
+  wait.start();
+  AnsiString line;
+  p.s.ReadLine(-400, line);
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
+  const double cpuMs =
+      (after.tv_sec - before.tv_sec) * 1000.0 + (after.tv_nsec - before.tv_nsec) / 1e6;
+  EXPECT_GE(wait.elapsed(), 395);
+  EXPECT_LT(cpuMs, 100.0) << "the wait spins";
 }
 
 TEST(SyncSocket, ReadLineReturnsTheLastLineWhenThePeerCloses) {
