@@ -1,12 +1,18 @@
 #include "forms/ListView.h"
 
+#include <QAbstractItemDelegate>
 #include <QAbstractTableModel>
+#include <QFont>
+#include <QHash>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QTimer>
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "forms/NewWidget.h"
 
@@ -92,6 +98,13 @@ std::vector<TListItem*> mergeSorted(std::vector<TListItem*> order,
 }
 }  // namespace
 
+// The list's widget. It hands its item options out, so that the model can size a cell as the
+// widget's own delegate does.
+class ListTable : public QTableView {
+ public:
+  void itemOption(QStyleOptionViewItem* option) const { initViewItemOption(option); }
+};
+
 // Shows the list view's rows; reads them at every paint, so the widget never holds a copy.
 class ListViewModel : public QAbstractTableModel {
  public:
@@ -106,12 +119,9 @@ class ListViewModel : public QAbstractTableModel {
   QVariant data(const QModelIndex& index, int role) const override {
     if (!index.isValid() || index.row() >= view_->Items()->Count()) return {};
     if (role == Qt::TextAlignmentRole) return alignmentOf(index.column());
+    if (role == Qt::SizeHintRole) return sizeOf(index);
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-    const TListItem* item = view_->Items()->Item(index.row());
-    if (index.column() == 0) return item->Caption().toQString();
-    const int sub = index.column() - 1;
-    if (sub >= item->SubItems()->Count()) return QString();
-    return item->SubItems()->Strings(sub).toQString();
+    return textOf(index);
   }
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
     if (orientation != Qt::Horizontal || section >= view_->Columns()->Count()) return {};
@@ -183,6 +193,38 @@ class ListViewModel : public QAbstractTableModel {
     }
     return int(Qt::AlignLeft | Qt::AlignVCenter);
   }
+  QString textOf(const QModelIndex& index) const {
+    const TListItem* item = view_->Items()->Item(index.row());
+    if (index.column() == 0) return item->Caption().toQString();
+    const int sub = index.column() - 1;
+    if (sub >= item->SubItems()->Count()) return QString();
+    return item->SubItems()->Strings(sub).toQString();
+  }
+
+  // A column sized to its contents asks every cell's size, and the delegate lays each text out
+  // to tell it: the size a text has in a column is asked of the delegate once and kept, for as
+  // long as the widget's font and style stay.
+  QVariant sizeOf(const QModelIndex& index) const {
+    auto* table = dynamic_cast<ListTable*>(view_->Widget());
+    if (sizing_ || !table || !table->itemDelegate()) return {};
+    if (table->font() != sizedFont_ || table->style() != sizedStyle_) {
+      sizes_.clear();
+      sizedFont_ = table->font();
+      sizedStyle_ = table->style();
+    }
+    const std::pair<int, QString> key(index.column(), textOf(index));
+    const auto known = sizes_.constFind(key);
+    if (known != sizes_.constEnd()) return *known;
+    if (sizes_.size() >= maxKeptSizes) sizes_.clear();
+    QStyleOptionViewItem option;
+    table->itemOption(&option);
+    sizing_ = true;
+    const QSize size = table->itemDelegate()->sizeHint(option, index);
+    sizing_ = false;
+    sizes_.insert(key, size);
+    return size;
+  }
+
   void endTurnLater() {
     if (turnEndPending_) return;
     turnEndPending_ = true;
@@ -201,6 +243,11 @@ class ListViewModel : public QAbstractTableModel {
   }
 
   TListView* view_;
+  static constexpr qsizetype maxKeptSizes = 100000;
+  mutable QHash<std::pair<int, QString>, QSize> sizes_;  // by column and text
+  mutable QFont sizedFont_;
+  mutable const QStyle* sizedStyle_ = nullptr;
+  mutable bool sizing_ = false;  // the delegate is sizing a cell: it gets no size of ours
   bool turnEndPending_ = false;
   int freshFrom_ = std::numeric_limits<int>::max();  // rows from here on came in this turn
   int firstChanged_ = std::numeric_limits<int>::max();
@@ -358,7 +405,7 @@ void TListItems::renumberFrom(std::size_t first) {
 }
 
 TListView::TListView(TComponent* owner)
-    : TControl(owner, NewWidget<QTableView>()), columns_(this), items_(this) {
+    : TControl(owner, NewWidget<ListTable>()), columns_(this), items_(this) {
   auto* table = widgetAs<QTableView>();
   model_ = new ListViewModel(this, table);
   table->setModel(model_.data());

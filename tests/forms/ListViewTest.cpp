@@ -1,6 +1,7 @@
 #include <QAbstractItemModel>
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <memory>
 #include <string>
@@ -164,6 +165,46 @@ TEST_F(ListViewTest, TheWidgetLearnsOfEveryChangedRowBeforeTheTurnEndsOrTheRowsM
   view_->Items()->Item(2)->SubItems()->SetStrings(1, "after");
   QCoreApplication::processEvents();
   EXPECT_EQ(told, (std::vector<std::string>{"0-0", "remove 2", "2-2"}));
+}
+
+// A column that sizes itself is as wide as a plain table of the same texts makes it, through
+// edits of its cells and a change of the font.
+TEST_F(ListViewTest, AColumnSizedToItsTextsIsAsWideAsAPlainTableMakesIt) {
+  view_->Columns()->Items(2)->SetAutoSize(true);
+  const std::vector<QString> titles = {"Lamp", "A brass carriage clock", "Lamp", "Vase", ""};
+  for (const QString& title : titles) addRow("1", "0.00", AnsiString::fromQString(title));
+  auto* table = static_cast<QTableView*>(view_->Widget());
+  QStandardItemModel plainModel(0, 3);
+  plainModel.setHorizontalHeaderLabels({"Item", "Snipe Amt", "Title"});
+  for (const QString& title : titles)
+    plainModel.appendRow(
+        {new QStandardItem("1"), new QStandardItem("0.00"), new QStandardItem(title)});
+  QTableView plain;
+  plain.setModel(&plainModel);
+  plain.setShowGrid(table->showGrid());
+  plain.setWordWrap(false);
+  plain.verticalHeader()->hide();
+  plain.horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+  table->show();
+  plain.show();
+  const auto same = [&] {
+    QCoreApplication::processEvents();
+    plain.setFont(table->font());
+    EXPECT_EQ(table->horizontalHeader()->sectionSize(2), plain.horizontalHeader()->sectionSize(2));
+  };
+  same();
+  view_->Items()->Item(3)->SubItems()->SetStrings(1, "A vase far wider than the clock's title");
+  plainModel.item(3, 2)->setText("A vase far wider than the clock's title");
+  same();
+  // A larger font: a short cell's edit makes both tables size the column again, the longest
+  // text now wider.
+  QFont larger = table->font();
+  larger.setPixelSize(2 * QFontInfo(larger).pixelSize());
+  table->setFont(larger);
+  view_->Items()->Item(0)->SubItems()->SetStrings(1, "Lamps");
+  plainModel.item(0, 2)->setText("Lamps");
+  same();
+  EXPECT_GT(table->horizontalHeader()->sectionSize(2), 300);
 }
 
 TEST_F(ListViewTest, RowIndexFollowsDeletionsAndAdditions) {
