@@ -199,24 +199,21 @@ AnsiString THttpCli::proxyConnPort() const {
 
 void THttpCli::DoRequestSync(THttpRequest Rq) {
   DoRequestAsync(Rq);
-  if (FMultiThreaded) {
-    while (FState != httpReady) {
+  // MultiThreaded pumps the socket's own messages only and does not look at the application.
+  while (FState != httpReady) {
+    if (FMultiThreaded)
       FCtrlSocket->ProcessMessages();
-      Sleep(0);
-    }
-  } else {
-    while (FState != httpReady) {
+    else
       ApplicationProcessMessages();
-      if (FState == httpReady) break;
-      if (ApplicationTerminated()) {
-        Abort();
-        break;
-      }
-      // Sleeps until input or a posted message arrives, at most a second.
-      MsgWaitForMultipleObjects(
-          0, nullptr, FALSE, 1000,
-          QS_KEY | QS_MOUSEBUTTON | QS_SENDMESSAGE | QS_HOTKEY | QS_ALLPOSTMESSAGE);
+    if (FState == httpReady) break;
+    if (!FMultiThreaded && ApplicationTerminated()) {
+      Abort();
+      break;
     }
+    // Sleeps until input or a posted message arrives, at most a second.
+    MsgWaitForMultipleObjects(
+        0, nullptr, FALSE, 1000,
+        QS_KEY | QS_MOUSEBUTTON | QS_SENDMESSAGE | QS_HOTKEY | QS_ALLPOSTMESSAGE);
   }
   if (!(FStatusCode < 400 || FStatusCode == 401 || FStatusCode == 407))
     throw EHttpException(FReasonPhrase, static_cast<WORD>(FStatusCode));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <ctime>
 
 #include "HttpSupport.h"
 #include "Peer.h"
@@ -47,6 +48,26 @@ TEST(HttpConnection, ClosingTheApplicationAbortsABlockingGet) {
   }
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
+}
+
+// Either blocking wait sleeps while the server takes its time, instead of spinning.
+TEST(HttpConnection, ABlockingGetSleepsWhileTheServerIsSlow) {
+  for (const bool multiThreaded : {false, true}) {
+    SCOPED_TRACE(multiThreaded);
+    ScriptedPeer peer(
+        {expectBytes(16), pause(400), reply("HTTP/1.0 200 OK\r\n\r\nlate"), hangUp()});
+    RecordingClient c;
+    c.cli.SetMultiThreaded(multiThreaded);
+    c.cli.URL = ("http://127.0.0.1:" + std::to_string(peer.port()) + "/slow").c_str();
+    timespec before{}, after{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &before);
+    c.cli.Get();
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &after);
+    EXPECT_EQ(c.body.data(), "late");
+    const double cpuMs =
+        (after.tv_sec - before.tv_sec) * 1000.0 + (after.tv_nsec - before.tv_nsec) / 1e6;
+    EXPECT_LT(cpuMs, 100.0) << "the wait spins";
   }
 }
 
