@@ -264,7 +264,7 @@ void THttpCli::GetBodyLineNext() {
   ++FBodyLineCount;
   if (!(FTransferEncoding == "chunked")) {
     if (FBodyDataLen > 0) deliverBody(FBodyData, FBodyDataLen);
-    if (FRcvdBodyCount == FContentLength) endDocument();
+    if (FNextLineHandler == TLineHandler::Body && FRcvdBodyCount == FContentLength) endDocument();
     return;
   }
   chunkedBody(FBodyData, FBodyDataLen);
@@ -278,7 +278,8 @@ void THttpCli::deliverBody(const char* Data, int Len) {
 
 void THttpCli::chunkedBody(const char* Data, int Len) {
   int i = 0;
-  while (i < Len && FChunkState != httpChunkDone) {
+  // An Abort from OnDocData ends the walk too.
+  while (i < Len && FChunkState != httpChunkDone && FNextLineHandler == TLineHandler::Body) {
     switch (FChunkState) {
       case httpChunkGetSize:
         if (IsXDigit(Data[i])) {
@@ -316,7 +317,7 @@ void THttpCli::chunkedBody(const char* Data, int Len) {
         break;
     }
   }
-  if (FChunkState == httpChunkDone) endDocument();
+  if (FChunkState == httpChunkDone && FNextLineHandler == TLineHandler::Body) endDocument();
 }
 
 void THttpCli::endDocument() {
@@ -357,6 +358,7 @@ void THttpCli::Abort() {
   // the serial) no posted login or ready step.
   FRelocationPending = false;
   FReplyFailure = AnsiString();
+  FNextLineHandler = TLineHandler::None;  // a body being delivered stops where it is
   pointCloseAt(false);
   if (FState != httpReady) {
     const bool inLookup = FState == httpDnsLookup;

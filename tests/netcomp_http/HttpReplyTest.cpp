@@ -239,3 +239,41 @@ TEST(HttpReply, BytesAfterAReplyWithoutABodyAreNoPartOfIt) {
   EXPECT_EQ(x.c.count("LocationChange"), 0);
   EXPECT_EQ(x.peer.received().find("/elsewhere"), std::string::npos);
 }
+
+// An Abort from OnDocData ends the document there: no more data, no second document, no
+// other end than the Abort's, whether the body goes by length (cut on its last bytes too),
+// by chunks or until the close.
+TEST(HttpReply, AnAbortInsideOnDocDataEndsTheRequestThere) {
+  const struct {
+    const char* name;
+    std::string reply;
+    std::size_t abortAt;  // body bytes after which the handler aborts
+  } cases[] = {
+      {"by length", "HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\nabcdef", 6},
+      {"chunked",
+       "HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n3\r\ndef\r\n0\r\n\r\n", 3},
+      {"until the close", "HTTP/1.0 200 OK\r\n\r\nabcdef", 1},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    Exchange x({reply(k.reply), pause(300), hangUp()});
+    int dataAfterAbort = 0;
+    bool aborted = false;
+    x.c.cli.OnDocData = [&](TObject*, const char* data, int len) {
+      if (aborted) ++dataAfterAbort;
+      x.c.docData.append(data, len);
+      if (!aborted && x.c.docData.size() >= k.abortAt) {
+        aborted = true;
+        x.c.cli.Abort();
+      }
+    };
+    ASSERT_TRUE(x.get());
+    pumpFor(200);
+    EXPECT_EQ(x.c.done, 1);
+    EXPECT_EQ(x.c.doneErr, 3);
+    EXPECT_EQ(x.c.cli.State(), httpReady);
+    EXPECT_EQ(x.c.count("DocBegin"), 1);
+    EXPECT_EQ(x.c.count("DocEnd"), 1);
+    EXPECT_EQ(dataAfterAbort, 0);
+  }
+}
