@@ -18,6 +18,10 @@ constexpr broAct offsetObtained = 11;
 // the URL or a relocation gives (which could name the watch list or the agent's program), and
 // removed once it has been read.
 constexpr const char* replyBodyFile = "offsetreply.tmp";
+// The official-time page is a few kilobytes: a reply that goes on past this is cut off (the
+// request fails and asks Abort or Retry) instead of filling the disk, and then the memory when
+// it is read back.
+constexpr std::int64_t replyBodyMax = 4 * 1024 * 1024;
 constexpr const char* offsetErrorText = "Error calculating eBay time offset.  Error # 1221-2358.";
 }  // namespace
 
@@ -35,6 +39,9 @@ void TfrmMain::buildHttpClient() {
   HttpCli1->SocksAuthentication = socksNoAuthentication;
   HttpCli1->OnDocBegin = [this](TObject* Sender) { HttpCli1DocBegin(Sender); };
   HttpCli1->OnDocEnd = [this](TObject* Sender) { HttpCli1DocEnd(Sender); };
+  HttpCli1->OnDocData = [this](TObject*, const char*, int) {
+    if (HttpCli1->RcvdBodyCount() > replyBodyMax) HttpCli1->Abort();
+  };
   broOffset->OnDocumentComplete = [this](TObject* Sender, const AnsiString& URL) {
     broOffsetDocumentComplete(Sender, URL);
   };

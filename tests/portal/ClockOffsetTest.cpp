@@ -3,8 +3,12 @@
 // sync through broOffset.
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QThread>
+#include <atomic>
 #include <functional>
+#include <memory>
 
 #include "MainWindowFixture.h"
 #include "lib/IniFile.h"
@@ -131,6 +135,68 @@ TEST_F(ClockOffsetTest, FailedRequestAsksAbortOrRetryAndStartsNothingUntilASucce
   EXPECT_EQ(site_->requestCount(timePage), 1);
   expectScheduleStarted();
   EXPECT_TRUE(frmCommand->Visible());
+}
+
+// A server that sends its page without end, as fast as it is taken, until the client goes (or,
+// for a client that never does, 64 MiB later).
+class EndlessPageServer {
+ public:
+  EndlessPageServer() {
+    thread_.reset(QThread::create([this] { serve(); }));
+    thread_->start();
+    while (port_ == 0) QThread::msleep(5);
+  }
+  ~EndlessPageServer() {
+    stop_ = true;
+    thread_->wait();
+  }
+  std::string url() const {
+    return "http://127.0.0.1:" + std::to_string(port_) + "/aw-cgi/eBayISAPI.dll?TimeShow";
+  }
+
+ private:
+  void serve() {
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost);
+    port_ = server.serverPort();
+    if (!server.waitForNewConnection(10000)) return;
+    std::unique_ptr<QTcpSocket> client(server.nextPendingConnection());
+    client->waitForReadyRead(5000);
+    client->write("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html><body>");
+    const QByteArray chunk(64 * 1024, 'x');
+    for (int sent = 0; sent < 1024 && !stop_ && client->state() == QAbstractSocket::ConnectedState;
+         ++sent) {
+      client->write(chunk);
+      client->waitForBytesWritten(1000);
+    }
+  }
+  std::unique_ptr<QThread> thread_;
+  std::atomic<int> port_{0};
+  std::atomic<bool> stop_{false};
+};
+
+TEST_F(ClockOffsetTest, AReplyWithoutEndIsCutOffAndAsksAbortOrRetry) {
+  EndlessPageServer endless;
+  frmMain->URLEdit->SetText(endless.url().c_str());
+  std::vector<std::string> linesAtTheBox;
+  bool fileAtTheBox = true;
+  SetDialogResponder([&](const DialogRequest& request) {
+    boxes_.push_back(request);
+    linesAtTheBox = displayLines();
+    fileAtTheBox = QFile::exists(workPath("offsetreply.tmp"));
+    frmMain->URLEdit->SetText(officialTimePageUrl("TimeShow"));
+    return DialogAnswer{mrRetry, ""};
+  });
+  frmMain->getOffsetHttp();
+  ASSERT_EQ(boxTexts(),
+            std::vector<std::string>{"Error calculating eBay time offset.  Error # 1221-2358."});
+  const std::string document = frmMain->HttpCli1->DocName().str();
+  EXPECT_EQ(linesAtTheBox,
+            (std::vector<std::string>{"text/html => " + document, "Document = " + document,
+                                      "GET Failed !", "StatusCode   = 404",
+                                      "ReasonPhrase = Connection aborted on request"}));
+  EXPECT_FALSE(fileAtTheBox);  // the cut reply is not kept
+  expectScheduleStarted();
 }
 
 // The body goes to a file of the portal's choosing, whatever the URL or a relocation names,
