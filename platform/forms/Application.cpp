@@ -120,8 +120,8 @@ void TApplication::Run() {
 
 void TApplication::ProcessMessages() {
   EnsureQt();
-  const PumpPass pass;
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+  const PumpPass pass;  // from here: a slow paint above still leaves the queue its pass
   MSG message;
   while (pass.GoesOn() && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
