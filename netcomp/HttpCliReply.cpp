@@ -255,13 +255,16 @@ void THttpCli::headerEnded() {
 }
 
 void THttpCli::GetBodyLineNext() {
-  if (FBodyLineCount == 0) {
+  const bool first = FBodyLineCount == 0;
+  // Counted before OnDocBegin: an Abort inside it still ends the document begun.
+  ++FBodyLineCount;
+  if (first) {
     FChunkSize = 0;
     FChunkRcvd = 0;
     FChunkState = httpChunkGetSize;
     TriggerDocBegin();
+    if (FNextLineHandler != TLineHandler::Body) return;  // aborted by the handler
   }
-  ++FBodyLineCount;
   if (!(FTransferEncoding == "chunked")) {
     if (FBodyDataLen > 0) deliverBody(FBodyData, FBodyDataLen);
     if (FNextLineHandler == TLineHandler::Body && FRcvdBodyCount == FContentLength) endDocument();

@@ -240,10 +240,10 @@ TEST(HttpReply, BytesAfterAReplyWithoutABodyAreNoPartOfIt) {
   EXPECT_EQ(x.peer.received().find("/elsewhere"), std::string::npos);
 }
 
-// An Abort from OnDocData ends the document there: no more data, no second document, no
-// other end than the Abort's, whether the body goes by length (cut on its last bytes too),
-// by chunks or until the close.
-TEST(HttpReply, AnAbortInsideOnDocDataEndsTheRequestThere) {
+// An Abort from OnDocBegin or OnDocData ends the document there: no more data, no second
+// document, no other end than the Abort's, whether the body goes by length (cut on its last
+// bytes too), by chunks or until the close.
+TEST(HttpReply, AnAbortInsideTheDocumentEventsEndsTheRequestThere) {
   const struct {
     const char* name;
     std::string reply;
@@ -253,6 +253,7 @@ TEST(HttpReply, AnAbortInsideOnDocDataEndsTheRequestThere) {
       {"chunked",
        "HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n3\r\ndef\r\n0\r\n\r\n", 3},
       {"until the close", "HTTP/1.0 200 OK\r\n\r\nabcdef", 1},
+      {"at the document's begin", "HTTP/1.0 200 OK\r\n\r\nabcdef", 0},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.name);
@@ -267,6 +268,12 @@ TEST(HttpReply, AnAbortInsideOnDocDataEndsTheRequestThere) {
         x.c.cli.Abort();
       }
     };
+    if (k.abortAt == 0)
+      x.c.cli.OnDocBegin = [&](TObject*) {
+        x.c.events.push_back("DocBegin");
+        aborted = true;
+        x.c.cli.Abort();
+      };
     ASSERT_TRUE(x.get());
     pumpFor(200);
     EXPECT_EQ(x.c.done, 1);
