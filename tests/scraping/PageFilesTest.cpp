@@ -101,7 +101,8 @@ TEST_F(PageFiles, NavigateCutsTheUrlTo2998Characters) {
     path += "/" + std::string(240, 'd');
     fs::create_directory(path);
   }
-  path += "/" + std::string(2998 - path.size() - 1, 'p');
+  path += '/';
+  path.append(2998 - path.size(), 'p');
   ASSERT_EQ(path.size(), 2998u);
   writeBytes(path, "<html>long way</html>\r\n");
 
