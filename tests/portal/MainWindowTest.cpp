@@ -8,6 +8,7 @@
 
 #include "MainWindowFixture.h"
 #include "lib/IniFile.h"
+#include "portal/MakerDetails.h"
 #include "portal/VersionCaption.h"
 #include "scraping/SiteHosts.h"
 #include "smtp/SmtpProt.h"
@@ -136,6 +137,92 @@ TEST_F(MainWindowTest, FixedTextsLabelsAndTheTotalsPanelAreTheLayouts) {
   EXPECT_FALSE(frmMain->btnEmail->Glyph()->Image().isNull());
   // The busy panel paints its face over what lies beneath.
   EXPECT_TRUE(frmMain->pnlPleaseWait->Widget()->autoFillBackground());
+}
+
+// Whether the control lies on the holder, directly or inside what lies on it.
+bool liesOn(const TControl* control, const TControl* holder) {
+  for (const TControl* at = control->Parent(); at; at = at->Parent())
+    if (at == holder) return true;
+  return false;
+}
+
+TEST_F(MainWindowTest, BoxesAndButtonsCarryTheirCaptionsOnTheirPages) {
+  const struct {
+    TGroupBox* box;
+    const char* caption;
+    TTabSheet* page;
+  } boxes[] = {
+      {frmMain->gbEnterItem, "Enter Ebay Item Number", frmMain->tsShowAll},
+      {frmMain->gbNextRefresh, "Next Refresh", frmMain->tsShowAll},
+      {frmMain->gbGroup, "Group", frmMain->tsShowAll},
+      {frmMain->gbNextBid, "Next Bid", frmMain->tsShowAll},
+      {frmMain->gbHiddenNextBid, " Next Bid ", frmMain->tsBudgeWrksht},
+      {frmMain->gbAddGroup, "Add Group", frmMain->tsManageItemGroups},
+      {frmMain->gbDialUp, "Keeping Dial Up Connections ", frmMain->tsPreferences},
+      {frmMain->gbPlaceInGroup, "Place Auction In Group", frmMain->tsItemInGroup},
+      {frmMain->gbSaveAll, "Save All Items To Disk ", frmMain->tsArchiveData},
+      {frmMain->gbEggTimer, " Launch Egg Timer ", frmMain->tsEggTimer},
+      {frmMain->gbAlarm, " Launch Alarm Clock", frmMain->tsAlarm},
+      {frmMain->gbAbout, "  About Tarnwick                         ", frmMain->tsHelp},
+      {frmMain->gbSupportCenter, "Support Center", frmMain->tsSprtCntr},
+  };
+  for (const auto& entry : boxes) {
+    EXPECT_EQ(entry.box->Caption().str(), entry.caption);
+    EXPECT_TRUE(liesOn(entry.box, entry.page)) << entry.caption;
+  }
+  EXPECT_FALSE(frmMain->gbHiddenNextBid->Visible());
+
+  // Each button in the box that holds it (or on its page where it has no box).
+  const struct {
+    TButton* button;
+    const char* caption;
+    TControl* holder;
+  } buttons[] = {
+      {frmMain->btnRefreshNow, "&Refresh Now", frmMain->gbNextRefresh},
+      {frmMain->BitBtn2, "Find Next Bid", frmMain->gbHiddenNextBid},
+      {frmMain->btnAddGrp, "Add", frmMain->gbAddGroup},
+      {frmMain->btnChange, "&Change", frmMain->gbAddGroup},
+      {frmMain->btnSavePrefs, "&Save", frmMain->tsPreferences},
+      {frmMain->BitBtn1, "&Save", frmMain->gbSaveAll},
+      {frmMain->btnEggTmr, "Launch Egg Timer", frmMain->gbEggTimer},
+      {frmMain->btnLauchAlrm, "Launch Alarm Clock", frmMain->gbAlarm},
+      {frmMain->btnSpprtFrms, "Support Forums", frmMain->tsHelp},
+      {frmMain->btnPrgrmHlp, "&Program Help", frmMain->tsHelp},
+      {frmMain->BitBtn3, "&Program Help", frmMain->gbSupportCenter},
+      {frmMain->BitBtn4, "Support Forums", frmMain->gbSupportCenter},
+      {frmMain->btnEmail, "", frmMain->gbSupportCenter},
+      {frmMain->GetButton, "&Get", frmMain->pnlBroOffset},
+  };
+  for (const auto& entry : buttons) {
+    SCOPED_TRACE(entry.button->Name().str());
+    EXPECT_EQ(entry.button->Caption().str(), entry.caption);
+    EXPECT_TRUE(liesOn(entry.button, entry.holder));
+  }
+  EXPECT_EQ(frmMain->lblSupportMail->Caption().str(), std::string("email:  ") + supportMailAddress);
+  EXPECT_TRUE(liesOn(frmMain->lblSupportMail, frmMain->gbSupportCenter));
+  EXPECT_EQ(frmMain->pnlBroNote->Caption().str(), "This Browser is For Program Use Only. ");
+
+  // The group list: its three columns and its one-item menu.
+  TListView* groups = frmMain->lvGroups;
+  const struct {
+    const char* caption;
+    int width;
+    TAlignment alignment;
+  } columns[] = {
+      {"Group", 65, taLeftJustify}, {"Note", 300, taCenter}, {"How Many", 150, taCenter}};
+  ASSERT_EQ(groups->Columns()->Count(), 3);
+  for (int i = 0; i < 3; ++i) {
+    TListColumn* column = groups->Columns()->Items(i);
+    EXPECT_EQ(column->Caption().str(), columns[i].caption);
+    EXPECT_EQ(column->Width(), columns[i].width) << columns[i].caption;
+    EXPECT_EQ(column->Alignment(), columns[i].alignment) << columns[i].caption;
+  }
+  EXPECT_TRUE(groups->ReadOnly() && groups->RowSelect() && groups->GridLines());
+  EXPECT_EQ(groups->Hint().str(), "Right Click For More Options");
+  ASSERT_EQ(groups->PopupMenu(), frmMain->pmGroupLV);
+  ASSERT_EQ(frmMain->pmGroupLV->Items()->Count(), 1);
+  EXPECT_EQ(frmMain->pmGroupLV->Items()->Items(0)->Caption().str(), "Delete Group");
+  EXPECT_TRUE(liesOn(groups, frmMain->tsManageItemGroups));
 }
 
 TEST_F(MainWindowTest, PopupMenuItemsAndSeparatorsAreInOrder) {
