@@ -10,6 +10,7 @@ packages=(
   nginx-light dante-server python3-aiosmtpd
   curl
   xdg-utils
+  locales
   fonts-liberation2
 )
 missing=()

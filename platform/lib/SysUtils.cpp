@@ -1,5 +1,6 @@
 #include "lib/SysUtils.h"
 
+#include <locale.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +18,26 @@
 namespace {
 
 bool isBlank(unsigned char c) { return c <= ' '; }
+
+// The C library reads and writes numbers with the decimal point of LC_NUMERIC, which Qt's
+// application takes from the environment (a comma under de_DE and many others). The number
+// texts here are made and read in the C locale, and the settings alone say the separator.
+locale_t cLocale() {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
+  return c;
+}
+
+// Puts this thread in the C locale for its lifetime.
+class CLocaleScope {
+ public:
+  CLocaleScope() : saved_(uselocale(cLocale())) {}
+  ~CLocaleScope() { uselocale(saved_); }
+  CLocaleScope(const CLocaleScope&) = delete;
+  CLocaleScope& operator=(const CLocaleScope&) = delete;
+
+ private:
+  locale_t saved_;
+};
 
 unsigned char upperByte(unsigned char c) {
   if (c >= 'a' && c <= 'z') return c - 32;
@@ -252,7 +273,7 @@ bool TryStrToFloat(const AnsiString& text, double& value, const TFormatSettings&
   }
   if (i != s.size()) return false;
   errno = 0;
-  double v = std::strtod(c.c_str(), nullptr);
+  double v = strtod_l(c.c_str(), nullptr, cLocale());
   if (errno == ERANGE && std::isinf(v)) return false;
   value = v;
   return true;
@@ -272,7 +293,10 @@ AnsiString FloatToStr(double value, const TFormatSettings& settings) {
   if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
   if (value == 0) return "0";
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.14e", value);  // 15 significant digits
+  {
+    const CLocaleScope inC;
+    std::snprintf(buf, sizeof buf, "%.14e", value);  // 15 significant digits
+  }
   std::string s = buf;
   const auto e = s.find('e');
   const int exponent = std::atoi(s.c_str() + e + 1);
@@ -327,6 +351,7 @@ AnsiString CurrToStrF(double value, int decimals) {
   } else {
     // Beyond it a double holds no exact ten-thousandths: its own digits are written.
     char digits[400];
+    const CLocaleScope inC;
     std::snprintf(digits, sizeof digits, "%.*f", decimals, std::fabs(value));
     const std::string text = digits;
     const std::size_t point = text.find('.');

@@ -1,5 +1,7 @@
 #include "workbook/Formula.h"
 
+#include <locale.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -168,7 +170,9 @@ class FormulaReader {
       while (pos_ < text_.size() && isDigit(text_[pos_])) ++pos_, digits = true;
     }
     if (!digits) return false;
-    number = std::strtod(text_.substr(start, pos_ - start).c_str(), nullptr);
+    // Read with a point whatever decimal separator the process locale has.
+    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+    number = strtod_l(text_.substr(start, pos_ - start).c_str(), nullptr, cLocale);
     return true;
   }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "CommaLocale.h"
 #include "lib/Exceptions.h"
 #include "lib/FormatSettings.h"
 #include "lib/SysUtils.h"
@@ -30,6 +31,27 @@ TEST(Conversions, FloatToStrFollowsTheDecimalSeparator) {
   FormatSettings().DecimalSeparator = ',';
   EXPECT_EQ(FloatToStr(12.5), "12,5");
   EXPECT_DOUBLE_EQ(StrToFloat("12,5"), 12.5);
+  FormatSettings() = saved;
+}
+
+// The programs' Qt application takes LC_NUMERIC from the environment: under a comma locale
+// the texts still follow the settings alone, so a snipe amount of 25.50 stays 25.5.
+TEST(Conversions, NumberTextsIgnoreTheCLibrarysLocale) {
+  const CommaNumericLocale comma;
+  if (!comma.Active()) GTEST_SKIP() << "no comma locale can be had on this machine";
+  EXPECT_DOUBLE_EQ(StrToFloat("25.50"), 25.5);
+  EXPECT_DOUBLE_EQ(StrToFloat("0.5e1"), 5);
+  EXPECT_EQ(FloatToStr(25.5), "25.5");
+  EXPECT_EQ(FloatToStr(-0.000694444444444444), "-0.000694444444444444");
+  TFormatSettings saved = FormatSettings();
+  FormatSettings().CurrencyString = "$";
+  FormatSettings().CurrencyFormat = 0;
+  FormatSettings().ThousandSeparator = ',';
+  FormatSettings().DecimalSeparator = '.';
+  EXPECT_EQ(CurrToStrF(1e18 + 0.0, 2), "$1,000,000,000,000,000,000.00");
+  FormatSettings().DecimalSeparator = ',';
+  EXPECT_DOUBLE_EQ(StrToFloat("12,5"), 12.5);
+  EXPECT_EQ(FloatToStr(12.5), "12,5");
   FormatSettings() = saved;
 }
 

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include "../lib/CommaLocale.h"
 #include "ScheduleFixture.h"
 #include "tools/testing/PracticeSite.h"
 
@@ -110,9 +111,11 @@ TEST_F(DispatchTest, CheckDispatchesWaitingAuctionsWithinTwentyMinutesOfTheirTim
   EXPECT_EQ(QString::fromLatin1(readFile(workPath("tnsnip.log"))).count('\n'), 2);
 }
 
-// The sniper reads amounts with a point: under a comma locale the snipe amount and the snipe
-// offset are read and written with a point all the same.
+// The sniper reads amounts with a point: under a comma locale (the settings' separator, and the
+// C library's, which Qt's application takes from the environment) the snipe amount and the
+// snipe offset are read and written with a point all the same.
 TEST_F(DispatchTest, AmountsKeepTheirPointUnderACommaLocale) {
+  const CommaNumericLocale comma;
   FormatSettings().DecimalSeparator = ',';
   frmMain->edtSnipeOffset->SetText("30.5");
   watched("701", "25.50", endIn(600));

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "../lib/CommaLocale.h"
 #include "workbook/CellSheet.h"
 
 namespace {
@@ -61,6 +62,19 @@ TEST(Formula, ArithmeticFollowsTheUsualPrecedence) {
       {"=E2", "0"},  // an empty cell counts as 0
       {"=E2*2+H2", "0"},
       {"=-E2", "0"},
+  };
+  expectShown(cases);
+}
+
+// A Qt application takes LC_NUMERIC from the environment: numbers in formulas and typed into
+// cells keep their point under a comma locale.
+TEST(Formula, NumbersKeepTheirPointUnderACommaLocale) {
+  const CommaNumericLocale comma;
+  if (!comma.Active()) GTEST_SKIP() << "no comma locale can be had on this machine";
+  const Case cases[] = {
+      {"=C2+D2*2", "20.5"},
+      {"=.5+1.", "1.5"},
+      {"=C2*0.5", "6.25"},
   };
   expectShown(cases);
 }
