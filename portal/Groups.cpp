@@ -37,7 +37,8 @@ void TfrmMain::connectGroupEvents() {
 
 void TfrmMain::saveGroupsLV() {
   logLine("TAG:saveGroupsLV()");
-  if (lvGroups->Items()->Count() == 0) return;
+  // Before the start-up has read the file, the list does not hold it.
+  if (startUpPending || lvGroups->Items()->Count() == 0) return;
   TStringList lines;
   for (int i = 0; i < lvGroups->Items()->Count(); ++i) {
     const TListItem* group = lvGroups->Items()->Item(i);

@@ -8,6 +8,7 @@
 #include "portal/TraceLog.h"
 #include "portal/Unit1.h"
 #include "portal/VersionCaption.h"
+#include "portal/WatchListRows.h"
 #include "scraping/EbayScraper.h"
 #include "scraping/WorkFiles.h"
 #include "win32/com.h"
@@ -56,14 +57,32 @@ void TfrmMain::FormShow(TObject* Sender) {
   PageControl1->SetActivePage(tsShowAll);
   frmCommand->btnLoadLVShowAllClick(Sender);
   calcTotals();
+  // The user can work while the fetch waits, before the end-time list and the groups are read.
+  startUpPending = true;
+  entriesBeforeStartUp = rowCaptions(lvAllTdate);
+  groupsBeforeStartUp = rowCaptions(lvGroups);
   getOffsetHttp();
 }
 
 void TfrmMain::formShow2() {
   logLine("TAG:formShow2()");
   frmCommand->Show();
+  // End-time entries and groups added while the start-up fetch waited join the files' own,
+  // which keep theirs where both have one (a dispatched status above all).
+  const bool joinEarlyRows = startUpPending;
+  std::vector<RowRecord> earlyEntries, earlyGroups;
+  if (joinEarlyRows) {
+    earlyEntries = rowsNotCaptioned(lvAllTdate, entriesBeforeStartUp);
+    earlyGroups = rowsNotCaptioned(lvGroups, groupsBeforeStartUp);
+  }
   loadlvAllTdateGrid();
   loadGroupsListView();
+  startUpPending = false;
+  if (joinEarlyRows && addMissingRows(lvAllTdate, earlyEntries)) saveDispatchStatus();
+  if (joinEarlyRows && addMissingRows(lvGroups, earlyGroups)) {
+    saveGroups();
+    ebayScraper.fillListFromLVCaptions(comGroup, lvGroups);
+  }
   laVer->SetCaption(runningProgramVersionCaption());
   laAboutLine->SetCaption(aboutTextLine);
 }

@@ -15,6 +15,9 @@ void TfrmMain::tmrDynaTimerTimer(TObject* Sender) {
   logLine("TAG:tmrDynaTimerTimer(TObject *Sender)");
   const TDateTime now = Now();
   tickTotals(now);
+  // Nothing is dispatched or refreshed before the start-up has the clock offset and the
+  // end-time list, whatever the user asked for meanwhile.
+  if (startUpPending) return;
   if (GetdoBrowserRetryOffset()) {
     tickOfficialTimeRetry(now);
     return;

@@ -12,6 +12,7 @@
 //   offset and the docking, which the start-up and the shutdown call.
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "browser/CppWebBrowser.h"
 #include "forms/Buttons.h"
@@ -294,6 +295,13 @@ class TfrmMain : public TForm {
   std::unique_ptr<TStringList> logLines;
   AnsiString logFileName;
   TDateTime recalcDeadline = 0;
+  // From the first show until the second stage has read "lvAllTdate.txt" and "groups.tnq":
+  // neither file is written over from lists that do not hold it yet, what the user adds to
+  // the two lists meanwhile joins what the files hold, and the schedule runs nothing but the
+  // totals. The captions the two lists held when the first show began:
+  bool startUpPending = false;
+  std::vector<AnsiString> entriesBeforeStartUp;
+  std::vector<AnsiString> groupsBeforeStartUp;
 
   // --- Watch list, end-time list and adding auctions -----------------------------------------
  public:

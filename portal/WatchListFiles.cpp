@@ -79,7 +79,8 @@ void TfrmCommand::btnLoadLVShowAllClick(TObject* Sender) {
 
 void TfrmMain::savelvAllTDateToText() {
   logLine("TAG:savelvAllTDateToText()");
-  if (lvAllTdate->Items()->Count() == 0) return;
+  // Before the start-up has read the file, the list does not hold it.
+  if (startUpPending || lvAllTdate->Items()->Count() == 0) return;
   saveRows(lvAllTdate, endTimeSubItems, endTimeFileName);
 }
 

@@ -1,5 +1,7 @@
 #include "portal/WatchListRows.h"
 
+#include <algorithm>
+
 #include "lib/SysUtils.h"
 
 namespace {
@@ -37,4 +39,40 @@ void setCellText(TListItem* row, int subItem, const AnsiString& text) {
 
 TListItem* findRowByCaption(const TListView* listView, const AnsiString& itemNumber) {
   return listView->FindCaption(0, itemNumber, false, true, false);
+}
+
+std::vector<AnsiString> rowCaptions(TListView* listView) {
+  std::vector<AnsiString> captions;
+  for (int i = 0; i < listView->Items()->Count(); ++i)
+    captions.push_back(listView->Items()->Item(i)->Caption());
+  return captions;
+}
+
+std::vector<RowRecord> rowsNotCaptioned(TListView* listView,
+                                        const std::vector<AnsiString>& captions) {
+  std::vector<RowRecord> records;
+  for (int i = 0; i < listView->Items()->Count(); ++i) {
+    const TListItem* row = listView->Items()->Item(i);
+    const AnsiString key = AnsiUpperCase(row->Caption());
+    if (std::any_of(captions.begin(), captions.end(),
+                    [&](const AnsiString& caption) { return AnsiUpperCase(caption) == key; }))
+      continue;
+    RowRecord record{row->Caption()};
+    for (int cell = 0; cell < row->SubItems()->Count(); ++cell)
+      record.push_back(row->SubItems()->Strings(cell));
+    records.push_back(std::move(record));
+  }
+  return records;
+}
+
+bool addMissingRows(TListView* listView, const std::vector<RowRecord>& records) {
+  bool added = false;
+  for (const RowRecord& record : records) {
+    if (findRowByCaption(listView, record.front())) continue;
+    TListItem* row = listView->Items()->Add();
+    row->SetCaption(record.front());
+    for (std::size_t cell = 1; cell < record.size(); ++cell) row->SubItems()->Add(record[cell]);
+    added = true;
+  }
+  return added;
 }

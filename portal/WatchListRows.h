@@ -2,6 +2,8 @@
 // Reading and writing the cells of a watch-list row or an end-time entry by sub-item index.
 // A row read from a broken file record may lack cells: reading one gives an empty text, and
 // writing one first completes the row with empty cells, so no later step fails on such a row.
+#include <vector>
+
 #include "forms/ListView.h"
 #include "lib/AnsiString.h"
 
@@ -37,3 +39,13 @@ void setCellText(TListItem* row, int subItem, const AnsiString& text);
 void completeRow(TListItem* row, int count);
 // The first row whose caption is itemNumber (whole text, letter case ignored), or null.
 TListItem* findRowByCaption(const TListView* listView, const AnsiString& itemNumber);
+
+// A row as its caption followed by its cells.
+using RowRecord = std::vector<AnsiString>;
+// The captions of the list's rows, in list order.
+std::vector<AnsiString> rowCaptions(TListView* listView);
+// The rows whose captions are not among captions (letter case ignored), as records.
+std::vector<RowRecord> rowsNotCaptioned(TListView* listView,
+                                        const std::vector<AnsiString>& captions);
+// Appends each record whose caption the list lacks; true when any was appended.
+bool addMissingRows(TListView* listView, const std::vector<RowRecord>& records);

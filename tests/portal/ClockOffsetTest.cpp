@@ -6,6 +6,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -217,6 +218,58 @@ TEST_F(ClockOffsetTest, RelocationCannotChooseTheFileTheReplyIsWrittenTo) {
     frmCommand->Hide();
   }
   EXPECT_TRUE(boxes_.empty());
+}
+
+// The user can work while the start-up fetch waits, before the end-time list and the groups are
+// read: what is added then writes over neither file of the last session and joins them when
+// they are read, and a request that would refresh (Launch Sniper on a row without its end
+// time yet) starts nothing before the fetch has succeeded.
+TEST_F(ClockOffsetTest, WorkDuringTheStartUpFetchKeepsTheLastSessionsListsAndStartsNothing) {
+  tarnwick::tools::stageFakes(work_.toStdString());
+  ASSERT_TRUE(
+      QFile::copy(QStringLiteral(TARNWICK_FAKES_DIR) + "/sandglass.exe", workPath("rerav.iru")));
+  writeFile(workPath("lvshowall.txt"),
+            "101\r\n5.00\r\nA\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nPAIR\r\n");
+  const QByteArray entries = "101\r\n12/10/26 12:00:00\r\n0\r\n";
+  const QByteArray groups = "IND\r\nalone\r\n1\r\nPAIR\r\none of two\r\n0\r\n";
+  writeFile(workPath("lvAllTdate.txt"), entries);
+  writeFile(workPath("groups.tnq"), groups);
+  site_->control("page=time&delay=2000");
+  frmMain->SetdynaWaiting(false);  // as at start-up
+  frmMain->SetseekingRefreshData(false);
+  QByteArray entriesDuring, groupsDuring;
+  bool refreshDuring = true;
+  QTimer::singleShot(300, [&] {
+    frmMain->lvShowAll->SetSelected(findRowByCaption(frmMain->lvShowAll, "101"));
+    frmMain->LaunchSniper1Click(nullptr);
+    frmMain->tmrDynaTimerTimer(nullptr);
+    frmMain->edtGrpNme->SetText("TRIO");
+    frmMain->edtGrpNote->SetText("three");
+    frmMain->edtGrpHowMany->SetText("3");
+    frmMain->btnAddGrpClick(nullptr);
+    // What adding auction 102 does to the end-time list.
+    addRow(frmMain->lvAllTdate, {"102", "12/11/26 12:00:00", "1"});
+    frmMain->savelvAllTDateToText();
+    entriesDuring = readFile(workPath("lvAllTdate.txt"));
+    groupsDuring = readFile(workPath("groups.tnq"));
+    refreshDuring = frmMain->GetseekingRefreshData();
+  });
+  firstShow = true;
+  frmMain->Show();
+  frmMain->Hide();
+  EXPECT_EQ(entriesDuring, entries);
+  EXPECT_EQ(groupsDuring, groups);
+  EXPECT_FALSE(refreshDuring);
+  EXPECT_FALSE(QFile::exists(workPath("tnsnip.log")));
+  EXPECT_FALSE(QFile::exists(workPath("rerav.iru.log")));
+  expectScheduleStarted();
+  EXPECT_EQ(readFile(workPath("lvAllTdate.txt")), entries + "102\r\n12/11/26 12:00:00\r\n1\r\n");
+  EXPECT_EQ(readFile(workPath("groups.tnq")), groups + "TRIO\r\nthree\r\n3\r\n");
+  EXPECT_EQ(captionsOf(frmMain->lvGroups), (std::vector<std::string>{"IND", "PAIR", "TRIO"}));
+  EXPECT_EQ(frmMain->comGroup->Items()->Count(), 3);
+  frmMain->lvShowAll->SetSelected(nullptr);
+  frmMain->lvGroups->Items()->Clear();
+  addRow(frmMain->lvGroups, {"IND", "Bids independently of orher auction results", "1"});
 }
 
 TEST_F(ClockOffsetTest, BrowserSyncReadsThePageAndRestartsTheScheduleWithoutTheSecondStage) {
