@@ -33,12 +33,19 @@ TListItem* TfrmMain::addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile)
     row->SubItems()->Add(oneLine(ebayScraper.getItemQuantity(*page)));
 
     const TDateTime end = ebayScraper.parseEbayDateTime(ebayScraper.getEndTimeText(*page, item));
-    TListItem* entry = lvAllTdate->Items()->Add();
-    entry->SetCaption(item);
     FormatSettings().ShortDateFormat = "mm/dd/yy";
     FormatSettings().LongTimeFormat = "hh:mm:ss";
-    entry->SubItems()->Add(DateTimeToStr(end));
-    entry->SubItems()->Add("1");
+    // An entry outlives its row when the program ended after an add wrote the end-time list
+    // but before the watch list was written: it is kept with its dispatch status, so the
+    // auction has one entry and is handed to the sniper once, and not again if it was.
+    if (TListItem* entry = findRowByCaption(lvAllTdate, item)) {
+      setCellText(entry, siEndTime, DateTimeToStr(end));
+    } else {
+      entry = lvAllTdate->Items()->Add();
+      entry->SetCaption(item);
+      entry->SubItems()->Add(DateTimeToStr(end));
+      entry->SubItems()->Add("1");
+    }
     // A failed write is told and the entry stays in memory for the next write: the row is
     // still built whole and the browser still gets its blank page.
     saveDispatchStatus();

@@ -112,6 +112,27 @@ TEST_F(AddAuctionTest, AddingAWatchedAuctionAgainUpdatesOnlyCurrentBidsAndEnds) 
   EXPECT_EQ(boxTexts(), (Cells{added, added}));
 }
 
+// An end-time entry outlives its row when the program ends after the add wrote the end-time
+// list but before it wrote the watch list. Adding the auction again keeps that entry and its
+// status: one entry, so the auction is handed to the sniper once, and not again if it was.
+TEST_F(AddAuctionTest, AddingAnAuctionWhoseEntryOutlivedItsRowKeepsThatEntry) {
+  for (const char* status : {"0", "1"}) {
+    SCOPED_TRACE(status);
+    frmMain->lvShowAll->Items()->Clear();
+    frmMain->lvAllTdate->Items()->Clear();
+    addRow(frmMain->lvAllTdate, {"220000000101", "01/01/27 00:00:00", status});
+    add("220000000101");
+    ASSERT_NE(row("220000000101"), nullptr);
+    ASSERT_EQ(frmMain->lvAllTdate->Items()->Count(), 1);
+    const Cells entry = cellsOf(frmMain->lvAllTdate->Items()->Item(0));
+    ASSERT_EQ(entry.size(), 3u);
+    EXPECT_NE(entry[1], "01/01/27 00:00:00");  // the page's end time
+    EXPECT_EQ(entry[2], status);
+    EXPECT_EQ(readFile(workPath("lvAllTdate.txt")),
+              QByteArray::fromStdString(entry[0] + "\r\n" + entry[1] + "\r\n" + status + "\r\n"));
+  }
+}
+
 // Under an hour the Ends text is minutes and seconds, read from the end-time entry.
 TEST_F(AddAuctionTest, AuctionEndingWithinTheHourShowsMinutesAndSeconds) {
   add("220000000103");
