@@ -1,8 +1,9 @@
 // Item groups: a group ties watched auctions together, and once its count of wins still wanted
 // reaches zero, its cancel file "canc" + name + ".TDL" lists its auctions for the sniper. The
 // groups live in lvGroups and in "groups.tnq" (three lines a group: name, note, how many),
-// written when a group is added and whenever a count changes, so a group satisfied before a
-// restart stays satisfied after it. The built-in group "IND" bids independently.
+// written whenever a group is added, changed, deleted or its count lessened, so a restart
+// brings back the groups as they were: a group satisfied before it stays satisfied. The built-in
+// group "IND" bids independently.
 #include "forms/Dialogs.h"
 #include "lib/StringList.h"
 #include "lib/SysUtils.h"
@@ -119,6 +120,8 @@ void TfrmMain::DeleteGroup1Click(TObject* Sender) {
         "Attempt to delete group that is in use.  First change group for auctions using this "
         "group.");
   group->Delete();
+  // Written at once, like an added or changed group: a restart must not bring it back.
+  saveGroups();
 }
 
 void TfrmMain::lvGroupsClick(TObject* Sender) {

@@ -115,6 +115,9 @@ TEST_F(GroupsTest, DeleteIsRefusedWithoutSelectionForIndAndForAGroupInUse) {
   frmMain->lvGroups->SetSelected(frmMain->lvGroups->Items()->Item(2));
   frmMain->DeleteGroup1->Click();
   EXPECT_EQ(captionsOf(frmMain->lvGroups), (Texts{"IND", "LAMPS"}));
+  // A deleted group is gone from the file at once: a restart does not bring it back.
+  EXPECT_EQ(readFile(workPath("groups.tnq")),
+            "IND\r\nBids independently of orher auction results\r\n1\r\nLAMPS\r\n\r\n1\r\n");
 }
 
 TEST_F(GroupsTest, LoadReadsWholeRecordsOnlyAndRefillsTheGroupChoice) {
