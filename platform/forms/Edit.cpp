@@ -6,11 +6,33 @@
 
 #include "forms/NewWidget.h"
 
+namespace {
+
+// An edit holds one line: a line break pasted or set in it becomes a blank, so its text can
+// go into one line of a file.
+QString withoutLineBreaks(QString text) {
+  return text.replace(QLatin1Char('\r'), QLatin1Char(' '))
+      .replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
+void keepOneLine(QLineEdit* edit) {
+  const QString text = edit->text();
+  if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n'))) return;
+  const int at = edit->cursorPosition();
+  const QSignalBlocker quiet(edit);
+  edit->setText(withoutLineBreaks(text));
+  edit->setCursorPosition(at);
+}
+
+}  // namespace
+
 TEdit::TEdit(TComponent* owner) : TControl(owner, NewWidget<QLineEdit>()) {
   auto* edit = widgetAs<QLineEdit>();
   // textEdited comes only from typing; the program's changes fire OnChange in SetText.
-  QObject::connect(edit, &QLineEdit::textEdited, edit,
-                   [this] { TApplication::RunGuarded(this, [this] { fireChange(); }); });
+  QObject::connect(edit, &QLineEdit::textEdited, edit, [this, edit] {
+    keepOneLine(edit);
+    TApplication::RunGuarded(this, [this] { fireChange(); });
+  });
 }
 
 AnsiString TEdit::Text() const {
@@ -21,7 +43,7 @@ AnsiString TEdit::Text() const {
 void TEdit::SetText(const AnsiString& text) {
   auto* edit = widgetAs<QLineEdit>();
   if (!edit) return;
-  const QString shown = text.toQString();
+  const QString shown = withoutLineBreaks(text.toQString());
   if (edit->text() == shown) return;
   {
     const QSignalBlocker quiet(edit);

@@ -47,6 +47,21 @@ TEST_F(ControlEventsTest, EditFiresOnChangeForEveryChangeOfTextAndReentrantly) {
   EXPECT_EQ(edit->EditLabel()->Caption(), "How Many To Win Before Cancelling Group");
 }
 
+// A line break pasted into an edit, or set in it, becomes a blank: what the edit gives goes
+// into one line of a file (the preferences, a group's note).
+TEST_F(ControlEventsTest, EditHoldsOneLine) {
+  TEdit edit(nullptr);
+  std::vector<AnsiString> seen;
+  edit.OnChange = [&](TObject*) { seen.push_back(edit.Text()); };
+  auto* line = static_cast<QLineEdit*>(edit.Widget());
+  line->insert("tarn\r\nbuyer");  // as a paste does
+  EXPECT_EQ(edit.Text(), "tarn  buyer");
+  EXPECT_EQ(line->cursorPosition(), 11);
+  edit.SetText("a\nb");
+  EXPECT_EQ(edit.Text(), "a b");
+  EXPECT_EQ((std::vector<AnsiString>{"tarn  buyer", "a b"}), seen);
+}
+
 TEST_F(ControlEventsTest, TextCrossesTheWidgetAsWindows1252) {
   TEdit edit(nullptr);
   edit.SetText("\xA3 \xA5 $\xA0");
