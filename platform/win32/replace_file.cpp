@@ -45,10 +45,29 @@ void flushFolder(const std::string& folder) {
   close(fd);
 }
 
+// The file a save to path replaces. A link the user made himself (one owned by this process's
+// user) is followed, so a file kept elsewhere through a link stays there and the link stays;
+// a link of another owner is not, and is replaced by the saved file like any other name, so
+// nobody else can steer a save to a file elsewhere. A chain too long to be anything but a
+// loop is replaced where the following stopped.
+std::string resolveOwnLinks(std::string path) {
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode) || info.st_uid != geteuid())
+      return path;
+    std::vector<char> link(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 255) + 1);
+    const ssize_t length = readlink(path.c_str(), link.data(), link.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= link.size()) return path;
+    const std::string named(link.data(), static_cast<std::size_t>(length));
+    path = named[0] == '/' ? named : folderOf(path) + "/" + named;
+  }
+  return path;
+}
+
 }  // namespace
 
 FileReplacement::FileReplacement(std::string target, int permissions, bool durable)
-    : target_(std::move(target)), permissions_(permissions), durable_(durable) {
+    : target_(resolveOwnLinks(std::move(target))), permissions_(permissions), durable_(durable) {
   std::string pattern = folderOf(target_) + "/." + nameOf(target_) + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');

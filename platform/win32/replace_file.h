@@ -2,7 +2,9 @@
 // Replacing a file whole: the new bytes go to a temporary file in the same folder, are flushed
 // to the disk, and only then is the temporary renamed over the old file. A reader (or a
 // restart after a crash, a kill or a full disk) finds the old file or the new one, never a
-// mix, and a write that fails leaves the old file as it was and no temporary behind.
+// mix, and a write that fails leaves the old file as it was and no temporary behind. A name
+// that is the user's own link saves to the file the link names, its temporary beside that
+// file; a link of another owner is replaced like a file.
 #include <string>
 #include <string_view>
 

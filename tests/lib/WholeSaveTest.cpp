@@ -131,4 +131,32 @@ TEST_F(WholeSave, ReplacedFileKeepsItsPermissionsAndAFolderThatIsMissingIsReport
   }
 }
 
+// A user who keeps a file elsewhere through a link of his own finds the save there: the link
+// stays, the file it names is replaced whole (its temporary beside it), also through a chain of
+// links or a link whose file is not there yet. A link of another owner is never followed: it is
+// replaced by the saved file, so nobody can steer a save to a file of the user's elsewhere.
+TEST_F(WholeSave, SaveThroughTheUsersOwnLinkReplacesTheFileItNames) {
+  fs::create_directory("elsewhere");
+  watchList(1, 'a').SaveToFile("elsewhere/list.txt");
+  fs::create_symlink("elsewhere/list.txt", "lvshowall.txt");
+  fs::create_symlink(dir_ / "elsewhere" / "groups", "elsewhere/groups.link");
+  fs::create_symlink("elsewhere/groups.link", "groups.tnq");
+  watchList(2, 'b').SaveToFile("lvshowall.txt");
+  watchList(1, 'c').SaveToFile("groups.tnq");
+  EXPECT_TRUE(fs::is_symlink("lvshowall.txt"));
+  EXPECT_TRUE(fs::is_symlink("groups.tnq"));
+  EXPECT_EQ(bytesOf("elsewhere/list.txt"), watchList(2, 'b').Text().str());
+  EXPECT_EQ(bytesOf("elsewhere/groups"), watchList(1, 'c').Text().str());
+  EXPECT_EQ(namesLike(dir_ / "elsewhere" / "list.txt"), std::vector<std::string>{"list.txt"});
+
+  // The same link owned by someone else (the test runs as root, which may hand a link over).
+  if (geteuid() != 0) GTEST_SKIP() << "handing a link to another owner needs root";
+  fs::create_symlink("elsewhere/list.txt", "lvAllTdate.txt");
+  ASSERT_EQ(lchown("lvAllTdate.txt", 65534, 65534), 0);
+  watchList(3, 'd').SaveToFile("lvAllTdate.txt");
+  EXPECT_FALSE(fs::is_symlink("lvAllTdate.txt"));
+  EXPECT_EQ(bytesOf("lvAllTdate.txt"), watchList(3, 'd').Text().str());
+  EXPECT_EQ(bytesOf("elsewhere/list.txt"), watchList(2, 'b').Text().str());
+}
+
 }  // namespace
