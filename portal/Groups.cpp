@@ -76,8 +76,8 @@ void TfrmMain::btnAddGrpClick(TObject* Sender) {
   // The name becomes part of the group's cancel file name.
   if (!fitsInFileName(name))
     return showError(
-        "Group Name cannot be part of a file name: leave out / \\ : .. and control characters. "
-        "Group not created.");
+        "Group Name cannot be part of a file name: leave out / \\ : .. and control characters, "
+        "and keep it to 200 characters. Group not created.");
   if (findRowByCaption(lvGroups, name))
     return showError("Group Name is already in use. Group not created.");
   TListItem* group = lvGroups->Items()->Add();

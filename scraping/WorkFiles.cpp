@@ -1,6 +1,16 @@
 #include "scraping/WorkFiles.h"
 
+namespace {
+
+// Longest text that may become part of a file name: with the longest prefix and extension put
+// around it ("canc" and ".TDL") and the name of the temporary a save writes first ("." before,
+// ".XXXXXX" after), it stays well within the 255 bytes a file name may have.
+constexpr int kLongestNamePart = 200;
+
+}  // namespace
+
 bool fitsInFileName(const AnsiString& text) {
+  if (text.Length() > kLongestNamePart) return false;
   for (const char* part : {"/", "\\", ":", ".."})
     if (text.Pos(part) > 0) return false;
   for (const char c : text.str())

@@ -10,8 +10,8 @@ inline constexpr const char* watchListFileName = "lvshowall.txt";
 inline constexpr const char* refreshedGridFileName = "newgrid.lv";
 
 // Whether text (an item number, a group name) may become part of a file name of the working
-// directory: it names no folder and no drive (no "/", "\", ":" or ".."), and holds no control
-// character.
+// directory: it names no folder and no drive (no "/", "\", ":" or ".."), holds no control
+// character, and is at most 200 bytes long, so the file's name and its temporary's fit.
 bool fitsInFileName(const AnsiString& text);
 
 // The text as one line of a record file: every CR and LF becomes a blank, so a value read from

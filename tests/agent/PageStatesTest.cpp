@@ -179,10 +179,15 @@ TEST_F(PageStatesTest, RowWithoutProgressGivesUpWithAnEmptyFile) {
   EXPECT_EQ(std::filesystem::file_size("newgrid.lv"), 0u);
 }
 
-TEST_F(PageStatesTest, ItemNumberNamingAFileElsewhereIsNotAskedFor) {
-  startRun("../220000000101", "2 days");
-  ASSERT_TRUE(settle([this] { return closed_; }, 2000));
-  EXPECT_EQ(gridState(), "2 days");
+// A number that names a file elsewhere, or is too long for a file name with its extension and
+// the temporary's name around it, is never asked for: the row stays and the run goes on.
+TEST_F(PageStatesTest, ItemNumberThatCannotNameItsPageFileIsNotAskedFor) {
+  for (const std::string& item : {std::string("../220000000101"), "22" + std::string(240, '0')}) {
+    closed_ = false;
+    startRun(item, "2 days");
+    ASSERT_TRUE(settle([this] { return closed_; }, 2000)) << item;
+    EXPECT_EQ(gridState(), "2 days") << item;
+  }
 }
 
 }  // namespace

@@ -173,10 +173,12 @@ TEST_F(GroupsTest, BadCountsAndPathLikeNamesFromTheFileAreHandledSafely) {
 // The name goes into the cancel file's name: one that cannot be part of a file name is
 // refused when the group is added, with the same check that item numbers pass.
 TEST_F(GroupsTest, NameThatCannotBePartOfAFileNameIsRefused) {
-  for (const char* name : {"lamps/chairs", "back\\slash", "c:lamps", "up..", "tab\tname"}) {
+  for (const std::string& name :
+       {std::string("lamps/chairs"), std::string("back\\slash"), std::string("c:lamps"),
+        std::string("up.."), std::string("tab\tname"), std::string(201, 'L')}) {
     SCOPED_TRACE(name);
     boxes_.clear();
-    addGroup(name, "", "1");
+    addGroup(name.c_str(), "", "1");
     ASSERT_EQ(boxTexts().size(), 1u);
     EXPECT_EQ(boxTexts()[0].rfind("Group Name cannot be part of a file name", 0), 0u)
         << boxTexts()[0];
