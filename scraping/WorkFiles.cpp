@@ -21,7 +21,7 @@ bool fitsInFileName(const AnsiString& text) {
 AnsiString oneLine(const AnsiString& text) {
   std::string line = text.str();
   for (char& c : line)
-    if (c == '\r' || c == '\n') c = ' ';
+    if (c == '\r' || c == '\n' || c == '\0') c = ' ';
   return AnsiString(std::move(line));
 }
 

@@ -14,8 +14,9 @@ inline constexpr const char* refreshedGridFileName = "newgrid.lv";
 // character, and is at most 200 bytes long, so the file's name and its temporary's fit.
 bool fitsInFileName(const AnsiString& text);
 
-// The text as one line of a record file: every CR and LF becomes a blank, so a value read from
-// a page or typed by the user can never split its record.
+// The text as one line of a record file: every CR, LF and NUL becomes a blank, so a value read
+// from a page or typed by the user can never split its record, nor cut it short for a reader
+// that ends a line at a NUL.
 AnsiString oneLine(const AnsiString& text);
 
 // Whether an ends cell says the auction is over: "WON", "LOST" or "ENDED" anywhere in it

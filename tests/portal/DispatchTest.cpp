@@ -179,6 +179,22 @@ TEST_F(DispatchTest, LaunchSniperHandsOverTheSelectedAuctionWhateverItsState) {
   EXPECT_EQ(statusOf("402"), "0");
 }
 
+// A title from an edited "lvshowall.txt" or a scraped page may hold CR, LF and NUL: each
+// becomes a blank, so the sniper finds its eleven lines whole, whether it splits them at CR,
+// at LF or stops a line at a NUL.
+TEST_F(DispatchTest, TitleWithLineBreaksAndNulStaysOneLineOfTheInstructionFile) {
+  TListItem* row = watched("451", "9.99", endIn(600));
+  setCellText(row, siTitle, AnsiString(std::string("lamp\r\nshade\0red\rblue\n", 21)));
+  frmMain->lvShowAll->SetSelected(row);
+  frmMain->LaunchSniper1->Click();
+  ASSERT_EQ(sniperStarts(1).size(), 1);
+  const QByteArray bytes = readFile(workPath("tnsnip.1.BID.TDL"));
+  EXPECT_FALSE(bytes.contains('\0'));
+  EXPECT_EQ(bytes.count('\n'), 11);
+  EXPECT_EQ(bytes.count('\r'), 11);
+  EXPECT_EQ(copiedInstructions(1).value(7), "lamp  shade red blue ");
+}
+
 TEST_F(DispatchTest, LaunchSniperRefusesWithoutSelectionAndForASatisfiedGroup) {
   addRow(frmMain->lvGroups, {"PAIR", "two", "0"});
   TListItem* row = watched("501", "5.00", endIn(120), "PAIR");
