@@ -46,7 +46,7 @@ class ScheduleFixture : public MainWindowFixture {
   static void markLog() { frmMain->logLine(traceMark); }
   // The trace lines logged since the last mark; marks the log again.
   QStringList takeLog() {
-    const QRegularExpression pattern("^0\\.\\d{1,15}logger\\.txt$");
+    const QRegularExpression pattern("^\\d[\\d.E-]*logger\\.txt$");
     QByteArray text;
     for (const QString& name : QDir(work_).entryList(QDir::Files))
       if (pattern.match(name).hasMatch()) text = readFile(workPath(name));
