@@ -47,8 +47,9 @@ bool fileHolds(const AnsiString& fileName, const AnsiString& bytes) {
 bool saveDocument(TCppWebBrowser* browser, const AnsiString& fileName) {
   if (browser != nullptr && browser->HasDocument() && fileHolds(fileName, browser->Document()))
     return true;
-  // The old file goes first, so a failed save leaves no stale page to be tested.
-  if (FileExists(fileName)) DeleteFileA(fileName.c_str());
+  // The old file goes first, so a failed save leaves no stale page to be tested; so does a
+  // link under the name, whether its file is there or not, so the save makes a file of its own.
+  DeleteFileA(fileName.c_str());
   if (browser == nullptr) return false;
   return browser->SaveDocument(fileName);  // false (nothing written) without a document
 }

@@ -1,5 +1,7 @@
 #include "browser/CppWebBrowser.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <QEvent>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -8,10 +10,12 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QUrl>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
-#include <fstream>
+#include <string_view>
 
 namespace {
 
@@ -139,13 +143,22 @@ const AnsiString& TCppWebBrowser::Document() const { return document_; }
 
 const AnsiString& TCppWebBrowser::LocationURL() const { return location_; }
 
+// A link under the name is not followed (the save fails), so a page never lands in a file
+// elsewhere that a link names.
 bool TCppWebBrowser::SaveDocument(const AnsiString& fileName) const {
   if (!hasDocument_) return false;
-  std::ofstream file(fileName.str(), std::ios::binary | std::ios::trunc);
-  if (!file) return false;
-  file.write(document_.c_str(), document_.Length());
-  file.close();
-  return static_cast<bool>(file);
+  const int fd =
+      open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  std::string_view rest(document_.c_str(), static_cast<std::size_t>(document_.Length()));
+  bool written = true;
+  while (written && !rest.empty()) {
+    const ssize_t n = write(fd, rest.data(), rest.size());
+    if (n < 0 && errno == EINTR) continue;
+    written = n > 0;
+    if (written) rest.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return close(fd) == 0 && written;
 }
 
 void TCppWebBrowser::Complete(const AnsiString& url, std::string bytes) {

@@ -93,6 +93,25 @@ TEST_F(PageFiles, EveryPageTestFindsTheDocumentSavedWhateverBecameOfTheFile) {
   }
 }
 
+// The scratch file is the programs' own: a link found under its name, to a file that is there
+// or not, is never written through. The page is saved in its place and found as ever.
+TEST_F(PageFiles, PageTestNeverWritesThroughALinkNamedAsTheScratchFile) {
+  writeBytes("page.htm", "<html>Ready to bid</html>");
+  ASSERT_TRUE(navigateAndWait("page.htm"));
+  fs::create_directory("elsewhere");
+  writeBytes("elsewhere/kept.txt", "kept");
+  for (const char* target : {"elsewhere/kept.txt", "elsewhere/new.txt"}) {
+    SCOPED_TRACE(target);
+    fs::remove("temp.tmp");
+    fs::create_symlink(dir_ / target, "temp.tmp");
+    EXPECT_TRUE(ebayScraper.broDocContains(&browser, "Ready to bid", "temp.tmp"));
+    EXPECT_FALSE(fs::is_symlink("temp.tmp"));
+    EXPECT_EQ(readBytes("temp.tmp"), "<html>Ready to bid</html>");
+  }
+  EXPECT_EQ(readBytes("elsewhere/kept.txt"), "kept");
+  EXPECT_FALSE(fs::exists("elsewhere/new.txt"));
+}
+
 TEST_F(PageFiles, NavigateCutsTheUrlTo2998Characters) {
   // A local page whose absolute path is exactly 2998 characters long; two more characters
   // behind it would name no file at all.
