@@ -23,6 +23,13 @@ bool IsExecutableFile(const std::string& path) {
 
 bool IsUrl(const std::string& name) { return name.find("://") != std::string::npos; }
 
+// Whether the file or folder is there, a relative name read from the starting folder.
+bool Exists(const std::string& name, const std::string& folder) {
+  struct stat info {};
+  const std::string path = name[0] == '/' || folder.empty() ? name : folder + "/" + name;
+  return stat(path.c_str(), &info) == 0;
+}
+
 // The path made absolute from the current directory (the child changes its directory).
 std::string Absolute(const std::string& path) {
   if (path.empty() || path[0] == '/') return path;
@@ -122,6 +129,8 @@ HINSTANCE ShellExecuteA(HWND /*hwnd*/, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR
     arguments.push_back(program);
     for (auto& word : SplitParameters(lpParameters)) arguments.push_back(word);
   } else {
+    // A file that is not there cannot be opened, as the system's shell says at once.
+    if (!IsUrl(target) && !Exists(target, folder)) return Result(SE_ERR_FNF);
     const char* opener = std::getenv("TARNWICK_OPENER");
     std::string openerProgram = FindExecutable(opener && *opener ? opener : "xdg-open", nullptr);
     if (openerProgram.empty()) return Result(SE_ERR_NOASSOC);

@@ -4,9 +4,10 @@
 // An executable with exactly the given name (in the starting folder, or on PATH for a bare
 // name) is started as a detached process in its own session, with the parameters (split at
 // blanks; the programs pass none) and in lpDirectory, or in the current directory when that is
-// null or empty. It is never a child to reap. Anything else (URLs, documents such as a help
-// file) is handed to the desktop opener: the program named by $TARNWICK_OPENER when set
-// (tests use a recorder), else xdg-open, started the same way with the target as its one
+// null or empty. It is never a child to reap. A name that is neither a URL nor a file that is
+// there gives 2 (file not found) at once and starts nothing. Anything else (URLs, documents
+// such as a help file) is handed to the desktop opener: the program named by $TARNWICK_OPENER when
+// set (tests use a recorder), else xdg-open, started the same way with the target as its one
 // argument.
 //
 // Returns a value above 32 when the process was started, as Win32 does, else an error code

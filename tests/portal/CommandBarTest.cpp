@@ -169,6 +169,7 @@ TEST_F(CommandBarTest, TabsPressedTwiceRestoresTheTabLayout) {
 }
 
 TEST_F(CommandBarTest, AddAuctionExplainsThenOpensTheHelpFile) {
+  writeFile(workPath("tarnwick.hlp"), "help");
   frmCommand->spdAddAuction->Click();
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_EQ(boxes_[0].text.str(),

@@ -98,3 +98,16 @@ TEST_F(ShellOpen, FailuresAreReportedAsSmallCodesWithoutStartingAnything) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   EXPECT_FALSE(std::filesystem::exists("started.txt"));
 }
+
+// A file that is not there is not found, as the system's shell says, and never reaches the
+// opener: the caller learns at once that nothing was started.
+TEST_F(ShellOpen, AMissingFileIsNotFoundAndReachesNoOpener) {
+  setenv("TARNWICK_OPENER", ARGV_RECORDER, 1);
+  for (const char* name : {"no-sniper.exe", "no-help.hlp", "folder/no-file.txt"})
+    EXPECT_EQ(reinterpret_cast<std::intptr_t>(
+                  ShellExecuteA(nullptr, "open", name, nullptr, nullptr, SW_SHOWNORMAL)),
+              SE_ERR_FNF)
+        << name;
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(std::filesystem::exists("started.txt"));
+}
