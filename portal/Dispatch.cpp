@@ -108,8 +108,8 @@ void TfrmMain::checkDispatchLauncher() {
         setCellText(row, siTitle, AnsiString(groupSatisfied) + " " + title);
       continue;
     }
-    // "BID.TDL" that cannot be written starts no sniper: the user is told, and the auction
-    // still waits, so the next check tries again while its window lasts.
+    // "BID.TDL" that cannot be written, or a sniper that cannot be started: the user is
+    // told, and the auction still waits, so the next check tries again while its window lasts.
     if (!dispatchTo(entry, row, end, offsetDays)) continue;
     Sleep(pauseAfterDispatchMs);
   }
@@ -145,7 +145,14 @@ void TfrmMain::launchSniperAndInstrFile(AnsiString iteNo, double snipeAmt, AnsiS
         ebayID, ebayPass, title, qty, amountText(ebayTimeOffset), group})
     lines.Add(oneLine(value));
   lines.SaveToFile(instructionFile);
-  ShellExecuteA(nullptr, "open", sniperProgram, nullptr, nullptr, SW_SHOWNORMAL);
+  // A sniper that cannot be started places no bid: the caller tells the user and the
+  // auction keeps waiting, instead of counting as handed over.
+  const auto started = reinterpret_cast<std::intptr_t>(
+      ShellExecuteA(nullptr, "open", sniperProgram, nullptr, nullptr, SW_SHOWNORMAL));
+  if (started == SE_ERR_FNF) throw Exception(AnsiString(sniperProgram) + " not found");
+  if (started <= 32)
+    throw Exception(AnsiString(sniperProgram) + " cannot be started (error " +
+                    IntToStr(static_cast<int>(started)) + ")");
 }
 
 void TfrmMain::LaunchSniper1Click(TObject* Sender) {

@@ -238,4 +238,22 @@ TEST_F(DispatchTest, UnwritableInstructionFileIsToldStartsNoSniperAndKeepsTheAuc
   EXPECT_FALSE(QFile::exists(workPath("tnsnip.log")));
 }
 
+// A sniper that is not there places no bid: the user is told, the auction is not taken for
+// handed over, and once the sniper is back the next check hands it over.
+TEST_F(DispatchTest, MissingSniperIsToldAndTheAuctionWaitsForTheNextCheck) {
+  ASSERT_TRUE(QFile::remove(workPath("tnsnip.exe")));
+  watched("602", "5.00", endIn(120));
+  EXPECT_NO_THROW(frmMain->checkDispatchLauncher());
+  EXPECT_EQ(statusOf("602"), "1");
+  EXPECT_EQ(boxTexts(),
+            std::vector<std::string>{"Sniper not launched for auction 602: tnsnip.exe not found"});
+  EXPECT_EQ(boxes_[0].type, mtError);
+  EXPECT_FALSE(QFile::exists(workPath("opener.log")));
+  tarnwick::tools::stageFakes(work_.toStdString());
+  frmMain->checkDispatchLauncher();
+  ASSERT_EQ(sniperStarts(1).size(), 1);
+  EXPECT_EQ(statusOf("602"), "0");
+  EXPECT_EQ(boxTexts().size(), 1U);
+}
+
 }  // namespace
