@@ -93,11 +93,16 @@ void TfrmMain::GetButtonClick(TObject* Sender) {
     if (FileExists(replyBodyFile)) DocumentMemo->Lines()->LoadFromFile(replyBodyFile);
     DeleteFile(replyBodyFile);
     DocumentMemo->Lines()->SaveToFile("offset.htm");
-    if (ebayScraper.containsText("</html>", DocumentMemo->Text())) {
+    // A page whose official time does not read (another layout, another zone, a page that only
+    // ends like one) asks Abort or Retry as a cut page does: an offset of about zero would
+    // silently shift every end time by the difference between the local and eBay's clock.
+    double offset = 0;
+    if (ebayScraper.containsText("</html>", DocumentMemo->Text()) &&
+        ebayScraper.readEbayTimeOffset("offset.htm", offset)) {
       SetcurrBroOffsetAction(offsetObtained);
       SetdoBrowserRetryOffset(false);
       broOffset->Stop();
-      acceptOfficialTimePage();
+      acceptOfficialTimePage(offset);
       formShow2();
       return;
     }
@@ -105,8 +110,8 @@ void TfrmMain::GetButtonClick(TObject* Sender) {
   }
 }
 
-void TfrmMain::acceptOfficialTimePage() {
-  ebayTimeOffset = ebayScraper.getEbayTimeOffset("offset.htm");
+void TfrmMain::acceptOfficialTimePage(double offset) {
+  ebayTimeOffset = offset;
   DeleteFile("offset.htm");
   SetpanStat(0);
   SetdynaWaiting(false);
@@ -164,10 +169,15 @@ void TfrmMain::broOffsetLoadingPageJunction() {
         ebayScraper.broDocContains(broOffset, "Hawaii Time:", "offset.htm") &&
         ebayScraper.broDocContains(broOffset, "</html>", "offset.htm");
     if (complete) {
+      // A whole page whose official time does not read keeps the last offset read: the
+      // schedule runs on with it rather than with a made-up offset of about zero, and the next
+      // hourly sync tries again.
+      double offset = ebayTimeOffset;
+      ebayScraper.readEbayTimeOffset("offset.htm", offset);
       SetcurrBroOffsetAction(offsetObtained);
       SetdoBrowserRetryOffset(false);
       broOffset->Stop();
-      acceptOfficialTimePage();
+      acceptOfficialTimePage(offset);
     } else {
       SetdoBrowserRetryOffset(true);
     }

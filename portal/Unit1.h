@@ -267,8 +267,9 @@ class TfrmMain : public TForm {
   void buildHttpClient();
   void connectLauncherEvents();
   void buildSmtpClient();
-  // Takes the offset from the saved "offset.htm" and lets the schedule run again.
-  void acceptOfficialTimePage();
+  // Takes the offset read from the saved "offset.htm", deletes the file and lets the schedule
+  // run again.
+  void acceptOfficialTimePage(double offset);
   // The start-up fetch's Abort/Retry box: true for Retry; Abort closes the main window.
   bool askRetryOffset();
 
@@ -453,6 +454,8 @@ class TfrmMain : public TForm {
                         int& Compare);
   void BitBtn2Click(TObject* Sender);
   void ShowNextBid1Click(TObject* Sender);
+  // eBay's current time: the local time minus the clock offset.
+  TDateTime ebayNow();
 
  private:
   // Whether a watch-list row shows in a view, given its end and eBay's current time.
@@ -460,8 +463,6 @@ class TfrmMain : public TForm {
   void buildView(TListView* view, const ViewTest& shows);
   // The end of an auction's end-time entry; false when it has none.
   bool auctionEnd(const AnsiString& itemNumber, TDateTime& end);
-  // eBay's current time: the local time minus the clock offset.
-  TDateTime ebayNow();
   void showNextBid();
   void connectViewEvents();
 };

@@ -96,6 +96,8 @@ class TEbayScraper {
   // An end-time text such as "Oct-23-05 00:35:02" as a date-time; Now() when it does not
   // convert. Reads under the process-wide short date format (month first).
   TDateTime parseEbayDateTime(const AnsiString& endText) const;
+  // As parseEbayDateTime, but false (value untouched) when the text does not convert.
+  bool tryParseEbayDateTime(const AnsiString& endText, TDateTime& value) const;
   // "01" to "12" for a three-letter English month (any letter case); "01" for anything else.
   AnsiString monthToNumber(const AnsiString& month) const;
   // Whole minutes between eBay's now (Now() - offset) and end, without sign.
@@ -103,6 +105,10 @@ class TEbayScraper {
   // The local clock minus eBay's official clock, in days, from a saved official-time page.
   // Raises EFOpenError when the file cannot be opened.
   double getEbayTimeOffset(const AnsiString& fileName) const;
+  // As getEbayTimeOffset, but false (offset untouched) when the page shows no official time
+  // that converts, where getEbayTimeOffset gives about zero: a caller that already has an
+  // offset keeps it instead of taking a made-up one.
+  bool readEbayTimeOffset(const AnsiString& fileName, double& offset) const;
   // Minutes and seconds from eBay's now to endText, such as "35m 12s". endText is read with the
   // process-wide formats; raises EConvertError when it does not convert.
   AnsiString getTimeLeftText(const AnsiString& endText, double offset) const;
@@ -121,6 +127,11 @@ class TEbayScraper {
   // other unit cell leaves the state as it was. A null row is left alone. Raises EFOpenError
   // when the file cannot be opened.
   void markLotResult(const AnsiString& fileName, TListItem* row, const AnsiString& member) const;
+
+ private:
+  // The official time cut out of a saved official-time page, in the end-time shape
+  // ("December-08-26 06:43:33"). Raises EFOpenError when the file cannot be opened.
+  AnsiString officialTimeText(const AnsiString& fileName) const;
 };
 
 // The one instance of each program.

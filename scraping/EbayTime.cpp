@@ -8,11 +8,16 @@
 #include "scraping/TextCuts.h"
 
 TDateTime TEbayScraper::parseEbayDateTime(const AnsiString& endText) const {
+  const TDateTime fallback = Now();
+  TDateTime value;
+  return tryParseEbayDateTime(endText, value) ? value : fallback;
+}
+
+bool TEbayScraper::tryParseEbayDateTime(const AnsiString& endText, TDateTime& value) const {
   const AnsiString text = replaceAllText(endText, "/", "-");
   // "Oct/23/05 00:35:02" becomes "10/23/05 00:35:02".
   const AnsiString dated = monthToNumber(LeftStr(text, 3)) + RightStr(text, 15);
-  const TDateTime fallback = Now();
-  return StrToDateTimeDef(dated, fallback);
+  return TryStrToDateTime(dated, value);
 }
 
 AnsiString TEbayScraper::monthToNumber(const AnsiString& month) const {
@@ -36,6 +41,19 @@ int TEbayScraper::minutesToClose(TDateTime end, double offset) const {
 }
 
 double TEbayScraper::getEbayTimeOffset(const AnsiString& fileName) const {
+  const TDateTime ebayTime = parseEbayDateTime(officialTimeText(fileName));
+  return Now() - ebayTime;
+}
+
+bool TEbayScraper::readEbayTimeOffset(const AnsiString& fileName, double& offset) const {
+  const AnsiString text = officialTimeText(fileName);
+  TDateTime ebayTime;
+  if (!tryParseEbayDateTime(text, ebayTime)) return false;
+  offset = Now() - ebayTime;
+  return true;
+}
+
+AnsiString TEbayScraper::officialTimeText(const AnsiString& fileName) const {
   AnsiString text;
   {
     TStringList page;
@@ -49,9 +67,7 @@ double TEbayScraper::getEbayTimeOffset(const AnsiString& fileName) const {
   text = scraping::cutBefore(text, " P");                     // the zone goes
   // "December 08, 2026 06:43:33" becomes "December-08-26 06:43:33".
   text = replaceFirstText(text, "-", " ");
-  text = replaceFirstText(text, "-", ", 20");
-  const TDateTime ebayTime = parseEbayDateTime(text);
-  return Now() - ebayTime;
+  return replaceFirstText(text, "-", ", 20");
 }
 
 AnsiString TEbayScraper::getTimeLeftText(const AnsiString& endText, double offset) const {

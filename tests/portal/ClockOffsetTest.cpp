@@ -109,6 +109,36 @@ TEST_F(ClockOffsetTest, ReplyWithoutThePageEndIsRetriedOnRequest) {
   EXPECT_TRUE(frmCommand->Visible());
 }
 
+// The site's clock runs 60 seconds behind the local one: eBay's now as the portal reckons it.
+double offsetSecondsRead() { return (Now() - frmMain->ebayNow()) / OneSecond; }
+
+// A page that ends as it should but shows no time that reads (another layout or zone) gives no
+// offset: it asks Abort or Retry as a cut page does, instead of starting with about zero.
+TEST_F(ClockOffsetTest, StartUpPageWhoseOfficialTimeDoesNotReadIsRetriedOnRequest) {
+  site_->control("page=time&fault=badtime&count=1");
+  answers_.push_back(DialogAnswer{mrRetry, ""});
+  frmMain->getOffsetHttp();
+  ASSERT_EQ(boxTexts(),
+            std::vector<std::string>{"Error calculating eBay time offset.  Error # 1221-2358."});
+  EXPECT_EQ(site_->requestCount(timePage), 2);
+  expectScheduleStarted();
+  EXPECT_NEAR(offsetSecondsRead(), 60, 2);
+}
+
+// An hourly sync that meets such a page keeps the offset it had and lets the schedule run on.
+TEST_F(ClockOffsetTest, BrowserSyncKeepsTheOffsetWhenThePageShowsNoTime) {
+  frmMain->getOffsetHttp();
+  ASSERT_NEAR(offsetSecondsRead(), 60, 2);
+  frmCommand->Hide();
+  site_->control("page=time&fault=badtime");
+  frmMain->SetdynaWaiting(true);
+  frmCommand->btnGetOffsetClick(frmCommand);
+  ASSERT_TRUE(pumpUntil([] { return frmMain->GetcurrBroOffsetAction() == obtained; }));
+  expectScheduleStarted();
+  EXPECT_NEAR(offsetSecondsRead(), 60, 2);
+  EXPECT_TRUE(boxes_.empty());
+}
+
 // A request that fails leaves its three lines and asks Abort or Retry, as a cut page does;
 // nothing of the schedule starts until an attempt succeeds. Here the site comes back before
 // the Retry. (Abort, which closes the main window, is tried on the real program.)

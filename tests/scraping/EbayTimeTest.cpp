@@ -80,8 +80,16 @@ TEST_F(EbayTime, OffsetFromTheOfficialTimePage) {
   EXPECT_LE(offset, after - ebayTime + kTolerance);
 }
 
+// ... and no offset at all for a caller that would rather keep the one it has.
 TEST_F(EbayTime, AnOfficialTimePageThatMovedItsMarkersGivesAboutZero) {
   EXPECT_NEAR(ebayScraper.getEbayTimeOffset(fixturePath("official_time_moved.htm").c_str()), 0.0,
+              kTolerance);
+  double offset = 0.25;
+  EXPECT_FALSE(
+      ebayScraper.readEbayTimeOffset(fixturePath("official_time_moved.htm").c_str(), offset));
+  EXPECT_EQ(offset, 0.25);
+  EXPECT_TRUE(ebayScraper.readEbayTimeOffset(fixturePath("official_time.htm").c_str(), offset));
+  EXPECT_NEAR(offset, ebayScraper.getEbayTimeOffset(fixturePath("official_time.htm").c_str()),
               kTolerance);
 }
 

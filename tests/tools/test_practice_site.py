@@ -245,6 +245,15 @@ class ControlAndCounter(SiteTestCase):
         self.site.control(page="time", fault="none")
         self.assertIn("</html>", self.site.page(TIME_QUERY))
 
+    def test_official_time_page_whose_times_are_no_times(self):
+        self.site.control(page="time", fault="badtime", count="1")
+        page = self.site.page(TIME_QUERY)
+        for marker in ("<p>The official eBay Time is now:</p>", "Hawaii Time:", "</html>",
+                       "All Rights Reserved. Designated trademarks and brands are the"):
+            self.assertIn(marker, page)
+        self.assertIn("Smarch 41, 2026 99:99:99", page)
+        self.assertNotIn("Smarch", self.site.page(TIME_QUERY))
+
     def test_server_error_and_dropped_connection(self):
         self.site.control(page="*", fault="status500", count="1")
         status, _, body = self.site.get(TIME_QUERY)

@@ -69,6 +69,10 @@ def drop_closing_tag(body):
     return body if end < 0 else body[:end]
 
 
+# The official time's place holding no time (the "badtime" fault).
+UNREADABLE_TIME = "Thursday, Smarch 41, 2026 99:99:99 PST"
+
+
 def official_time_text(moment, zone=ZONE):
     """Weekday, Month dd, yyyy hh:mm:ss ZONE, as the official-time page shows the clock."""
     return "%s, %s %02d, %04d %02d:%02d:%02d %s" % (
@@ -154,7 +158,11 @@ class PageMaker:
         return self.templates.fill("bid_history.html", title=item.title, item=item.number,
                                    rows=rows)
 
-    def time_page(self, now):
+    def time_page(self, now, readable=True):
+        """The official-time page; not readable: every marker in place, the times no times."""
+        if not readable:
+            return self.templates.fill("time_show.html", official=UNREADABLE_TIME,
+                                       hawaii=UNREADABLE_TIME)
         return self.templates.fill(
             "time_show.html", official=official_time_text(now),
             hawaii=official_time_text(now - HAWAII_BEHIND, HAWAII_ZONE))

@@ -127,7 +127,7 @@ class SiteHandler(http.server.BaseHTTPRequestHandler):
             self.send_body(500, encode_page(self.server.pages.server_error_page()))
             return
         try:
-            body = encode_page(self.render(command, number))
+            body = encode_page(self.render(command, number, fault))
         except Exception as error:  # a bad item must cost one reply, not the server
             print("practice_site: %s: %r" % (target, error), file=sys.stderr)
             self.send_body(500, encode_page(self.server.pages.server_error_page()))
@@ -136,10 +136,10 @@ class SiteHandler(http.server.BaseHTTPRequestHandler):
             body = drop_closing_tag(body)
         self.send_body(200, body)
 
-    def render(self, command, number):
+    def render(self, command, number, fault=None):
         pages = self.server.pages
         if command == "timeshow":
-            return pages.time_page(self.state.site_now())
+            return pages.time_page(self.state.site_now(), readable=fault != "badtime")
         item = self.state.find_item(number)
         if item is None:
             return pages.invalid_item_page()
