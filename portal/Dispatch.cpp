@@ -25,6 +25,8 @@ constexpr const char* dispatched = "0";
 constexpr const char* groupSatisfied = "GROUP SATISFIED";
 constexpr double secondsPerDay = 86400.0;
 constexpr double defaultSnipeOffsetSeconds = 20;
+// No auction lasts longer than 10 days: a snipe offset beyond that can never be met.
+constexpr double longestSnipeOffsetSeconds = 10 * 86400.0;
 constexpr std::int64_t dueWindowMinutes = 20;
 constexpr std::int64_t neverDueMinutes = 999;
 constexpr DWORD pauseAfterDispatchMs = 3000;
@@ -59,8 +61,12 @@ bool TfrmMain::beginDispatchWalk(DispatchWalkFlags& saved, double& offsetDays,
   SetdoEbaySync(false);
   SetdoRefreshLVShowAll(false);
   SetdoDispatchLaunchCheck(false);
+  // A snipe offset that is no number, or a negative one (the bid would come after the end),
+  // or one longer than any auction, counts as the default.
   double offsetSeconds = defaultSnipeOffsetSeconds;
-  if (!readAmount(edtSnipeOffset->Text(), offsetSeconds)) offsetSeconds = defaultSnipeOffsetSeconds;
+  if (!readAmount(edtSnipeOffset->Text(), offsetSeconds) || !(offsetSeconds >= 0) ||
+      offsetSeconds > longestSnipeOffsetSeconds)
+    offsetSeconds = defaultSnipeOffsetSeconds;
   offsetDays = offsetSeconds / secondsPerDay;
   reference = Now() - ebayTimeOffset + offsetDays;
   return true;

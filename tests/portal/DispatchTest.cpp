@@ -6,6 +6,8 @@
 
 #include "../lib/CommaLocale.h"
 #include "ScheduleFixture.h"
+#include "lib/IniFile.h"
+#include "scraping/SiteHosts.h"
 #include "tools/testing/PracticeSite.h"
 
 namespace {
@@ -127,6 +129,43 @@ TEST_F(DispatchTest, AmountsKeepTheirPointUnderACommaLocale) {
             DateTimeToStr(now_ + 600 * OneSecond - 30.5 * OneSecond).str());
   EXPECT_EQ(lines.value(9), "0");
   EXPECT_EQ(statusOf("701"), "0");
+}
+
+// A snipe offset that would bid after the end, or never, counts as the default 20 seconds.
+TEST_F(DispatchTest, NegativeOrEndlessSnipeOffsetCountsAsTheDefault) {
+  const char* offsets[] = {"-20", "1e300", "900000", "x"};
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE(offsets[i]);
+    frmMain->edtSnipeOffset->SetText(offsets[i]);
+    const std::string item = std::to_string(801 + i);
+    watched(item, "5.00", endIn(20 + 19 * 60 + 50));  // due only with 20 seconds
+    frmMain->checkDispatchLauncher();
+    EXPECT_EQ(statusOf(item), "0");
+    ASSERT_EQ(sniperStarts(i + 1).size(), i + 1);
+    EXPECT_EQ(copiedInstructions(i + 1).value(4).toStdString(), endIn(19 * 60 + 50).str());
+  }
+}
+
+// The dispatch check reckons on eBay's clock: the local time minus the offset read from the
+// official-time page, here the site's clock running two hours behind the local one.
+TEST_F(DispatchTest, CheckReckonsTheEndsOnEbaysClock) {
+  tarnwick::tools::PracticeSite site({"--offset", "7200"});
+  TIniFile("tarnwick.ini").WriteString("hosts", "time", site.baseUrl().c_str());
+  frmMain->URLEdit->SetText(officialTimePageUrl("TimeShow"));
+  frmMain->getOffsetHttp();
+  frmCommand->Hide();
+  const TDateTime ebayNow = frmMain->ebayNow();
+  ASSERT_GT(std::abs(now_ - ebayNow), OneHour);
+  watched("901", "5.00", DateTimeToStr(ebayNow + 20 * OneSecond + 10 * OneMinute));  // due
+  watched("902", "5.00", endIn(20 + 10 * 60));  // on the local clock: not due
+  frmMain->checkDispatchLauncher();
+  EXPECT_EQ(statusOf("901"), "0");
+  EXPECT_EQ(statusOf("902"), "1");
+  ASSERT_EQ(sniperStarts(1).size(), 1);
+  bool number = false;
+  const double offset = copiedInstructions(1).value(9).toDouble(&number);
+  EXPECT_TRUE(number);
+  EXPECT_NEAR(offset, now_ - ebayNow, OneSecond);
 }
 
 TEST_F(DispatchTest, DueAuctionOfASatisfiedGroupIsMarkedOnceAndKeepsWaiting) {
@@ -254,6 +293,36 @@ TEST_F(DispatchTest, MissingSniperIsToldAndTheAuctionWaitsForTheNextCheck) {
   ASSERT_EQ(sniperStarts(1).size(), 1);
   EXPECT_EQ(statusOf("602"), "0");
   EXPECT_EQ(boxTexts().size(), 1U);
+}
+
+// The ticks that run while the check's message is open find the check, the countdown and the
+// sync lowered: nothing is handed over or refreshed twice, and the flags come back after it.
+TEST_F(DispatchTest, TicksDuringTheChecksMessageStartNothingTwice) {
+  ASSERT_TRUE(QFile::remove(workPath("tnsnip.exe")));
+  watched("603", "5.00", endIn(120));
+  frmMain->cbSyncPeriodically->SetChecked(true);
+  frmMain->SetdoDispatchLaunchCheck(true);
+  frmMain->SetdoRefreshLVShowAll(true);
+  frmMain->SetdoEbaySync(true);
+  SetDialogResponder([this](const DialogRequest& request) {
+    boxes_.push_back(request);
+    if (boxes_.size() == 1) {
+      now_ = now_ + 4 * OneMinute + OneSecond;  // the auction is still due
+      tick();
+      now_ = now_ + 2 * OneHour;
+      tick();
+    }
+    return DefaultDialogAnswer(request);
+  });
+  now_ = now_ + 5 * OneMinute;
+  tick();
+  EXPECT_EQ(boxTexts().size(), 1U);
+  EXPECT_FALSE(frmMain->GetdynaWaiting()) << "no sync started inside the check";
+  EXPECT_FALSE(frmMain->GetseekingRefreshData()) << "no agent started inside the check";
+  EXPECT_TRUE(frmMain->GetdoDispatchLaunchCheck());
+  EXPECT_TRUE(frmMain->GetdoRefreshLVShowAll());
+  EXPECT_TRUE(frmMain->GetdoEbaySync());
+  frmMain->cbSyncPeriodically->SetChecked(false);
 }
 
 }  // namespace
