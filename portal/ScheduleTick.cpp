@@ -10,6 +10,17 @@
 #include "scraping/WorkFiles.h"
 #include "win32/ticks.h"
 
+namespace {
+
+// A deadline further ahead than its flag ever arms it was armed on a clock that has since been
+// set back (by the user, or by a time service): it is brought back to one full period from
+// now, so the work waits no more than its period instead of the hours the clock went back.
+void pullIn(TDateTime& deadline, TDateTime now, double period) {
+  if (deadline > now + period) deadline = now + period;
+}
+
+}  // namespace
+
 void TfrmMain::tmrDynaTimerTimer(TObject* Sender) {
   (void)Sender;
   logLine("TAG:tmrDynaTimerTimer(TObject *Sender)");
@@ -36,6 +47,7 @@ void TfrmMain::tmrDynaTimerTimer(TObject* Sender) {
 void TfrmMain::tickTotals(TDateTime now) {
   if (!GetdoRecalc()) return;
   if (recalcDeadline == 0) recalcDeadline = now + OneMinute;
+  pullIn(recalcDeadline, now, OneMinute);
   if (now > recalcDeadline) {
     SetdoRecalc(false);
     SetdoRecalc(true);
@@ -47,6 +59,7 @@ void TfrmMain::tickTotals(TDateTime now) {
 // fresh load, then the page itself several times, the last request standing.
 void TfrmMain::tickOfficialTimeRetry(TDateTime now) {
   if (offsetRetryDeadline == 0) offsetRetryDeadline = now + 90 * OneSecond;
+  pullIn(offsetRetryDeadline, now, 90 * OneSecond);
   if (!(now > offsetRetryDeadline)) return;
   SetdoBrowserRetryOffset(false);
   SetdoBrowserRetryOffset(true);
@@ -61,6 +74,7 @@ void TfrmMain::tickOfficialTimeRetry(TDateTime now) {
 // (it failed to load, or reads without "blank"): the add road ends instead.
 void TfrmMain::tickItemPageRetry(TDateTime now) {
   if (browserRetryDeadline == 0) browserRetryDeadline = now + 2 * OneMinute;
+  pullIn(browserRetryDeadline, now, 2 * OneMinute);
   if (!(now > browserRetryDeadline)) return;
   if (GetcurrBroAction() == actPageHandled) {
     endAddRoad();
@@ -77,6 +91,7 @@ void TfrmMain::tickDispatchCheck(TDateTime now) {
     SetdoDispatchLaunchCheck(false);
     SetdoDispatchLaunchCheck(true);
   }
+  pullIn(dispatchDeadline, now, 4 * OneMinute);
   if (dispatchDeadline < now) {
     SetdoDispatchLaunchCheck(false);
     SetdoDispatchLaunchCheck(true);
@@ -86,8 +101,10 @@ void TfrmMain::tickDispatchCheck(TDateTime now) {
 
 void TfrmMain::tickAgentResult() {
   if (!GetseekingRefreshData() || !FileExists(refreshedGridFileName)) return;
-  loadFreshGridData();
+  // Lowered before the read: a warning the read shows runs the ticks meanwhile, and they must
+  // not read the same file again and stack a warning every 5 seconds.
   SetseekingRefreshData(false);
+  loadFreshGridData();
   calcTotals();
   DeleteFile(refreshedGridFileName);
 }
@@ -101,6 +118,7 @@ void TfrmMain::tickRefreshCountdown(TDateTime now) {
     SetdoRefreshLVShowAll(false);
     SetdoRefreshLVShowAll(true);
   }
+  pullIn(refreshDeadline, now, refreshIntervalSeconds() * OneSecond);
   if (PageControl1->ActivePage() == tsShowAll) {
     // A deadline already passed shows 0: the run starts below.
     const std::int64_t left = refreshDeadline > now ? SecondsBetween(refreshDeadline, now) : 0;
@@ -121,6 +139,7 @@ void TfrmMain::tickHourlySync(TDateTime now) {
     SetdoEbaySync(false);
     SetdoEbaySync(true);
   }
+  pullIn(ebaySyncDeadline, now, OneHour);
   if (ebaySyncDeadline < now) {
     ebaySyncDeadline = now + OneHour;
     SetdoEbaySync(false);

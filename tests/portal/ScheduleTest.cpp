@@ -86,6 +86,68 @@ TEST_F(ScheduleTest, DispatchCheckRunsEveryFourMinutesFromTheFirstRaise) {
   EXPECT_EQ(calls(takeLog(), dispatchCheck), 1);
 }
 
+// A clock set back three hours holds no work back for those hours: each deadline comes at most
+// its own period on. One set forward runs each work once, then keeps the usual pace.
+TEST_F(ScheduleTest, ClockSetBackOrForwardKeepsEveryWorkAtItsPace) {
+  addWatched("220000000101");
+  addRow(frmMain->lvAllTdate, {"220000000101", endIn(2 * 86400).str(), "1"});
+  frmMain->SetdoRecalc(true);
+  frmMain->SetdoDispatchLaunchCheck(true);
+  frmMain->SetdoRefreshLVShowAll(true);
+  frmMain->SetdoEbaySync(true);
+  frmMain->cbSyncPeriodically->SetChecked(true);
+  advance(-3 * 3600);
+  tick();
+  EXPECT_EQ(frmMain->lblNextRefresh->Caption().str(), "300 seconds.");
+  advance(241);
+  tick();
+  QStringList log = takeLog();
+  EXPECT_EQ(calls(log, totals), 1);
+  EXPECT_EQ(calls(log, dispatchCheck), 1);
+  advance(60);
+  tick();
+  EXPECT_EQ(calls(takeLog(), agentStart), 1);
+  advance(3600);
+  tick();
+  EXPECT_TRUE(frmMain->GetdynaWaiting()) << "the hourly sync waited for the clock";
+  frmMain->SetdynaWaiting(false);
+  frmMain->SetdoBrowserRetryOffset(false);
+  frmMain->SetpanStat(0);
+  frmMain->broOffset->Stop();
+  takeLog();
+
+  advance(3 * 3600);
+  tick();
+  log = takeLog();
+  EXPECT_EQ(calls(log, dispatchCheck), 1);
+  EXPECT_EQ(calls(log, agentStart), 1);
+  advance(5);
+  tick();
+  log = takeLog();
+  EXPECT_EQ(calls(log, dispatchCheck), 0);
+  EXPECT_EQ(calls(log, agentStart), 0);
+}
+
+TEST_F(ScheduleTest, ClockSetBackDelaysNoPageRetryBeyondItsPeriod) {
+  frmMain->SetdoBrowserRetryOffset(true);
+  advance(-3 * 3600);
+  tick();
+  advance(91);
+  tick();
+  EXPECT_EQ(frmMain->pnlPleaseWait->Caption().str(), "+-+");
+  frmMain->SetdoBrowserRetryOffset(false);
+  frmMain->broOffset->Stop();
+
+  frmMain->SetcurrBroAction(5);
+  frmMain->SetcurrBroAction(9);  // a handled page whose blank page does not come
+  advance(-3 * 3600);
+  tick();
+  advance(121);
+  tick();
+  EXPECT_FALSE(frmMain->GetdoBrowserRetry());
+  EXPECT_EQ(frmMain->GetcurrBroAction(), 1);
+}
+
 TEST_F(ScheduleTest, TotalsAreRecalculatedEveryMinuteWhateverElseWaits) {
   frmMain->SetdoRecalc(true);
   frmMain->SetdoBrowserRetry(true);  // a page load holds back everything but the totals
@@ -149,6 +211,35 @@ TEST_F(ScheduleTest, AgentResultIsReadOnceAndItsFileDeleted) {
   tick();
   EXPECT_EQ(calls(takeLog(), agentPoll), 0);
   EXPECT_TRUE(QFile::exists(workPath("newgrid.lv")));
+}
+
+// A result whose last record is cut short warns once: the ticks that run while the warning is
+// open do not read the same file again and pile up a warning every 5 seconds.
+TEST_F(ScheduleTest, AgentResultWarningIsNotRepeatedByTheTicksWhileItIsOpen) {
+  addWatched("220000000101");
+  writeFile(workPath("newgrid.lv"),
+            "220000000101\r\nTitle\r\n14.00\r\n8\r\n1\r\nACTIVE\r\n0.00\r\nUSD\r\nIND\r\n"
+            "220000000102\r\nTitle\r\n15.00\r\n9\r\n1\r\n");
+  frmMain->SetseekingRefreshData(true);
+  SetDialogResponder([this](const DialogRequest& request) {
+    boxes_.push_back(request);
+    if (boxes_.size() == 1) {
+      advance(5);
+      tick();
+      advance(5);
+      tick();
+    }
+    return DefaultDialogAnswer(request);
+  });
+  tick();
+  EXPECT_EQ(boxTexts(),
+            std::vector<std::string>{
+                "Possible error loading data from last session.  Click OK to continue."});
+  EXPECT_EQ(calls(takeLog(), agentPoll), 1);
+  EXPECT_EQ(cellText(findRowByCaption(frmMain->lvShowAll, "220000000101"), siCurrent).str(),
+            "14.00");
+  EXPECT_FALSE(frmMain->GetseekingRefreshData());
+  EXPECT_FALSE(QFile::exists(workPath("newgrid.lv")));
 }
 
 TEST_F(ScheduleTest, EmptyWatchListRestartsTheCountdownOnEveryTickAndStartsNoAgent) {
@@ -235,6 +326,24 @@ TEST_F(ScheduleTest, HourlySyncRunsOnlyWhenThePreferenceIsChecked) {
   EXPECT_EQ(calls(log, agentPoll), 0);
   EXPECT_EQ(calls(log, agentStart), 0);
   frmMain->SetpanStat(0);
+}
+
+// An hourly sync that has not finished holds back the countdown and the next sync; the
+// dispatch check and the agent poll still run.
+TEST_F(ScheduleTest, UnfinishedSyncHoldsBackTheCountdownAndTheNextSync) {
+  addWatched("220000000101");
+  frmMain->cbSyncPeriodically->SetChecked(true);
+  frmMain->SetdoEbaySync(true);
+  frmMain->SetdoRefreshLVShowAll(true);
+  frmMain->SetdoDispatchLaunchCheck(true);
+  frmMain->SetdynaWaiting(true);
+  advance(3601);
+  tick();
+  const QStringList log = takeLog();
+  EXPECT_EQ(calls(log, dispatchCheck), 1);
+  EXPECT_EQ(calls(log, agentStart), 0);
+  EXPECT_FALSE(frmMain->GetdoBrowserRetryOffset()) << "no sync started";
+  EXPECT_EQ(frmMain->lblNextRefresh->Caption().str(), "");
 }
 
 // The item page that never arrives whole is asked for again every 120 seconds until it does.
