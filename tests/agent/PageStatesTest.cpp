@@ -128,6 +128,8 @@ TEST_F(PageStatesTest, ItemPagesThatAreAndAreNotRecognised) {
       // No member id and a page that names no winner: that is no win.
       {"no winner, no member", "220000000401",
        replaced(itemPage("220000000401"), "Winning bidder:", "Winner:"), "", "LOST"},
+      {"winner link names nobody, no member", "220000000401",
+       replaced(itemPage("220000000401"), "userid=tarnbuyer&", "userid=&"), "", "LOST"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
