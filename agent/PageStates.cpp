@@ -3,6 +3,8 @@
 // is kept as the item's ".tnw" file and read into its row; a recognised bid-history page is
 // kept as the item's ".dsp" file and gives the member's result. After each the blank page
 // "dummy.htm" is asked for; its arrival moves the pass on to the next row.
+#include <string>
+
 #include "agent/Tnwfr.h"
 #include "lib/StringList.h"
 #include "lib/SysUtils.h"
@@ -15,6 +17,23 @@ constexpr int kCurrentCell = 2;
 constexpr int kBidsCell = 3;
 constexpr int kStateCell = 5;
 constexpr const char* kPageCopy = "temp.tmp";
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Whether the page names the item number whole, not as part of a longer number: the page of
+// item 220000000101, to which a request may have been relocated, is no page of 2200000001.
+bool namesItemNumber(const AnsiString& page, const AnsiString& number) {
+  const std::string& text = page.str();
+  const std::string& wanted = number.str();
+  if (wanted.empty()) return true;
+  for (auto at = text.find(wanted); at != std::string::npos; at = text.find(wanted, at + 1)) {
+    const auto end = at + wanted.size();
+    const bool longerBefore = isDigit(wanted.front()) && at > 0 && isDigit(text[at - 1]);
+    const bool longerAfter = isDigit(wanted.back()) && end < text.size() && isDigit(text[end]);
+    if (!longerBefore && !longerAfter) return true;
+  }
+  return false;
+}
 
 TListItem* findRow(TListView* listView, const AnsiString& itemNumber) {
   return listView->FindCaption(0, itemNumber, false, true, true);
@@ -32,6 +51,9 @@ void TfrmRefresh::processLoadedPage() {
   const auto contains = [this](const AnsiString& marker) {
     return ebayScraper.broDocContains(broRefresh, marker, kPageCopy);
   };
+  const auto namesCurrentItem = [this, &contains] {
+    return contains(GetcurrItemNum()) && namesItemNumber(broRefresh->Document(), GetcurrItemNum());
+  };
   try {
     if (pageState == psItemBlank && contains("blank")) {
       pageState = psHandled;
@@ -45,14 +67,14 @@ void TfrmRefresh::processLoadedPage() {
       DeleteFile(kPageCopy);
       nextBidHistoryPage();
     }
-    if (pageState == psItemPage && contains("e\">Ready to bid") && contains(GetcurrItemNum()) &&
+    if (pageState == psItemPage && contains("e\">Ready to bid") && namesCurrentItem() &&
         contains("</html>")) {
       pageState = psHandled;
       broRefresh->Stop();
       keepItemPage();
     }
     if (pageState == psItemPage && contains("Bidding has ended for this item") &&
-        contains(GetcurrItemNum())) {
+        namesCurrentItem()) {
       if (TListItem* row = findRow(lvRefresh, findItemNum))
         row->SubItems()->SetStrings(kStateCell, "ENDED");
       broRefresh->Stop();
@@ -68,8 +90,8 @@ void TfrmRefresh::processLoadedPage() {
       DeleteFile(kPageCopy);
       requestBlankPage();
     }
-    if (pageState == psBidsPage && contains("not automatic bids generated") &&
-        contains(GetcurrItemNum()) && contains("eBay official time")) {
+    if (pageState == psBidsPage && contains("not automatic bids generated") && namesCurrentItem() &&
+        contains("eBay official time")) {
       TListItem* row = findRow(lvRefresh, findItemNum);
       broRefresh->Stop();
       const AnsiString pageFile = GetcurrItemNum() + ".dsp";

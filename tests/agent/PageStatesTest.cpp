@@ -123,6 +123,11 @@ TEST_F(PageStatesTest, ItemPagesThatAreAndAreNotRecognised) {
       {"other character before the quote", "220000000101",
        replaced(live, "subtitle\">Ready", "subtitlX\">Ready"), "tarnbuyer", nullptr},
       {"another item's page", "220000000102", live, "tarnbuyer", nullptr},
+      // A relocation to the page of an item whose number holds this one is no page of this
+      // item, live or ended.
+      {"page of a longer number", "2200000001", live, "tarnbuyer", nullptr},
+      {"ended page of a longer number", "2200000004", itemPage("220000000401"), "tarnbuyer",
+       nullptr},
       {"won", "220000000401", itemPage("220000000401"), "tarnbuyer", "WON"},
       {"lost", "220000000402", itemPage("220000000402"), "tarnbuyer", "LOST"},
       // No member id and a page that names no winner: that is no win.
@@ -172,6 +177,13 @@ TEST_F(PageStatesTest, StallTickAfterAHandledBidHistoryAsksForTheBlankPage) {
   form_->tmrBroStallTimer(nullptr);
   EXPECT_TRUE(settle([this] { return closed_; }, 3000));
   EXPECT_EQ(gridState(), "WON -2-");
+}
+
+TEST_F(PageStatesTest, BidHistoryOfALongerNumberIsNotThisItems) {
+  startRun("2200000005", "ENDED - LOT");
+  deliver(sitePage("/ws/eBayISAPI.dll?ViewBids&item=220000000501"));
+  EXPECT_FALSE(closed_);
+  EXPECT_FALSE(std::filesystem::exists("2200000005.dsp"));
 }
 
 TEST_F(PageStatesTest, RowWithoutProgressGivesUpWithAnEmptyFile) {
