@@ -162,9 +162,20 @@ void TfrmRefresh::finishRun(RunResult result) {
       grid.Add(row->Caption());
       for (int cell : {1, 2, 3, 4, 5, 0, 6, 7}) grid.Add(cells->Strings(cell));
     }
-    // Saved whole through a temporary file, so the portal's poll never finds half a file.
-    grid.SaveToFile(refreshedGridFileName);
+    // Saved whole through a temporary file, so the portal's poll never finds half a file. A
+    // file that cannot be saved still ends the run (the failure goes on to be shown where a
+    // handler shows it): a run left open would keep the portal from starting the next one.
+    try {
+      grid.SaveToFile(refreshedGridFileName);
+    } catch (...) {
+      endRun();
+      throw;
+    }
   }
+  endRun();
+}
+
+void TfrmRefresh::endRun() {
   tmrBroStall->SetEnabled(false);
   GiveUpTimer->SetEnabled(false);
   Close();

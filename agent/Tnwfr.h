@@ -90,6 +90,8 @@ class TfrmRefresh : public TForm {
   enum class RunResult { NoFile, EmptyFile, Rows };
   // Stops both timers, writes "newgrid.lv" as result says and closes the form.
   void finishRun(RunResult result);
+  // Stops both timers and closes the form, which ends the program.
+  void endRun();
 
   int currIndex = 0;
   AnsiString currItemNum;

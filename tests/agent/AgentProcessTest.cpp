@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -216,6 +217,20 @@ TEST_F(AgentProcessTest, ShortLastRecordWarnsAndTheRunEndsWithAnEmptyFile) {
   EXPECT_TRUE(read("dialogs.log").contains("Possible error loading data.  Click OK to continue."));
   EXPECT_TRUE(exists("newgrid.lv"));
   EXPECT_EQ(read("newgrid.lv").size(), 0);
+}
+
+// A result file that cannot be written still ends the run: an agent left open would keep the
+// portal from ever starting the next one.
+TEST_F(AgentProcessTest, ResultFileThatCannotBeWrittenStillEndsTheRun) {
+  writeIni("tarnbuyer");
+  ASSERT_TRUE(QDir(work_).mkdir("newgrid.lv"));  // stands in the result file's way
+  for (const std::vector<Record>& list :
+       {std::vector<Record>{watched("220000000101", "2 days"), watched("7", "WON")},
+        std::vector<Record>{watched("7", "WON")}}) {
+    writeWatchList(list);
+    run();
+    EXPECT_TRUE(QFileInfo(work_ + "/newgrid.lv").isDir());
+  }
 }
 
 TEST_F(AgentProcessTest, PageCutBeforeItsEndIsAskedForAgain) {
