@@ -59,7 +59,11 @@ bool TEbayScraper::isBiddingEnded(const TStringList& page) const {
 }
 
 AnsiString TEbayScraper::getWinningBidder(const TStringList& page) const {
-  const AnsiString text = cutAfter(textBeforeDescription(page), ">Winning bidder:<");
+  // A page that names no winning bidder has none: the first user id elsewhere on it (a high
+  // bidder below the reserve, the seller) is no winner.
+  const AnsiString head = textBeforeDescription(page);
+  if (!containsText(">Winning bidder:<", head)) return "";
+  const AnsiString text = cutAfter(head, ">Winning bidder:<");
   const int d = text.Pos("userid=");
   const int e = text.Pos("&amp;iid=");
   return text.SubString(d + 7, e - d - 7);

@@ -119,7 +119,8 @@ class TEbayScraper {
   // "<b>Bidding has ended for this item</b>"; false on a page without the description marker.
   bool isBiddingEnded(const TStringList& page) const;
   // The user id between "userid=" and "&amp;iid=" behind ">Winning bidder:<", in the page
-  // before the description; empty on a page without the description marker.
+  // before the description; empty on a page without the description marker or without a
+  // winning bidder before it.
   AnsiString getWinningBidder(const TStringList& page) const;
   // Reads the member's result off a saved bid-history page into row's state cell (sub-item
   // 5): "LOST" when the member is not among the bidders (an empty member id never is) or won

@@ -133,6 +133,10 @@ TEST_F(PageStatesTest, ItemPagesThatAreAndAreNotRecognised) {
       // No member id and a page that names no winner: that is no win.
       {"no winner, no member", "220000000401",
        replaced(itemPage("220000000401"), "Winning bidder:", "Winner:"), "", "LOST"},
+      // An ended page that names no winning bidder (a high bidder below the reserve) is no
+      // win, whoever else the page links to.
+      {"high bidder, no winner", "220000000401",
+       replaced(itemPage("220000000401"), "Winning bidder:", "High bidder:"), "tarnbuyer", "LOST"},
       {"winner link names nobody, no member", "220000000401",
        replaced(itemPage("220000000401"), "userid=tarnbuyer&", "userid=&"), "", "LOST"},
   };
