@@ -233,8 +233,10 @@ TEST_F(PortalProcessTest, RestartNeitherRepeatsASnipeNorForgetsASatisfiedGroup) 
   start(first, FASTCLOCK_PORTAL_PROGRAM, {"20"});
   const bool firstRunDone = waitFor(
       [&] {
+        // The win lessens the group, then the list is saved with it: wait for both.
         return sniperStarts() >= 1 &&
-               readFile(workPath("groups.tnq")).endsWith("PAIR\r\none of two\r\n0\r\n");
+               readFile(workPath("groups.tnq")).endsWith("PAIR\r\none of two\r\n0\r\n") &&
+               readFile(workPath("lvshowall.txt")).contains("\r\nWON\r\nUSD\r\nPAIR\r\n");
       },
       60000);
   first.kill();
