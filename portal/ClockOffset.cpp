@@ -23,6 +23,12 @@ constexpr const char* replyBodyFile = "offsetreply.tmp";
 // it is read back.
 constexpr std::int64_t replyBodyMax = 4 * 1024 * 1024;
 constexpr const char* offsetErrorText = "Error calculating eBay time offset.  Error # 1221-2358.";
+// While a browser sync waits, nothing is dispatched: one whose page does not come whole (the
+// site down, its layout changed) gives up after this long or this many failed pages instead
+// of holding back every snipe and covering the window for as long as that lasts. The offset
+// already known stays, and the next hourly sync tries again.
+constexpr double offsetSyncMaxMinutes = 5;
+constexpr int offsetSyncMaxFailures = 10;
 }  // namespace
 
 void TfrmMain::buildHttpClient() {
@@ -139,6 +145,8 @@ void TfrmMain::HttpCli1DocEnd(TObject* Sender) {
 void TfrmMain::startBrowserOffsetSync() {
   logLine("TAG:btnGetOffsetClick(TObject *Sender)");
   SetcurrBroOffsetAction(offsetSyncInProgress);
+  offsetSyncStarted = Now();
+  offsetSyncFailures = 0;
   SetpanStat(1);
   ebayScraper.broNavigate(broOffset, "about:blank");
   SetdoBrowserRetryOffset(true);
@@ -179,10 +187,23 @@ void TfrmMain::broOffsetLoadingPageJunction() {
       broOffset->Stop();
       acceptOfficialTimePage(offset);
     } else {
+      ++offsetSyncFailures;
+      if (giveUpOffsetSync()) return;
       SetdoBrowserRetryOffset(true);
     }
   }
   ebayScraper.broNavigate(broOffset, officialTimePageUrl("TimeShow&ssPageName=f:f:US"));
+}
+
+bool TfrmMain::giveUpOffsetSync() {
+  if (GetcurrBroOffsetAction() != offsetSyncInProgress) return false;
+  const bool tooLong = Now() - offsetSyncStarted > offsetSyncMaxMinutes * OneMinute;
+  if (!tooLong && offsetSyncFailures < offsetSyncMaxFailures) return false;
+  SetcurrBroOffsetAction(offsetObtained);
+  SetdoBrowserRetryOffset(false);
+  broOffset->Stop();
+  acceptOfficialTimePage(ebayTimeOffset);
+  return true;
 }
 
 void TfrmMain::SetcurrBroOffsetAction(broAct value) {

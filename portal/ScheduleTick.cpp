@@ -61,6 +61,7 @@ void TfrmMain::tickOfficialTimeRetry(TDateTime now) {
   if (offsetRetryDeadline == 0) offsetRetryDeadline = now + 90 * OneSecond;
   pullIn(offsetRetryDeadline, now, 90 * OneSecond);
   if (!(now > offsetRetryDeadline)) return;
+  if (giveUpOffsetSync()) return;
   SetdoBrowserRetryOffset(false);
   SetdoBrowserRetryOffset(true);
   ebayScraper.broNavigate(broOffset, "about:blank");

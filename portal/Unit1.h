@@ -272,6 +272,9 @@ class TfrmMain : public TForm {
   void acceptOfficialTimePage(double offset);
   // The start-up fetch's Abort/Retry box: true for Retry; Abort closes the main window.
   bool askRetryOffset();
+  // A browser sync that has not read a whole page within its bound gives up: true when it
+  // did, keeping the last offset and letting the schedule run again.
+  bool giveUpOffsetSync();
 
   broAct currBroAction = 0;
   broAct currBroOffsetAction = 0;
@@ -293,6 +296,9 @@ class TfrmMain : public TForm {
   TDateTime refreshDeadline = 0;
   TDateTime dispatchDeadline = 0;
   TDateTime offsetRetryDeadline = 0;
+  // When the running browser sync began, and how many of its pages failed the test.
+  TDateTime offsetSyncStarted = 0;
+  int offsetSyncFailures = 0;
   std::unique_ptr<TStringList> logLines;
   AnsiString logFileName;
   TDateTime recalcDeadline = 0;

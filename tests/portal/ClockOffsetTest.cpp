@@ -334,6 +334,31 @@ TEST_F(ClockOffsetTest, BrowserSyncKeepsAskingUntilAWholePageArrives) {
   expectScheduleStarted();
 }
 
+// A sync whose page keeps coming cut gives up after ten failed pages: it keeps the offset it
+// had, asks the site no more, and lets the schedule run again instead of holding back every
+// snipe for as long as the page stays broken.
+TEST_F(ClockOffsetTest, BrowserSyncGivesUpAfterTenCutPagesAndKeepsTheOffset) {
+  frmMain->getOffsetHttp();
+  ASSERT_NEAR(offsetSecondsRead(), 60, 2);
+  frmCommand->Hide();
+  site_->control("page=time&fault=truncate");
+  constexpr const char* askedAgain = "/aw-cgi/eBayISAPI.dll?TimeShow&ssPageName=f:f:US";
+  const int before = site_->requestCount(askedAgain);
+  frmMain->SetdynaWaiting(true);
+  frmCommand->btnGetOffsetClick(frmCommand);
+  ASSERT_TRUE(pumpUntil([] { return frmMain->GetcurrBroOffsetAction() == obtained; }));
+  expectScheduleStarted();
+  EXPECT_NEAR(offsetSecondsRead(), 60, 2);
+  // Each failed page but the last asked for the page again.
+  const int asked = site_->requestCount(askedAgain);
+  EXPECT_LE(asked - before, 9);
+  for (int i = 0; i < 50; ++i) Application->ProcessMessages();
+  QThread::msleep(200);
+  for (int i = 0; i < 50; ++i) Application->ProcessMessages();
+  EXPECT_EQ(site_->requestCount(askedAgain), asked);
+  EXPECT_TRUE(boxes_.empty());
+}
+
 TEST_F(ClockOffsetTest, PageCompletionOutsideASyncDoesNothing) {
   frmMain->SetcurrBroOffsetAction(obtained);
   const int before = site_->requestCount("/aw-cgi/eBayISAPI.dll?TimeShow&ssPageName=f:f:US");

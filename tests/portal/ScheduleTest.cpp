@@ -328,6 +328,33 @@ TEST_F(ScheduleTest, HourlySyncRunsOnlyWhenThePreferenceIsChecked) {
   frmMain->SetpanStat(0);
 }
 
+// A sync whose page never comes (the official-time host does not answer) is asked again every
+// minute, and after five minutes gives up: the schedule runs again on the offset it had.
+TEST_F(ScheduleTest, SyncWhosePageNeverComesGivesUpAfterFiveMinutes) {
+  addWatched("220000000101");
+  frmMain->SetdoDispatchLaunchCheck(true);
+  frmMain->SetdynaWaiting(true);
+  const TDateTime eBayNow = frmMain->ebayNow();
+  frmCommand->btnGetOffsetClick(frmCommand);
+  ASSERT_TRUE(frmMain->GetdoBrowserRetryOffset());
+  for (int minute = 1; minute <= 4; ++minute) {
+    advance(61);
+    tick();
+    EXPECT_TRUE(frmMain->GetdoBrowserRetryOffset()) << minute;
+  }
+  EXPECT_EQ(calls(takeLog(), dispatchCheck), 0);
+  advance(61);
+  tick();
+  EXPECT_FALSE(frmMain->GetdoBrowserRetryOffset());
+  EXPECT_FALSE(frmMain->GetdynaWaiting());
+  EXPECT_EQ(frmMain->GetpanStat(), 0);
+  EXPECT_NEAR((frmMain->ebayNow() - eBayNow) / OneSecond, 5 * 61, 0.01);
+  takeLog();
+  advance(241);
+  tick();
+  EXPECT_EQ(calls(takeLog(), dispatchCheck), 1);
+}
+
 // An hourly sync that has not finished holds back the countdown and the next sync; the
 // dispatch check and the agent poll still run.
 TEST_F(ScheduleTest, UnfinishedSyncHoldsBackTheCountdownAndTheNextSync) {
