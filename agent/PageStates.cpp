@@ -57,12 +57,14 @@ void TfrmRefresh::processLoadedPage() {
   try {
     if (pageState == psItemBlank && contains("blank")) {
       pageState = psHandled;
+      gaveUpOnLastRow = false;
       broRefresh->Stop();
       DeleteFile(kPageCopy);
       nextItemPage();
     }
     if (pageState == psBidsBlank && contains("blank")) {
       pageState = psHandled;
+      gaveUpOnLastRow = false;
       broRefresh->Stop();
       DeleteFile(kPageCopy);
       nextBidHistoryPage();

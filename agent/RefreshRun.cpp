@@ -146,9 +146,27 @@ void TfrmRefresh::tmrBroStallTimer(TObject* Sender) {
   ebayScraper.broNavigate(broRefresh, currUrl);
 }
 
+// A row whose page never comes whole (a listing the agent cannot read, a relocation loop)
+// is left as it was and the pass goes on, so that one such auction does not cost every run
+// its result. When the next row makes no progress either, the site itself is not answering:
+// the run ends with an empty file.
 void TfrmRefresh::GiveUpTimerTimer(TObject* Sender) {
   (void)Sender;
-  finishRun(RunResult::EmptyFile);
+  if (gaveUpOnLastRow) {
+    finishRun(RunResult::EmptyFile);
+    return;
+  }
+  gaveUpOnLastRow = true;
+  broRefresh->Stop();
+  // A row that cannot even be walked past (a record cut short) ends the run as before.
+  try {
+    if (pageState == psBidsPage || pageState == psBidsBlank)
+      nextBidHistoryPage();
+    else
+      nextItemPage();
+  } catch (...) {
+    finishRun(RunResult::EmptyFile);
+  }
 }
 
 void TfrmRefresh::finishRun(RunResult result) {

@@ -99,6 +99,9 @@ class TfrmRefresh : public TForm {
   AnsiString findItemNum;
   AnsiString currUrl;
   pgState pageState = 0;
+  // Whether the give-up timer skipped the row before this one: a row whose page makes no
+  // progress is left as it was and the pass goes on; a second in a row ends the run.
+  bool gaveUpOnLastRow = false;
 };
 
 extern TfrmRefresh* frmRefresh;

@@ -58,8 +58,13 @@ class PageStatesTest : public ::testing::Test {
   }
   // Starts a run on one watched row; the stall timer is kept out of the way.
   void startRun(const std::string& item, const std::string& ends, unsigned giveUpMs = 30000) {
-    write("lvshowall.txt",
-          item + "\r\n0.00\r\nTitle\r\n1.00\r\n1\r\n1\r\n" + ends + "\r\nUSD\r\nIND\r\n");
+    startRunOn(record(item, ends), giveUpMs);
+  }
+  static std::string record(const std::string& item, const std::string& ends) {
+    return item + "\r\n0.00\r\nTitle\r\n1.00\r\n1\r\n1\r\n" + ends + "\r\nUSD\r\nIND\r\n";
+  }
+  void startRunOn(const std::string& watchList, unsigned giveUpMs) {
+    write("lvshowall.txt", watchList);
     form_ = std::make_unique<TfrmRefresh>(nullptr);
     form_->OnClose = [this](TObject*, TCloseAction&) { closed_ = true; };
     form_->tmrBroStall->SetInterval(600000);
@@ -190,8 +195,27 @@ TEST_F(PageStatesTest, BidHistoryOfALongerNumberIsNotThisItems) {
   EXPECT_FALSE(std::filesystem::exists("2200000005.dsp"));
 }
 
-TEST_F(PageStatesTest, RowWithoutProgressGivesUpWithAnEmptyFile) {
+// A row whose page makes no progress is given up and stays as it was, and the pass goes on;
+// when the row after it makes none either, the site is not answering and the run gives up
+// with an empty file. (The hosts here are a port where nothing listens.)
+TEST_F(PageStatesTest, RowWithoutProgressIsSkippedAndASecondInARowGivesUpWithAnEmptyFile) {
   startRun("220000000101", "2 days", 300);
+  ASSERT_TRUE(settle([this] { return closed_; }, 5000));
+  EXPECT_EQ(gridState(), "2 days");
+
+  // The row after a skipped one that comes whole is refreshed.
+  closed_ = false;
+  startRunOn(record("220000000999", "2 days") + record("220000000101", "1 days"), 1500);
+  ASSERT_TRUE(settle([this] { return form_->GetcurrIndex() == 1; }, 5000));
+  deliver(itemPage("220000000101"));
+  ASSERT_TRUE(settle([this] { return closed_; }, 5000));
+  const QStringList lines = QString::fromStdString(read("newgrid.lv")).split("\r\n");
+  ASSERT_GE(lines.size(), 18);
+  EXPECT_EQ(lines[5], "2 days");
+  EXPECT_EQ(lines[9 + 5], "ACTIVE");
+
+  closed_ = false;
+  startRunOn(record("220000000101", "2 days") + record("220000000102", "2 days"), 300);
   ASSERT_TRUE(settle([this] { return closed_; }, 5000));
   EXPECT_TRUE(std::filesystem::exists("newgrid.lv"));
   EXPECT_EQ(std::filesystem::file_size("newgrid.lv"), 0u);
