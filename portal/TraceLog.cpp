@@ -10,6 +10,7 @@
 
 #include "lib/Exceptions.h"
 #include "lib/SysUtils.h"
+#include "win32/replace_file.h"
 
 namespace {
 
@@ -20,14 +21,9 @@ bool appendWhenSized(const AnsiString& fileName, std::size_t expectedSize, std::
   const int fd = open(fileName.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat status {};
-  bool appended = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
-                  static_cast<std::size_t>(status.st_size) == expectedSize;
-  while (appended && !bytes.empty()) {
-    const ssize_t written = write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    appended = written > 0;
-    if (appended) bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
+  const bool appended = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+                        static_cast<std::size_t>(status.st_size) == expectedSize &&
+                        WriteAll(fd, bytes);
   return close(fd) == 0 && appended;
 }
 

@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "win32/replace_file.h"
+
 namespace {
 
 bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
@@ -150,14 +152,8 @@ bool TCppWebBrowser::SaveDocument(const AnsiString& fileName) const {
   const int fd =
       open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return false;
-  std::string_view rest(document_.c_str(), static_cast<std::size_t>(document_.Length()));
-  bool written = true;
-  while (written && !rest.empty()) {
-    const ssize_t n = write(fd, rest.data(), rest.size());
-    if (n < 0 && errno == EINTR) continue;
-    written = n > 0;
-    if (written) rest.remove_prefix(static_cast<std::size_t>(n));
-  }
+  const bool written = WriteAll(
+      fd, std::string_view(document_.c_str(), static_cast<std::size_t>(document_.Length())));
   return close(fd) == 0 && written;
 }
 

@@ -94,17 +94,19 @@ void FileReplacement::discard() {
   temporary_.clear();
 }
 
-bool FileReplacement::Write(std::string_view bytes) {
-  if (!Ok()) return false;
+bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t written = write(fd_, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return fail("Cannot write");
-    }
+    const ssize_t written = write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
+}
+
+bool FileReplacement::Write(std::string_view bytes) {
+  if (!Ok()) return false;
+  return WriteAll(fd_, bytes) || fail("Cannot write");
 }
 
 bool FileReplacement::Commit(bool replaceExisting) {

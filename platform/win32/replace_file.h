@@ -45,3 +45,7 @@ class FileReplacement {
 // file could not be written.
 bool ReplaceFileContents(const std::string& path, std::string_view bytes,
                          std::string* error = nullptr);
+
+// Writes every byte to the open descriptor, again after an interrupted call; false at the
+// first failure, with errno saying why.
+bool WriteAll(int fd, std::string_view bytes);
