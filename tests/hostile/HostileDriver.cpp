@@ -1,7 +1,8 @@
 // Drives one real network component against one peer of the hostile suite and prints how the
 // request ended, one "key=value" line each, for the harness (test_hostile.py) to judge. The
-// harness runs it as a child process, so that its elapsed time and its peak memory are its
-// own.
+// harness runs it as a child process, so that its elapsed time is its own; its last line,
+// peak_kb, is its own peak resident memory (the high-water mark of this program's address
+// space, which a fork's parent does not share).
 //
 //   hostile_driver http --url URL [--abort-after MS] [--version 1.0|1.1]
 //                       [--user NAME --password WORD]
@@ -24,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -154,6 +156,15 @@ int runSmtp(const std::map<std::string, std::string>& options) {
   return 0;
 }
 
+// VmHWM of this process: the peak of its own resident memory since its exec.
+std::string ownPeakKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::to_string(std::stol(line.substr(6)));
+  return "unknown";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -172,8 +183,11 @@ int main(int argc, char** argv) {
     options[name.substr(2)] = argv[i + 1];
   }
   const std::string mode = argv[1];
-  if (mode == "http") return runHttp(options);
-  if (mode == "smtp") return runSmtp(options);
-  std::fprintf(stderr, "unknown mode %s\n", argv[1]);
-  return 2;
+  if (mode != "http" && mode != "smtp") {
+    std::fprintf(stderr, "unknown mode %s\n", argv[1]);
+    return 2;
+  }
+  const int result = mode == "http" ? runHttp(options) : runSmtp(options);
+  print("peak_kb", ownPeakKb());
+  return result;
 }
