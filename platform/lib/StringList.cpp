@@ -6,6 +6,7 @@
 #include "lib/Exceptions.h"
 #include "lib/SysUtils.h"
 #include "win32/replace_file.h"
+#include "win32/text_lines.h"
 
 void TStringList::checkIndex(int index) const {
   if (index < 0 || index >= Count())
@@ -60,17 +61,12 @@ AnsiString TStringList::Text() const {
 
 void TStringList::SetText(const AnsiString& text) {
   Clear();
-  const std::string& s = text.str();
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\r' || s[i] == '\n') {
-      lines_.emplace_back(s.substr(start, i - start));
-      if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ++i;
-      start = i + 1;
-    }
+  std::vector<std::string> lines = SplitTextLines(text.str());
+  lines_.reserve(lines.size());
+  for (std::string& line : lines) {
+    textLength_ += line.size() + 2;
+    lines_.emplace_back(std::move(line));
   }
-  if (start < s.size()) lines_.emplace_back(s.substr(start));
-  for (const AnsiString& line : lines_) textLength_ += line.str().size() + 2;
 }
 
 void TStringList::LoadFromFile(const AnsiString& fileName) {

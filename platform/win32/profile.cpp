@@ -5,10 +5,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <vector>
 
 #include "win32/replace_file.h"
+#include "win32/text_lines.h"
 
 namespace fs = std::filesystem;
 
@@ -23,15 +25,11 @@ std::string resolve(const std::string& file) {
   return (fs::path(WindowsDirectory()) / file).string();
 }
 
+// The file's lines, broken as every text file of the system is (CR LF, LF or CR alone).
 std::vector<std::string> readLines(const std::string& path) {
-  std::vector<std::string> lines;
   std::ifstream in(path, std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return SplitTextLines(bytes);
 }
 
 std::string trim(const std::string& s) {

@@ -88,3 +88,31 @@ TEST_F(TempDirs, IniFileLivesInTheWindowsDirectoryAndKeepsOtherKeys) {
       bytesOf((dir_ / "windows" / "tarnwick.ini").string()),
       "[prefs]\r\nedtEbayMember= padded \r\ncbLogFile=1\r\n\r\n[hosts]\r\nitem=127.0.0.1:8080\r\n");
 }
+
+// The ini file breaks into lines as the list files do: CR LF, LF and CR alone, mixed too. A
+// write keeps every other key, and the file is written back with CR LF.
+TEST_F(TempDirs, IniFileReadsEveryLineEndAsTheListFilesDo) {
+  fs::create_directories(dir_ / "windows");
+  for (const char* end : {"\r\n", "\n", "\r", "mixed"}) {
+    const std::string e = end;
+    SCOPED_TRACE(e == "\r" ? "CR" : e == "\n" ? "LF" : e == "\r\n" ? "CR LF" : e);
+    const auto line = [&e](int i, const std::string& text) {
+      return text + (e != "mixed" ? e : i % 3 == 0 ? "\r" : i % 3 == 1 ? "\n" : "\r\n");
+    };
+    const std::string bytes = line(0, "[hosts]") + line(1, "item=http://127.0.0.1:1") +
+                              line(2, "[prefs]") + line(3, "edtEbayMember=buyer7") +
+                              line(4, "edtRefreshInterval=60");
+    std::ofstream(dir_ / "windows" / "tarnwick.ini", std::ios::binary) << bytes;
+    TStringList list;
+    list.SetText(bytes);
+    EXPECT_EQ(list.Count(), 5);
+
+    TIniFile ini("tarnwick.ini");
+    EXPECT_EQ(ini.ReadString("hosts", "item", ""), "http://127.0.0.1:1");
+    EXPECT_EQ(ini.ReadString("prefs", "edtEbayMember", ""), "buyer7");
+    ini.WriteString("prefs", "cbLogFile", "1");
+    EXPECT_EQ(bytesOf(dir_ / "windows" / "tarnwick.ini"),
+              "[hosts]\r\nitem=http://127.0.0.1:1\r\n[prefs]\r\nedtEbayMember=buyer7\r\n"
+              "edtRefreshInterval=60\r\ncbLogFile=1\r\n");
+  }
+}
