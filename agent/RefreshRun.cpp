@@ -6,7 +6,9 @@
 #include <cstdlib>
 
 #include "agent/Tnwfr.h"
+#include "forms/Application.h"
 #include "forms/Dialogs.h"
+#include "lib/Exceptions.h"
 #include "lib/IniFile.h"
 #include "lib/StringList.h"
 #include "lib/SysUtils.h"
@@ -31,7 +33,15 @@ void TfrmRefresh::FormShow(TObject* Sender) {
 }
 
 void TfrmRefresh::beginRun() {
-  loadLVFromShowAll();
+  // A watch list that cannot be read is shown, and the run then ends as one that gives up: a
+  // window left open would keep the portal from starting any other refresh.
+  try {
+    loadLVFromShowAll();
+  } catch (EFOpenError& failure) {
+    Application->ShowException(&failure);
+    finishRun(RunResult::EmptyFile);
+    return;
+  }
   tmrBroStall->SetEnabled(true);
   navigateItemPage();
 }

@@ -53,7 +53,8 @@ class TfrmRefresh : public TForm {
   void GiveUpTimerTimer(TObject* Sender);
 
   // The run as FormShow starts it on the first show: the table loaded, the stall timer on,
-  // the item pass started at row 0. Raises EFOpenError when "lvshowall.txt" cannot be opened.
+  // the item pass started at row 0. A "lvshowall.txt" that cannot be opened is shown and
+  // ends the run with an empty "newgrid.lv".
   void beginRun();
 
   void loadLVFromShowAll();

@@ -1,5 +1,6 @@
 #include "lib/StringList.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -70,6 +71,10 @@ void TStringList::SetText(const AnsiString& text) {
 }
 
 void TStringList::LoadFromFile(const AnsiString& fileName) {
+  // A folder opens as a stream that reads nothing: it is named for what it is.
+  std::error_code ec;
+  if (std::filesystem::is_directory(fileName.str(), ec))
+    throw EFOpenError("Cannot open file " + fileName + ". It is a folder.");
   std::ifstream in(fileName.str(), std::ios::binary);
   if (!in) throw EFOpenError("Cannot open file " + fileName);
   // A file of known size is read in one piece; anything else (a pipe) to its end.

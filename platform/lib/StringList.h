@@ -32,7 +32,8 @@ class TStringList {
   // Splits at CR LF, LF or CR; a final line break adds no empty line.
   void SetText(const AnsiString& text);
 
-  // Raise EFOpenError when the file cannot be opened.
+  // Raise EFOpenError "Cannot open file NAME" when the file cannot be opened ("... It is a
+  // folder." when the name is a folder's).
   void LoadFromFile(const AnsiString& fileName);
   // Replaces the file whole: the text goes to a temporary file in the same folder, flushed to
   // the disk and renamed over the old file. Raises EFCreateError, with the reason, when the

@@ -69,6 +69,14 @@ TEST_F(TempDirs, StringListRaisesTheIndexAndFileErrors) {
     EXPECT_EQ(e.Message(), "List index out of bounds (3)");
   }
   EXPECT_THROW(list.LoadFromFile("missing.txt"), EFOpenError);
+  fs::create_directory("folder.txt");
+  try {
+    list.LoadFromFile("folder.txt");
+    ADD_FAILURE() << "a folder loaded as a file";
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.Message(), "Cannot open file folder.txt. It is a folder.");
+  }
+  EXPECT_EQ(list.Count(), 1);
   EXPECT_THROW(list.SaveToFile("no/such/dir/x.txt"), EFCreateError);
 }
 
