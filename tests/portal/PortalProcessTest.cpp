@@ -8,7 +8,7 @@
 #include <QThread>
 #include <functional>
 
-#include "PortalTestSupport.h"
+#include "PortalProcessFixture.h"
 #include "lib/DateTime.h"
 #include "lib/FormatSettings.h"
 #include "lib/SysUtils.h"
@@ -20,50 +20,7 @@ constexpr const char* supportSentence =
     " A general error occured. Contact Holvex support.  Check you have the latest version of "
     "software.";
 
-class PortalProcessTest : public PortalWorkDir {
- protected:
-  void start(QProcess& process, const QString& program, const QStringList& arguments = {},
-             const QByteArray& dialogScript = "* => OK\n") {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("TARNWICK_WINDIR", windir_);
-    env.insert("TARNWICK_DIALOG_LOG", workPath("dialogs.log"));
-    env.insert("TARNWICK_DIALOG_SCRIPT", workPath("dialogs.script"));
-    // A missing program would go to the desktop's opener: its recorder stands in.
-    env.insert("TARNWICK_OPENER", QString::fromStdString(tarnwick::tools::fakeOpener().string()));
-    writeFile(workPath("dialogs.script"), dialogScript);
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(runDir_.isEmpty() ? work_ : runDir_);
-    process.start(program, arguments);
-    ASSERT_TRUE(process.waitForStarted(10000));
-  }
-  QString traceLogFile() const {
-    const QRegularExpression pattern("^\\d[\\d.E-]*logger\\.txt$");
-    for (const QString& name : QDir(work_).entryList(QDir::Files))
-      if (pattern.match(name).hasMatch()) return workPath(name);
-    return {};
-  }
-  // Waits up to timeoutMs for done(); its last answer.
-  static bool waitFor(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < timeoutMs) QThread::msleep(50);
-    return done();
-  }
-  // The hosts of the practice site, and the preferences' lines.
-  void writeIni(const tarnwick::tools::PracticeSite& site, const QByteArray& prefs) {
-    const QByteArray url = site.baseUrl().c_str();
-    writeFile(windirPath("tarnwick.ini"), "[hosts]\r\nitem=" + url + "\r\nbids=" + url +
-                                              "\r\ntime=" + url + "\r\n[prefs]\r\n" + prefs);
-  }
-  QString runDir_;  // where the programs work when not in work_
-  QStringList dialogLines() const {
-    QStringList lines = QString::fromLatin1(readFile(workPath("dialogs.log"))).split('\n');
-    for (QString& line : lines) line = line.trimmed();
-    lines.removeAll(QString());
-    return lines;
-  }
-};
+class PortalProcessTest : public PortalProcessFixture {};
 
 TEST_F(PortalProcessTest, StartUpWithTheLogPreferenceWritesTheTraceLogAndDeletesStaleGrid) {
   tarnwick::tools::PracticeSite site;

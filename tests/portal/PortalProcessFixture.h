@@ -1,0 +1,65 @@
+#pragma once
+// The real programs as processes: offscreen, in the test's temporary working directory, with
+// every box answered from a script and logged outside that directory.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QThread>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "PortalTestSupport.h"
+#include "tools/testing/PracticeSite.h"
+
+class PortalProcessFixture : public PortalWorkDir {
+ protected:
+  // The process's boxes are answered from a script and logged, both named after tag and kept
+  // outside the working directory.
+  void start(QProcess& process, const QString& program, const QStringList& arguments = {},
+             const QByteArray& dialogScript = "* => OK\n", const QString& tag = "dialogs") {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TARNWICK_WINDIR", windir_);
+    env.insert("TARNWICK_DIALOG_LOG", rootPath(tag + ".log"));
+    env.insert("TARNWICK_DIALOG_SCRIPT", rootPath(tag + ".script"));
+    // A missing program would go to the desktop's opener: its recorder stands in.
+    env.insert("TARNWICK_OPENER", QString::fromStdString(tarnwick::tools::fakeOpener().string()));
+    for (const auto& [name, value] : extraEnvironment_) env.insert(name, value);
+    writeFile(rootPath(tag + ".script"), dialogScript);
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(runDir_.isEmpty() ? work_ : runDir_);
+    process.start(program, arguments);
+    ASSERT_TRUE(process.waitForStarted(10000));
+  }
+  QString traceLogFile() const {
+    const QRegularExpression pattern("^\\d[\\d.E-]*logger\\.txt$");
+    for (const QString& name : QDir(work_).entryList(QDir::Files))
+      if (pattern.match(name).hasMatch()) return workPath(name);
+    return {};
+  }
+  // Waits up to timeoutMs for done(); its last answer.
+  static bool waitFor(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs) QThread::msleep(50);
+    return done();
+  }
+  // The hosts of the practice site, and the preferences' lines.
+  void writeIni(const tarnwick::tools::PracticeSite& site, const QByteArray& prefs) {
+    const QByteArray url = site.baseUrl().c_str();
+    writeFile(windirPath("tarnwick.ini"), "[hosts]\r\nitem=" + url + "\r\nbids=" + url +
+                                              "\r\ntime=" + url + "\r\n[prefs]\r\n" + prefs);
+  }
+  QString rootPath(const QString& name) const { return root_.path() + "/" + name; }
+  QString runDir_;  // where the programs work when not in work_
+  std::vector<std::pair<QString, QString>> extraEnvironment_;  // for the next starts
+  QStringList dialogLines(const QString& tag = "dialogs") const {
+    QStringList lines = QString::fromLatin1(readFile(rootPath(tag + ".log"))).split('\n');
+    for (QString& line : lines) line = line.trimmed();
+    lines.removeAll(QString());
+    return lines;
+  }
+};
