@@ -12,6 +12,7 @@ packages=(
   xdg-utils
   locales
   fonts-liberation2
+  xvfb openbox xdotool wmctrl x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include "forms/Application.h"
@@ -27,6 +29,10 @@ class FormWindow : public QWidget {
   void closeEvent(QCloseEvent* event) override {
     event->ignore();  // the form decides, and hides or keeps itself
     if (form_) form_->windowCloseRequested();
+  }
+  void changeEvent(QEvent* event) override {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && form_) form_->windowStateChanged();
   }
 
  private:
@@ -152,6 +158,7 @@ void TForm::Close() {
     return;
   }
   if (action == caMinimize) {
+    minimisedByProgram_ = true;
     if (Widget()) Widget()->showMinimized();
     return;
   }
@@ -191,8 +198,31 @@ void TForm::windowResized() {
   TApplication::RunGuarded(this, [&] { handler(this); });
 }
 
+// A form without a system menu has no close box, so a close request from the window manager
+// (which may draw one all the same) is refused. The program's own Close still closes it.
 void TForm::windowCloseRequested() {
+  if (!(borderIcons_ & biSystemMenu)) return;
   TApplication::RunGuarded(this, [&] { Close(); });
+}
+
+// Some window managers offer every caption box whatever a window asks for, so a state that
+// the form has no box for is undone once the manager has made it: a form without a minimise
+// box comes back from a minimise, one without a maximise box from a maximise. A minimise the
+// program asked for (an OnClose answering caMinimize) stands.
+void TForm::windowStateChanged() {
+  QWidget* window = Widget();
+  if (!window) return;
+  const Qt::WindowStates state = window->windowState();
+  if (!(state & Qt::WindowMinimized)) minimisedByProgram_ = false;
+  Qt::WindowStates refused;
+  if ((state & Qt::WindowMinimized) && !(borderIcons_ & biMinimize) && !minimisedByProgram_)
+    refused |= Qt::WindowMinimized;
+  if ((state & Qt::WindowMaximized) && !(borderIcons_ & biMaximize)) refused |= Qt::WindowMaximized;
+  if (!refused) return;
+  QPointer<QWidget> guarded = window;
+  QTimer::singleShot(0, window, [guarded, refused] {
+    if (guarded) guarded->setWindowState(guarded->windowState() & ~refused);
+  });
 }
 
 void TForm::updateCaptionRegistration() {

@@ -6,6 +6,10 @@
 // (also when the loop has not started yet: Run then returns at once). Closing the window
 // from its title bar goes through Close. A form being destroyed runs no OnClose.
 //
+// The border icons are what the window offers the window manager, and the form keeps to them
+// whatever boxes the manager draws: without biSystemMenu it refuses the manager's close,
+// without biMinimize or biMaximize it comes back from the manager's minimise or maximise.
+//
 // The window's moves reach the virtual Dispatch as WM_MOVE, so a form can map that message
 // to a handler of its own and pass every other one to TForm::Dispatch.
 //
@@ -72,6 +76,7 @@ class TForm : public TControl {
   void windowMoved(int x, int y);
   void windowResized();
   void windowCloseRequested();
+  void windowStateChanged();
   void updateWindowFlags();
   void updateCaptionRegistration();
 
@@ -82,4 +87,5 @@ class TForm : public TControl {
   bool created_ = false;
   bool activateOnShow_ = true;
   bool outerSizeSet_ = false;
+  bool minimisedByProgram_ = false;
 };

@@ -154,3 +154,45 @@ TEST_F(ApplicationTest, AShownFormIsFindableByCaptionAndReportsMoves) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the window manager asks (a close request, a minimise, a maximise) against what the
+// border icons offer. The manager is played here by the widget's own calls, which reach the
+// form as the manager's requests do.
+TEST_F(ApplicationTest, AFormKeepsToItsBorderIconsWhateverTheManagerDoes) {
+  TForm bare(nullptr);
+  bare.SetBorderIcons(0);
+  bare.Show();
+  bare.Widget()->close();
+  EXPECT_TRUE(bare.Visible());
+  bare.Widget()->showMinimized();
+  spin(20);
+  EXPECT_FALSE(bare.Widget()->windowState() & Qt::WindowMinimized);
+  bare.Widget()->showMaximized();
+  spin(20);
+  EXPECT_FALSE(bare.Widget()->windowState() & Qt::WindowMaximized);
+  // The program's own requests stand.
+  bare.OnClose = [](TObject*, TCloseAction& action) { action = caMinimize; };
+  bare.Close();
+  spin(20);
+  EXPECT_TRUE(bare.Widget()->windowState() & Qt::WindowMinimized);
+  bare.OnClose = nullptr;
+  bare.Close();
+  EXPECT_FALSE(bare.Visible());
+
+  TForm boxed(nullptr);
+  boxed.SetBorderIcons(biSystemMenu | biMinimize);
+  boxed.Show();
+  boxed.Widget()->showMinimized();
+  spin(20);
+  EXPECT_TRUE(boxed.Widget()->windowState() & Qt::WindowMinimized);
+  boxed.Widget()->showNormal();
+  boxed.Widget()->showMaximized();
+  spin(20);
+  EXPECT_FALSE(boxed.Widget()->windowState() & Qt::WindowMaximized);
+  boxed.Widget()->close();
+  EXPECT_FALSE(boxed.Visible());
+}
+
+}  // namespace
