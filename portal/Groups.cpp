@@ -72,7 +72,8 @@ void TfrmMain::btnAddGrpClick(TObject* Sender) {
   const AnsiString name = edtGrpNme->Text();
   if (!ebayScraper.isNumericText(edtGrpHowMany->Text()))
     return showError("How Many is not numeric or blank. Group not created.");
-  if (name.IsEmpty()) return showError("Group Name is blank. Group not created.");
+  // A name of blanks alone looks empty in the list and in the group box.
+  if (Trim(name).IsEmpty()) return showError("Group Name is blank. Group not created.");
   // The name becomes part of the group's cancel file name.
   if (!fitsInFileName(name))
     return showError(
@@ -98,7 +99,7 @@ void TfrmMain::btnChangeClick(TObject* Sender) {
   edtGrpNme->SetText(AnsiUpperCase(edtGrpNme->Text()));
   const AnsiString name = edtGrpNme->Text();
   if (name == independent) return showError("Attempt to change IND.");
-  if (name.IsEmpty()) return showError("Attempt to change group with name blank.");
+  if (Trim(name).IsEmpty()) return showError("Attempt to change group with name blank.");
   TListItem* group = findRowByCaption(lvGroups, name);
   if (!group) return showError("Attempt to change group name.");
   setCellText(group, siGroupNote, oneLine(edtGrpNote->Text()));

@@ -55,9 +55,12 @@ TEST_F(GroupsTest, RefusedAddsAndChangesLeaveListAndFileAlone) {
     const char* message;
   } cases[] = {
       {"", "2", false, "Group Name is blank. Group not created."},
+      {"   ", "2", false, "Group Name is blank. Group not created."},
+      {" \t ", "2", false, "Group Name is blank. Group not created."},
       {"ind", "2", false, "Group Name is already in use. Group not created."},
       {"ind", "2", true, "Attempt to change IND."},
       {"", "2", true, "Attempt to change group with name blank."},
+      {"  ", "2", true, "Attempt to change group with name blank."},
       {"CHAIRS", "2", true, "Attempt to change group name."},
   };
   for (const auto& c : cases) {
