@@ -19,6 +19,11 @@
 namespace {
 
 constexpr int kStateCell = 5;
+// A load that has shown it is on its way (connecting, its request sent, bytes of its reply
+// arriving) within this long is left to come at a stall tick; one that has shown nothing for
+// this long is asked for anew. A slow but steady site is read so, and a stalled one is still
+// asked again well within the give-up time.
+constexpr qint64 kLoadStallMs = 10000;
 
 // On the first show only.
 bool firstShowPending = true;
@@ -147,6 +152,9 @@ void TfrmRefresh::requestBlankPage() {
 void TfrmRefresh::tmrBroStallTimer(TObject* Sender) {
   (void)Sender;
   tmrBroStall->SetInterval(static_cast<unsigned>(std::rand() % 2000 + 900));
+  // Asking again would abandon a load still on its way: a site slower than the tick would never
+  // be read at all.
+  if (broRefresh->Busy() && broRefresh->MsSinceProgress() < kLoadStallMs) return;
   // After a handled page the agent waits for the blank page, so that is what is asked for
   // again; asking for the handled page instead would never bring the blank page.
   if (pageState == psItemBlank || pageState == psBidsBlank) {

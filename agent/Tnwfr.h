@@ -7,8 +7,9 @@
 // is not won, lost or ended has its item page loaded and read into the row (PageStates.cpp);
 // then the bid-history pass loads the bid history of every row left "ENDED - LOT" and reads
 // the member's result; then the table is written to "newgrid.lv" and the form closes, which
-// ends the program. The stall timer asks again for a page that does not come; the give-up
-// timer abandons a run in which one row took 30 seconds, with an empty "newgrid.lv".
+// ends the program. The stall timer asks again for a page that does not come (a load still on
+// its way is left to come); the give-up timer passes over a row that took 30 seconds, and
+// ends the run with an empty "newgrid.lv" when the next row does too.
 //
 // The source is split by concern:
 //   TnwfrLayout.cpp  construction and the stored layout

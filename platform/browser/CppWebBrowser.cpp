@@ -85,6 +85,7 @@ QWidget* TCppWebBrowser::widget() const { return view_.data(); }
 void TCppWebBrowser::Navigate(const AnsiString& url) {
   std::uint64_t request = loader_->Restart();
   busy_ = true;
+  progress_.start();
   const std::string& text = url.str();
   auto current = [this, request] { return loader_ && loader_->latest == request; };
   if (IsHttpUrl(text)) {
@@ -93,6 +94,15 @@ void TCppWebBrowser::Navigate(const AnsiString& url) {
                              QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply* reply = loader_->network.get(httpRequest);
     loader_->reply = reply;
+    // Every step of the exchange shows the load on its way: a slow server that keeps to it is
+    // waited for, one that stops is not.
+    const auto moved = [this, current] {
+      if (current()) progress_.start();
+    };
+    QObject::connect(reply, &QNetworkReply::socketStartedConnecting, &loader_->context, moved);
+    QObject::connect(reply, &QNetworkReply::requestSent, &loader_->context, moved);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loader_->context, moved);
+    QObject::connect(reply, &QNetworkReply::downloadProgress, &loader_->context, moved);
     QObject::connect(reply, &QNetworkReply::finished, &loader_->context,
                      [this, reply, url, current] {
                        reply->deleteLater();
@@ -138,6 +148,8 @@ void TCppWebBrowser::Stop() {
 }
 
 bool TCppWebBrowser::Busy() const { return busy_; }
+
+qint64 TCppWebBrowser::MsSinceProgress() const { return busy_ ? progress_.elapsed() : -1; }
 
 bool TCppWebBrowser::HasDocument() const { return hasDocument_; }
 

@@ -21,6 +21,7 @@
 // The document stays that of the last completed load until the next one completes.
 // SaveDocument writes its bytes exactly (what the page's persist interface saved). The view
 // shows the document; a view that the program has hidden takes it when it is shown again.
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <functional>
@@ -45,6 +46,10 @@ class TCppWebBrowser : public TComponent {
   void Stop();
   // True from a Navigate until its load completes, fails or is stopped.
   bool Busy() const;
+  // Milliseconds since the pending load last showed that it is on its way: since it was asked
+  // for, began to connect, sent its request, or received bytes of its reply. -1 while no load
+  // is pending.
+  qint64 MsSinceProgress() const;
 
   bool HasDocument() const;
   // The bytes of the last completed load (empty before the first).
@@ -82,6 +87,7 @@ class TCppWebBrowser : public TComponent {
   std::unique_ptr<Loader> loader_;
   QPointer<QWidget> view_;
   bool busy_ = false;
+  QElapsedTimer progress_;  // restarted at every sign of the pending load
   bool hasDocument_ = false;
   bool viewStale_ = false;  // the view was hidden when the document came
   AnsiString document_;

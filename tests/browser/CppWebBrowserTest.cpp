@@ -181,6 +181,25 @@ TEST_F(Browser, FailedLoadsFireNothingAndKeepTheOldDocument) {
   EXPECT_EQ(browser->Document().str(), kItemPage);
 }
 
+// A pending load tells how long it has shown nothing: the count grows while the server keeps
+// silent, and there is none without a pending load.
+TEST_F(Browser, APendingLoadTellsHowLongItHasShownNothing) {
+  server.Serve("/silent", TestHttpServer::Reply::Page(200, "<html>late</html>", 1500));
+  EXPECT_EQ(browser->MsSinceProgress(), -1);
+  browser->Navigate(server.Url("/silent").c_str());
+  EXPECT_GE(browser->MsSinceProgress(), 0);
+  EXPECT_LT(browser->MsSinceProgress(), 500);
+  PumpFor(800);
+  EXPECT_TRUE(browser->Busy());
+  EXPECT_GE(browser->MsSinceProgress(), 500);
+  ASSERT_TRUE(Pump([&] { return !browser->Busy(); }));
+  EXPECT_EQ(browser->MsSinceProgress(), -1);
+  EXPECT_EQ(browser->Document().str(), "<html>late</html>");
+  browser->Navigate(server.Url("/silent").c_str());
+  browser->Stop();
+  EXPECT_EQ(browser->MsSinceProgress(), -1);
+}
+
 TEST_F(Browser, HandlersMayStopAndNavigateAgainInsideTheEvents) {
   WriteFile("dummy.htm", "<html>blank</html>");
   const std::string dummy = (work() / "dummy.htm").string();

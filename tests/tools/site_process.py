@@ -38,9 +38,9 @@ class SiteProcess:
         for stream in (self.process.stdout, self.process.stderr):
             stream.close()
 
-    def get(self, target):
+    def get(self, target, timeout=10):
         """(status, headers, body bytes) of one GET over HTTP/1.1."""
-        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=timeout)
         try:
             connection.request("GET", target)
             reply = connection.getresponse()

@@ -264,6 +264,12 @@ class ControlAndCounter(SiteTestCase):
             self.site.get(BIDS_QUERY + "220000000501")
         self.assertEqual(self.site.get(BIDS_QUERY + "220000000501")[0], 200)
 
+    def test_stalled_request_gets_no_reply_and_the_next_one_does(self):
+        self.site.control(page="item:220000000101", fault="stall", count="1")
+        with self.assertRaises((TimeoutError, socket.timeout)):
+            self.site.get(ITEM_QUERY + "220000000101", timeout=1.0)
+        self.assertEqual(self.site.get(ITEM_QUERY + "220000000101")[0], 200)
+
     def test_relocation_sends_elsewhere_and_the_location_serves_the_page(self):
         self.site.control(page="time", fault="relocate", location="/x/lvshowall.txt", count="1")
         status, headers, _ = self.site.get(TIME_QUERY)

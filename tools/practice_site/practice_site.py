@@ -10,6 +10,8 @@ The first line on standard output is "listening on PORT".
 import argparse
 import http.server
 import json
+import select
+import socket
 import sys
 import threading
 import time
@@ -23,6 +25,8 @@ from site_state import SiteState, page_key
 ITEM_PATH = "/ws/ebayisapi.dll"
 TIME_PATH = "/aw-cgi/ebayisapi.dll"
 PAGE_ROUTES = {(ITEM_PATH, "viewitem"), (ITEM_PATH, "viewbids"), (TIME_PATH, "timeshow")}
+# Longest a stalled request is held without a reply (the client normally goes first).
+STALL_LIMIT = 120.0
 
 
 def split_site_query(query):
@@ -117,6 +121,9 @@ class SiteHandler(http.server.BaseHTTPRequestHandler):
         if fault == "drop":
             self.close_connection = True
             return
+        if fault == "stall":
+            self.hold_without_reply()
+            return
         if fault == "relocate":
             self.send_response(302)
             self.send_header("Location", self.state.relocation(key, target))
@@ -135,6 +142,18 @@ class SiteHandler(http.server.BaseHTTPRequestHandler):
         if fault == "truncate":
             body = drop_closing_tag(body)
         self.send_body(200, body)
+
+    def hold_without_reply(self):
+        """Keeps the connection open and silent until the client goes (or STALL_LIMIT)."""
+        self.close_connection = True
+        deadline = time.monotonic() + STALL_LIMIT
+        while time.monotonic() < deadline:
+            readable, _, _ = select.select([self.connection], [], [], 0.2)
+            try:
+                if readable and not self.connection.recv(1, socket.MSG_PEEK):
+                    return
+            except OSError:
+                return
 
     def render(self, command, number, fault=None):
         pages = self.server.pages

@@ -9,7 +9,7 @@ import threading
 
 from catalogue import CatalogueError, ITEM_FIELDS, apply_fields, make_item
 
-FAULT_KINDS = ("truncate", "status500", "drop", "relocate", "badtime")
+FAULT_KINDS = ("truncate", "status500", "drop", "stall", "relocate", "badtime")
 
 
 def page_key(command, item):
