@@ -532,7 +532,8 @@ void TCustomSmtpClient::HighLevelAsync(TSmtpRequest RqType, TSmtpFctSet Fcts) {
 }
 
 void TCustomSmtpClient::DoHighLevelAsync() {
-  if (FState == smtpAbort) {
+  const bool aborted = FState == smtpAbort;
+  if (aborted) {
     FFctSet = {};
     FHighLevelResult = 426;
     FRequestResult = 426;
@@ -540,7 +541,8 @@ void TCustomSmtpClient::DoHighLevelAsync() {
   }
   FNextRequest = &TCustomSmtpClient::DoHighLevelAsync;
   if (FRequestResult != 0) {
-    if (FFctRunning == smtpFctEhlo) {
+    // Nothing is tried after an abort, not even the fallback of an EHLO it cut off.
+    if (FFctRunning == smtpFctEhlo && !aborted) {
       FFctSet = {smtpFctHelo};  // a refused EHLO falls back to HELO
       FRequestResult = 0;
     } else {

@@ -167,6 +167,23 @@ TEST_F(SmtpScripted, AbortInsideOpenEndsItWith426) {
   EXPECT_FALSE(client.Connected());
 }
 
+// Nothing is tried after an abort: not the HELO that follows a refused EHLO either, so the
+// last reply stays the server's.
+TEST_F(SmtpScripted, AbortDuringOpensEhloTriesNoHeloAndLeavesTheLastReplyAsItWas) {
+  start({reply("220 hi\r\n"), expectCommand("EHLO my_host\r\n"), pause(2000)});
+  client.AuthType = smtpAuthLogin;
+  client.Open();
+  ASSERT_TRUE(pumpUntil([&] { return peer->received().size() == 14; }));
+  client.Abort();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpOpen, 426}));
+  EXPECT_EQ(client.ErrorMessage().str(), "426 Operation aborted.");
+  EXPECT_EQ(client.LastResponse().str(), "220 hi");
+  EXPECT_EQ(client.State(), smtpReady);
+  pumpFor(100);
+  EXPECT_EQ(rec.ends.size(), 1u);
+  EXPECT_EQ(peer->received(), "EHLO my_host\r\n");
+}
+
 TEST_F(SmtpScripted, AReplyLineLongerThanTheReceiveBufferFailsTheRequest) {
   start({reply("220 hi\r\n"), expectCommand("RSET\r\n"), reply("250-" + std::string(5000, 'x')),
          pause(1000)});
