@@ -524,7 +524,10 @@ class TSyncSmtp : public Mailer {
   void TriggerGetData(int LineNum, char* MsgLine, int MaxLen, bool& More) override;
 
  private:
-  DWORD FTimeStop = 0;  // the deadline, a tick count
+  void restartWait();        // the deadline moves to Timeout seconds from now
+  bool waitedTooLong();      // true once Timeout (above 0) seconds have passed since
+  DWORD FLastTick = 0;       // the tick count when the wait last looked
+  std::int64_t FWaited = 0;  // milliseconds waited since the deadline last moved
 };
 
 extern template class TSyncSmtp<TSmtpCli>;

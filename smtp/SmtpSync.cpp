@@ -12,12 +12,24 @@ namespace {
 // The wake mask of the wait: every kind of input (QS_ALLINPUT without QS_ALLPOSTMESSAGE).
 constexpr DWORD kAnyInput = 0xFF;
 
-DWORD deadlineAfter(int seconds) { return GetTickCount() + static_cast<DWORD>(seconds) * 1000u; }
-
-// The difference as a signed number stays right across the wrap of the tick counter.
-bool passed(DWORD deadline) { return static_cast<std::int32_t>(GetTickCount() - deadline) > 0; }
-
 }  // namespace
+
+// The wait is counted in 64 bits from the differences of successive tick counts (at most a
+// second or so apart, so each is right across the counter's wrap): any Timeout, up to the
+// largest an Integer holds (68 years), is a time limit and none of them wraps.
+template <class Mailer>
+void TSyncSmtp<Mailer>::restartWait() {
+  FLastTick = GetTickCount();
+  FWaited = 0;
+}
+
+template <class Mailer>
+bool TSyncSmtp<Mailer>::waitedTooLong() {
+  const DWORD now = GetTickCount();
+  FWaited += TicksElapsed(FLastTick, now);
+  FLastTick = now;
+  return Timeout > 0 && FWaited > std::int64_t{Timeout} * 1000;
+}
 
 template <class Mailer>
 bool TSyncSmtp<Mailer>::Synchronize(void (TCustomSmtpClient::*Operation)()) {
@@ -31,12 +43,12 @@ bool TSyncSmtp<Mailer>::Synchronize(void (TCustomSmtpClient::*Operation)()) {
 
 template <class Mailer>
 bool TSyncSmtp<Mailer>::WaitUntilReady() {
-  FTimeStop = deadlineAfter(Timeout);
+  restartWait();
   for (;;) {
     if (this->FState == smtpReady) return this->FRequestResult == 0;
     const bool quitting =
         ApplicationTerminated() || (MultiThreaded && this->FWSocket->Terminated());
-    if (quitting || (Timeout > 0 && passed(FTimeStop))) {
+    if (waitedTooLong() || quitting) {
       this->Abort();
       this->FErrorMessage = "426 Timeout";
       this->FStatusCode = 426;
@@ -54,7 +66,7 @@ template <class Mailer>
 void TSyncSmtp<Mailer>::TriggerGetData(int LineNum, char* MsgLine, int MaxLen, bool& More) {
   Mailer::TriggerGetData(LineNum, MsgLine, MaxLen, More);
   // A long body does not time out while its lines are still being produced.
-  if (Timeout > 0) FTimeStop = deadlineAfter(Timeout);
+  if (Timeout > 0) restartWait();
 }
 
 template class TSyncSmtp<TSmtpCli>;

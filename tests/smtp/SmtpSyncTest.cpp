@@ -39,6 +39,25 @@ TEST(SmtpSync, QuitWhileNotConnectedSucceedsAtOnceAndConnectWhileConnectedFails)
   EXPECT_FALSE(client.Connected());
 }
 
+// A Timeout of many days, up to the largest the property holds (the usual "no limit"), still
+// waits for the server: the calls and a mail succeed.
+TEST(SmtpSync, ATimeoutOfManyDaysOrTheLargestOneStillWaitsForTheServer) {
+  for (int timeout : {2147484, 2147483647}) {
+    SCOPED_TRACE(timeout);
+    MailSink sink;
+    TSyncSmtpCli client(nullptr);
+    pointAt(client, sink.port());
+    client.Timeout = timeout;
+    EXPECT_TRUE(client.OpenSync()) << client.ErrorMessage().str();
+    client.FromName = "a@b.test";
+    client.RcptName()->Add("c@d.test");
+    client.MailMessage()->Add("a line");
+    EXPECT_TRUE(client.MailSync()) << client.ErrorMessage().str();
+    EXPECT_TRUE(client.QuitSync()) << client.ErrorMessage().str();
+    EXPECT_EQ(sink.messages().size(), 1u);
+  }
+}
+
 TEST(SmtpSync, AFailedStepOfOpenOrMailIsAFailure) {
   ScriptedPeer peer({reply("220 hi\r\n"), expectCommand("HELO me\r\n"), reply("501 who?\r\n"),
                      expectCommand("MAIL FROM:<a@b.test>\r\n"), reply("250 ok\r\n"),
