@@ -98,13 +98,13 @@ void THtmlSmtpCli::PrepareEMail() {
   CloseFileStream();
   FMimeState = smtpMimeIntro;
   FCarry = "";
+  // Made here, not with the header: under OwnHeaders no header is made, and the body needs
+  // them all the same.
+  GenerateBoundaries();
 }
 
 void THtmlSmtpCli::TriggerProcessHeader(TStringList* HdrLines) {
   if (GetContentType() != smtpPlainText) {
-    FMimeState = smtpMimeIntro;
-    FCarry = "";
-    GenerateBoundaries();
     for (int i = 0; i < HdrLines->Count(); ++i) {
       if (strncasecmp(HdrLines->Strings(i).c_str(), "Content-Type:", 13) != 0) continue;
       HdrLines->SetStrings(

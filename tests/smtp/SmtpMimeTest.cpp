@@ -331,6 +331,25 @@ TEST(SmtpHtmlMail, EmptyTextsGiveTwoEmptyAlternativesAndTheOuterEndFollowsTheInn
                             {"", "--" + b.inner + "--", "", "--" + b.outer + "--"}}));
 }
 
+// Under OwnHeaders no header is made, but the message still has its boundaries: the same
+// pair throughout, the one a generated header would carry.
+TEST(SmtpHtmlMail, UnderOwnHeadersTheBodyStillHasItsBoundaries) {
+  MailSession<THtmlSmtpCli> s;
+  s.client.OwnHeaders = true;
+  const std::size_t before = s.sink.messages().size();
+  s.client.Data();
+  ASSERT_EQ(s.rec.next(), (RequestEnd{smtpData, 0})) << s.client.ErrorMessage().str();
+  ASSERT_TRUE(pumpUntil([&] { return s.sink.messages().size() > before; }));
+  const Lines lines = s.sink.messages().back();
+  ASSERT_GE(lines.size(), 3u);
+  const Boundaries b{lines[2].substr(2), quotedAfter(lines, "Content-Type: multipart/alternative")};
+  EXPECT_EQ(b.outer.rfind("----=_NextPart_000_", 0), 0u) << b.outer;
+  EXPECT_EQ(b.inner, b.outer.substr(0, 27) + "_1." + b.outer.substr(30));
+  EXPECT_EQ(lines, concat({htmlIntro(b),
+                           htmlPartHeader(b),
+                           {"", "--" + b.inner + "--", "", "--" + b.outer + "--"}}));
+}
+
 // The user's OnGetData sees every line the generator made, with its number, and may change it.
 TEST(SmtpHtmlMail, OnGetDataMayChangeEveryGeneratedLine) {
   MailSession<THtmlSmtpCli> s;
