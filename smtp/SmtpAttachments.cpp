@@ -49,6 +49,21 @@ void TSmtpCli::TriggerAttachHeader(int FileNumber, const AnsiString& FileName,
   if (OnAttachHeader) OnAttachHeader(this, FileNumber, FileName, HdrLines);
 }
 
+void TSmtpCli::CheckMessageValues() {
+  TCustomSmtpClient::CheckMessageValues();
+  for (int i = 0; i < FEmailFiles->Count(); ++i)
+    RefuseLineBreaks(ExtractFileName(FEmailFiles->Strings(i)), "EmailFiles");
+}
+
+void TSmtpCli::NamePart(int FileNumber, const AnsiString& Path, AnsiString& FileName,
+                        AnsiString& ContentType) {
+  FileName = ExtractFileName(Path);
+  ContentType = FilenameToContentType(FileName);
+  TriggerAttachContentType(FileNumber, FileName, ContentType);
+  RefuseLineBreaks(FileName, "FileName");
+  RefuseLineBreaks(ContentType, "ContentType");
+}
+
 void TSmtpCli::Data() {
   PrepareEMail();
   TCustomSmtpClient::Data();
@@ -169,9 +184,8 @@ void TSmtpCli::startFile(char* MsgLine, bool& More) {
     case FileOpening::Opened:
       break;
   }
-  AnsiString shortName = ExtractFileName(path);
-  AnsiString contentType = FilenameToContentType(shortName);
-  TriggerAttachContentType(FFileIndex, shortName, contentType);
+  AnsiString shortName, contentType;
+  NamePart(FFileIndex, path, shortName, contentType);
   FLines.Add("--" + FBoundary);
   FLines.Add("Content-Type: " + contentType + ";");
   FLines.Add("\tname=\"" + shortName + "\"");

@@ -18,8 +18,8 @@ namespace {
 AnsiString quoted(const AnsiString& Text) { return "\"" + Text + "\""; }
 
 // Takes the next line request's worth of a quoted-printable text off its front: whole
-// soft-broken lines, at most Limit characters, with the dot that begins each inner line
-// doubled (the dot that begins the request is the sending step's to double).
+// soft-broken lines, at most Limit characters (the sending step doubles the dot that begins
+// each of them).
 AnsiString takeEncodedLines(AnsiString& Rest, int Limit) {
   const std::string text = Rest.str();
   const auto limit = static_cast<std::size_t>(Limit);
@@ -34,7 +34,6 @@ AnsiString takeEncodedLines(AnsiString& Rest, int Limit) {
       at += limit;
       break;
     }
-    if (!first && !line.empty() && line[0] == '.') line.insert(0, 1, '.');
     if (!first && out.size() + 2 + line.size() > limit) break;
     if (!first) out += "\r\n";
     out += line;
@@ -101,6 +100,12 @@ void THtmlSmtpCli::PrepareEMail() {
   // Made here, not with the header: under OwnHeaders no header is made, and the body needs
   // them all the same.
   GenerateBoundaries();
+}
+
+void THtmlSmtpCli::CheckMessageValues() {
+  TSmtpCli::CheckMessageValues();
+  for (int i = 0; i < EmailImages()->Count(); ++i)
+    RefuseLineBreaks(ExtractFileName(EmailImages()->Strings(i)), "EmailImages");
 }
 
 void THtmlSmtpCli::TriggerProcessHeader(TStringList* HdrLines) {
@@ -266,9 +271,7 @@ bool THtmlSmtpCli::partLine(int LineNum, int K, AnsiString& Line, bool& More) {
       Line = "--" + FOutsideBoundary;
       return true;
     case 2:
-      FFileName = ExtractFileName(path);
-      FContentType = FilenameToContentType(FFileName);
-      TriggerAttachContentType(FImageNumber, FFileName, FContentType);
+      NamePart(FImageNumber, path, FFileName, FContentType);
       Line = "Content-Type: " + FContentType + ";\r\n\tname=" + quoted(FFileName);
       return true;
     case 3:

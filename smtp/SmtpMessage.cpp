@@ -19,6 +19,12 @@ void gatherLines(TWSocket& socket, bool gather) {
 }  // namespace
 
 void TCustomSmtpClient::MailFrom() {
+  RefuseLineBreaks(FromName, "FromName");
+  // The first step of Mail checks the whole transaction before its first command goes out.
+  if (FHighLevelFlag && FRequestType == smtpMail) {
+    refuseRecipients();
+    CheckMessageValues();
+  }
   FFctRunning = smtpFctMailFrom;
   AnsiString name, email;
   ParseEmail(FromName, name, email);
@@ -27,8 +33,13 @@ void TCustomSmtpClient::MailFrom() {
 
 void TCustomSmtpClient::RcptTo() {
   if (FRcptName->Count() == 0) throw SmtpException("RcptName list is empty");
+  refuseRecipients();  // all of them, before the first one goes out
   FRcptNameIdx = -1;
   RcptToNext();
+}
+
+void TCustomSmtpClient::refuseRecipients() const {
+  for (int i = 0; i < FRcptName->Count(); ++i) RefuseLineBreaks(FRcptName->Strings(i), "RcptName");
 }
 
 void TCustomSmtpClient::RcptToNext() {
@@ -97,6 +108,7 @@ void TCustomSmtpClient::buildHeader() {
 }
 
 void TCustomSmtpClient::Data() {
+  CheckMessageValues();
   FLineNum = 0;
   FMoreLines = true;
   FHdrIndex = -1;
@@ -131,6 +143,27 @@ void TCustomSmtpClient::WSocketDataSent(WORD) {
   DataNext();
 }
 
+// A line break inside a line (CR LF, a bare LF or a bare CR) ends a line of its own on the
+// wire, and every line that begins with "." gets a second one (the SMTP rule for data lines),
+// so that no text ends the message early or reaches the server as a command.
+void TCustomSmtpClient::sendDataLine(const char* Text) {
+  if (Text[0] != '.' && !std::strpbrk(Text, "\r\n")) {
+    sendLine(Text);
+    return;
+  }
+  std::string wire;
+  for (const char* p = Text;;) {
+    if (*p == '.') wire += '.';
+    const std::size_t length = std::strcspn(p, "\r\n");
+    wire.append(p, length);
+    p += length;
+    if (*p == '\0') break;
+    p += p[0] == '\r' && p[1] == '\n' ? 2 : 1;
+    wire += "\r\n";
+  }
+  sendLine(wire);
+}
+
 void TCustomSmtpClient::sendLine(const AnsiString& Line) {
   TriggerDisplay("> " + Line);
   try {
@@ -163,21 +196,20 @@ void TCustomSmtpClient::DataNext() {
     FWSocket->OnDataSent = nullptr;
     return;
   }
-  // One spare byte so that a full-length body line still fits with a doubled leading dot.
-  char line[kSmtpLineBufSize + 1] = {};
+  char line[kSmtpLineBufSize] = {};
   ++FHdrIndex;
   if (FHdrIndex < FHdrLines->Count()) {
     // Header lines longer than the line buffer are cut to fit it.
     std::strncpy(line, FHdrLines->Strings(FHdrIndex).c_str(), kSmtpLineBufSize - 1);
     TriggerHeaderLine(line, kSmtpLineBufSize);
     line[kSmtpLineBufSize - 1] = '\0';
-    sendLine(line);
+    sendDataLine(line);
     return;
   }
   if (FMoreLines) {
     ++FLineNum;
     try {
-      TriggerGetData(FLineNum, line + 1, kSmtpLineBufSize - 1, FMoreLines);
+      TriggerGetData(FLineNum, line, kSmtpLineBufSize - 1, FMoreLines);
     } catch (const Exception& E) {
       bodyFailed(E.Message());
       return;
@@ -185,16 +217,14 @@ void TCustomSmtpClient::DataNext() {
       bodyFailed(E.what());
       return;
     }
-    line[kSmtpLineBufSize] = '\0';  // a handler that wrote no terminator
+    line[kSmtpLineBufSize - 1] = '\0';  // a handler that wrote no terminator
   }
   if (!FConnected) {
     FWSocket->OnDataSent = nullptr;
     return;
   }
   if (FMoreLines) {
-    char* text = line + 1;
-    if (text[0] == '.') *--text = '.';  // data lines that begin with "." get a second one
-    sendLine(text);
+    sendDataLine(line);
     return;
   }
   FWSocket->OnDataSent = nullptr;

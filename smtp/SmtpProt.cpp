@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "lib/SysUtils.h"
 
@@ -246,6 +247,27 @@ void TCustomSmtpClient::SetErrorMessage() {
   if (FErrorMessage.IsEmpty()) FErrorMessage = FLastResponse;
 }
 
+// --- Values that go on the wire ---
+
+// A CR or LF would end the command or header line early and send the rest as lines of its
+// own (commands of the caller's choosing); a NUL would cut the line short.
+void TCustomSmtpClient::RefuseLineBreaks(const AnsiString& Value, const char* What) {
+  if (Value.str().find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+    throw SmtpException(AnsiString(What) + " contains CR, LF or NUL");
+}
+
+void TCustomSmtpClient::CheckMessageValues() {
+  if (!OwnHeaders) {
+    const std::pair<const AnsiString*, const char*> values[] = {
+        {&HdrReplyTo, "HdrReplyTo"}, {&HdrReturnPath, "HdrReturnPath"},
+        {&HdrFrom, "HdrFrom"},       {&HdrTo, "HdrTo"},
+        {&HdrCc, "HdrCc"},           {&HdrSubject, "HdrSubject"},
+        {&HdrSender, "HdrSender"}};
+    for (const auto& [value, name] : values) RefuseLineBreaks(*value, name);
+  }
+  RefuseLineBreaks(CharSet, "CharSet");  // the mailers' part headers carry it too
+}
+
 // --- Command execution ---
 
 void TCustomSmtpClient::CheckReady() {
@@ -413,20 +435,23 @@ void TCustomSmtpClient::WSocketSessionClosed(WORD Error) {
 
 AnsiString TCustomSmtpClient::greetingName() const {
   std::string name = (SignOn.IsEmpty() ? LocalHostName() : SignOn).str();
+  RefuseLineBreaks(name, "SignOn");
   for (char& c : name)
     if (c == ' ') c = '_';
   return name;
 }
 
 void TCustomSmtpClient::Helo() {
+  const AnsiString name = greetingName();
   FFctRunning = smtpFctHelo;
-  ExecAsync(smtpHelo, "HELO " + greetingName(), {250}, nullptr);
+  ExecAsync(smtpHelo, "HELO " + name, {250}, nullptr);
 }
 
 void TCustomSmtpClient::Ehlo() {
+  const AnsiString name = greetingName();
   FAuthTypesSupported.Clear();
   FFctRunning = smtpFctEhlo;
-  ExecAsync(smtpEhlo, "EHLO " + greetingName(), {250}, &TCustomSmtpClient::EhloNext);
+  ExecAsync(smtpEhlo, "EHLO " + name, {250}, &TCustomSmtpClient::EhloNext);
 }
 
 void TCustomSmtpClient::readAuthTypes(const AnsiString& Line) {
@@ -455,6 +480,7 @@ void TCustomSmtpClient::EhloNext() {
 // --- Simple commands ---
 
 void TCustomSmtpClient::Vrfy() {
+  RefuseLineBreaks(HdrTo, "HdrTo");
   FFctRunning = smtpFctVrfy;
   ExecAsync(smtpVrfy, "VRFY " + HdrTo, {250}, nullptr);
 }

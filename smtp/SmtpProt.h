@@ -10,7 +10,15 @@
 //   So does a reply of more than 64 KiB (an endless multi-line reply), or as much talk that
 //   no command asked for: "500 Reply too long".
 // - Header lines are cut to 1023 characters; a body line gets at most 1023 characters from
-//   OnGetData and still fits with a doubled leading dot.
+//   OnGetData.
+// - A value that goes into a command or a header line (SignOn, FromName, the RcptName lines,
+//   the Hdr... values, CharSet, the attachments' names and content types) and holds CR, LF or
+//   NUL is refused with SmtpException "<name> contains CR, LF or NUL" before its request
+//   sends anything: it would end its line early and pass the rest off as commands or header
+//   lines. Mail checks every value of the transaction before MAIL FROM goes out and ends with
+//   500 and that message. A line break inside a header or body line the handlers give (CR LF,
+//   a bare LF or a bare CR) ends a line of its own on the wire, and every such line that begins
+//   with "." gets a second one, so no text ends the message early.
 // - OnRcptToError's action starts as srteAbort, so a refused recipient without a handler
 //   ends the request with its code.
 // - With OwnHeaders and an empty body the final "." follows the DATA reply directly.
@@ -246,6 +254,11 @@ class TCustomSmtpClient : public TComponent {
   void DisplayLastResponse();
   void HighLevelAsync(TSmtpRequest RqType, TSmtpFctSet Fcts);
   bool InHighLevel() const { return FHighLevelFlag; }
+  // SmtpException "<What> contains CR, LF or NUL" when Value holds one of them.
+  static void RefuseLineBreaks(const AnsiString& Value, const char* What);
+  // Refuses the values the next message is made of (Data before DATA goes out, Mail before
+  // its first command); the mailers add their attachments.
+  virtual void CheckMessageValues();
 
   // The attachment being encoded (opened and closed by the descendants, closed by Abort).
   void CloseFileStream();
@@ -300,6 +313,8 @@ class TCustomSmtpClient : public TComponent {
   void DataStart();
   void DataNext();
   void sendLine(const AnsiString& Line);
+  void sendDataLine(const char* Text);
+  void refuseRecipients() const;
   void buildHeader();
   void addAddressLines(const AnsiString& Label, const AnsiString& Value);
 
@@ -387,6 +402,12 @@ class TSmtpCli : public TCustomSmtpClient {
   virtual void PrepareEMail();
   void TriggerGetData(int LineNum, char* MsgLine, int MaxLen, bool& More) override;
   void TriggerHeaderLine(char* Line, int Size) override;
+  void CheckMessageValues() override;
+
+  // The name and content type the header of part FileNumber shows for the file at Path: the
+  // file's own, or what OnAttachContentType made of them (refused with a line break in them).
+  void NamePart(int FileNumber, const AnsiString& Path, AnsiString& FileName,
+                AnsiString& ContentType);
 
   // How the open events answered for one file.
   enum class FileOpening { Opened, Next, Retry, Aborted };
@@ -462,6 +483,7 @@ class THtmlSmtpCli : public TSmtpCli {
   void TriggerGetData(int LineNum, char* MsgLine, int MaxLen, bool& More) override;
   void TriggerProcessHeader(TStringList* HdrLines) override;
   void PrepareEMail() override;
+  void CheckMessageValues() override;
 
  private:
   void plainTextGetData(int LineNum, char* MsgLine, int MaxLen, bool& More);

@@ -5,7 +5,8 @@
 // Input: one byte of settings (login method, whether to send a mail, own headers, bytes written
 // one at a time), then the pieces, separated by "~~~~". Properties: every request ends with an
 // OnRequestDone and leaves the client ready; once the server has closed, the client is neither
-// connected nor busy.
+// connected nor busy; whatever the replies, the client sends only whole CR LF lines, and no
+// more lone "." lines than DATA commands (a body line holds line breaks and dots after them).
 #include <cstring>
 #include <string>
 
@@ -30,10 +31,26 @@ TSmtpAuthType authOf(std::uint8_t settings) {
 
 bool asksForReply(const std::string& sent) { return sent.find("\r\n") != std::string::npos; }
 
+// Every CR the client sent begins a CR LF and every LF ends one.
+bool wholeLines(const std::string& sent) {
+  for (std::size_t i = 0; i < sent.size(); ++i) {
+    if (sent[i] == '\r' && (i + 1 == sent.size() || sent[i + 1] != '\n')) return false;
+    if (sent[i] == '\n' && (i == 0 || sent[i - 1] != '\r')) return false;
+  }
+  return true;
+}
+
+std::size_t countOf(const std::string& text, const std::string& what) {
+  std::size_t count = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
 struct Session {
   TCustomSmtpClient client{nullptr};
   int ends = 0;
-  std::vector<std::string> body = {"first line", ".a line that begins with a dot", "", "last"};
+  std::vector<std::string> body = {"first line", ".a line that begins with a dot\n.\r.\r\nx", "",
+                                   "last"};
 
   Session(std::uint8_t settings, int port) {
     client.Host = "127.0.0.1";
@@ -98,5 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Settle(peer);
   FUZZ_REQUIRE(!s.client.Connected() && s.client.State() == smtpReady,
                "the client came back to life after its session ended");
+  const std::string& sent = peer.received();
+  FUZZ_REQUIRE(wholeLines(sent), "the client sent a bare CR or LF");
+  FUZZ_REQUIRE(countOf("\n" + sent, "\n.\r\n") <= countOf("\n" + sent, "\nDATA\r\n"),
+               "the client ended a message its DATA did not start");
   return 0;
 }

@@ -268,6 +268,45 @@ int descriptorsOn(const std::string& name) {
   return open;
 }
 
+// An attachment's name and type go into its part's header lines. A file whose own name holds
+// a line break is refused before DATA goes out; a name or type with one from
+// OnAttachContentType ends the mail with 500, and the dropped connection leaves it undelivered.
+template <class Client>
+void refusesBrokenPartNames(void (Client::*setFiles)(const TStringList&), const char* list) {
+  const std::string evil = "evil\r\nX-Injected=yes.txt";
+  {
+    MailSession<Client> s;
+    writeFile(evil, "x");
+    (s.client.*setFiles)(listOf({evil}));
+    try {
+      s.client.Data();
+      ADD_FAILURE() << "not refused";
+    } catch (const SmtpException& e) {
+      EXPECT_EQ(e.Message().str(), std::string(list) + " contains CR, LF or NUL");
+    }
+    std::remove(evil.c_str());
+  }
+  for (const char* refused : {"FileName", "ContentType"}) {
+    SCOPED_TRACE(refused);
+    MailSession<Client> s;
+    (s.client.*setFiles)(listOf({"a.txt"}));
+    s.client.OnAttachContentType = [&](TObject*, int, AnsiString& name, AnsiString& type) {
+      (std::string(refused) == "FileName" ? name : type) += "\"\nX-Injected: yes";
+    };
+    s.send(500);
+    EXPECT_EQ(s.client.ErrorMessage().str(),
+              "500 " + std::string(refused) + " contains CR, LF or NUL");
+    EXPECT_TRUE(pumpUntil([&] { return s.sink.closed(); }));
+    EXPECT_TRUE(s.sink.messages().empty());
+  }
+}
+
+TEST(SmtpAttachments, AnAttachmentNameOrTypeWithALineBreakIsRefused) {
+  refusesBrokenPartNames<TSmtpCli>(&TSmtpCli::SetEmailFiles, "EmailFiles");
+  refusesBrokenPartNames<THtmlSmtpCli>(&THtmlSmtpCli::SetEmailFiles, "EmailFiles");
+  refusesBrokenPartNames<THtmlSmtpCli>(&THtmlSmtpCli::SetEmailImages, "EmailImages");
+}
+
 TEST(SmtpAttachments, AnAbortWhileAFileIsBeingSentClosesTheFile) {
   MailSession<TSmtpCli> s;
   s.client.OnAttachHeader = [&](TObject*, int, const AnsiString&, TStringList*) {

@@ -117,6 +117,35 @@ TEST_F(SmtpServer, OpenMailAndQuitDeliverTheMessageWithItsHeaderAndBody) {
   EXPECT_TRUE(shown("> QUIT"));
 }
 
+// A subject that would end the message and start a transaction of its own is refused, and
+// nothing reaches the server; line breaks inside body lines arrive as lines of their own.
+TEST_F(SmtpServer, AnInjectingSubjectDeliversNothingAndBodyLineBreaksArriveAsLines) {
+  client.Open();
+  ASSERT_EQ(rec.next(), (RequestEnd{smtpOpen, 0})) << client.ErrorMessage().str();
+  client.FromName = "tarn@client.test";
+  client.RcptName()->Add("one@peer.test");
+  client.HdrSubject =
+      "hello\r\n.\r\nMAIL FROM:<evil@client.test>\r\nRCPT TO:<evil@peer.test>\r\nDATA";
+  rec.body = {"first"};
+  client.Mail();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpMail, 500}));
+  EXPECT_EQ(client.ErrorMessage().str(), "500 HdrSubject contains CR, LF or NUL");
+  client.HdrSubject = "clean";
+  rec.body = {"one\ntwo", ".\r\nMAIL FROM:<evil@client.test>", "three\rfour", ".five"};
+  client.Mail();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpMail, 0})) << client.ErrorMessage().str();
+  client.Quit();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpQuit, 0}));
+  const std::string got = delivered();
+  EXPECT_EQ(got.find("FROM "), got.rfind("FROM ")) << got;  // one message
+  EXPECT_EQ(got.find("evil@peer.test"), std::string::npos) << got;
+  EXPECT_NE(got.find("Subject: clean\r\n"), std::string::npos) << got;
+  EXPECT_NE(got.find("\r\n\r\none\r\ntwo\r\n.\r\nMAIL FROM:<evil@client.test>\r\nthree\r\nfour\r\n"
+                     ".five\r\n\r\n=== END"),
+            std::string::npos)
+      << got;
+}
+
 struct LoginCase {
   TSmtpAuthType type;
   const char* password;
