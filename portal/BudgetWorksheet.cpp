@@ -62,6 +62,8 @@ void TfrmMain::AddAllToWorksheet1Click(TObject* Sender) {
     F1Book1->SetActiveCell(r, total.column);
     F1Book1->SetEntry(sumFormula(total.letter, 2, total.letter, r - 1));
   }
+  // Every amount of the plan, typed later or worked out, shows with two decimals.
+  F1Book1->SetFixedDecimals(2, colPrice, r, colTotal, 2);
 }
 
 void TfrmMain::ClearCreateHeadingsInSS() {

@@ -28,6 +28,8 @@ void TfrmMain::buildSidePages() {
   // Budget Worksheet: the workbook F1Book1 fills the page.
   F1Book1 = placeControl<TF1Book>(this, tsBudgeWrksht, "F1Book1", 0, 0, 577, 382);
   F1Book1->SetAlign(alClient);
+  // The plan sheet's item column shows a whole item number (12 digits).
+  F1Book1->SetColWidth(1, 1, 12);
   gbHiddenNextBid = placeCaptioned<TGroupBox>(this, tsBudgeWrksht, "gbHiddenNextBid", " Next Bid ",
                                               8, 8, 300, 94);
   edtNBEnds = placeControl<TLabeledEdit>(this, gbHiddenNextBid, "edtNBEnds", 8, 34, 130, 21);

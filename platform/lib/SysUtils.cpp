@@ -326,13 +326,16 @@ AnsiString FloatToStr(double value, const TFormatSettings& settings) {
   return AnsiString(negative ? "-" + out : out);
 }
 
-AnsiString CurrToStrF(double value, int decimals) {
-  const TFormatSettings& fs = FormatSettings();
-  decimals = std::clamp(decimals, 0, 4);
-  if (std::isnan(value)) return "NAN";
-  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
-  std::string whole, frac;
+namespace {
+
+// A finite amount's digits with a fixed count of decimals, rounded as money is.
+struct FixedDigits {
   bool negative = false;
+  std::string whole, frac;
+};
+
+FixedDigits fixedDigits(double value, int decimals) {
+  FixedDigits digits;
   // Up to here a double holds every ten-thousandth exactly (2^53 of them).
   constexpr double kExactTicksLimit = 9007199254740992.0 / 10000.0;
   if (std::fabs(value) < kExactTicksLimit) {
@@ -344,21 +347,47 @@ AnsiString CurrToStrF(double value, int decimals) {
     const std::int64_t scaled = (std::llabs(ticks) + unit / 2) / unit;  // in 10^-decimals
     std::int64_t divisor = 1;
     for (int i = 0; i < decimals; ++i) divisor *= 10;
-    negative = ticks < 0 && scaled != 0;
-    whole = std::to_string(scaled / divisor);
-    frac = std::to_string(scaled % divisor);
-    frac.insert(0, static_cast<std::size_t>(decimals) - frac.size(), '0');
+    digits.negative = ticks < 0 && scaled != 0;
+    digits.whole = std::to_string(scaled / divisor);
+    if (decimals > 0) {
+      digits.frac = std::to_string(scaled % divisor);
+      digits.frac.insert(0, static_cast<std::size_t>(decimals) - digits.frac.size(), '0');
+    }
   } else {
     // Beyond it a double holds no exact ten-thousandths: its own digits are written.
-    char digits[400];
+    char text[400];
     const CLocaleScope inC;
-    std::snprintf(digits, sizeof digits, "%.*f", decimals, std::fabs(value));
-    const std::string text = digits;
-    const std::size_t point = text.find('.');
-    whole = text.substr(0, point);
-    frac = point == std::string::npos ? std::string() : text.substr(point + 1);
-    negative = value < 0;
+    std::snprintf(text, sizeof text, "%.*f", decimals, std::fabs(value));
+    const std::string written = text;
+    const std::size_t point = written.find('.');
+    digits.whole = written.substr(0, point);
+    digits.frac = point == std::string::npos ? std::string() : written.substr(point + 1);
+    digits.negative = value < 0;
   }
+  return digits;
+}
+
+}  // namespace
+
+AnsiString FloatToStrFixed(double value, int decimals) {
+  decimals = std::clamp(decimals, 0, 4);
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+  const FixedDigits digits = fixedDigits(value, decimals);
+  std::string text = (digits.negative ? "-" : "") + digits.whole;
+  if (decimals > 0) text += FormatSettings().DecimalSeparator + digits.frac;
+  return AnsiString(text);
+}
+
+AnsiString CurrToStrF(double value, int decimals) {
+  const TFormatSettings& fs = FormatSettings();
+  decimals = std::clamp(decimals, 0, 4);
+  if (std::isnan(value)) return "NAN";
+  if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
+  const FixedDigits digits = fixedDigits(value, decimals);
+  const bool negative = digits.negative;
+  const std::string& whole = digits.whole;
+  const std::string& frac = digits.frac;
   std::string amount = groupThousands(whole, fs.ThousandSeparator);
   if (decimals > 0) amount += fs.DecimalSeparator + frac;
   const std::string cur = fs.CurrencyString.str();

@@ -56,6 +56,9 @@ using Currency = double;
 // An amount too large for exact ten-thousandths is written with the digits of its double, so
 // any amount is written; one that is no number gives "INF", "-INF" or "NAN".
 AnsiString CurrToStrF(double value, int decimals);
+// The same amount without the currency symbol and the thousands separators, with the
+// settings' decimal separator: 12.5 with 2 decimals gives "12.50", 12.345 gives "12.35".
+AnsiString FloatToStrFixed(double value, int decimals);
 
 AnsiString ExtractFileName(const AnsiString& path);
 AnsiString ExtractFileExt(const AnsiString& path);

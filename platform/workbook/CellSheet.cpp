@@ -1,5 +1,6 @@
 #include "workbook/CellSheet.h"
 
+#include <algorithm>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -57,6 +58,7 @@ void CellSheet::clear(const CellRange& range) {
   };
   clearIn(cells_, [](const auto& entry) { return entry.first; });
   clearIn(headings_, [](CellRef cell) { return cell; });
+  clearIn(decimals_, [](const auto& entry) { return entry.first; });
 }
 
 void CellSheet::setHeading(const CellRange& range, bool heading) {
@@ -67,6 +69,12 @@ void CellSheet::setHeading(const CellRange& range, bool heading) {
       else
         headings_.erase({row, column});
     }
+}
+
+void CellSheet::setDecimals(const CellRange& range, int decimals) {
+  for (int row = range.first.row; row <= range.last.row; ++row)
+    for (int column = range.first.column; column <= range.last.column; ++column)
+      decimals_[{row, column}] = std::clamp(decimals, 0, 4);
 }
 
 const CellSheet::Cell* CellSheet::find(CellRef cell) const {
@@ -82,11 +90,16 @@ AnsiString CellSheet::entry(CellRef cell) const {
 AnsiString CellSheet::shown(CellRef cell) const {
   const Cell* content = find(cell);
   if (!content) return {};
-  if (content->kind == Kind::number) return FloatToStr(content->number);
   if (content->kind == Kind::text) return content->entry;
-  evaluateAll();
-  const FormulaValue& value = values_.at(cell);
-  return value.isError ? value.error : FloatToStr(value.number);
+  double number = content->number;
+  if (content->kind == Kind::formula) {
+    evaluateAll();
+    const FormulaValue& value = values_.at(cell);
+    if (value.isError) return value.error;
+    number = value.number;
+  }
+  const auto format = decimals_.find(cell);
+  return format == decimals_.end() ? FloatToStr(number) : FloatToStrFixed(number, format->second);
 }
 
 bool CellSheet::isNumeric(CellRef cell) const {

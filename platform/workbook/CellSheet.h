@@ -43,9 +43,13 @@ class CellSheet {
   // As the user types it: "=" begins a formula, a number becomes a number, anything else is a
   // text. An empty entry empties the cell.
   void setEntry(CellRef cell, const AnsiString& entry);
-  // Empties every cell of the range and takes its heading mark off.
+  // Empties every cell of the range and takes its heading mark and its number format off.
   void clear(const CellRange& range);
   void setHeading(const CellRange& range, bool heading);
+  // The number format of the range's cells, kept whatever is entered into them: the numbers
+  // they show, typed or worked out, get that many decimals (0 to 4; 12.5 with 2 shows
+  // "12.50"). Texts and error values show as they are.
+  void setDecimals(const CellRange& range, int decimals);
 
   // What was put into the cell: the text, the number as typed, or the formula.
   AnsiString entry(CellRef cell) const;
@@ -83,6 +87,7 @@ class CellSheet {
 
   std::map<CellRef, Cell> cells_;
   std::set<CellRef> headings_;
+  std::map<CellRef, int> decimals_;
   // The formula results, valid while evaluated_ is true.
   mutable std::unordered_map<CellRef, FormulaValue, CellRefHash> values_;
   mutable bool evaluated_ = false;

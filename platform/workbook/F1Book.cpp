@@ -5,6 +5,8 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTableView>
 #include <QTimer>
 
@@ -198,4 +200,26 @@ void TF1Book::SetHeadingRange(int row1, int column1, int row2, int column2, bool
 
 bool TF1Book::IsHeading(int row, int column) const {
   return sheet_.isHeading(checkedCell(row, column));
+}
+
+void TF1Book::SetFixedDecimals(int row1, int column1, int row2, int column2, int decimals) {
+  sheet_.setDecimals(checkedRange(row1, column1, row2, column2), decimals);
+  changed();
+}
+
+void TF1Book::SetColWidth(int column1, int column2, int digits) {
+  const CellRange columns = checkedRange(1, column1, 1, column2);
+  auto* grid = widgetAs<QTableView>();
+  if (!grid) return;
+  // The room the grid's cells take for such a text, as they measure it, and the grid line.
+  QStyleOptionViewItem cell;
+  cell.initFrom(grid);
+  cell.font = grid->font();
+  cell.fontMetrics = grid->fontMetrics();
+  cell.features = QStyleOptionViewItem::HasDisplay;
+  cell.text = QString(std::max(digits, 0), '0');
+  const int width =
+      grid->style()->sizeFromContents(QStyle::CT_ItemViewItem, &cell, QSize(), grid).width() + 1;
+  for (int column = columns.first.column; column <= columns.last.column; ++column)
+    grid->setColumnWidth(column - 1, width);
 }

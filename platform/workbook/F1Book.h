@@ -48,6 +48,12 @@ class TF1Book : public TControl {
   // Marks the cells of the range as headings (shown bold), or takes the mark off.
   void SetHeadingRange(int row1, int column1, int row2, int column2, bool heading);
   bool IsHeading(int row, int column) const;
+  // The numbers of the range show with that many decimals (see CellSheet::setDecimals);
+  // ClearRange takes the format off again.
+  void SetFixedDecimals(int row1, int column1, int row2, int column2, int decimals);
+  // Makes columns column1 to column2 wide enough for a number of that many digits in the
+  // grid's font.
+  void SetColWidth(int column1, int column2, int digits);
 
  private:
   friend class F1BookModel;

@@ -88,6 +88,7 @@ TEST(Conversions, CurrencyTextFollowsTheProcessSettings) {
   FormatSettings().DecimalSeparator = ',';
   EXPECT_EQ(CurrToStrF(1500, 2), AnsiString("1.500,00 \x80"));
   EXPECT_EQ(CurrToStrF(-3, 2), AnsiString("-3,00 \x80"));
+  EXPECT_EQ(CurrToStrF(1499.5, 0), AnsiString("1.500 \x80"));
   FormatSettings() = saved;
 }
 
@@ -106,6 +107,33 @@ TEST(Conversions, CurrencyTextBeyondTheCurrencyRange) {
   EXPECT_EQ(CurrToStrF(1e12 + 0.25, 2), "$1,000,000,000,000.25");
   EXPECT_EQ(CurrToStrF(std::numeric_limits<double>::infinity(), 2), "INF");
   EXPECT_EQ(CurrToStrF(std::nan(""), 2), "NAN");
+  FormatSettings() = saved;
+}
+
+// Amounts as a spreadsheet shows them: rounded as money is, no symbol, no grouping.
+TEST(Conversions, FixedDecimalsRoundAsMoneyWithoutSymbolOrGrouping) {
+  TFormatSettings saved = FormatSettings();
+  FormatSettings().ThousandSeparator = ',';
+  FormatSettings().DecimalSeparator = '.';
+  const struct {
+    double value;
+    int decimals;
+    const char* text;
+  } cases[] = {
+      {12.5, 2, "12.50"},
+      {12.345, 2, "12.35"},
+      {0, 2, "0.00"},
+      {-3, 2, "-3.00"},
+      {-0.001, 2, "0.00"},
+      {1234567.5, 2, "1234567.50"},
+      {1e18, 2, "1000000000000000000.00"},
+      {2.5, 0, "3"},
+      {0.1 + 0.2, 2, "0.30"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FloatToStrFixed(c.value, c.decimals), c.text) << c.value;
+  EXPECT_EQ(FloatToStrFixed(std::nan(""), 2), "NAN");
+  FormatSettings().DecimalSeparator = ',';
+  EXPECT_EQ(FloatToStrFixed(12.5, 2), "12,50");
   FormatSettings() = saved;
 }
 

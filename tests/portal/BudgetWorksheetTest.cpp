@@ -2,6 +2,7 @@
 // workbook from the watch list, its formulas and what a rebuild keeps.
 #include <QDir>
 #include <QRegularExpression>
+#include <QTableView>
 #include <string>
 
 #include "MainWindowFixture.h"
@@ -77,17 +78,40 @@ TEST_F(BudgetWorksheetTest, OneLinePerAuctionInWatchListOrderWithTotalsUnderThem
   EXPECT_EQ(entries(4), (Row{"220000000103", "", "", "", "", "=SUM(C4:E4)"}));
   EXPECT_EQ(entries(5), (Row{"", "*** TOTALS ***", "=SUM(C2:C4)", "=SUM(D2:D4)", "=SUM(E2:E4)",
                              "=SUM(F2:F4)"}));
-  EXPECT_EQ(shown(2), (Row{"220000000101", "Title 220000000101", "12.5", "", "", "12.5"}));
+  EXPECT_EQ(shown(2), (Row{"220000000101", "Title 220000000101", "12.50", "", "", "12.50"}));
   EXPECT_EQ(shown(3)[2], "***");  // the text stays text and counts nothing
-  EXPECT_EQ(shown(3)[5], "0");
-  EXPECT_EQ(shown(5), (Row{"", "*** TOTALS ***", "12.5", "0", "0", "12.5"}));
+  EXPECT_EQ(shown(3)[5], "0.00");
+  EXPECT_EQ(shown(5), (Row{"", "*** TOTALS ***", "12.50", "0.00", "0.00", "12.50"}));
   EXPECT_EQ(book()->ActiveRow(), 5);
   EXPECT_EQ(book()->ActiveCol(), 6);
 
   // The user's costs go into the totals at once.
   enter(2, 4, "4.50");
   enter(4, 5, "1");
-  EXPECT_EQ(shown(5), (Row{"", "*** TOTALS ***", "12.5", "4.5", "1", "18"}));
+  EXPECT_EQ(shown(5), (Row{"", "*** TOTALS ***", "12.50", "4.50", "1.00", "18.00"}));
+}
+
+// Item numbers show whole, and every amount of the plan with two decimals: prices, the costs
+// typed beside them, the lines' totals and the totals line. Cells outside the plan keep the
+// sheet's general number form.
+TEST_F(BudgetWorksheetTest, ItemNumbersShowWholeAndAmountsWithTwoDecimals) {
+  addWatched("220000000101");
+  addWatched("888888888888")->SubItems()->SetStrings(siCurrent, "1234.5");
+  createPlanSheet();
+  auto* grid = static_cast<QTableView*>(book()->Widget());
+  for (int row : {1, 2, 3}) {
+    const QModelIndex item = grid->model()->index(row - 1, 0);
+    EXPECT_GE(grid->columnWidth(0), grid->sizeHintForIndex(item).width() + 1) << row;
+  }
+  enter(2, 4, "4.5");
+  enter(3, 5, "0.125");
+  enter(10, 3, "7");
+  EXPECT_EQ(shown(2), (Row{"220000000101", "Title 220000000101", "12.50", "4.50", "", "17.00"}));
+  EXPECT_EQ(shown(3),
+            (Row{"888888888888", "Title 888888888888", "1234.50", "", "0.13", "1234.63"}));
+  EXPECT_EQ(shown(4), (Row{"", "*** TOTALS ***", "1247.00", "4.50", "0.13", "1251.63"}));
+  EXPECT_EQ(book()->TextRC(10, 3).str(), "7");
+  EXPECT_EQ(grid->model()->index(1, 2).data().toString().toStdString(), "12.50");
 }
 
 TEST_F(BudgetWorksheetTest, RebuildEmptiesTheFirstHundredRowsAndKeepsWhatLiesOutside) {
@@ -109,7 +133,7 @@ TEST_F(BudgetWorksheetTest, RebuildEmptiesTheFirstHundredRowsAndKeepsWhatLiesOut
   EXPECT_EQ(book()->EntryRC(100, 10).str(), "");
   EXPECT_EQ(book()->EntryRC(101, 1).str(), "below");
   EXPECT_EQ(book()->EntryRC(1, 11).str(), "beside");
-  EXPECT_EQ(shown(5)[5], "37.5");
+  EXPECT_EQ(shown(5)[5], "37.50");
 }
 
 TEST_F(BudgetWorksheetTest, LongPlanRunsPastRowHundredWithoutAnEarlierPlansCostsOnItsLines) {
@@ -126,7 +150,7 @@ TEST_F(BudgetWorksheetTest, LongPlanRunsPastRowHundredWithoutAnEarlierPlansCosts
   EXPECT_EQ(entries(122), (Row{"", "*** TOTALS ***", "=SUM(C2:C121)", "=SUM(D2:D121)",
                                "=SUM(E2:E121)", "=SUM(F2:F121)"}));
   EXPECT_EQ(entries(110)[3], "");
-  EXPECT_EQ(shown(122), (Row{"", "*** TOTALS ***", "1500", "0", "0", "1500"}));
+  EXPECT_EQ(shown(122), (Row{"", "*** TOTALS ***", "1500.00", "0.00", "0.00", "1500.00"}));
   EXPECT_EQ(book()->EntryRC(110, 11).str(), "beside");
   EXPECT_EQ(book()->EntryRC(130, 2).str(), "note below");
   EXPECT_EQ(book()->ActiveRow(), 122);

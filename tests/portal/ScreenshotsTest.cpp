@@ -75,6 +75,12 @@ TEST_F(ScreenshotsTest, EachPageOfTheMainWindow) {
   frmMain->SetpanStat(0);
 }
 
+TEST_F(ScreenshotsTest, ThePlanSheetOfTheWatchList) {
+  frmMain->AddAllToWorksheet1->Click();
+  Application->ProcessMessages();
+  EXPECT_TRUE(save(frmMain->Widget()->grab(), "frmMain-tsBudgeWrksht-plan"));
+}
+
 TEST_F(ScreenshotsTest, TheAgentsWindow) {
   TfrmRefresh agent(nullptr);
   // Shown without its first show's run, which needs a watch-list file.

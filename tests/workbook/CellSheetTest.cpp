@@ -151,6 +151,30 @@ TEST(CellSheet, ClearOfAnInnerBlockKeepsTheCellsBesideIt) {
     }
 }
 
+// A number format belongs to the cells, whatever is entered into them later, and goes with a
+// clear.
+TEST(CellSheet, FixedDecimalsShowNumbersAndResultsOnlyInTheirRange) {
+  CellSheet sheet;
+  sheet.setDecimals({{2, 3}, {3, 6}}, 2);
+  sheet.setEntry({2, 3}, "12.5");
+  sheet.setEntry({2, 4}, "***");
+  sheet.setEntry({2, 5}, "=SUM(C2:C2)");
+  sheet.setEntry({2, 6}, "=SUM(D2:D2)+D2");
+  sheet.setEntry({4, 3}, "12.5");
+  EXPECT_EQ(shown(sheet, 2, 3), "12.50");
+  EXPECT_EQ(shown(sheet, 2, 4), "***");
+  EXPECT_EQ(shown(sheet, 2, 5), "12.50");
+  EXPECT_EQ(shown(sheet, 2, 6), "#VALUE!");
+  EXPECT_EQ(shown(sheet, 4, 3), "12.5");
+  EXPECT_EQ(sheet.entry({2, 3}).str(), "12.5");
+  sheet.setEntry({3, 3}, "7");  // typed after the format was set
+  EXPECT_EQ(shown(sheet, 3, 3), "7.00");
+  sheet.clear({{3, 3}, {3, 3}});
+  sheet.setEntry({3, 3}, "7");
+  EXPECT_EQ(shown(sheet, 3, 3), "7");
+  EXPECT_EQ(shown(sheet, 2, 3), "12.50");
+}
+
 TEST(CellSheet, ColumnLetters) {
   EXPECT_EQ(ColumnLetters(1).str(), "A");
   EXPECT_EQ(ColumnLetters(6).str(), "F");

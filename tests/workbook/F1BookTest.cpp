@@ -89,6 +89,31 @@ TEST(F1Book, GridShowsValuesAndBoldHeadingsAndTakesTheUsersTyping) {
   EXPECT_EQ(book.ActiveCol(), 3);
 }
 
+// A column set to a count of digits shows a number of that many digits whole in the grid, and
+// the grid shows a cell's number format.
+TEST(F1Book, ColumnWidthHoldsItsDigitsAndTheGridShowsTheNumberFormat) {
+  TF1Book book(nullptr);
+  auto* grid = static_cast<QTableView*>(book.Widget());
+  book.SetActiveCell(2, 2);
+  book.SetText("888888888888");
+  const int needed = grid->sizeHintForIndex(grid->model()->index(1, 1)).width() + 1;
+  EXPECT_LT(grid->columnWidth(1), needed);  // the grid's default width cuts it
+  book.SetColWidth(2, 3, 12);
+  EXPECT_GE(grid->columnWidth(1), needed);
+  EXPECT_EQ(grid->columnWidth(2), grid->columnWidth(1));
+  EXPECT_LT(grid->columnWidth(3), needed);
+  EXPECT_THROW(book.SetColWidth(0, 1, 12), EF1BookError);
+
+  book.SetFixedDecimals(2, 3, 2, 3, 2);
+  book.SetActiveCell(2, 3);
+  book.SetEntry("4.5");
+  EXPECT_EQ(grid->model()->index(1, 2).data().toString(), "4.50");
+  EXPECT_EQ(book.Text().str(), "4.50");
+  book.ClearRange(2, 3, 2, 3, F1ClearAll);
+  book.SetEntry("4.5");
+  EXPECT_EQ(book.Text().str(), "4.5");
+}
+
 TEST(F1Book, ArithmeticTypedIntoTheGridFollowsTheUsersEdits) {
   TF1Book book(nullptr);
   QAbstractItemModel* model = static_cast<QTableView*>(book.Widget())->model();
