@@ -6,6 +6,7 @@
 #include "lib/SysUtils.h"
 #include "portal/Commander.h"
 #include "portal/ErrorLog.h"
+#include "portal/LeftTemporaries.h"
 #include "portal/Unit1.h"
 #include "scraping/WorkFiles.h"
 #include "win32/com.h"
@@ -34,7 +35,8 @@ void portalStartUp() {
 int runPortal(const std::function<void()>& beforeLoop) {
   // Held until the program ends, past the failure road's "errlog.txt". A second portal in the
   // folder says so and ends before it reads or writes any file of it. A folder where no lock
-  // can be made (read-only, or a file system without locks) is worked in as before.
+  // can be made (read-only, or a file system without locks) is worked in as before, except that
+  // the temporaries left there are not removed: another portal might be saving them.
   const ExclusiveFileLock folderLock(folderLockFileName);
   try {
     Application->Initialize();
@@ -43,6 +45,7 @@ int runPortal(const std::function<void()>& beforeLoop) {
     if (folderLock.state() == ExclusiveFileLock::State::HeldElsewhere) {
       MessageDlg(anotherPortalRunning, mtWarning, {mbOK});
     } else {
+      if (folderLock.state() == ExclusiveFileLock::State::Held) removeLeftTemporaries();
       Application->CreateForm(frmMain);
       Application->CreateForm(frmCommand);
       portalStartUp();

@@ -4,6 +4,7 @@
 #include "forms/Dialogs.h"
 #include "lib/StringList.h"
 #include "lib/SysUtils.h"
+#include "portal/AgentWindow.h"
 #include "portal/Commander.h"
 #include "portal/Unit1.h"
 #include "portal/WatchListRows.h"
@@ -15,7 +16,6 @@ namespace {
 
 // The build defines the name, which the install gives the agent's program.
 constexpr const char* agentProgram = TARNWICK_AGENT_PROGRAM;
-constexpr const char* agentCaption = "Tarnwick Refresh Data Agent";
 constexpr int recordLines = 9;
 constexpr int lineCurrent = 2;
 constexpr int lineBids = 3;
@@ -85,7 +85,7 @@ void TfrmMain::loadFreshGridData() {
 
 void TfrmMain::launchGridRefresher() {
   logLine("TAG:launchGridRefresher()");
-  if (ebayScraper.isWindowOpen(agentCaption)) return;
+  if (ebayScraper.isWindowOpen(agentWindowCaption)) return;
   try {
     frmCommand->btnSaveLVShowAllClick(this);
   } catch (const Exception&) {

@@ -1,5 +1,6 @@
 #include "win32/replace_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,11 +65,27 @@ std::string resolveOwnLinks(std::string path) {
   return path;
 }
 
+// A temporary is named "." + the target's name + this tail, whose X's mkostemp replaces with
+// letters and digits.
+constexpr std::string_view kTemporaryTail = ".XXXXXX";
+
+// The replaced file's name of a temporary so named; empty for any other name.
+std::string temporaryTarget(const std::string& name) {
+  if (name.size() < 1 + 1 + kTemporaryTail.size() || name[0] != '.') return "";
+  const std::size_t tail = name.size() - kTemporaryTail.size();
+  if (name[tail] != '.') return "";
+  for (std::size_t i = tail + 1; i < name.size(); ++i) {
+    const char c = name[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return "";
+  }
+  return name.substr(1, tail - 1);
+}
+
 }  // namespace
 
 FileReplacement::FileReplacement(std::string target, int permissions, bool durable)
     : target_(resolveOwnLinks(std::move(target))), permissions_(permissions), durable_(durable) {
-  std::string pattern = folderOf(target_) + "/." + nameOf(target_) + ".XXXXXX";
+  std::string pattern = folderOf(target_) + "/." + nameOf(target_) + std::string(kTemporaryTail);
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   fd_ = mkostemp(name.data(), O_CLOEXEC);
@@ -126,6 +143,24 @@ bool FileReplacement::Commit(bool replaceExisting) {
   temporary_.clear();
   if (durable_) flushFolder(folderOf(target_));
   return true;
+}
+
+void RemoveLeftTemporaries(const std::string& folder,
+                           const std::function<bool(const std::string& target)>& ownsTarget) {
+  DIR* entries = opendir(folder.c_str());
+  if (!entries) return;
+  std::vector<std::string> left;
+  while (const dirent* entry = readdir(entries)) {
+    const std::string name = entry->d_name;
+    const std::string target = temporaryTarget(name);
+    if (!target.empty() && ownsTarget(target)) left.push_back(name);
+  }
+  closedir(entries);
+  for (const std::string& name : left) {
+    const std::string path = folder + "/" + name;
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path.c_str());
+  }
 }
 
 bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::string* error) {

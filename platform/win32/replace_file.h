@@ -5,6 +5,7 @@
 // mix, and a write that fails leaves the old file as it was and no temporary behind. A name
 // that is the user's own link saves to the file the link names, its temporary beside that
 // file; a link of another owner is replaced like a file.
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,13 @@ class FileReplacement {
   int fd_ = -1;
   std::string error_;
 };
+
+// Removes from folder the temporaries that replacements cut short (by a kill, a crash) left
+// behind, for the files whose names ownsTarget accepts (the name without its folder). Only
+// regular files named exactly as a replacement names its temporary are removed, so a
+// caller who knows that no replacement of those files is running loses nothing.
+void RemoveLeftTemporaries(const std::string& folder,
+                           const std::function<bool(const std::string& target)>& ownsTarget);
 
 // Replaces the file at path with bytes; false with the reason in *error (when given) if the
 // file could not be written.

@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "lib/Exceptions.h"
 #include "lib/IniFile.h"
 #include "lib/StringList.h"
+#include "win32/replace_file.h"
 
 namespace fs = std::filesystem;
 
@@ -115,6 +118,39 @@ TEST_F(WholeSave, KillInTheMiddleOfSavesLeavesTheOldOrTheNewFileWhole) {
     EXPECT_TRUE(left == first || left == second)
         << "kill " << kill << ": " << left.size() << " bytes of " << first.size();
   }
+}
+
+// The temporaries that killed saves leave behind are found by the exact name the save gives
+// them and removed for the files the caller names only; lookalikes and folders stay.
+TEST_F(WholeSave, TemporariesLeftByKilledSavesAreRemovedForTheNamedFilesOnly) {
+  for (int kill = 0; kill < 4; ++kill) {
+    const pid_t child = fork();
+    if (child == 0) {
+      FileReplacement cutShort("lvshowall.txt");
+      FileReplacement other("newgrid.lv");
+      cutShort.Write("half a list");
+      ::kill(getpid(), SIGKILL);
+    }
+    waitpid(child, nullptr, 0);
+  }
+  const std::vector<std::string> lookalikes = {".lvshowall.txt.abc12",  ".lvshowall.txt.abc1234",
+                                               ".lvshowall.txt.ab-123", "lvshowall.txt.abc123",
+                                               ".lvshowall.txtXabc123", ".lvshowall.txt.abc123.tmp",
+                                               "..lvshowall.txt.abc123"};
+  for (const std::string& name : lookalikes) std::ofstream(dir_ / name) << "x";
+  fs::create_directory(dir_ / ".lvshowall.txt.Folder");
+  ASSERT_EQ(namesLike(dir_ / "lvshowall.txt").size(), 4 + lookalikes.size() + 1);
+  ASSERT_EQ(namesLike(dir_ / "newgrid.lv").size(), 4u);
+
+  RemoveLeftTemporaries(dir_.string(),
+                        [](const std::string& target) { return target == "lvshowall.txt"; });
+  std::vector<std::string> left = namesLike(dir_ / "lvshowall.txt");
+  std::vector<std::string> expected = lookalikes;
+  expected.push_back(".lvshowall.txt.Folder");
+  std::sort(left.begin(), left.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(left, expected);
+  EXPECT_EQ(namesLike(dir_ / "newgrid.lv").size(), 4u);
 }
 
 TEST_F(WholeSave, ReplacedFileKeepsItsPermissionsAndAFolderThatIsMissingIsReported) {
