@@ -1,5 +1,5 @@
 // What a completed page means: the agent's page state says which page it waits for, and text
-// markers in the saved page ("temp.tmp") say whether that page has come. A recognised item page
+// markers in the saved page ("refresh.tmp") say whether that page has come. A recognised item page
 // is kept as the item's ".tnw" file and read into its row; a recognised bid-history page is
 // kept as the item's ".dsp" file and gives the member's result. After each the blank page
 // "dummy.htm" is asked for; its arrival moves the pass on to the next row.
@@ -16,7 +16,9 @@ namespace {
 constexpr int kCurrentCell = 2;
 constexpr int kBidsCell = 3;
 constexpr int kStateCell = 5;
-constexpr const char* kPageCopy = "temp.tmp";
+// The agent's own scratch file: the portal saves its pages to "temp.tmp" in the same folder,
+// also while a refresh runs, and a shared name would let either program read the other's page.
+constexpr const char* kPageCopy = "refresh.tmp";
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 

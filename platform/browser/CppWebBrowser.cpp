@@ -1,7 +1,6 @@
 #include "browser/CppWebBrowser.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 #include <QEvent>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -13,7 +12,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdint>
 #include <string_view>
 
@@ -157,16 +155,19 @@ const AnsiString& TCppWebBrowser::Document() const { return document_; }
 
 const AnsiString& TCppWebBrowser::LocationURL() const { return location_; }
 
-// A link under the name is not followed (the save fails), so a page never lands in a file
-// elsewhere that a link names.
+// The document is written to a temporary file beside the name and renamed over it, so a reader
+// (the other program, a copy being taken) finds the old file or the whole new one, never a part.
+// A link under the name is not written through (the save fails), so a page never lands in a
+// file elsewhere that a link names.
 bool TCppWebBrowser::SaveDocument(const AnsiString& fileName) const {
   if (!hasDocument_) return false;
-  const int fd =
-      open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  const bool written = WriteAll(
-      fd, std::string_view(document_.c_str(), static_cast<std::size_t>(document_.Length())));
-  return close(fd) == 0 && written;
+  struct stat status {};
+  if (lstat(fileName.c_str(), &status) == 0 && S_ISLNK(status.st_mode)) return false;
+  // Not flushed to the disk: a saved page can be loaded again.
+  FileReplacement save(fileName.str(), -1, false);
+  return save.Write(
+             std::string_view(document_.c_str(), static_cast<std::size_t>(document_.Length()))) &&
+         save.Commit();
 }
 
 void TCppWebBrowser::Complete(const AnsiString& url, std::string bytes) {

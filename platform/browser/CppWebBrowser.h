@@ -56,8 +56,9 @@ class TCppWebBrowser : public TComponent {
   const AnsiString& Document() const;
   // The URL (as navigated) of the last completed load.
   const AnsiString& LocationURL() const;
-  // Writes the document's bytes to the file (replacing it); false, writing nothing, when there
-  // is no document yet or the file cannot be written.
+  // Writes the document's bytes to the file, replacing it whole (through a temporary file
+  // renamed over it); false, writing nothing, when there is no document yet, the name is a
+  // link or the file cannot be written.
   bool SaveDocument(const AnsiString& fileName) const;
 
   // Events; the URL is the one given to Navigate.

@@ -11,7 +11,10 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <atomic>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tools/testing/PracticeSite.h"
@@ -51,6 +54,10 @@ class AgentProcessTest : public ::testing::Test {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
   }
   bool exists(const QString& name) const { return QFile::exists(work_ + "/" + name); }
+  // Scratch files left in the working directory, hidden temporaries of a save included.
+  QStringList scratchFiles() const {
+    return QDir(work_).entryList({"*.tmp", ".*.tmp.*"}, QDir::Files | QDir::Hidden);
+  }
   void start(QProcess& agent) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -148,7 +155,7 @@ TEST_F(AgentProcessTest, RefreshesEveryRowInOrderAndResolvesEndedAuctions) {
   EXPECT_EQ(site_.requestCount(viewBids("220000000201")), 0);
   EXPECT_TRUE(exists("220000000101.tnw"));
   EXPECT_TRUE(exists("220000000501.dsp"));
-  EXPECT_FALSE(exists("temp.tmp"));
+  EXPECT_EQ(scratchFiles(), QStringList()) << scratchFiles().join(' ').toStdString();
   EXPECT_FALSE(exists("dialogs.log"));
 }
 
@@ -175,7 +182,7 @@ TEST_F(AgentProcessTest, RemovedAuctionKeepsItsRowAndTheRestIsRefreshed) {
   EXPECT_EQ(records[3][5], "WON");
   EXPECT_EQ(site_.requestCount(viewBids("220000000998")), 1);
   EXPECT_FALSE(exists("220000000999.tnw"));
-  EXPECT_FALSE(exists("temp.tmp"));
+  EXPECT_EQ(scratchFiles(), QStringList()) << scratchFiles().join(' ').toStdString();
 }
 
 TEST_F(AgentProcessTest, ClosedRowsWithoutLotResultAreWrittenBackAtOnceUnchanged) {
@@ -245,6 +252,42 @@ TEST_F(AgentProcessTest, ResultFileThatCannotBeWrittenStillEndsTheRun) {
     run();
     EXPECT_TRUE(QFileInfo(work_ + "/newgrid.lv").isDir());
   }
+}
+
+// The portal saves its pages to "temp.tmp" in the same folder, in the middle of the agent's run
+// if an auction is added meanwhile. Here that file is rewritten in place all the time with
+// another auction's page; the agent's rows and page files still hold their own pages.
+TEST_F(AgentProcessTest, ThePortalsScratchFileNeverReachesTheAgentsRows) {
+  writeIni("tarnbuyer");
+  const std::string foreign = site_.get(viewItem("220000000402")).body;  // ended, lost
+  ASSERT_NE(foreign.find("</html>"), std::string::npos);
+  const struct {
+    std::string item, bid, bids;
+  } rows[] = {{"220000000101", "12.50", "7"}, {"220000000102", "12.50", "7"},
+              {"220000000103", "12.50", "7"}, {"220000000104", "1234.56", "31"},
+              {"220000000111", "15.25", "7"}, {"220000000121", "14.75", "7"}};
+  std::vector<Record> list;
+  for (const auto& row : rows) list.push_back(watched(row.item, "2 days"));
+  writeWatchList(list);
+  std::atomic<bool> done{false};
+  std::thread portal([&] {
+    const std::string path = (work_ + "/temp.tmp").toStdString();
+    while (!done) std::ofstream(path, std::ios::binary | std::ios::trunc) << foreign;
+  });
+  run();
+  done = true;
+  portal.join();
+  const std::vector<Record> records = grid();
+  ASSERT_EQ(records.size(), std::size(rows));
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    SCOPED_TRACE(rows[i].item);
+    EXPECT_EQ(records[i][5], "ACTIVE");
+    EXPECT_EQ(records[i][2], rows[i].bid);
+    EXPECT_EQ(records[i][3], rows[i].bids);
+    EXPECT_TRUE(read(QString::fromStdString(rows[i].item + ".tnw")).contains(rows[i].item.c_str()));
+  }
+  EXPECT_EQ(read("temp.tmp").toStdString(), foreign);  // the agent never touched it
+  EXPECT_EQ(scratchFiles(), QStringList("temp.tmp"));
 }
 
 // A site that takes 4 seconds over every page, steadily: each load is left to come instead of

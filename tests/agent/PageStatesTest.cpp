@@ -161,6 +161,7 @@ TEST_F(PageStatesTest, ItemPagesThatAreAndAreNotRecognised) {
     ASSERT_TRUE(settle([this] { return closed_; }, 3000));
     EXPECT_EQ(gridState(), c.state);
     EXPECT_TRUE(std::filesystem::exists(c.item + ".tnw"));
+    EXPECT_FALSE(std::filesystem::exists("refresh.tmp"));
     EXPECT_FALSE(std::filesystem::exists("temp.tmp"));
   }
 }

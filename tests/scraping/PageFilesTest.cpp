@@ -2,10 +2,13 @@
 // and window registry of the platform layer.
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
+#include <thread>
 
 #include "ScrapingTestSupport.h"
 #include "browser/CppWebBrowser.h"
@@ -110,6 +113,37 @@ TEST_F(PageFiles, PageTestNeverWritesThroughALinkNamedAsTheScratchFile) {
   }
   EXPECT_EQ(readBytes("elsewhere/kept.txt"), "kept");
   EXPECT_FALSE(fs::exists("elsewhere/new.txt"));
+}
+
+// A page test replaces the scratch file whole: a reader elsewhere (the other program, a copy
+// of the page being taken) finds no file, the page before or the page after, never a part.
+TEST_F(PageFiles, AReaderOfTheScratchFileFindsAWholePageOrNone) {
+  const std::string pages[] = {"<html>" + std::string(300000, 'a') + "</html>",
+                               "<html>" + std::string(200000, 'b') + "</html>"};
+  writeBytes("a.htm", pages[0]);
+  writeBytes("b.htm", pages[1]);
+  std::atomic<bool> done{false};
+  std::atomic<int> seen{0};
+  std::atomic<int> torn{0};
+  std::thread reader([&] {
+    while (!done) {
+      std::ifstream in("scratch.tmp", std::ios::binary);
+      if (!in) continue;
+      std::ostringstream bytes;
+      bytes << in.rdbuf();
+      const std::string got = std::move(bytes).str();
+      ++seen;
+      if (got != pages[0] && got != pages[1]) ++torn;
+    }
+  });
+  for (int i = 0; i < 200; ++i) {
+    ASSERT_TRUE(navigateAndWait(i % 2 == 0 ? "a.htm" : "b.htm"));
+    EXPECT_TRUE(ebayScraper.broDocContains(&browser, "</html>", "scratch.tmp"));
+  }
+  done = true;
+  reader.join();
+  EXPECT_GT(seen, 0);
+  EXPECT_EQ(torn, 0) << "of " << seen << " reads";
 }
 
 TEST_F(PageFiles, NavigateCutsTheUrlTo2998Characters) {
