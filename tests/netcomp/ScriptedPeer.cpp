@@ -1,6 +1,18 @@
 #include "ScriptedPeer.h"
 
+#include <sys/socket.h>
+
 #include <chrono>
+
+namespace {
+// Reads and drops what already waits: a socket closed with unread bytes would reset the
+// connection instead of closing it.
+void dropWaiting(int fd) {
+  char buffer[65536];
+  while (::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+  }
+}
+}  // namespace
 
 ScriptedPeer::ScriptedPeer(std::vector<PeerStep> steps)
     : thread_([this, s = std::move(steps)]() mutable { run(std::move(s)); }) {}
@@ -42,6 +54,7 @@ void ScriptedPeer::run(std::vector<PeerStep> steps) {
         std::this_thread::sleep_for(std::chrono::milliseconds(step.count));
         break;
       case PeerStep::Close:
+        dropWaiting(fd);
         peer::close(fd);
         open = false;
         break;

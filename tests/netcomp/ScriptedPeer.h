@@ -1,7 +1,8 @@
 #pragma once
 // A loopback peer that plays a fixed script on its one connection, on a thread of its own:
 // read so many bytes (kept for the test to check), write bytes (at once or one at a time),
-// close. After the script it reads until the other side closes. Plain types only (see Peer.h).
+// close (a close, not a reset: bytes of the other side that were not read are dropped first). After
+// the script it reads until the other side closes. Plain types only (see Peer.h).
 #include <mutex>
 #include <string>
 #include <thread>
