@@ -86,6 +86,7 @@ void THttpCli::StateChange(THttpState NewState) {
   FState = NewState;
   if (NewState == httpReady && !FReplyFailure.IsEmpty()) {
     failRequest(404, FReplyFailure);
+    if (FRequestDoneErrCode == 0) FRequestDoneErrCode = 404;  // the code a blocking call raises
     FReplyFailure = AnsiString();
   }
   TriggerStateChange();
@@ -97,6 +98,7 @@ void THttpCli::InternalClear() {
   FRequestDoneErrCode = 0;
   FDocName = AnsiString();
   FStatusCode = 0;
+  FReasonPhrase = AnsiString();
   FRcvdBodyCount = 0;
   FSentBodyCount = 0;
   FHeaderLineCount = 0;
@@ -146,7 +148,14 @@ void THttpCli::DoRequestAsync(THttpRequest Rq) {
   FRequestType = Rq;
   ++FRequestSerial;
   FRelocationCount = 0;
+  FAuthRounds = 0;
   FReplyFailure = AnsiString();
+  // Nothing of the last reply (bytes after it, a reader waiting for it) goes on into this one.
+  dropWaiting();
+  FNextLineHandler = TLineHandler::None;
+  // A Basic exchange finished by an earlier request sends nothing until it is asked again.
+  if (FAuthBasicState == basicDone) FAuthBasicState = basicNone;
+  if (FProxyAuthBasicState == basicDone) FProxyAuthBasicState = basicNone;
   InternalClear();
 
   AnsiString proto, user, pass, host, port;
@@ -177,6 +186,7 @@ void THttpCli::DoRequestAsync(THttpRequest Rq) {
   AdjustDocName();
   FConnHost = host;
   FConnPort = port;
+  FNamedHost = targetHost();
 
   if (FCtrlSocket->State() == wsConnected) {
     if (FConnHost == FConnectedHost && FConnPort == FConnectedPort &&
@@ -188,6 +198,25 @@ void THttpCli::DoRequestAsync(THttpRequest Rq) {
   }
   StateChange(httpNotConnected);
   Login();
+}
+
+// Scheme, name and port of the host the request is for now (not the proxy's); the port is
+// the scheme's own when the URL names none.
+THttpCli::THostId THttpCli::targetHost() const {
+  if (Proxy.IsEmpty()) return {LowerCase(FProtocol), LowerCase(FConnHost), FConnPort};
+  AnsiString proto, user, pass, host, port, path;
+  ParseURL(FPath, proto, user, pass, host, port, path);
+  proto = proto.IsEmpty() ? AnsiString("http") : LowerCase(proto);
+  if (port.IsEmpty()) port = proto == "https" ? AnsiString("443") : AnsiString("80");
+  return {proto, LowerCase(host), port};
+}
+
+// Whether the request is (still) for the host the caller named: only that host gets the
+// user's credentials, a relocation elsewhere none.
+bool THttpCli::atNamedHost() const {
+  const THostId now = targetHost();
+  return now.Protocol == FNamedHost.Protocol && now.Host == FNamedHost.Host &&
+         now.Port == FNamedHost.Port;
 }
 
 // The proxy's own port ("host:port" in Proxy), else ProxyPort.
@@ -258,10 +287,10 @@ void THttpCli::SocketDNSLookupDone(TObject* Sender, WORD ErrCode) {
   }
   FResolvedAddr = FCtrlSocket->DnsResult();
   StateChange(httpDnsLookupDone);
+  // An NTLM exchange authenticates its connection: a new one starts none. (A Basic one holds
+  // for the request, on whichever connection it goes; the next request starts it over.)
   if (FAuthNTLMState == ntlmDone) FAuthNTLMState = ntlmNone;
   if (FProxyAuthNTLMState == ntlmDone) FAuthNTLMState = FProxyAuthNTLMState = ntlmNone;
-  if (FAuthBasicState == basicDone) FAuthBasicState = basicNone;
-  if (FProxyAuthBasicState == basicDone) FAuthBasicState = FProxyAuthBasicState = basicNone;
   DoBeforeConnect();
   FConnectedHost = FConnHost;
   FConnectedPort = FConnPort;
@@ -310,9 +339,41 @@ void THttpCli::DoBeforeConnect() {
   FCtrlSocket->SocksAuthentication = SocksAuthentication;
 }
 
+// The NTLM message the head carries for the server (none away from the named host) or for the
+// proxy: ntlmMsg1, ntlmMsg3 or ntlmNone.
+THttpNTLMState THttpCli::serverNtlmMessage() const {
+  if (!atNamedHost()) return ntlmNone;
+  return FAuthNTLMState == ntlmMsg1 || FAuthNTLMState == ntlmMsg3 ? FAuthNTLMState : ntlmNone;
+}
+
+THttpNTLMState THttpCli::proxyNtlmMessage() const {
+  return FProxyAuthNTLMState == ntlmMsg1 || FProxyAuthNTLMState == ntlmMsg3 ? FProxyAuthNTLMState
+                                                                            : ntlmNone;
+}
+
 bool THttpCli::sendingFirstNtlmMessage() const {
-  return (FNTLMAuthType == ntlmAuthNormal && FAuthNTLMState == ntlmMsg1) ||
-         (FNTLMAuthType == ntlmAuthProxy && FProxyAuthNTLMState == ntlmMsg1);
+  return serverNtlmMessage() == ntlmMsg1 || proxyNtlmMessage() == ntlmMsg1;
+}
+
+// The head's authorization lines: one for the proxy and one for the server, each when its
+// exchange is under way (or, for Basic, was accepted during this request), so that a request
+// that answers both a proxy and a server carries both.
+void THttpCli::addAuthorization(TStringList& Headers) {
+  const THttpNTLMState server = serverNtlmMessage();
+  if (server == ntlmMsg1)
+    Headers.Add("Authorization: NTLM " + GetNTLMMessage1());
+  else if (server == ntlmMsg3)
+    Headers.Add("Authorization: NTLM " + GetNTLMMessage3(false));
+  else if (atNamedHost() && (FAuthBasicState == basicMsg1 || FAuthBasicState == basicDone))
+    Headers.Add("Authorization: Basic " + EncodeStr(encBase64, Username + ":" + Password));
+  const THttpNTLMState proxy = proxyNtlmMessage();
+  if (proxy == ntlmMsg1)
+    Headers.Add("Proxy-Authorization: NTLM " + GetNTLMMessage1());
+  else if (proxy == ntlmMsg3)
+    Headers.Add("Proxy-Authorization: NTLM " + GetNTLMMessage3(true));
+  else if (FProxyAuthBasicState == basicMsg1 || FProxyAuthBasicState == basicDone)
+    Headers.Add("Proxy-Authorization: Basic " +
+                EncodeStr(encBase64, ProxyUsername + ":" + ProxyPassword));
 }
 
 void THttpCli::SocketSessionConnected(TObject*, WORD ErrCode) {
@@ -377,19 +438,7 @@ void THttpCli::SendRequest(const AnsiString& Method, const AnsiString& Version) 
   }
   if (ModifiedSince.Val != 0)
     headers.Add("If-Modified-Since: " + RFC1123_Date(ModifiedSince) + " GMT");
-  if (FNTLMAuthType == ntlmAuthNormal && FAuthNTLMState == ntlmMsg1)
-    headers.Add("Authorization: NTLM " + GetNTLMMessage1());
-  else if (FNTLMAuthType == ntlmAuthNormal && FAuthNTLMState == ntlmMsg3)
-    headers.Add("Authorization: NTLM " + GetNTLMMessage3(false));
-  else if (FNTLMAuthType == ntlmAuthProxy && FProxyAuthNTLMState == ntlmMsg1)
-    headers.Add("Proxy-Authorization: NTLM " + GetNTLMMessage1());
-  else if (FNTLMAuthType == ntlmAuthProxy && FProxyAuthNTLMState == ntlmMsg3)
-    headers.Add("Proxy-Authorization: NTLM " + GetNTLMMessage3(true));
-  else if (FBasicAuthType == basicAuthNormal && FAuthBasicState == basicMsg1)
-    headers.Add("Authorization: Basic " + EncodeStr(encBase64, Username + ":" + Password));
-  else if (FBasicAuthType == basicAuthProxy && FProxyAuthBasicState == basicMsg1)
-    headers.Add("Proxy-Authorization: Basic " +
-                EncodeStr(encBase64, ProxyUsername + ":" + ProxyPassword));
+  addAuthorization(headers);
   add("Cookie: ", Cookie);
   if (!ContentRangeBegin.IsEmpty() || !ContentRangeEnd.IsEmpty()) {
     headers.Add("Range: bytes=" + ContentRangeBegin + "-" + ContentRangeEnd);

@@ -31,7 +31,7 @@ void settleExchanges(S& server, S& proxy, S sent, S done, S none, int status) {
 // 401 or 407 when the reply offers the scheme and the credentials it asks for are set; else 0.
 int THttpCli::answerableChallenge(const char* Scheme) const {
   if (findChallenge(*FAuthChallenges, Scheme) < 0) return 0;
-  if (FStatusCode == 401 && !Username.IsEmpty() && !Password.IsEmpty()) return 401;
+  if (FStatusCode == 401 && atNamedHost() && !Username.IsEmpty() && !Password.IsEmpty()) return 401;
   if (FStatusCode == 407 && !ProxyUsername.IsEmpty() && !ProxyPassword.IsEmpty()) return 407;
   return 0;
 }
@@ -66,8 +66,22 @@ void THttpCli::againWithCredentials() {
   FDocName = docName;
 }
 
+// Counts a round; past the bound the request ends with an error instead, and every exchange
+// starts over with the next request.
+bool THttpCli::tooManyAuthRounds() {
+  if (++FAuthRounds <= kHttpMaxAuthRounds) return false;
+  FAuthNTLMState = FProxyAuthNTLMState = ntlmNone;
+  FAuthBasicState = FProxyAuthBasicState = basicNone;
+  FAuthChallenges->Clear();
+  failRequest(404, "Too many authentication rounds");
+  if (FRequestDoneErrCode == 0) FRequestDoneErrCode = 404;
+  TriggerRequestDone();
+  return true;
+}
+
 void THttpCli::ntlmStep(THttpNTLMState& State, TNTLMAuthType Type, AnsiString& ConnectionLine,
                         TNTLM_Msg2_Info& Challenge, const char* Unexpected) {
+  if ((State == ntlmNone || State == ntlmMsg1) && tooManyAuthRounds()) return;
   switch (State) {
     case ntlmNone:
       FNTLMAuthType = Type;
@@ -95,6 +109,7 @@ void THttpCli::ntlmStep(THttpNTLMState& State, TNTLMAuthType Type, AnsiString& C
 }
 
 void THttpCli::basicStep(THttpBasicState& State, TBasicAuthType Type, const char* Unexpected) {
+  if (State == basicNone && tooManyAuthRounds()) return;
   switch (State) {
     case basicNone:
       FBasicAuthType = Type;

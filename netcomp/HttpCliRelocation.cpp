@@ -11,13 +11,35 @@ bool isAbsoluteHttp(const AnsiString& V) {
 }
 AnsiString orHttp(const AnsiString& proto) { return proto.IsEmpty() ? AnsiString("http") : proto; }
 AnsiString withPort(const AnsiString& port) { return port.IsEmpty() ? AnsiString() : ":" + port; }
+
+// The location as it may stand in a request line: without the blanks that end the field, and
+// with every byte that is no visible ASCII character (controls, NUL, blanks, DEL, bytes past
+// 127) percent-encoded, so that none can end the line or start a header line of its own.
+AnsiString requestTarget(const AnsiString& V) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string value = V.str();
+  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.pop_back();
+  std::string out;
+  for (const char c : value) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b > 0x20 && b < 0x7F) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    }
+  }
+  return AnsiString(out);
+}
 }  // namespace
 
-void THttpCli::handleLocation(const AnsiString& V) {
+void THttpCli::handleLocation(const AnsiString& Value) {
   if (FRequestType == httpPUT) {
-    FLocation = V;
+    FLocation = Value;
     return;
   }
+  const AnsiString V = requestTarget(Value);
   if (!FollowRelocation) return;
   if (FRelocationCount >= kHttpMaxRelocations) {
     FReplyFailure = "Too many relocations";  // this reply is read to its end, then the request ends
@@ -84,6 +106,7 @@ void THttpCli::handleLocation(const AnsiString& V) {
 
 void THttpCli::StartRelocation() {
   ++FRelocationCount;
+  FAuthRounds = 0;
   FRcvdBodyCount = 0;
   FReceiveLen = 0;
   FHeaderLineCount = 0;

@@ -14,16 +14,27 @@ constexpr int kSideBufferSize = 25;
 constexpr std::int64_t kMaxChunkSize =
     std::numeric_limits<std::int64_t>::max() / 16;  // one more digit would not fit
 
-// A Content-Length value: decimal digits (blanks around them allowed); -1 for anything else.
+// A Content-Length value: decimal digits (blanks around them allowed), however many; a value
+// past what 63 bits count is taken as the largest they do, which no body reaches. -1 for
+// anything else.
 std::int64_t lengthOf(const AnsiString& Value) {
   const std::string text = Trim(Value).str();
-  if (text.empty() || text.size() > 18) return -1;
+  if (text.empty()) return -1;
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
   std::int64_t length = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return -1;
-    length = length * 10 + (c - '0');
+    const int digit = c - '0';
+    length = length > (kMax - digit) / 10 ? kMax : length * 10 + digit;
   }
   return length;
+}
+
+// Whether the transfer codings (a list, letter case aside) end in chunked.
+bool endsInChunked(const AnsiString& Codings) {
+  const std::string list = LowerCase(Codings).str();
+  const auto comma = list.rfind(',');
+  return Trim(AnsiString(comma == std::string::npos ? list : list.substr(comma + 1))) == "chunked";
 }
 }  // namespace
 
@@ -68,7 +79,9 @@ void THttpCli::SocketDataAvailable(TObject*, WORD ErrCode) {
     }
     const char* lf = static_cast<const char*>(std::memchr(side, '\n', got));
     if (!lf) return;
+    // Placed so that it ends one byte behind the most that may wait, never further.
     const int tail = got - static_cast<int>(lf - side);
+    FReceiveLen = kHttpMaxWaiting;
     std::memcpy(FReceiveBuffer + FReceiveLen + 1 - tail, lf, tail);
     count = 1;
   }
@@ -109,11 +122,17 @@ void THttpCli::SocketDataAvailable(TObject*, WORD ErrCode) {
   }
 }
 
+bool THttpCli::chunked() const { return endsInChunked(FTransferEncoding); }
+
+// Chunks frame the body themselves: a Content-Length beside them counts for nothing.
+std::int64_t THttpCli::bodyLength() const { return chunked() ? -1 : FContentLength; }
+
 // Hands the waiting bytes to the body, no more than the announced length.
 void THttpCli::deliverWaitingBody() {
   int count = FReceiveLen;
-  if (FContentLength >= 0 && FRcvdBodyCount + count > FContentLength)
-    count = static_cast<int>(std::max<std::int64_t>(0, FContentLength - FRcvdBodyCount));
+  const std::int64_t length = bodyLength();
+  if (length >= 0 && FRcvdBodyCount + count > length)
+    count = static_cast<int>(std::max<std::int64_t>(0, length - FRcvdBodyCount));
   FBodyData = FReceiveBuffer;
   FBodyDataLen = count;
   GetBodyLineNext();
@@ -216,10 +235,22 @@ void THttpCli::handleField(const AnsiString& Name, const AnsiString& Value) {
   }
 }
 
+// A reply that came before the request's body was all sent: nothing more of the body goes, and
+// the connection, which holds a body cut short, is closed after the reply.
+void THttpCli::stopUnsentBody() {
+  if (!FAllowedToSend) return;
+  FAllowedToSend = false;
+  FCloseAfterReply = true;
+}
+
 void THttpCli::headerEnded() {
-  if (FReplyVersion == "1.1" && FStatusCode == 100) {
+  // An interim reply (1xx but 101): the real one follows, and none of the interim's fields
+  // frame it.
+  if (FStatusCode >= 100 && FStatusCode < 200 && FStatusCode != 101) {
     FRcvdHeaderLines->Clear();
     FHeaderLineCount = -1;
+    FContentLength = -1;
+    FTransferEncoding = AnsiString();
     return;
   }
   TriggerHeaderEnd();
@@ -227,10 +258,12 @@ void THttpCli::headerEnded() {
     dropWaiting();
     return;
   }
+  stopUnsentBody();
+  const std::int64_t length = bodyLength();
   const bool noBody =
-      FContentLength == 0 || FRequestType == httpHEAD ||
-      (FContentLength == -1 && (FStatusCode < 200 || FStatusCode == 204 || FStatusCode == 301 ||
-                                FStatusCode == 302 || FStatusCode == 304));
+      length == 0 || FRequestType == httpHEAD ||
+      (length == -1 && (FStatusCode < 200 || FStatusCode == 204 || FStatusCode == 301 ||
+                        FStatusCode == 302 || FStatusCode == 304));
   if (noBody) {
     // The reply is whole: bytes that follow it belong to no request and start nothing.
     FNextLineHandler = TLineHandler::None;
@@ -265,7 +298,7 @@ void THttpCli::GetBodyLineNext() {
     TriggerDocBegin();
     if (FNextLineHandler != TLineHandler::Body) return;  // aborted by the handler
   }
-  if (!(FTransferEncoding == "chunked")) {
+  if (!chunked()) {
     if (FBodyDataLen > 0) deliverBody(FBodyData, FBodyDataLen);
     if (FNextLineHandler == TLineHandler::Body && FRcvdBodyCount == FContentLength) endDocument();
     return;
@@ -326,18 +359,30 @@ void THttpCli::chunkedBody(const char* Data, int Len) {
 void THttpCli::endDocument() {
   FBodyLineCount = 0;
   FNextLineHandler = TLineHandler::None;
+  dropWaiting();  // what follows the body answers no request
+  stopUnsentBody();
   StateChange(httpBodyReceived);
   TriggerDocEnd();
   if (FCloseAfterReply) FCtrlSocket->CloseDelayed();
 }
 
+// Why the request fails when its connection ends now (with the socket's error, 0 for a close
+// by the server); empty when the reply is whole or none was waited for. A body without a
+// length or chunks ends with a close, not with a reset.
+AnsiString THttpCli::cutReply(WORD ErrCode) const {
+  const bool inHeader = FState == httpWaitingHeader && FNextLineHandler == TLineHandler::Header;
+  const bool inBody = FState == httpWaitingBody && FNextLineHandler == TLineHandler::Body;
+  if (!inHeader && !inBody) return AnsiString();
+  if (inBody && bodyLength() < 0 && !chunked() && ErrCode == 0) return AnsiString();
+  if (ErrCode != 0) return WSocketErrorDesc(ErrCode) + " (Error #" + IntToStr(ErrCode) + ")";
+  if (inBody) return "Connection closed before the end of the document";
+  if (FHeaderLineCount == 0 && FReceiveLen == 0) return "Connection closed without a reply";
+  return "Connection closed inside the reply header";
+}
+
 void THttpCli::SocketSessionClosed(TObject* Sender, WORD ErrCode) {
   if (ErrCode != 0) FRequestDoneErrCode = ErrCode;
-  // A body whose length (or last chunk) was announced and that the close cut short.
-  const bool bodyCut = FState == httpWaitingBody && FNextLineHandler == TLineHandler::Body &&
-                       (FTransferEncoding == "chunked" || FContentLength >= 0);
-  if (bodyCut && !FRelocationPending && FReplyFailure.IsEmpty())
-    FReplyFailure = "Connection closed before the end of the document";
+  if (!FRelocationPending && FReplyFailure.IsEmpty()) FReplyFailure = cutReply(ErrCode);
   if (FInHeader) {
     TriggerHeaderEnd();
     if (FRelocationPending) {

@@ -8,10 +8,13 @@
 // half (reply lines, body, relocation, Basic and NTLM authentication, Abort) share the class.
 //
 // What a broken or hostile server cannot do: make one request follow more than 20
-// relocations, send a reply header of more than 1000 lines or 256 KiB, pass off a body cut
-// short by the close (or a chunk size past 63 bits) as a whole document. Each ends the request
-// with StatusCode 404 and a reason of its own; the bytes received stay in RcvdStream. Byte
-// counts are 64-bit.
+// relocations or answer more than 6 authentication challenges between two relocations, send
+// a reply header of more than 1000 lines or 256 KiB, pass off a reply cut short by the close
+// or a reset (or a chunk size past 63 bits) as a whole one. Each ends the request with
+// StatusCode 404 (the code a blocking request raises and OnRequestDone carries, unless the
+// socket gave one) and a reason of its own; the bytes received stay in RcvdStream. Nor can it
+// have the user's credentials sent to another host than the URL's, or put raw bytes of a
+// location into the request line. Byte counts are 64-bit.
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -82,6 +85,7 @@ inline constexpr UINT WM_HTTP_LOGIN = WM_USER + 3;
 inline constexpr int kHttpBufferSize = 8193;
 inline constexpr int kHttpMaxWaiting = 8190;  // bytes that wait in the receive buffer at most
 inline constexpr int kHttpMaxRelocations = 20;
+inline constexpr int kHttpMaxAuthRounds = 6;      // requests sent again with credentials
 inline constexpr int kHttpMaxHeaderLines = 1000;  // of one request's replies
 inline constexpr std::int64_t kHttpMaxHeaderBytes = 256 * 1024;
 
@@ -308,6 +312,11 @@ class THttpCli : public TComponent {
   // an Abort made stale is dropped.
   WPARAM FRequestSerial = 0;
   int FRelocationCount = 0;  // relocations followed by this request
+  int FAuthRounds = 0;       // authentication rounds since the request or its last relocation
+  struct THostId {
+    AnsiString Protocol, Host, Port;  // letter case aside
+  };
+  THostId FNamedHost;        // the host of the caller's URL
   int FHeaderLinesSeen = 0;  // header lines of this request's replies, interim ones too
   std::int64_t FHeaderBytes = 0;
   AnsiString FReplyFailure;  // the reason the request ends with once ready; empty: none
@@ -329,6 +338,16 @@ class THttpCli : public TComponent {
   void chunkedBody(const char* Data, int Len);
   void deliverBody(const char* Data, int Len);
   bool sendingFirstNtlmMessage() const;
+  THttpNTLMState serverNtlmMessage() const;
+  THttpNTLMState proxyNtlmMessage() const;
+  void addAuthorization(TStringList& Headers);
+  THostId targetHost() const;
+  bool atNamedHost() const;
+  bool tooManyAuthRounds();
+  AnsiString cutReply(WORD ErrCode) const;
+  bool chunked() const;
+  std::int64_t bodyLength() const;
+  void stopUnsentBody();
   void pointCloseAt(bool Location);
   void againWithCredentials();
   int answerableChallenge(const char* Scheme) const;

@@ -173,6 +173,15 @@ def huge_chunk_size(conn, index):
         send_forever(conn, b"c" * 65536)
 
 
+def length_and_chunks_then_line_feeds(conn, index):
+    if read_head(conn):
+        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n"
+                     b"5\r\nhel")
+        for _ in range(64):  # 256 KB of line feeds: more than the receive buffer holds
+            conn.sendall(b"\n" * 4096)
+        hold(conn)
+
+
 def relocation_loop(conn, index):
     while read_head(conn):
         conn.sendall(b"HTTP/1.1 302 Found\r\nLocation: /loop\r\nContent-Length: 0\r\n\r\n")
@@ -226,6 +235,10 @@ HTTP_CASES = [
          failed("Reply header too large")),
     Case("chunk_size_ffffffffffffffff", huge_chunk_size,
          ["http", "--url", http_url(), "--version", "1.1"], failed("Bad chunk size", "0")),
+    Case("length_3_and_chunks_then_line_feeds", length_and_chunks_then_line_feeds,
+         ["http", "--url", http_url(), "--version", "1.1"],
+         {"status": "200", "exception": "none", "dones": "1", "errcode": "0", "body": "5",
+          "aborted": "no"}),
     Case("short_body_then_close",
          answer(b"HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + b"s" * 5000),
          ["http", "--url", http_url()],

@@ -8,6 +8,7 @@
 #include "HttpSupport.h"
 #include "Peer.h"
 #include "ScriptedPeer.h"
+#include "ServingPeer.h"
 #include "win32/windows.h"
 
 namespace {
@@ -83,4 +84,31 @@ TEST(HttpConnection, FileStreamIsCutToANewSize) {
   char back[8] = {};
   EXPECT_EQ(file.Read(back, 8), 6);
   EXPECT_STREQ(back, "0123ab");
+}
+
+// What one request leaves behind on a kept-alive connection (bytes after its body, its
+// reason phrase) is no part of the next one's reply.
+TEST(HttpConnection, NothingOfAReplyLeaksIntoTheNextRequest) {
+  int answered = 0;
+  ServingPeer peer([&](const ServedRequest&) -> ServedAnswer {
+    switch (answered++) {
+      case 0:
+        return {"HTTP/1.1 404 Not Found\r\nContent-Length: 2\r\n\r\nnoEXTRA BYTES"};
+      case 1:
+        return {"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\ntwo"};
+      default:
+        return {"<html>three</html>\r\n", ServedAnswer::Close};
+    }
+  });
+  RecordingClient c;
+  c.cli.SetRequestVer("1.1");
+  ASSERT_TRUE(c.get(peer.url("/one")));
+  EXPECT_EQ(c.cli.ReasonPhrase(), "Not Found");
+  pumpFor(100);
+  ASSERT_TRUE(c.get(peer.url("/two")));
+  EXPECT_EQ(c.cli.StatusCode(), 200);
+  EXPECT_EQ(c.body.data(), "notwo");
+  ASSERT_TRUE(c.get(peer.url("/three")));
+  EXPECT_EQ(c.cli.ReasonPhrase(), "");
+  EXPECT_EQ(c.body.data(), "notwo<html>three</html>");
 }

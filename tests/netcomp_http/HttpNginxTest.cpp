@@ -379,3 +379,27 @@ TEST_F(HttpNginx, ForwardProxyAskingForBasicIsAnsweredOnceWithTheProxyCredential
     EXPECT_EQ(requestsLogged(*proxy), logged) << k.user;
   }
 }
+
+// nginx as a proxy that asks Basic on every request, in front of an nginx that asks Basic
+// too: the request goes with both lines and ends with the document, in three requests.
+TEST_F(HttpNginx, ForwardProxyAndServerAskingForBasicAreAnsweredTogether) {
+  start();
+  startProxy(true);
+  for (const char* version : {"1.0", "1.1"}) {
+    SCOPED_TRACE(version);
+    RecordingClient c;
+    c.cli.SetRequestVer(version);
+    c.cli.Proxy = proxyAddress().c_str();
+    c.cli.ProxyUsername = "joe";
+    c.cli.ProxyPassword = "pw";
+    c.cli.Username = "joe";
+    c.cli.Password = "pw";
+    const int before = requestsLogged(*proxy);
+    ASSERT_TRUE(c.get(server->url("/secret/x.htm")));
+    EXPECT_EQ(c.cli.StatusCode(), 200);
+    EXPECT_EQ(c.body.data(), "secret");
+    pumpUntil([&] { return requestsLogged(*proxy) >= before + 3; }, 2000);
+    pumpFor(200);
+    EXPECT_EQ(requestsLogged(*proxy), before + 3);
+  }
+}

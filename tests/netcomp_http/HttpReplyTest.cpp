@@ -218,10 +218,13 @@ TEST(HttpReply, OnlyContentLengthBytesGoToTheDocument) {
   EXPECT_EQ(x.c.cli.RcvdBodyCount(), 10);
 }
 
+// The status line's number is read after the next bytes arrive; the reply then goes on.
 TEST(HttpReply, BadStatusNumberLeavesStatusZero) {
-  Exchange x({reply("HTTP/1.0 2x0 OK\r\nContent-Length: 2\r\n\r\nok"), hangUp()});
+  Exchange x(
+      {reply("HTTP/1.0 2x0 OK\r\n"), pause(100), reply("Content-Length: 2\r\n\r\nok"), hangUp()});
   ASSERT_TRUE(x.get());
   EXPECT_EQ(x.c.cli.StatusCode(), 0);
+  EXPECT_EQ(x.c.cli.ReasonPhrase(), "");
 }
 
 // A kept-alive reply without a body is whole at its empty line: what follows it in the same
@@ -282,5 +285,88 @@ TEST(HttpReply, AnAbortInsideTheDocumentEventsEndsTheRequestThere) {
     EXPECT_EQ(x.c.count("DocBegin"), 1);
     EXPECT_EQ(x.c.count("DocEnd"), 1);
     EXPECT_EQ(dataAfterAbort, 0);
+  }
+}
+
+// Chunked framing wins over a Content-Length beside it: the chunks are read whole and the
+// reply ends by itself, whether the server holds the connection, closes it, or keeps sending
+// line feeds after a chunk cut short.
+TEST(HttpReply, ChunkedFramingOverridesContentLength) {
+  const std::string head =
+      "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n";
+  const struct {
+    const char* name;
+    std::vector<PeerStep> answer;
+    const char* body;
+  } cases[] = {
+      {"held open", {reply(head + "5\r\nhello\r\n0\r\n\r\n")}, "hello"},
+      {"closed", {reply(head + "5\r\nhello\r\n0\r\n\r\n"), hangUp()}, "hello"},
+      {"length 0",
+       {reply("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nTransfer-Encoding: chunked\r\n\r\n"
+              "5\r\nhello\r\n0\r\n\r\n")},
+       "hello"},
+      {"line feeds after a cut chunk",
+       {reply(head + "5\r\nhel"), reply(std::string(20000, '\n'))},
+       "hel\n\n"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    Exchange x(k.answer, "1.1");
+    ASSERT_TRUE(x.get());
+    EXPECT_EQ(x.c.cli.StatusCode(), 200);
+    EXPECT_EQ(x.c.body.data(), k.body);
+    EXPECT_EQ(x.c.count("DocEnd"), 1);
+    EXPECT_EQ(x.c.doneErr, 0);
+  }
+}
+
+// Every interim reply (1xx but 101) is followed by the real one, which is the one reported;
+// the interim's fields do not frame the real reply.
+TEST(HttpReply, InterimRepliesAreFollowedByTheRealReply) {
+  for (const char* interim :
+       {"HTTP/1.1 102 Processing\r\n\r\n", "HTTP/1.1 103 Early Hints\r\nLink: </s>\r\n\r\n",
+        "HTTP/1.1 102 Processing\r\nContent-Length: 0\r\n\r\nHTTP/1.1 100 Continue\r\n\r\n"}) {
+    SCOPED_TRACE(interim);
+    Exchange x({reply(std::string(interim) + "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")},
+               "1.1");
+    ASSERT_TRUE(x.get());
+    EXPECT_EQ(x.c.cli.StatusCode(), 200);
+    EXPECT_EQ(x.c.body.data(), "ok");
+    EXPECT_EQ(x.c.count("HeaderBegin"), 1);
+    EXPECT_EQ((*x.c.cli.RcvdHeaderLines())[0], "HTTP/1.1 200 OK");
+  }
+}
+
+// A Content-Length of 19 digits or more is a length still: a body cut short after it is an
+// error, and leading zeros count for nothing.
+TEST(HttpReply, LongContentLengthsAreLengths) {
+  const struct {
+    const char* length;
+    int status;
+  } cases[] = {{"1000000000000000000", 404},
+               {"99999999999999999999999", 404},
+               {"0000000000000000000005", 200}};
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.length);
+    Exchange x(
+        {reply(std::string("HTTP/1.0 200 OK\r\nContent-Length: ") + k.length + "\r\n\r\nhello"),
+         hangUp()});
+    ASSERT_TRUE(x.get());
+    EXPECT_EQ(x.c.cli.StatusCode(), k.status);
+    EXPECT_EQ(x.c.body.data(), "hello");
+  }
+}
+
+// The transfer coding is read without regard to letter case, and a list of codings that ends
+// in chunked is chunked.
+TEST(HttpReply, TransferCodingsEndingInChunkedAreChunked) {
+  for (const char* coding : {"Chunked", "CHUNKED", "gzip, chunked", "gzip,chunked ", "chunked"}) {
+    SCOPED_TRACE(coding);
+    Exchange x({reply(std::string("HTTP/1.1 200 OK\r\nTransfer-Encoding: ") + coding +
+                      "\r\n\r\n5\r\nhello\r\n0\r\n\r\n")},
+               "1.1");
+    ASSERT_TRUE(x.get());
+    EXPECT_EQ(x.c.body.data(), "hello");
+    EXPECT_EQ(x.c.doneErr, 0);
   }
 }

@@ -5,6 +5,7 @@
 #include "HttpSupport.h"
 #include "Peer.h"
 #include "ScriptedPeer.h"
+#include "ServingPeer.h"
 
 namespace {
 const std::string kAccept = "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*\r\n";
@@ -281,5 +282,43 @@ TEST(HttpRequest, AbortInsideOrRightAfterOnLocationChangeEndsTheRequestOnce) {
       EXPECT_EQ(c.cli.ReasonPhrase(), "Connection aborted on request");
       EXPECT_EQ(peer.received().find("/next"), std::string::npos);
     }
+  }
+}
+
+// Bytes of a location that may not stand in a request line (controls, NUL, blanks, bytes
+// past ASCII) go percent-encoded: none of them can end the line or add a header line.
+TEST(HttpRequest, OddBytesOfALocationArePercentEncoded) {
+  const struct {
+    std::string location;
+    const char* target;
+  } cases[] = {
+      {"/next\rX-Injected: yes", "/next%0DX-Injected:%20yes"},
+      {std::string("/a\0b", 4), "/a%00b"},
+      {"/a b\tc\x7f\xe9", "/a%20b%09c%7F%E9"},
+      {"/kept%20as/it%2Fis?q=1", "/kept%20as/it%2Fis?q=1"},
+      {"{base}/p q", "/p%20q"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.target);
+    int port = 0;
+    ServingPeer peer([&](const ServedRequest& r) -> ServedAnswer {
+      if (r.head.rfind("GET /start ", 0) == 0) {
+        std::string location = k.location;
+        if (location.rfind("{base}", 0) == 0) location = base(port) + location.substr(6);
+        return {"HTTP/1.1 302 Found\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n"};
+      }
+      return {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"};
+    });
+    port = peer.port();
+    RecordingClient c;
+    c.cli.SetRequestVer("1.1");
+    ASSERT_TRUE(c.get(peer.url("/start")));
+    EXPECT_EQ(c.cli.StatusCode(), 200);
+    const auto requests = peer.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    const std::string& head = requests[1].head;
+    EXPECT_EQ(head.substr(0, head.find("\r\n")), "GET " + std::string(k.target) + " HTTP/1.1");
+    EXPECT_EQ(head.find("\nX-Injected"), std::string::npos);
+    EXPECT_EQ(head.find_first_of(std::string("\0", 1)), std::string::npos);
   }
 }

@@ -1,0 +1,150 @@
+// Authentication against loopback peers that play a proxy and a server at once, or two
+// servers: both authorization lines in one head, the bound on the rounds of one request, and
+// credentials that go to the host the caller named alone.
+#include <gtest/gtest.h>
+
+#include "HttpSupport.h"
+#include "ServingPeer.h"
+
+namespace {
+const std::string kProxyLine = "Proxy-Authorization: Basic " + EncodeStr(encBase64, "pu:pp").str();
+const std::string kServerLine = "Authorization: Basic " + EncodeStr(encBase64, "u:p").str();
+
+// The 1.0 replies close the connection after each answer, the 1.1 ones keep it.
+ServedAnswer answerWith(const char* version, const std::string& status, const std::string& field,
+                        const std::string& body = {}) {
+  const bool keep = std::string(version) == "1.1";
+  return {"HTTP/" + std::string(version) + " " + status + "\r\n" + field +
+              "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body,
+          keep ? ServedAnswer::Keep : ServedAnswer::Close};
+}
+
+bool hasLineStarting(const ServedRequest& r, const std::string& start) {
+  return r.head.find("\r\n" + start) != std::string::npos;
+}
+
+// A client that asks through the peer as its proxy, with proxy and server credentials.
+void throughProxy(RecordingClient& c, const ServingPeer& proxy, const char* version) {
+  c.cli.SetRequestVer(version);
+  c.cli.Proxy = ("127.0.0.1:" + std::to_string(proxy.port())).c_str();
+  c.cli.ProxyUsername = "pu";
+  c.cli.ProxyPassword = "pp";
+  c.cli.Username = "u";
+  c.cli.Password = "p";
+}
+
+// An HTTP/1.1 client with the user's server credentials.
+void asUser(RecordingClient& c) {
+  c.cli.SetRequestVer("1.1");
+  c.cli.Username = "u";
+  c.cli.Password = "p";
+}
+
+// A minimal NTLM challenge (no target name, no target information), in base64.
+std::string ntlmChallenge() {
+  std::string m("NTLMSSP\0\2\0\0\0\0\0\0\0\x30\0\0\0\x01\x02\0\0", 24);
+  m += "\x01\x23\x45\x67\x89\xab\xcd\xef" + std::string(8, '\0');
+  m += std::string("\0\0\0\0\x30\0\0\0", 8);
+  return EncodeStr(encBase64, AnsiString(m)).str();
+}
+}  // namespace
+
+// A proxy that wants its credentials on every request, in front of a server that wants its
+// own: the request goes with both lines and is answered, on one connection or on a new one
+// for each reply.
+TEST(HttpAuth, ProxyAndServerCredentialsGoTogether) {
+  for (const char* version : {"1.0", "1.1"}) {
+    SCOPED_TRACE(version);
+    ServingPeer proxy([&](const ServedRequest& r) {
+      if (!r.has(kProxyLine))
+        return answerWith(version, "407 Proxy Authentication Required",
+                          "Proxy-Authenticate: Basic realm=\"proxy\"\r\n");
+      if (!r.has(kServerLine))
+        return answerWith(version, "401 Unauthorized", "WWW-Authenticate: Basic realm=\"s\"\r\n");
+      return answerWith(version, "200 OK", "", "ok");
+    });
+    RecordingClient c;
+    throughProxy(c, proxy, version);
+    ASSERT_TRUE(c.get("http://127.0.0.1:9/secret"));
+    EXPECT_EQ(c.cli.StatusCode(), 200);
+    EXPECT_EQ(c.body.data(), "ok");
+    EXPECT_EQ(proxy.requests().size(), 3u);
+    EXPECT_EQ(c.done, 1);
+  }
+}
+
+// Peers that ask again whatever comes, by turns as proxy and as server, for Basic and for
+// NTLM: each request ends by itself with an error after a few rounds.
+TEST(HttpAuth, AuthenticationRoundsOfOneRequestAreBounded) {
+  for (const char* scheme : {"Basic realm=\"x\"", "NTLM"}) {
+    SCOPED_TRACE(scheme);
+    const bool ntlm = std::string(scheme) == "NTLM";
+    int asked = 0;
+    ServingPeer proxy([&](const ServedRequest& r) {
+      // NTLM: the challenge answers message 1, a bare offer anything else.
+      const bool sentMessage1 = r.head.find(" NTLM TlRMTVNTUAABAAAA") != std::string::npos;
+      const std::string offer =
+          std::string(scheme) + (ntlm && sentMessage1 ? " " + ntlmChallenge() : "") + "\r\n";
+      return ++asked % 2 ? answerWith("1.1", "407 Proxy Authentication Required",
+                                      "Proxy-Authenticate: " + offer)
+                         : answerWith("1.1", "401 Unauthorized", "WWW-Authenticate: " + offer);
+    });
+    RecordingClient c;
+    throughProxy(c, proxy, "1.1");
+    ASSERT_TRUE(c.get("http://127.0.0.1:9/secret"));
+    EXPECT_EQ(c.cli.StatusCode(), 404);
+    EXPECT_EQ(c.cli.ReasonPhrase(), "Too many authentication rounds");
+    EXPECT_NE(c.doneErr, 0);
+    EXPECT_LE(proxy.requests().size(), 12u);
+    c.cli.URL = "http://127.0.0.1:9/secret";
+    EXPECT_THROW(c.cli.Get(), EHttpException);
+  }
+}
+
+// A relocation to another port or another host name carries no credentials of the user,
+// neither Basic nor NTLM; one on the named host and port does.
+TEST(HttpAuth, CredentialsGoToTheNamedHostAlone) {
+  const struct {
+    const char* name;
+    const char* challenge;
+    const char* line;  // how the user's credentials would show
+  } schemes[] = {{"Basic", "Basic realm=\"s\"", "Authorization: Basic "},
+                 {"NTLM", "NTLM", "Authorization: NTLM "}};
+  for (const auto& scheme : schemes) {
+    SCOPED_TRACE(scheme.name);
+    ServingPeer other([&](const ServedRequest& r) {
+      if (!hasLineStarting(r, scheme.line))
+        return answerWith("1.1", "401 Unauthorized",
+                          std::string("WWW-Authenticate: ") + scheme.challenge + "\r\n");
+      return answerWith("1.1", "200 OK", "", "robbed");
+    });
+    const std::string elsewhere[] = {other.url("/x"),
+                                     "http://localhost:" + std::to_string(other.port()) + "/x"};
+    for (const std::string& target : elsewhere) {
+      SCOPED_TRACE(target);
+      ServingPeer named([&](const ServedRequest&) {
+        return answerWith("1.1", "302 Found", "Location: " + target + "\r\n");
+      });
+      RecordingClient c;
+      asUser(c);
+      ASSERT_TRUE(c.get(named.url("/start")));
+      EXPECT_EQ(c.cli.StatusCode(), 401);
+      EXPECT_EQ(c.body.data().find("robbed"), std::string::npos);
+    }
+    for (const ServedRequest& r : other.requests())
+      EXPECT_FALSE(hasLineStarting(r, scheme.line)) << r.head;
+  }
+  // On the named host itself, after a relocation there, the credentials go as asked.
+  ServingPeer same([&](const ServedRequest& r) {
+    if (r.head.rfind("GET /start ", 0) == 0)
+      return answerWith("1.1", "302 Found", "Location: /secret\r\n");
+    if (!r.has(kServerLine))
+      return answerWith("1.1", "401 Unauthorized", "WWW-Authenticate: Basic realm=\"s\"\r\n");
+    return answerWith("1.1", "200 OK", "", "ok");
+  });
+  RecordingClient c;
+  asUser(c);
+  ASSERT_TRUE(c.get(same.url("/start")));
+  EXPECT_EQ(c.cli.StatusCode(), 200);
+  EXPECT_EQ(c.body.data().substr(c.body.data().size() - 2), "ok");
+}
