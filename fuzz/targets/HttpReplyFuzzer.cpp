@@ -4,7 +4,8 @@
 // Input: one byte of settings (request method, HTTP version, relocations followed, server and
 // proxy credentials, a proxy, bytes written one at a time), then the pieces, separated by
 // "~~~~". Properties: the request ends, with exactly one OnRequestDone, and the client is
-// ready afterwards; the document events pair up.
+// ready afterwards; the document events pair up; what the client sent holds no NUL and no
+// line break but CR LF (nothing of a reply, a location say, went onto the wire raw).
 #include <string>
 
 #include "Exchange.h"
@@ -27,6 +28,16 @@ enum Setting : std::uint8_t {
 
 // A request head ends with an empty line; a body may follow it in the same piece of sending.
 bool asksForReply(const std::string& sent) { return sent.find("\r\n\r\n") != std::string::npos; }
+
+// No NUL, no CR without its LF, no LF without its CR.
+bool linesAreWhole(const std::string& sent) {
+  for (std::size_t i = 0; i < sent.size(); ++i) {
+    if (sent[i] == '\0') return false;
+    if (sent[i] == '\r' && (i + 1 == sent.size() || sent[i + 1] != '\n')) return false;
+    if (sent[i] == '\n' && (i == 0 || sent[i - 1] != '\r')) return false;
+  }
+  return true;
+}
 
 struct RunningRequest {
   THttpCli cli{nullptr};
@@ -117,5 +128,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_REQUIRE(request.done == 1, "OnRequestDone fired " + std::to_string(request.done) + " times");
   FUZZ_REQUIRE(request.cli.State() == httpReady, "the client is not ready after its end");
   FUZZ_REQUIRE(request.docEnds <= request.docBegins, "OnDocEnd without OnDocBegin");
+  FUZZ_REQUIRE(linesAreWhole(peer.received()), "a NUL or a lone CR or LF went onto the wire");
   return 0;
 }
