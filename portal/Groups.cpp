@@ -89,8 +89,8 @@ void TfrmMain::btnAddGrpClick(TObject* Sender) {
   saveGroups();
 }
 
-void TfrmMain::saveGroups() {
-  saveOrTell("Group list", [this] { saveGroupsLV(); });
+bool TfrmMain::saveGroups() {
+  return saveOrTell("Group list", [this] { saveGroupsLV(); });
 }
 
 void TfrmMain::btnChangeClick(TObject* Sender) {
@@ -196,21 +196,40 @@ bool TfrmMain::stlNdPrchseFrmGrp(AnsiString grp) {
 }
 
 // A count that is no integer is left as it is.
-void TfrmMain::decGroup(AnsiString groupToLessen) {
-  logLine("TAG:decGroup(AnsiString groupToLessen)");
-  if (groupToLessen == independent) return;
-  TListItem* group = findRowByCaption(lvGroups, groupToLessen);
-  if (!group) return;
+AnsiString TfrmMain::countAfterWin(const AnsiString& groupName) {
+  if (groupName == independent) return "";
+  const TListItem* group = findRowByCaption(lvGroups, groupName);
+  if (!group) return "";
   int howMany = 0;
   try {
     howMany = StrToInt(cellText(group, siGroupHowMany));
   } catch (const EConvertError&) {
-    return;
+    return "";
   }
-  const AnsiString lessened = IntToStr(static_cast<std::int64_t>(howMany) - 1);
-  setCellText(group, siGroupHowMany, lessened);
+  return IntToStr(static_cast<std::int64_t>(howMany) - 1);
+}
+
+void TfrmMain::setGroupCount(const AnsiString& groupName, const AnsiString& count) {
+  if (TListItem* group = findRowByCaption(lvGroups, groupName))
+    setCellText(group, siGroupHowMany, count);
+}
+
+void TfrmMain::decGroup(AnsiString groupToLessen) {
+  logLine("TAG:decGroup(AnsiString groupToLessen)");
+  const AnsiString lessened = countAfterWin(groupToLessen);
+  if (lessened.IsEmpty()) return;
+  setGroupCount(groupToLessen, lessened);
   saveGroups();
   if (lessened == "0") launchCancelSnipesText(groupToLessen);
+}
+
+// A count below 0 (lessened by hand in the file) wants no more wins either.
+void TfrmMain::writeSatisfiedGroupsCancelFiles() {
+  for (int i = 0; i < lvGroups->Items()->Count(); ++i) {
+    const TListItem* group = lvGroups->Items()->Item(i);
+    if (group->Caption() != independent && StrToIntDef(cellText(group, siGroupHowMany), 1) <= 0)
+      launchCancelSnipesText(group->Caption());
+  }
 }
 
 void TfrmMain::launchCancelSnipesText(AnsiString grmName) {

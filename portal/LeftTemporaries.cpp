@@ -6,6 +6,7 @@
 #include "portal/AgentWindow.h"
 #include "portal/ErrorLog.h"
 #include "portal/WatchListRows.h"
+#include "portal/WinJournal.h"
 #include "scraping/EbayScraper.h"
 #include "scraping/WorkFiles.h"
 #include "win32/replace_file.h"
@@ -24,7 +25,7 @@ bool startsWith(const std::string& text, const std::string& head) {
 // The files only the portal writes.
 bool portalOnlyFile(const std::string& name) {
   for (const char* own : {watchListFileName, endTimeFileName, "groups.tnq", "BID.TDL",
-                          errorLogFileName, "offset.htm"})
+                          errorLogFileName, "offset.htm", winJournalFileName})
     if (name == own) return true;
   return (startsWith(name, "canc") && endsWith(name, ".TDL")) || endsWith(name, "logger.txt");
 }

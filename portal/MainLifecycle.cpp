@@ -83,6 +83,8 @@ void TfrmMain::formShow2() {
     saveGroups();
     ebayScraper.fillListFromLVCaptions(comGroup, lvGroups);
   }
+  finishJournaledWin();
+  writeSatisfiedGroupsCancelFiles();
   laVer->SetCaption(runningProgramVersionCaption());
   laAboutLine->SetCaption(aboutTextLine);
 }

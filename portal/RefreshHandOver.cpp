@@ -8,6 +8,7 @@
 #include "portal/Commander.h"
 #include "portal/Unit1.h"
 #include "portal/WatchListRows.h"
+#include "portal/WinJournal.h"
 #include "scraping/EbayScraper.h"
 #include "scraping/WorkFiles.h"
 #include "win32/shell.h"
@@ -47,13 +48,38 @@ void TfrmMain::applyRefreshedState(TListItem* row, const AnsiString& state) {
 
 // The agent writes a won auction back at every refresh, and the add road marks a watched one
 // won too: counting the win each time would cancel the group's other snipes after a single
-// win, so only the word that turns a row won lessens the group.
+// win, so only the word that turns a row won lessens the group. The count and the row are two
+// saves; the journal saved before them lets a restart finish a win that a kill cut short, so
+// that it is counted neither twice (the row not yet won) nor not at all.
 void TfrmMain::setEndsState(TListItem* row, const AnsiString& state) {
   const bool wasWon = cellText(row, siEnds).Pos("WON") > 0;
+  if (state.Pos("WON") == 0 || wasWon) {
+    setCellText(row, siEnds, state);
+    return;
+  }
+  const AnsiString group = cellText(row, siGroup);
+  const AnsiString count = countAfterWin(group);
+  const bool journaled = !count.IsEmpty() && saveOrTell("Win journal", [&] {
+    saveWinJournal({row->Caption(), state, group, count});
+  });
   setCellText(row, siEnds, state);
-  if (state.Pos("WON") == 0 || wasWon) return;
-  decGroup(cellText(row, siGroup));
-  saveOrTell("Auction list", [this] { frmCommand->btnSaveLVShowAllClick(this); });
+  decGroup(group);
+  saveWatchList();
+  if (journaled) removeWinJournal();
+}
+
+// Sets both as the journal says, whichever of the two saves had been made. A journal whose saves
+// fail again stays for the next start.
+void TfrmMain::finishJournaledWin() {
+  const std::optional<JournaledWin> win = loadWinJournal();
+  if (win) {
+    if (TListItem* row = findRowByCaption(lvShowAll, win->item))
+      setCellText(row, siEnds, win->state);
+    setGroupCount(win->group, win->count);
+    const bool groupsSaved = saveGroups();
+    if (!saveWatchList() || !groupsSaved) return;
+  }
+  removeWinJournal();
 }
 
 void TfrmMain::loadFreshGridData() {

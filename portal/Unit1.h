@@ -352,10 +352,14 @@ class TfrmMain : public TForm {
   // Writes "lvAllTdate.txt" after a dispatch status changed, so that no restart hands an
   // auction to the sniper again.
   void saveDispatchStatus();
+  // "lvshowall.txt", with a failure told; false then.
+  bool saveWatchList();
   // Sets a row's Ends cell to a state word. The word that first reports the auction won
-  // lessens its group once, whichever road brings it, and the watch list is written at once
-  // so that a restart does not count the win again.
+  // lessens its group once, whichever road brings it: the lessened count and the won row are
+  // saved at once, as one step that a restart finishes when a kill cuts it short.
   void setEndsState(TListItem* row, const AnsiString& state);
+  // At start-up, once both lists are read: finishes the win that the win journal holds.
+  void finishJournaledWin();
   // Connects the item-number button, the browser bro, the Save button and the row edits of
   // the popup menu to the handlers above.
   void connectWatchListEvents();
@@ -445,8 +449,15 @@ class TfrmMain : public TForm {
  private:
   // Connects the group page's controls, comGroup, the Item In Group page and the menu item.
   void connectGroupEvents();
-  // saveGroupsLV, with a failure told.
-  void saveGroups();
+  // saveGroupsLV, with a failure told; false then.
+  bool saveGroups();
+  // The count the group has once one more of its auctions is won; empty when a win lessens no
+  // count ("IND", no such group, a count that is no integer).
+  AnsiString countAfterWin(const AnsiString& groupName);
+  // Sets the group's count, when there is such a group.
+  void setGroupCount(const AnsiString& groupName, const AnsiString& count);
+  // At start-up: the cancel file of every group that wants no more wins, which shutdown deleted.
+  void writeSatisfiedGroupsCancelFiles();
 
   // --- Views, sorting, next bid and totals ---------------------------------------------------
  public:

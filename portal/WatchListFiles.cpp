@@ -127,6 +127,10 @@ bool TfrmMain::saveOrTell(const char* what, const std::function<void()>& save) {
   return true;
 }
 
+bool TfrmMain::saveWatchList() {
+  return saveOrTell("Auction list", [this] { frmCommand->btnSaveLVShowAllClick(this); });
+}
+
 void TfrmMain::saveDispatchStatus() {
   saveOrTell("End-time list", [this] { savelvAllTDateToText(); });
 }

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <vector>
@@ -81,6 +83,12 @@ std::string temporaryTarget(const std::string& name) {
   return name.substr(1, tail - 1);
 }
 
+// The test seam of the header.
+void killIfAskedAfterSaving(const std::string& target) {
+  const char* name = std::getenv("TARNWICK_TEST_KILL_AFTER_SAVE");
+  if (name && *name && nameOf(target) == name) raise(SIGKILL);
+}
+
 }  // namespace
 
 FileReplacement::FileReplacement(std::string target, int permissions, bool durable)
@@ -142,6 +150,7 @@ bool FileReplacement::Commit(bool replaceExisting) {
   }
   temporary_.clear();
   if (durable_) flushFolder(folderOf(target_));
+  killIfAskedAfterSaving(target_);
   return true;
 }
 

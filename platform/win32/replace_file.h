@@ -15,6 +15,10 @@
 // bits given, else those of the file it replaces, else the process's default for a new file.
 // One that is not durable is still whole whenever it is seen, but Commit leaves the flush to
 // the system: a crash soon after may lose it (for files that can be made again).
+//
+// Test seam: when TARNWICK_TEST_KILL_AFTER_SAVE holds a file name (without folder), the process
+// kills itself (SIGKILL, as a crash would end it) right after a replacement of a file of that
+// name has been committed. Tests use it to stop a program between two saves.
 class FileReplacement {
  public:
   explicit FileReplacement(std::string target, int permissions = -1, bool durable = true);

@@ -161,6 +161,24 @@ TEST_F(GroupsTest, CountReachingZeroWritesTheCancelFileWithEveryAuctionOfTheGrou
 
 // A count that is no integer, or a name that would lead out of the working directory (both
 // only from an edited file), neither ends the portal nor writes outside.
+// Shutdown deletes every cancel file; the second start-up stage writes that of every group that
+// wants no more wins again, since auctions of it may have been handed to the sniper before.
+TEST_F(GroupsTest, SecondStageWritesTheCancelFilesOfSatisfiedGroupsAgain) {
+  writeFile(workPath("groups.tnq"),
+            "IND\r\n\r\n0\r\nPAIR\r\n\r\n0\r\nTRIO\r\n\r\n-1\r\nSOLO\r\n\r\n1\r\n");
+  watchedIn("220000000101", "PAIR");
+  watchedIn("220000000102", "SOLO");
+  watchedIn("220000000103", "PAIR");
+  watchedIn("220000000104", "TRIO");
+  watchedIn("220000000105", "IND");
+  frmMain->formShow2();
+  frmCommand->Hide();
+  EXPECT_EQ(readFile(workPath("cancPAIR.TDL")), "220000000101\r\n220000000103\r\n");
+  EXPECT_EQ(readFile(workPath("cancTRIO.TDL")), "220000000104\r\n");
+  EXPECT_FALSE(QFile::exists(workPath("cancSOLO.TDL")));
+  EXPECT_FALSE(QFile::exists(workPath("cancIND.TDL")));
+}
+
 TEST_F(GroupsTest, BadCountsAndPathLikeNamesFromTheFileAreHandledSafely) {
   addRow(frmMain->lvGroups, {"BIG", "", "99999999999"});
   addRow(frmMain->lvGroups, {"../up", "", "1"});

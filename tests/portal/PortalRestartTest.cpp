@@ -83,10 +83,10 @@ TEST_F(PortalRestartTest, SecondPortalInTheFolderSaysSoAndEndsWithoutTouchingAFi
 // A start tidies the hidden temporaries that cut-short saves of its own files left behind, once
 // it holds the folder; the agent's files and every other name are left alone.
 TEST_F(PortalRestartTest, StartRemovesTheTemporariesItsCutShortSavesLeft) {
-  const QStringList own = {".lvshowall.txt.a1B2c3", ".lvAllTdate.txt.ZZZZZZ",
-                           ".groups.tnq.000000",    ".BID.TDL.qwErty",
-                           ".cancPAIR.TDL.abc123",  ".0.613541666666667logger.txt.Ab12Cd",
-                           ".errlog.txt.xYz789",    ".offset.htm.k9k9k9"};
+  const QStringList own = {
+      ".lvshowall.txt.a1B2c3", ".lvAllTdate.txt.ZZZZZZ", ".groups.tnq.000000",
+      ".BID.TDL.qwErty",       ".cancPAIR.TDL.abc123",   ".0.613541666666667logger.txt.Ab12Cd",
+      ".errlog.txt.xYz789",    ".offset.htm.k9k9k9",     ".win.jnl.jjjjjj"};
   const QStringList others = {".newgrid.lv.abc123",    ".220000000101.dsp.abc123",
                               ".lvshowall.txt.abc12",  ".lvshowall.txt.abc1234",
                               ".lvshowall.txt.ab-123", "lvshowall.txt.abc123",
@@ -119,6 +119,49 @@ TEST_F(PortalWorkDir, SavedPagesTemporariesGoOnlyWhileNoAgentRuns) {
     GTEST_SKIP() << "an agent of another test runs";
   removeLeftTemporaries();
   EXPECT_FALSE(QFile::exists(workPath(page)));
+}
+
+// A win lessens its group once, whatever moment the portal is killed at: here between the save
+// of the lessened count and that of the won row (the test seam kills the portal right after
+// "groups.tnq" is saved). The restart finishes the win, writes the satisfied group's cancel
+// file again, and its refresh, which brings the win once more, counts nothing.
+TEST_F(PortalRestartTest, AWinKilledBetweenItsTwoSavesLessensItsGroupOnce) {
+  tarnwick::tools::PracticeSite site;
+  ASSERT_TRUE(QFile::copy(FRESH_PROGRAM, workPath("rerav.iru")));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(FRESH_DIR) + "/dummy.htm", workPath("dummy.htm")));
+  writeFile(workPath("lvshowall.txt"),
+            "220000000401\r\n0.00\r\nC\r\n1.00\r\n0\r\n1\r\nACTIVE\r\nUSD\r\nPAIR\r\n"
+            "220000000102\r\n5.00\r\nB\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nPAIR\r\n");
+  writeFile(workPath("groups.tnq"), "IND\r\nalone\r\n1\r\nPAIR\r\none of two\r\n1\r\n");
+  const QByteArray satisfied = "IND\r\nalone\r\n1\r\nPAIR\r\none of two\r\n0\r\n";
+
+  writeIni(site, "edtEbayMember=tarnbuyer\r\nedtRefreshInterval=2\r\n");
+  extraEnvironment_ = {{"TARNWICK_TEST_KILL_AFTER_SAVE", "groups.tnq"}};
+  QProcess first;
+  start(first, TARN11_PROGRAM);
+  ASSERT_TRUE(first.waitForFinished(60000));
+  ASSERT_EQ(first.exitStatus(), QProcess::CrashExit);
+  ASSERT_EQ(readFile(workPath("groups.tnq")), satisfied);
+  ASSERT_FALSE(readFile(workPath("lvshowall.txt")).contains("WON")) << "killed between the saves";
+
+  extraEnvironment_.clear();
+  QFile::remove(traceLogFile());
+  writeIni(site, "edtEbayMember=tarnbuyer\r\nedtRefreshInterval=2\r\ncbLogFile=1\r\n");
+  QProcess second;
+  start(second, TARN11_PROGRAM);
+  const bool refreshed = waitFor(
+      [&] {
+        const QByteArray log = readFile(traceLogFile());
+        const int applied = log.indexOf("TAG:loadFreshGridData()");
+        return applied >= 0 && log.indexOf("TAG:TfrmMain::calcTotals()", applied) > 0;
+      },
+      60000);
+  second.kill();
+  second.waitForFinished(5000);
+  ASSERT_TRUE(refreshed) << readFile(traceLogFile()).right(3000).constData();
+  EXPECT_EQ(readFile(workPath("groups.tnq")), satisfied);
+  EXPECT_TRUE(readFile(workPath("lvshowall.txt")).contains("\r\nWON\r\nUSD\r\nPAIR\r\n"));
+  EXPECT_EQ(readFile(workPath("cancPAIR.TDL")), "220000000401\r\n220000000102\r\n");
 }
 
 }  // namespace

@@ -87,6 +87,33 @@ TEST_F(RefreshHandOverTest, AWinLessensItsGroupOnceOverRepeatedRefreshes) {
   EXPECT_FALSE(QFile::exists(workPath("cancLAMPS.TDL")));
 }
 
+// A win is saved as one step: its journal is gone once the count and the row are saved. A start
+// that finds the journal (a kill came between the two saves) sets and saves both as it says,
+// whichever had been saved, and a later refresh with the same win counts nothing.
+TEST_F(RefreshHandOverTest, AWinIsOneStepThatAStartFinishes) {
+  watched("201", -600, "LAMPS");
+  writeGrid({record("201", "WON")});
+  frmMain->loadFreshGridData();
+  EXPECT_FALSE(QFile::exists(workPath("win.jnl")));
+  EXPECT_TRUE(readFile(workPath("groups.tnq")).endsWith("LAMPS\r\ntwo of five\r\n1\r\n"));
+  EXPECT_TRUE(readFile(workPath("lvshowall.txt")).contains("\r\nWON\r\nGBP\r\nLAMPS\r\n"));
+
+  // As the kill left it: the count saved, the row not.
+  setCellText(findRowByCaption(frmMain->lvShowAll, "201"), siEnds, "old");
+  writeFile(workPath("win.jnl"), "201\r\nWON -2-\r\nLAMPS\r\n1\r\n");
+  frmMain->formShow2();
+  frmCommand->Hide();
+  EXPECT_FALSE(QFile::exists(workPath("win.jnl")));
+  EXPECT_EQ(howMany("LAMPS"), "1");
+  EXPECT_EQ(cellText(findRowByCaption(frmMain->lvShowAll, "201"), siEnds).str(), "WON -2-");
+  EXPECT_TRUE(readFile(workPath("groups.tnq")).endsWith("LAMPS\r\ntwo of five\r\n1\r\n"));
+  EXPECT_TRUE(readFile(workPath("lvshowall.txt")).contains("\r\nWON -2-\r\nGBP\r\nLAMPS\r\n"));
+  writeGrid({record("201", "WON")});
+  frmMain->loadFreshGridData();
+  EXPECT_EQ(howMany("LAMPS"), "1");
+  EXPECT_TRUE(boxTexts().empty());
+}
+
 TEST_F(RefreshHandOverTest, EmptyOrShortResultAppliesNothingAndEndsTheWait) {
   TListItem* row = watched("301", 3600);
   for (const QByteArray& bytes : {QByteArray(), QByteArray("301\r\nx\r\n9.99\r\n4\r\n1\r\n")}) {
