@@ -3,8 +3,6 @@
 // is kept as the item's ".tnw" file and read into its row; a recognised bid-history page is
 // kept as the item's ".dsp" file and gives the member's result. After each the blank page
 // "dummy.htm" is asked for; its arrival moves the pass on to the next row.
-#include <string>
-
 #include "agent/Tnwfr.h"
 #include "lib/StringList.h"
 #include "lib/SysUtils.h"
@@ -19,23 +17,6 @@ constexpr int kStateCell = 5;
 // The agent's own scratch file: the portal saves its pages to "temp.tmp" in the same folder,
 // also while a refresh runs, and a shared name would let either program read the other's page.
 constexpr const char* kPageCopy = "refresh.tmp";
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Whether the page names the item number whole, not as part of a longer number: the page of
-// item 220000000101, to which a request may have been relocated, is no page of 2200000001.
-bool namesItemNumber(const AnsiString& page, const AnsiString& number) {
-  const std::string& text = page.str();
-  const std::string& wanted = number.str();
-  if (wanted.empty()) return true;
-  for (auto at = text.find(wanted); at != std::string::npos; at = text.find(wanted, at + 1)) {
-    const auto end = at + wanted.size();
-    const bool longerBefore = isDigit(wanted.front()) && at > 0 && isDigit(text[at - 1]);
-    const bool longerAfter = isDigit(wanted.back()) && end < text.size() && isDigit(text[end]);
-    if (!longerBefore && !longerAfter) return true;
-  }
-  return false;
-}
 
 TListItem* findRow(TListView* listView, const AnsiString& itemNumber) {
   return listView->FindCaption(0, itemNumber, false, true, true);
@@ -54,7 +35,8 @@ void TfrmRefresh::processLoadedPage() {
     return ebayScraper.broDocContains(broRefresh, marker, kPageCopy);
   };
   const auto namesCurrentItem = [this, &contains] {
-    return contains(GetcurrItemNum()) && namesItemNumber(broRefresh->Document(), GetcurrItemNum());
+    return contains(GetcurrItemNum()) &&
+           ebayScraper.namesItemNumber(broRefresh->Document(), GetcurrItemNum());
   };
   try {
     if (pageState == psItemBlank && contains("blank")) {
@@ -129,17 +111,9 @@ void TfrmRefresh::updateLVfromTNW(TListView* listView, const AnsiString& fileNam
   TListSubItems* cells = row->SubItems();
   // Cells read from the page are one line each, so no record of "newgrid.lv" splits.
   cells->SetStrings(kCurrentCell, oneLine(ebayScraper.getCurrentBid(page)));
-  const bool ended = ebayScraper.isBiddingEnded(page);
-  const AnsiString member = readEbayMember();
-  const AnsiString lot = ebayScraper.getBidCount(page, number);
-  AnsiString state = "ACTIVE";
-  if (ended) state = lot == "LOT" ? "ENDED - LOT" : "ENDED - NOTLOT";
-  if (state == "ENDED - NOTLOT") {
-    // Won only by a known member id: a page that names no winner, read without a member id,
-    // is no win.
-    const AnsiString winner = ebayScraper.getWinningBidder(page);
-    state = !member.IsEmpty() && winner == member ? "WON" : "LOST";
-  }
+  const AnsiString state = ebayScraper.isBiddingEnded(page)
+                               ? ebayScraper.endedAuctionState(page, number, readEbayMember())
+                               : AnsiString("ACTIVE");
   cells->SetStrings(kStateCell, state);
   cells->SetStrings(kBidsCell, oneLine(ebayScraper.getBidCount(page, number)));
 }

@@ -218,7 +218,7 @@ void TfrmRefresh::endRun() {
 }
 
 AnsiString TfrmRefresh::readEbayMember() {
-  return TIniFile("tarnwick.ini").ReadString("prefs", "edtEbayMember", "");
+  return ebayScraper.memberIdOf(TIniFile("tarnwick.ini").ReadString("prefs", "edtEbayMember", ""));
 }
 
 void TfrmRefresh::SetcurrIndex(int value) {

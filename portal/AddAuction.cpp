@@ -4,6 +4,7 @@
 // returns it to idle. The action byte currBroAction is the only guard against the browser's
 // repeated events, so every test reads it again.
 #include "forms/Dialogs.h"
+#include "lib/StringList.h"
 #include "lib/SysUtils.h"
 #include "portal/Unit1.h"
 #include "portal/WatchListRows.h"
@@ -14,13 +15,17 @@
 namespace {
 
 constexpr const char* pageCopy = "temp.tmp";
+// An add whose page has not been recognised by then is given up: the 5-second tick checks it,
+// so the road ends within two minutes of the request, and the schedule, which waits while the
+// page loads, goes on.
+constexpr int addGiveUpSeconds = 115;
 
 }  // namespace
 
 void TfrmMain::btnEnterItemNumClick(TObject* Sender) {
   (void)Sender;
   logLine("TAG:btnEnterItemNumClick(TObject *Sender)");
-  if (edtEbayMember->Text().IsEmpty())
+  if (memberId().IsEmpty())
     MessageDlg("No eBay ID is entered.  Use preferences tab to enter eBay ID.", mtWarning, {mbOK});
   edtNewItem->SetText(ebayScraper.replaceAllText(edtNewItem->Text(), "", " "));
   // An item number names its page file, and the row takes its caption back from that file's
@@ -31,6 +36,7 @@ void TfrmMain::btnEnterItemNumClick(TObject* Sender) {
   }
   PageControl1->SetActivePage(tsBro);
   SetcurrBroAction(actAdding);
+  addStarted = Now();
   const AnsiString address = itemPageUrl(edtNewItem->Text());
   currItem = edtNewItem->Text();
   currURL = address;
@@ -86,10 +92,31 @@ void TfrmMain::endAddRoad() {
   DeleteFile(pageCopy);
 }
 
+bool TfrmMain::giveUpAdd(TDateTime now) {
+  if (GetcurrBroAction() != actAdding) return false;
+  // A clock set back since the request counts the add from now.
+  if (now < addStarted) addStarted = now;
+  if (now - addStarted < addGiveUpSeconds * OneSecond) return false;
+  const AnsiString item = currItem;
+  endAddRoad();
+  PageControl1->SetActivePage(tsShowAll);
+  MessageDlg(
+      "The page of item " + item + " could not be loaded. Try adding the auction again later.",
+      mtError, {mbOK});
+  return true;
+}
+
+AnsiString TfrmMain::memberId() { return ebayScraper.memberIdOf(edtEbayMember->Text()); }
+
 void TfrmMain::broLoadingPageJunction() {
   logLine("TAG:broLoadingPageJunction()");
   const auto contains = [this](const AnsiString& marker) {
     return ebayScraper.broDocContains(bro, marker, pageCopy);
+  };
+  // A page is the item's only where it names the number whole: a request answered with
+  // another item's page (a relocation) must not put that item's facts into this row.
+  const auto namesCurrentItem = [this, &contains] {
+    return contains(currItem) && ebayScraper.namesItemNumber(bro->Document(), currItem);
   };
   try {
     if (GetcurrBroAction() == actPageHandled && contains("blank")) endAddRoad();
@@ -100,24 +127,32 @@ void TfrmMain::broLoadingPageJunction() {
       MessageDlg("Auction is fixed price. Snipe not possible.", mtError, {mbOK});
     }
     if (GetcurrBroAction() == actAdding && contains("Ready to bid") && contains("Member since") &&
-        contains("</html>")) {
+        namesCurrentItem() && contains("</html>")) {
       SetcurrBroAction(actPageHandled);
       bro->Stop();
       // Named from the item being added: the box may have been edited while the page loaded.
       const AnsiString pageFile = currItem + ".tnw";
       ebayScraper.copyLocalFile(pageCopy, pageFile);
       DeleteFile(pageCopy);
-      addUpdateLVfromTNW(lvShowAll, pageFile);
+      const AnsiString item = currItem;
+      const bool added = addUpdateLVfromTNW(lvShowAll, pageFile) != nullptr;
       requestBlankPage();
-      MessageDlg(
-          "Auction added.  Click grid to select auction.  Right click and choose ENTER / "
-          "UPDATE SNIPE AMOUNT.",
-          mtInformation, {mbOK});
+      if (added)
+        MessageDlg(
+            "Auction added.  Click grid to select auction.  Right click and choose ENTER / "
+            "UPDATE SNIPE AMOUNT.",
+            mtInformation, {mbOK});
+      else
+        MessageDlg("Auction " + item + " not added: its end time cannot be read from its page.",
+                   mtError, {mbOK});
     }
-    if (GetcurrBroAction() == actAdding && contains("Bidding has ended for this item")) {
+    if (GetcurrBroAction() == actAdding && contains("Bidding has ended for this item") &&
+        namesCurrentItem()) {
       if (TListItem* row = findRowByCaption(lvShowAll, currItem)) {
-        const bool won = contains("userid=" + edtEbayMember->Text() + "&");
-        setEndsState(row, won ? "WON" : "LOST");
+        // The rule the agent reads ended pages by: the winner row only, the member id whole.
+        TStringList page;
+        page.LoadFromFile(pageCopy);
+        setEndsState(row, ebayScraper.endedAuctionState(page, currItem, memberId()));
       } else {
         TListItem* added = lvShowAll->Items()->Add();
         added->SetCaption(currItem);

@@ -24,6 +24,11 @@ TListItem* TfrmMain::addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile)
     setCellText(row, siBids, oneLine(ebayScraper.getBidCount(*page, item)));
     setCellText(row, siEnds, getSIClosingTime(item, page.get()));
   } else {
+    // An end time that does not read is never taken for another (such as now): the auction
+    // is not added, since it could never be handed to the sniper at its end.
+    TDateTime end;
+    if (!ebayScraper.tryParseEbayDateTime(ebayScraper.getEndTimeText(*page, item), end))
+      return nullptr;
     row = listview->Items()->Add();
     row->SetCaption(item);
     row->SubItems()->Add("0.00");
@@ -32,7 +37,6 @@ TListItem* TfrmMain::addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile)
     row->SubItems()->Add(oneLine(ebayScraper.getBidCount(*page, item)));
     row->SubItems()->Add(oneLine(ebayScraper.getItemQuantity(*page)));
 
-    const TDateTime end = ebayScraper.parseEbayDateTime(ebayScraper.getEndTimeText(*page, item));
     FormatSettings().ShortDateFormat = "mm/dd/yy";
     FormatSettings().LongTimeFormat = "hh:mm:ss";
     // An entry outlives its row when the program ended after an add wrote the end-time list
@@ -61,7 +65,12 @@ TListItem* TfrmMain::addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile)
 
 AnsiString TfrmMain::getSIClosingTime(AnsiString itemNo, TStringList* tsl) {
   logLine("TAG:getSIClosingTime(AnsiString itemNo, TStringList *tsl)");
-  const TDateTime end = ebayScraper.parseEbayDateTime(ebayScraper.getEndTimeText(*tsl, itemNo));
+  // A page that gives no end that reads leaves the end-time entry's end, and without that the
+  // end is not known.
+  TDateTime end;
+  if (!ebayScraper.tryParseEbayDateTime(ebayScraper.getEndTimeText(*tsl, itemNo), end) &&
+      !auctionEnd(itemNo, end))
+    return "undetermined";
   const int minutes = ebayScraper.minutesToClose(end, ebayTimeOffset);
   if (minutes >= 60) {
     const int days = minutes / 1440;

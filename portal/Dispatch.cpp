@@ -124,7 +124,7 @@ void TfrmMain::checkDispatchLauncher() {
 bool TfrmMain::dispatchTo(TListItem* entry, TListItem* row, TDateTime end, double offsetDays) {
   try {
     launchSniperAndInstrFile(entry->Caption(), snipeAmountOf(row), cellText(row, siCurrency), end,
-                             end - offsetDays, edtEbayMember->Text(), edtEbayPass->Text(),
+                             end - offsetDays, memberId(), edtEbayPass->Text(),
                              cellText(row, siTitle), cellText(row, siQuantity));
   } catch (const Exception& E) {
     MessageDlg("Sniper not launched for auction " + entry->Caption() + ": " + E.Message(), mtError,

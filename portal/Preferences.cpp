@@ -15,7 +15,9 @@ void TfrmCommand::btnLdOptnsClick(TObject* Sender) {
   (void)Sender;
   const TIniFile ini(prefsFile);
   // Each value goes into its control at once, so the controls' own events run in this order.
-  frmMain->edtEbayMember->SetText(ini.ReadString(prefsSection, "edtEbayMember", ""));
+  // The member id is an eBay user id: blanks around it are no part of it.
+  frmMain->edtEbayMember->SetText(
+      ebayScraper.memberIdOf(ini.ReadString(prefsSection, "edtEbayMember", "")));
   frmMain->edtEbayPass->SetText(ini.ReadString(prefsSection, "edtEbayPass", ""));
   frmMain->edtRefreshInterval->SetText(ini.ReadString(prefsSection, "edtRefreshInterval", "300"));
   frmMain->edtSnipeOffset->SetText(ini.ReadString(prefsSection, "edtSnipeOffset", "20"));
@@ -26,7 +28,7 @@ void TfrmCommand::btnLdOptnsClick(TObject* Sender) {
 void TfrmCommand::btnSvOptnsClick(TObject* Sender) {
   (void)Sender;
   TIniFile ini(prefsFile);
-  ini.WriteString(prefsSection, "edtEbayMember", frmMain->edtEbayMember->Text());
+  ini.WriteString(prefsSection, "edtEbayMember", frmMain->memberId());
   ini.WriteString(prefsSection, "edtEbayPass", frmMain->edtEbayPass->Text());
   ini.WriteString(prefsSection, "edtRefreshInterval", frmMain->edtRefreshInterval->Text());
   ini.WriteString(prefsSection, "edtSnipeOffset", frmMain->edtSnipeOffset->Text());

@@ -70,10 +70,11 @@ void TfrmMain::tickOfficialTimeRetry(TDateTime now) {
     ebayScraper.broNavigate(broOffset, officialTimePageUrl("TimeShow"));
 }
 
-// Asks again for the item page that is being added, until one of its loads is recognised. A
-// page already handled whose blank page has not come in the time of a retry will not come
-// (it failed to load, or reads without "blank"): the add road ends instead.
+// Asks again for the item page that is being added, until one of its loads is recognised or
+// the add is given up. A page already handled whose blank page has not come in the time of a
+// retry will not come (it failed to load, or reads without "blank"): the add road ends instead.
 void TfrmMain::tickItemPageRetry(TDateTime now) {
+  if (giveUpAdd(now)) return;
   if (browserRetryDeadline == 0) browserRetryDeadline = now + 2 * OneMinute;
   pullIn(browserRetryDeadline, now, 2 * OneMinute);
   if (!(now > browserRetryDeadline)) return;

@@ -296,6 +296,8 @@ class TfrmMain : public TForm {
   TDateTime refreshDeadline = 0;
   TDateTime dispatchDeadline = 0;
   TDateTime offsetRetryDeadline = 0;
+  // When the item page being added was asked for.
+  TDateTime addStarted = 0;
   // When the running browser sync began, and how many of its pages failed the test.
   TDateTime offsetSyncStarted = 0;
   int offsetSyncFailures = 0;
@@ -325,6 +327,9 @@ class TfrmMain : public TForm {
   void DeleteAll1Click(TObject* Sender);
   void DeleteEnded1Click(TObject* Sender);
   void ViewInSystemBrowser1Click(TObject* Sender);
+
+  // The member id of the Preferences page, without the blanks around it.
+  AnsiString memberId();
 
   // Adding an auction through the item page.
   void btnEnterItemNumClick(TObject* Sender);
@@ -369,6 +374,9 @@ class TfrmMain : public TForm {
   // The end of the add road: the browser idle (retry lowered, busy panel hidden), the saved
   // copy of its page removed.
   void endAddRoad();
+  // An add whose page has not been recognised within its bound gives up: true when it did,
+  // after the road's end and a box naming the item.
+  bool giveUpAdd(TDateTime now);
 
   // --- The 5-second schedule -----------------------------------------------------------------
  public:

@@ -12,9 +12,9 @@
 //
 // The class has no fields: every operation is a const member that reads only its arguments and
 // the files, browser and windows they name. Components are passed by pointer as the forms hold
-// them; a null component is treated as one with nothing in it. The operations on ended auctions
-// at the end are the refresh agent's: they are defined under agent/, so only the agent's
-// program carries them.
+// them; a null component is treated as one with nothing in it. The reading of a bid-history
+// page at the end is the refresh agent's: it is defined under agent/, so only the agent's
+// program carries it.
 #include "lib/AnsiString.h"
 #include "lib/DateTime.h"
 
@@ -113,7 +113,7 @@ class TEbayScraper {
   // process-wide formats; raises EConvertError when it does not convert.
   AnsiString getTimeLeftText(const AnsiString& endText, double offset) const;
 
-  // --- ended auctions (the refresh agent's) ---
+  // --- ended auctions and the member id ---
 
   // True when the page before "<!-- Begin Description -->" says
   // "<b>Bidding has ended for this item</b>"; false on a page without the description marker.
@@ -122,8 +122,26 @@ class TEbayScraper {
   // before the description; empty on a page without the description marker or without a
   // winning bidder before it.
   AnsiString getWinningBidder(const TStringList& page) const;
+  // The member id as typed or stored, without leading or trailing blanks.
+  AnsiString memberIdOf(const AnsiString& typed) const;
+  // Whether a user id read off a page is the member's: eBay user ids do not depend on ASCII
+  // letter case, and blanks around either are no part of it. An empty member id is nobody's.
+  bool isMemberId(const AnsiString& userId, const AnsiString& member) const;
+  // The result of an ended item page for the member: "ENDED - LOT" for a multi-quantity
+  // listing (its result is on the bid-history page), "WON" when the page's winning bidder is
+  // the member, "LOST" otherwise.
+  AnsiString endedAuctionState(const TStringList& page, const AnsiString& itemNum,
+                               const AnsiString& member) const;
+  // Whether text names the item number whole, not as part of a longer number: the page of
+  // item 220000000101, to which a request for 2200000001 may have been relocated, is no page
+  // of 2200000001. An empty number is named by any text.
+  bool namesItemNumber(const AnsiString& text, const AnsiString& itemNum) const;
+
+  // --- bid-history pages (the refresh agent's) ---
+
   // Reads the member's result off a saved bid-history page into row's state cell (sub-item
-  // 5): "LOST" when the member is not among the bidders (an empty member id never is) or won
+  // 5): "LOST" when the member is not among the bidders (an empty member id never is; ids are
+  // compared as isMemberId does) or won
   // 0 units, "WON -n-" for n units, "..." for a number of units that is no whole number; any
   // other unit cell leaves the state as it was. A null row is left alone. Raises EFOpenError
   // when the file cannot be opened.

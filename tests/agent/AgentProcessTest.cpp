@@ -330,4 +330,22 @@ TEST_F(AgentProcessTest, PageThatDoesNotComeWholeIsAskedForAgain) {
   }
 }
 
+// eBay user ids do not depend on letter case, and a blank typed after the id is no part of it:
+// with "BUYER7 " stored, a win of "buyer7" reads WON, on a single listing and on a
+// multi-quantity one alike; another bidder's win still reads LOST.
+TEST_F(AgentProcessTest, MemberIdMatchesWithoutRegardToCaseOrBlanks) {
+  writeIni(" BUYER7 ");
+  site_.control("item=220000000401&winner=buyer7");
+  site_.control("item=220000000402&winner=buyer77");
+  site_.control("item=220000000501&history=rival_bidder_77:3,buyer7:2");
+  writeWatchList({watched("220000000401", "ACTIVE"), watched("220000000402", "ACTIVE"),
+                  watched("220000000501", "ACTIVE")});
+  run();
+  const std::vector<Record> records = grid();
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0][5], "WON");
+  EXPECT_EQ(records[1][5], "LOST");
+  EXPECT_EQ(records[2][5], "WON -2-");
+}
+
 }  // namespace

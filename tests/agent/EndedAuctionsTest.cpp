@@ -39,6 +39,17 @@ TEST_F(EndedAuctions, WinningBidderIsTheIdBetweenItsMarkers) {
   EXPECT_EQ(ebayScraper.getWinningBidder(pageOf(row.c_str())), "");  // no description
 }
 
+TEST_F(EndedAuctions, MemberIdIsTheWholeIdWithoutRegardToCaseOrBlanks) {
+  EXPECT_TRUE(ebayScraper.isMemberId("buyer7", "BUYER7"));
+  EXPECT_TRUE(ebayScraper.isMemberId("Buyer7", " buyer7 "));
+  EXPECT_FALSE(ebayScraper.isMemberId("buyer77", "buyer7"));
+  EXPECT_FALSE(ebayScraper.isMemberId("", ""));
+  EXPECT_FALSE(ebayScraper.isMemberId("", "   "));
+  // Only ASCII letters fold: eBay ids are ASCII.
+  EXPECT_FALSE(ebayScraper.isMemberId("\xe9tienne", "\xc9tienne"));
+  EXPECT_EQ(ebayScraper.memberIdOf("\t buyer7  "), "buyer7");
+}
+
 // A bid-history page with one row per (userid, units).
 std::string historyPage(const std::vector<std::pair<std::string, std::string>>& rows,
                         const std::string& title = "Lamp") {
@@ -75,6 +86,10 @@ TEST_F(EndedAuctions, LotResultFromTheMembersUnitCell) {
        "WON -1-"},
       // Without a member id no bidder is the member.
       {"no member id", historyPage({{"rival", "2"}}), "", "LOST"},
+      // User ids do not depend on letter case; blanks around the member id are no part of it.
+      {"other letter case", historyPage({{"rival", "1"}, {"TarnBuyer", "2"}}), " TARNBUYER ",
+       "WON -2-"},
+      {"longer id in other case", historyPage({{"TARNBUYER2", "4"}}), "tarnbuyer", "LOST"},
   };
   for (const Case& c : cases) {
     std::ofstream("5.dsp", std::ios::binary) << c.page;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
+#include <QUrl>
 #include <functional>
 
 #include "MainWindowFixture.h"
@@ -52,6 +53,21 @@ class AddAuctionTest : public MainWindowFixture {
   }
   static TListItem* row(const std::string& item) {
     return findRowByCaption(frmMain->lvShowAll, item.c_str());
+  }
+  // Types the item number and presses OK, then waits until the site has answered its page
+  // requests times, and a little more for the browser to take the answer in.
+  void startAdd(const std::string& item, int requests = 1) {
+    frmMain->edtNewItem->SetText(item.c_str());
+    frmMain->btnEnterItemNum->Click();
+    ASSERT_TRUE(pumpUntil([&] { return site_->requestCount(itemPageTarget(item)) >= requests; }));
+    pumpUntil([] { return false; }, 300);
+  }
+  // Runs one tick of the schedule on a clock moved on by seconds.
+  static void tickAfter(int seconds) {
+    const TDateTime later = Now() + seconds * OneSecond;
+    SetClock([later] { return later; });
+    frmMain->tmrDynaTimerTimer(nullptr);
+    SetClock({});
   }
 
   static PracticeSite* site_;
@@ -287,6 +303,97 @@ TEST_F(AddAuctionTest, ItemNumberNamingAPathIsRefused) {
     EXPECT_EQ(site_->requestCount(itemPageTarget(typed)), 0);
   }
   EXPECT_EQ(frmMain->lvShowAll->Items()->Count(), 0);
+}
+
+// An ended auction is won only by the member the winner row names, the id whole and without
+// regard to letter case or blanks around it; a member named elsewhere on the page (among its
+// bidders) has not won. A multi-quantity listing's result is on its bid-history page, which
+// the agent reads.
+TEST_F(AddAuctionTest, EndedAuctionIsWonByTheWinnerRowOnly) {
+  struct Case {
+    const char* item;
+    const char* member;
+    const char* state;
+  };
+  site_->control("item=220000000402&history=tarnbuyer:1,rival_bidder_77:1");
+  site_->control("item=220000000403&state=ended&winner=tarnbuyer2&ends_in=-3600");
+  const Case cases[] = {
+      {"220000000402", "tarnbuyer", "LOST"},
+      {"220000000401", " TarnBuyer ", "WON"},
+      {"220000000403", "tarnbuyer", "LOST"},
+      {"220000000501", "tarnbuyer", "ENDED - LOT"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.item);
+    frmMain->lvShowAll->Items()->Clear();
+    addWatched(c.item);
+    frmMain->edtEbayMember->SetText(c.member);
+    add(c.item);
+    EXPECT_EQ(cellText(row(c.item), siEnds).str(), c.state);
+  }
+  EXPECT_TRUE(boxTexts().empty()) << boxTexts()[0];
+}
+
+// A page that never comes whole (the server fails, drops the connection, or the page stops
+// short), or that is another item's (a redirection), puts nothing into the list. Within two
+// minutes the add road gives up: the user is told which item could not be loaded, the browser
+// is idle again and the schedule goes on.
+TEST_F(AddAuctionTest, PageThatNeverComesWholeEndsTheAddWithinTwoMinutes) {
+  const std::string item = "220000000102";
+  const std::string elsewhere =
+      "location=" +
+      QUrl::toPercentEncoding(QString::fromStdString(itemPageTarget("220000000101"))).toStdString();
+  for (const std::string& fault :
+       std::vector<std::string>{"status500", "drop", "truncate", "redirect&" + elsewhere}) {
+    SCOPED_TRACE(fault);
+    site_->control("reset=all");
+    site_->control("page=item:" + item + "&fault=" + fault);
+    frmMain->lvShowAll->Items()->Clear();
+    frmMain->lvAllTdate->Items()->Clear();
+    boxes_.clear();
+    startAdd(item);
+    EXPECT_EQ(frmMain->GetcurrBroAction(), 5);
+    tickAfter(60);
+    EXPECT_TRUE(boxTexts().empty());
+    EXPECT_TRUE(frmMain->GetdoBrowserRetry());
+    tickAfter(125);
+    EXPECT_EQ(boxTexts(), Cells{"The page of item " + item +
+                                " could not be loaded. Try adding the auction again later."});
+    EXPECT_EQ(frmMain->GetcurrBroAction(), idle);
+    EXPECT_FALSE(frmMain->GetdoBrowserRetry());
+    EXPECT_FALSE(frmMain->pnlPleaseWait->Visible());
+    EXPECT_EQ(frmMain->PageControl1->ActivePage(), frmMain->tsShowAll);
+    EXPECT_EQ(frmMain->lvShowAll->Items()->Count(), 0);
+    EXPECT_EQ(frmMain->lvAllTdate->Items()->Count(), 0);
+    EXPECT_FALSE(QFile::exists(workPath("temp.tmp")));
+  }
+}
+
+// An end time that does not read is never taken for "now": the auction is not added, and the
+// user is told which one and why.
+TEST_F(AddAuctionTest, PageWhoseEndTimeDoesNotReadIsNotAdded) {
+  for (const char* shown : {"Dec-1-26%201:00:00", ""}) {
+    SCOPED_TRACE(shown);
+    boxes_.clear();
+    site_->control(std::string("item=220000000101&end_text=") + shown);
+    add("220000000101");
+    EXPECT_EQ(boxTexts(), Cells{"Auction 220000000101 not added: its end time cannot be read "
+                                "from its page."});
+    EXPECT_EQ(frmMain->lvShowAll->Items()->Count(), 0);
+    EXPECT_EQ(frmMain->lvAllTdate->Items()->Count(), 0);
+    EXPECT_FALSE(QFile::exists(workPath("lvAllTdate.txt")));
+  }
+}
+
+// A watched auction whose page no longer gives a readable end keeps its end-time entry, and
+// its Ends text comes from that entry.
+TEST_F(AddAuctionTest, WatchedAuctionWhosePageLostItsEndKeepsItsEntry) {
+  add("220000000101");
+  const Cells entry = cellsOf(frmMain->lvAllTdate->Items()->Item(0));
+  site_->control("item=220000000101&end_text=");
+  add("220000000101");
+  EXPECT_EQ(cellsOf(frmMain->lvAllTdate->Items()->Item(0)), entry);
+  EXPECT_EQ(cellText(row("220000000101"), siEnds).str(), "1 days");
 }
 
 }  // namespace

@@ -330,6 +330,18 @@ TEST_F(MainWindowTest, PreferencesRoundTripThroughTheIniFileWithTheirDefaults) {
   EXPECT_TRUE(boxes_.empty());
 }
 
+// The member id is read and saved without the blanks around it, which are no part of an eBay
+// user id.
+TEST_F(MainWindowTest, MemberIdIsReadAndSavedWithoutBlanksAroundIt) {
+  writeFile(windirPath("tarnwick.ini"), "[prefs]\r\nedtEbayMember=\t BUYER7  \r\n");
+  frmCommand->btnLdOptnsClick(frmCommand);
+  EXPECT_EQ(frmMain->edtEbayMember->Text().str(), "BUYER7");
+  frmMain->edtEbayMember->SetText(" buyer7 ");
+  EXPECT_EQ(frmMain->memberId().str(), "buyer7");
+  frmMain->btnSavePrefsClick(frmMain);
+  EXPECT_TRUE(readFile(windirPath("tarnwick.ini")).contains("edtEbayMember=buyer7\r\n"));
+}
+
 TEST_F(MainWindowTest, StoredHourlySyncRaisesItsFlagAndABadIntervalIsReported) {
   writeFile(windirPath("tarnwick.ini"),
             "[prefs]\r\nedtRefreshInterval=fast\r\ncbSyncPeriodically=1\r\ncbLogFile=0\r\n");

@@ -181,7 +181,7 @@ def portal_reading(page, member):
     if all(marker in page for marker in ("Ready to bid", "Member since", "</html>")):
         return "biddable"
     if "Bidding has ended for this item" in page:
-        return "WON" if "userid=" + member + "&" in page else "LOST"
+        return ended_state(page, number_in_title(page), member)
     if "<title>Invalid Item</title>" in page:
         return "invalid"
     return None
@@ -193,12 +193,22 @@ def agent_state(page, number, member):
     ended = "Bidding has ended for this item" in page and number in page
     if not (live or ended):
         return None
-    count = bid_count(page, number)
     if not bidding_ended(page):
         return "ACTIVE"
-    if count == "LOT":
+    return ended_state(page, number, member)
+
+
+def ended_state(page, number, member):
+    """What both programs make of an ended item page for the member."""
+    if bid_count(page, number) == "LOT":
         return "ENDED - LOT"
-    return "WON" if winning_bidder(page) == member else "LOST"
+    member = member.strip()
+    return "WON" if member and winning_bidder(page).lower() == member.lower() else "LOST"
+
+
+def number_in_title(page):
+    """The item number the page's title gives."""
+    return cut_before(cut_after(page, "(item ")[5:], " ")
 
 
 def agent_knows_bid_history(page, number):

@@ -38,7 +38,7 @@ LIVE_AND_ENDED = [
     ("220000000201", "USD", "4.00", "LOT", "5", "biddable", "ACTIVE"),
     ("220000000401", "***", "20.00", "9", "1", "WON", "WON"),
     ("220000000402", "***", "20.00", "9", "1", "LOST", "LOST"),
-    ("220000000501", "***", "5.50", "LOT", "5", "LOST", "ENDED - LOT"),
+    ("220000000501", "***", "5.50", "LOT", "5", "ENDED - LOT", "ENDED - LOT"),
 ]
 
 # ended multi-quantity item, state word its bid history gives (None: the state stays)
@@ -207,6 +207,25 @@ class ControlAndCounter(SiteTestCase):
         self.site.control(item=number, end="Oct-23-05 00:35:02")
         self.assertEqual(read.end_time_text(self.item_page(number), number), "Oct-23-05 00:35:02")
 
+    def test_end_text_stands_in_the_title_in_place_of_the_end_time(self):
+        number = "220000000101"
+        for shown in ("Dec-1-26 1:00:00", ""):
+            with self.subTest(shown=shown):
+                self.site.control(item=number, end_text=shown)
+                page = self.item_page(number)
+                self.assertIn("(item %s end time %s PST)" % (number, shown), page)
+                self.assertIsNone(read.parse_end_time(read.end_time_text(page, number)))
+                self.assertEqual(read.portal_reading(page, MEMBER), "biddable")
+
+    def test_ended_single_listing_names_its_bidders_below_the_winner(self):
+        number = "220000000402"
+        self.site.control(item=number, history=MEMBER + ":1,rival_bidder_77:1")
+        page = self.item_page(number)
+        self.assertIn("userid=" + MEMBER + "&amp;iid=" + number, page)
+        self.assertEqual(read.winning_bidder(page), "rival_bidder_77")
+        self.assertEqual(read.portal_reading(page, MEMBER), "LOST")
+        self.assertEqual(read.agent_state(page, number, MEMBER), "LOST")
+
     def test_new_item_with_history_and_removal(self):
         status, reply = self.site.control(item="330000000001", state="ended", quantity="4",
                                           history=MEMBER + ":3,someone:1")
@@ -269,6 +288,15 @@ class ControlAndCounter(SiteTestCase):
         with self.assertRaises((TimeoutError, socket.timeout)):
             self.site.get(ITEM_QUERY + "220000000101", timeout=1.0)
         self.assertEqual(self.site.get(ITEM_QUERY + "220000000101")[0], 200)
+
+    def test_redirect_sends_to_a_location_that_serves_its_own_page(self):
+        location = ITEM_QUERY + "220000000101"
+        self.site.control(page="item:220000000102", fault="redirect", location=location,
+                          count="1")
+        status, headers, _ = self.site.get(ITEM_QUERY + "220000000102")
+        self.assertEqual((status, headers.get("Location")), (302, location))
+        self.assertIn("(item 220000000101 end time", self.site.page(location))
+        self.assertIn("(item 220000000102 end time", self.item_page("220000000102"))
 
     def test_relocation_sends_elsewhere_and_the_location_serves_the_page(self):
         self.site.control(page="time", fault="relocate", location="/x/lvshowall.txt", count="1")

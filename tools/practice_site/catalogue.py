@@ -56,6 +56,8 @@ class Item:
         self.bids = 7
         self.quantity = 1
         self.end = end
+        # The end as the item page shows it, in place of the end time; None shows the end time.
+        self.end_text = None
         self.winner = ""
         self.history = []
 
@@ -67,7 +69,7 @@ class Item:
         return {"item": self.number, "state": self.state, "title": self.title,
                 "currency": self.currency, "bid": self.bid, "bids": self.bids,
                 "quantity": self.quantity, "end": format_end_text(self.end),
-                "winner": self.winner, "history": [row.to_json() for row in self.history]}
+                "end_text": self.end_text, "winner": self.winner, "history": [row.to_json() for row in self.history]}
 
 
 def format_end_text(moment):
@@ -133,6 +135,8 @@ def apply_fields(item, fields, site_now):
             item.end = site_now + datetime.timedelta(seconds=float(fields["ends_in"]))
         if "end" in fields:
             item.end = parse_end_text(str(fields["end"]))
+        if "end_text" in fields:
+            item.end_text = None if fields["end_text"] is None else str(fields["end_text"])
         if "winner" in fields:
             item.winner = str(fields["winner"])
         if "history" in fields:
@@ -146,7 +150,7 @@ def apply_fields(item, fields, site_now):
 
 
 ITEM_FIELDS = ("state", "title", "currency", "bid", "bids", "quantity", "ends_in", "end",
-               "winner", "history")
+               "end_text", "winner", "history")
 
 
 def make_item(fields, site_now):

@@ -109,7 +109,8 @@ class PageMaker:
         self.templates = templates or Templates()
 
     def _common(self, item):
-        return {"title": item.title, "item": item.number, "end": format_end_text(item.end),
+        end = format_end_text(item.end) if item.end_text is None else item.end_text
+        return {"title": item.title, "item": item.number, "end": end,
                 "zone": ZONE, "quantity": item.quantity,
                 "footer": self.templates.fill("_listing_footer.html")}
 
@@ -141,7 +142,16 @@ class PageMaker:
                                              item=item.number)
         return self.templates.fill(
             "item_ended.html", winning_bid=money + item.bid, winner_row=winner_row,
-            history_text=self._history_text(item), **self._common(item))
+            bidders_row=self._bidders_row(item), history_text=self._history_text(item),
+            **self._common(item))
+
+    def _bidders_row(self, item):
+        """An ended single listing with a history names its bidders, each with a link."""
+        if item.multi_quantity or not item.history:
+            return ""
+        links = ", ".join(self.templates.fill("_bidder_link.html", userid=row.userid,
+                                              item=item.number) for row in item.history)
+        return self.templates.fill("_bidders_row.html", links=links)
 
     def _fixed_page(self, item, now):
         money = CURRENCY_ROADS[item.currency][2]

@@ -124,9 +124,11 @@ class SiteHandler(http.server.BaseHTTPRequestHandler):
         if fault == "stall":
             self.hold_without_reply()
             return
-        if fault == "relocate":
+        if fault in ("relocate", "redirect"):
             self.send_response(302)
-            self.send_header("Location", self.state.relocation(key, target))
+            location = (self.state.relocation(key, target) if fault == "relocate"
+                        else self.state.redirection(key))
+            self.send_header("Location", location)
             self.send_header("Content-Length", "0")
             self.end_headers()
             return

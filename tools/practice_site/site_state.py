@@ -9,7 +9,7 @@ import threading
 
 from catalogue import CatalogueError, ITEM_FIELDS, apply_fields, make_item
 
-FAULT_KINDS = ("truncate", "status500", "drop", "stall", "relocate", "badtime")
+FAULT_KINDS = ("truncate", "status500", "drop", "stall", "relocate", "redirect", "badtime")
 
 
 def page_key(command, item):
@@ -92,12 +92,17 @@ class SiteState:
             return
         if kind not in FAULT_KINDS:
             raise CatalogueError("fault must be one of %s or none" % ", ".join(FAULT_KINDS))
-        if kind == "relocate" and not (location or "").startswith("/"):
-            raise CatalogueError("a relocate fault needs location=/path")
+        if kind in ("relocate", "redirect") and not (location or "").startswith("/"):
+            raise CatalogueError("a %s fault needs location=/path" % kind)
         with self.lock:
             self.faults[key] = [kind, count]
-            if kind == "relocate":
+            if kind in ("relocate", "redirect"):
                 self.relocations[key] = location
+
+    def redirection(self, key):
+        """The location a redirect fault sends the page to, served as itself."""
+        with self.lock:
+            return self.relocations.get(key, self.relocations.get("*", "/"))
 
     def relocation(self, key, target):
         """The location the page is relocated to; from then on that location's path serves
