@@ -29,6 +29,30 @@ constexpr const char* offsetErrorText = "Error calculating eBay time offset.  Er
 // already known stays, and the next hourly sync tries again.
 constexpr double offsetSyncMaxMinutes = 5;
 constexpr int offsetSyncMaxFailures = 10;
+// A start-up fetch whose reply is not whole after this long counts as failed, so a server that
+// holds its reply back brings the Abort/Retry box instead of a portal waiting without a
+// schedule for as long as it holds. The watch looks every second.
+constexpr double startUpFetchMaxSeconds = 60;
+constexpr unsigned startUpFetchWatchMs = 1000;
+
+// Runs the watch over one start-up fetch: the fetch is aborted once its deadline has passed.
+class FetchWatch {
+ public:
+  FetchWatch(TTimer* timer, THttpCli* client) : timer_(timer) {
+    const TDateTime deadline = Now() + startUpFetchMaxSeconds * OneSecond;
+    timer_->OnTimer = [client, deadline](TObject*) {
+      if (Now() > deadline) client->Abort();
+    };
+    timer_->SetInterval(startUpFetchWatchMs);
+    timer_->SetEnabled(true);
+  }
+  ~FetchWatch() { timer_->SetEnabled(false); }
+  FetchWatch(const FetchWatch&) = delete;
+  FetchWatch& operator=(const FetchWatch&) = delete;
+
+ private:
+  TTimer* timer_;
+};
 }  // namespace
 
 void TfrmMain::buildHttpClient() {
@@ -48,6 +72,8 @@ void TfrmMain::buildHttpClient() {
   HttpCli1->OnDocData = [this](TObject*, const char*, int) {
     if (HttpCli1->RcvdBodyCount() > replyBodyMax) HttpCli1->Abort();
   };
+  startUpFetchTimer = new TTimer(this);
+  startUpFetchTimer->SetEnabled(false);
   broOffset->OnDocumentComplete = [this](TObject* Sender, const AnsiString& URL) {
     broOffsetDocumentComplete(Sender, URL);
   };
@@ -80,6 +106,7 @@ void TfrmMain::GetButtonClick(TObject* Sender) {
     HttpCli1->RcvdStream = nullptr;
     HttpCli1->ModifiedSince = 0;
     try {
+      const FetchWatch watch(startUpFetchTimer, HttpCli1);
       HttpCli1->Get();
     } catch (const Exception&) {
       DisplayMemo->Lines()->Add("GET Failed !");

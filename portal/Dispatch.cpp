@@ -3,8 +3,9 @@
 // entry's status becomes "0" and the check never hands it over again.
 //
 // Both walks lower four schedule flags while they run (a dispatch sleeps on the GUI thread)
-// and put them back afterwards whatever happens, so a cell that does not convert never leaves
-// the schedule stopped: such a snipe amount counts as 0 and such an end time as never due.
+// and put them back afterwards whatever happens. An auction whose snipe amount is no plain
+// positive decimal, or whose end is not known, is never handed over: the user is told why in
+// the "Sniper not launched" box, by the check once for each auction and run.
 #include "forms/Dialogs.h"
 #include "lib/StringList.h"
 #include "lib/SysUtils.h"
@@ -44,11 +45,25 @@ class WalkEnding {
   Ending ending_;
 };
 
-// A snipe amount that is no number counts as no snipe amount.
-double snipeAmountOf(const TListItem* row) {
-  double snipe = 0;
-  return readAmount(cellText(row, siSnipeAmount), snipe) ? snipe : 0;
+// What a row's snipe amount says: no snipe ("0.00"), an amount to hand over, or a text that is
+// no amount (a hand-edited list may hold "-5" or "1e300"). An amount the instruction file
+// would write with an exponent (10^15 and more) is no amount either.
+enum class Snipe { none, amount, invalid };
+constexpr double largestSnipeAmount = 1e15;
+
+Snipe snipeOf(const TListItem* row, double& amount) {
+  amount = 0;
+  const AnsiString text = cellText(row, siSnipeAmount);
+  if (!isPlainAmountText(text) || !readAmount(text, amount) || !(amount < largestSnipeAmount))
+    return Snipe::invalid;
+  return amount == 0 ? Snipe::none : Snipe::amount;
 }
+
+AnsiString notAnAmount(const TListItem* row) {
+  return "its snipe amount \"" + cellText(row, siSnipeAmount) + "\" is not an amount.";
+}
+
+constexpr const char* endNotKnown = "its end time is not known.";
 
 }  // namespace
 
@@ -96,7 +111,8 @@ void TfrmMain::checkDispatchLauncher() {
       continue;
     }
     ++i;
-    const double snipe = snipeAmountOf(row);
+    double snipe = 0;
+    const Snipe kind = snipeOf(row, snipe);
     const AnsiString endText = cellText(entry, siEndTime);
     if (isOverState(endText) && cellText(entry, siDispatchStatus) != dispatched) {
       setCellText(entry, siDispatchStatus, dispatched);
@@ -104,9 +120,18 @@ void TfrmMain::checkDispatchLauncher() {
     }
     const bool waits = cellText(entry, siDispatchStatus) == waiting;
     TDateTime end;
-    std::int64_t minutes = neverDueMinutes;
-    if (waits && TryStrToDateTime(endText, end)) minutes = MinutesBetween(reference, end);
-    if (!(minutes < dueWindowMinutes && waits && snipe != 0)) continue;
+    const bool endKnown = TryStrToDateTime(endText, end);
+    if (waits && !endKnown && kind != Snipe::none) {
+      tellNotLaunchedOnce(entry->Caption(), endNotKnown);
+      continue;
+    }
+    const std::int64_t minutes =
+        waits && endKnown ? MinutesBetween(reference, end) : neverDueMinutes;
+    if (!(minutes < dueWindowMinutes && waits && kind != Snipe::none)) continue;
+    if (kind == Snipe::invalid) {
+      tellNotLaunchedOnce(entry->Caption(), notAnAmount(row));
+      continue;
+    }
 
     if (!stlNdPrchseFrmGrp(cellText(row, siGroup))) {
       const AnsiString title = cellText(row, siTitle);
@@ -116,19 +141,42 @@ void TfrmMain::checkDispatchLauncher() {
     }
     // "BID.TDL" that cannot be written, or a sniper that cannot be started: the user is
     // told, and the auction still waits, so the next check tries again while its window lasts.
-    if (!dispatchTo(entry, row, end, offsetDays)) continue;
+    if (!dispatchTo(entry, row, end, offsetDays, snipe)) continue;
     Sleep(pauseAfterDispatchMs);
+  }
+  tellRowsWithoutEndTimeEntry();
+}
+
+// A watched auction with a snipe amount but without an end-time entry (a short or missing
+// "lvAllTdate.txt") is never handed over: its end is not known.
+void TfrmMain::tellRowsWithoutEndTimeEntry() {
+  for (int i = 0; i < lvShowAll->Items()->Count(); ++i) {
+    const TListItem* row = lvShowAll->Items()->Item(i);
+    double snipe = 0;
+    if (findRowByCaption(lvAllTdate, row->Caption()) || snipeOf(row, snipe) == Snipe::none ||
+        isOverState(cellText(row, siEnds)))
+      continue;
+    tellNotLaunchedOnce(row->Caption(), endNotKnown);
   }
 }
 
-bool TfrmMain::dispatchTo(TListItem* entry, TListItem* row, TDateTime end, double offsetDays) {
+void TfrmMain::tellNotLaunched(const AnsiString& item, const AnsiString& reason) {
+  MessageDlg("Sniper not launched for auction " + item + ": " + reason, mtError, {mbOK});
+}
+
+void TfrmMain::tellNotLaunchedOnce(const AnsiString& item, const AnsiString& reason) {
+  if (!toldNotLaunched.insert((UpperCase(item) + "\n" + reason).str()).second) return;
+  tellNotLaunched(item, reason);
+}
+
+bool TfrmMain::dispatchTo(TListItem* entry, TListItem* row, TDateTime end, double offsetDays,
+                          double snipe) {
   try {
-    launchSniperAndInstrFile(entry->Caption(), snipeAmountOf(row), cellText(row, siCurrency), end,
+    launchSniperAndInstrFile(entry->Caption(), snipe, cellText(row, siCurrency), end,
                              end - offsetDays, memberId(), edtEbayPass->Text(),
                              cellText(row, siTitle), cellText(row, siQuantity));
   } catch (const Exception& E) {
-    MessageDlg("Sniper not launched for auction " + entry->Caption() + ": " + E.Message(), mtError,
-               {mbOK});
+    tellNotLaunched(entry->Caption(), E.Message());
     return false;
   }
   setCellText(entry, siDispatchStatus, dispatched);
@@ -183,17 +231,28 @@ void TfrmMain::LaunchSniper1Click(TObject* Sender) {
   if (!beginDispatchWalk(saved, offsetDays, reference)) return;
   const WalkEnding restore([&] { endDispatchWalk(saved); });
 
+  // The selected auction is handed over whatever its status or time; "0.00" too, since the
+  // user asks for it. Its end and amount must be known all the same.
+  const AnsiString item = selected->Caption();
+  if (!findRowByCaption(lvAllTdate, item)) {
+    tellNotLaunched(item, endNotKnown);
+    return;
+  }
   for (int i = 0; i < lvAllTdate->Items()->Count(); ++i) {
     TListItem* entry = lvAllTdate->Items()->Item(i);
     TListItem* row = findRowByCaption(lvShowAll, entry->Caption());
     if (row != selected) continue;
     TDateTime end;
+    double snipe = 0;
     if (!TryStrToDateTime(cellText(entry, siEndTime), end)) {
-      MessageDlg("The end time of the selected auction cannot be read. Sniper not launched.",
-                 mtError, {mbOK});
+      tellNotLaunched(item, endNotKnown);
       return;
     }
-    if (!dispatchTo(entry, row, end, offsetDays)) return;
+    if (snipeOf(row, snipe) == Snipe::invalid) {
+      tellNotLaunched(item, notAnAmount(row));
+      return;
+    }
+    if (!dispatchTo(entry, row, end, offsetDays, snipe)) return;
     Sleep(pauseAfterDispatchMs);
   }
 }

@@ -4,7 +4,6 @@
 #include "lib/SysUtils.h"
 #include "portal/Unit1.h"
 #include "portal/WatchListRows.h"
-#include "scraping/EbayScraper.h"
 #include "scraping/SiteHosts.h"
 #include "scraping/WorkFiles.h"
 #include "win32/shell.h"
@@ -14,13 +13,15 @@ namespace {
 constexpr const char* highlightAnItem = "Highlight an auction item.";
 constexpr const char* noItemSelected = "No item selected.";
 
-// Asks for a number for one cell of the selected row. Cancel changes nothing; a text that is
-// not numeric gives the error and changes nothing; an accepted text is stored as typed.
+// Asks for a number for one cell of the selected row. Cancel changes nothing; a text that the
+// cell does not accept gives the error and changes nothing; an accepted text is stored as
+// typed.
 void editNumericCell(TListItem* row, int subItem, const char* caption, const char* prompt,
-                     const char* preset, const char* notNumeric) {
+                     const char* preset, bool (*accepts)(const AnsiString&),
+                     const char* notNumeric) {
   AnsiString typed = preset;
   if (!InputQuery(caption, prompt, typed)) return;
-  if (!ebayScraper.isNumericText(typed)) {
+  if (!accepts(typed)) {
     MessageDlg(notNumeric, mtError, {mbOK});
     return;
   }
@@ -42,7 +43,7 @@ void TfrmMain::EditSnipeAmount1Click(TObject* Sender) {
   TListItem* row = selectedRowOrError(lvShowAll, highlightAnItem);
   if (!row) return;
   editNumericCell(row, siSnipeAmount, "Changing Snipe Amount",
-                  "Enter amount without commas or dollar sign:", "0.00",
+                  "Enter amount without commas or dollar sign:", "0.00", isPlainAmountText,
                   "Snipe amount not numeric.");
 }
 
@@ -60,7 +61,7 @@ void TfrmMain::EnterQuanityToBidOn1Click(TObject* Sender) {
   TListItem* row = selectedRowOrError(lvShowAll, noItemSelected);
   if (!row) return;
   editNumericCell(row, siQuantity, "Changing Bid Quantity", "Enter amount without commas:", "0",
-                  "Amount not numeric.");
+                  isQuantityText, "Amount not numeric.");
 }
 
 void TfrmMain::Delete1Click(TObject* Sender) {

@@ -74,8 +74,10 @@ void TfrmMain::calcTotals() {
     TDateTime end;
     bool hasEnd = auctionEnd(row->Caption(), end);
     // The one request for a refresh run waits for the first clock offset: before it the
-    // end-time list is not loaded yet, and no background work may start.
-    if (!hasEnd && canRebuildLVAllTdate && GetcurrBroOffsetAction() != 0) {
+    // end-time list is not loaded yet, and no background work may start. It is for a row
+    // without an entry: an entry whose end is a state word ("ENDED") is still one.
+    if (!hasEnd && canRebuildLVAllTdate && GetcurrBroOffsetAction() != 0 &&
+        !findRowByCaption(lvAllTdate, row->Caption())) {
       rebuildLVAllTdate();
       canRebuildLVAllTdate = false;
       hasEnd = auctionEnd(row->Caption(), end);

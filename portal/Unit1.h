@@ -12,6 +12,8 @@
 //   offset and the docking, which the start-up and the shutdown call.
 #include <functional>
 #include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "browser/CppWebBrowser.h"
@@ -191,6 +193,8 @@ class TfrmMain : public TForm {
   THttpCli* HttpCli1 = nullptr;
   TSyncSmtpCli* SyncSmtpCli1 = nullptr;
   TTimer* tmrDynaTimer = nullptr;
+  // Bounds the start-up fetch of the official time.
+  TTimer* startUpFetchTimer = nullptr;
 
   explicit TfrmMain(TComponent* Owner);
   ~TfrmMain() override;
@@ -422,9 +426,18 @@ class TfrmMain : public TForm {
   bool beginDispatchWalk(DispatchWalkFlags& saved, double& offsetDays, TDateTime& reference);
   // Writes the saved values back without the setters, so no deadline is armed.
   void endDispatchWalk(const DispatchWalkFlags& saved);
-  // Hands the entry's auction to the sniper; its dispatch status becomes "0" and is saved at
-  // once. False, after an error box with the reason, when "BID.TDL" could not be written.
-  bool dispatchTo(TListItem* entry, TListItem* row, TDateTime end, double offsetDays);
+  // Hands the entry's auction to the sniper with the snipe amount; its dispatch status becomes
+  // "0" and is saved at once. False, after an error box with the reason, when "BID.TDL" could
+  // not be written or the sniper not started.
+  bool dispatchTo(TListItem* entry, TListItem* row, TDateTime end, double offsetDays, double snipe);
+  // The "Sniper not launched for auction N: " box with its reason; the check's version says
+  // each reason once for each auction and run.
+  void tellNotLaunched(const AnsiString& item, const AnsiString& reason);
+  void tellNotLaunchedOnce(const AnsiString& item, const AnsiString& reason);
+  // Tells of every watched auction with a snipe amount that has no end-time entry.
+  void tellRowsWithoutEndTimeEntry();
+  // What the check has told this run: item number (upper case) and reason.
+  std::set<std::string> toldNotLaunched;
   // Sets a refreshed row's Ends cell from the agent's state word.
   void applyRefreshedState(TListItem* row, const AnsiString& state);
   // The refresh interval preference in whole seconds.

@@ -23,6 +23,18 @@ bool readAmount(const AnsiString& text, double& value) {
 
 AnsiString amountText(double value) { return FloatToStr(value, pointSettings()); }
 
+bool isPlainAmountText(const AnsiString& text) {
+  const std::string& s = text.str();
+  const auto digits =
+      std::count_if(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return digits > 0 && std::count(s.begin(), s.end(), '.') <= 1 &&
+         static_cast<std::size_t>(digits) + std::count(s.begin(), s.end(), '.') == s.size();
+}
+
+bool isQuantityText(const AnsiString& text) {
+  return isPlainAmountText(text) && text.Pos(".") == 0 && text.ToIntDef(0) >= 1;
+}
+
 AnsiString cellText(const TListItem* row, int subItem) {
   if (!row || subItem < 0 || subItem >= row->SubItems()->Count()) return {};
   return row->SubItems()->Strings(subItem);

@@ -30,6 +30,11 @@ inline constexpr int endTimeSubItems = 2;
 // in "BID.TDL" (the sniper reads them so) and in the boxes, whatever the locale's separator.
 bool readAmount(const AnsiString& text, double& value);
 AnsiString amountText(double value);
+// A plain decimal, as the snipe amount editor accepts it: digits with at most one point, at
+// least one digit, and nothing else (no sign, exponent, separator or blank).
+bool isPlainAmountText(const AnsiString& text);
+// A quantity to bid on, as its editor accepts it: a whole number of at least 1.
+bool isQuantityText(const AnsiString& text);
 
 // The cell's text, empty when the row has no such cell.
 AnsiString cellText(const TListItem* row, int subItem);

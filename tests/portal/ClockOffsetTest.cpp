@@ -168,6 +168,34 @@ TEST_F(ClockOffsetTest, FailedRequestAsksAbortOrRetryAndStartsNothingUntilASucce
   EXPECT_TRUE(frmCommand->Visible());
 }
 
+// A start-up fetch whose reply does not come whole within 60 seconds counts as failed: the
+// Abort/Retry box comes, and Retry asks again. (The clock runs 30 times fast here.)
+TEST_F(ClockOffsetTest, StartUpFetchWithoutAWholeReplyIn60SecondsAsksAbortOrRetry) {
+  site_->control("page=time&fault=stall&count=1");
+  const TDateTime start = Now();
+  QElapsedTimer real;
+  real.start();
+  SetClock([&] { return start + real.elapsed() * 30.0 / 86400000.0; });
+  std::vector<std::string> linesAtTheBox;
+  qint64 atTheBox = 0;
+  SetDialogResponder([&](const DialogRequest& request) {
+    boxes_.push_back(request);
+    linesAtTheBox = displayLines();
+    atTheBox = real.elapsed();
+    SetClock({});  // the offset the retry reads is the real one
+    return DialogAnswer{mrRetry, ""};
+  });
+  frmMain->getOffsetHttp();
+  ASSERT_EQ(boxTexts(),
+            std::vector<std::string>{"Error calculating eBay time offset.  Error # 1221-2358."});
+  EXPECT_GE(atTheBox * 30, 60000);
+  EXPECT_LT(atTheBox, 10000);
+  ASSERT_FALSE(linesAtTheBox.empty());
+  EXPECT_EQ(linesAtTheBox[0], "GET Failed !");
+  EXPECT_EQ(site_->requestCount(timePage), 2);
+  expectScheduleStarted();
+}
+
 // A server that sends its page without end, as fast as it is taken, until the client goes (or,
 // for a client that never does, 64 MiB later).
 class EndlessPageServer {

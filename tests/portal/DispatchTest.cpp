@@ -180,18 +180,38 @@ TEST_F(DispatchTest, DueAuctionOfASatisfiedGroupIsMarkedOnceAndKeepsWaiting) {
   EXPECT_FALSE(QFile::exists(workPath("BID.TDL")));
 }
 
-// Cells the row editor lets through but that do not convert neither end the portal nor leave
-// the schedule stopped.
-TEST_F(DispatchTest, UnreadableSnipeAmountOrEndTimeIsNotDueAndTheFlagsComeBack) {
+// A stored snipe amount that is no plain positive decimal is not handed over, nor is an
+// auction whose end is not known (an end text that does not read, or no end-time entry at
+// all): the user is told once for each in the run, and the schedule's flags come back. "0.00"
+// still means no snipe, and rows without a snipe amount are not spoken of.
+TEST_F(DispatchTest, AmountThatIsNoAmountOrAnUnknownEndIsToldOnceAndNotHandedOver) {
   watched("301", "1.2.3", endIn(120));
-  watched("302", "5.00", "not a date");
+  watched("302", "-5", endIn(120));
+  watched("303", "1e300", endIn(120));
+  watched("304", "0.00", endIn(120));
+  watched("305", "5.00", "not a date");
+  addWatched("306");                                      // no end-time entry, no snipe amount
+  setCellText(addWatched("307"), siSnipeAmount, "5.00");  // no end-time entry
+  addRow(frmMain->lvShowAll, {"308", "0.00", "auction prior close", "", "", "", "LOST", "", "IND"});
   frmMain->SetdoEbaySync(true);
   frmMain->SetdoRefreshLVShowAll(true);
-  EXPECT_NO_THROW(frmMain->checkDispatchLauncher());
-  EXPECT_TRUE(frmMain->GetdoEbaySync());
-  EXPECT_TRUE(frmMain->GetdoRefreshLVShowAll());
-  EXPECT_EQ(statusOf("301"), "1");
-  EXPECT_EQ(statusOf("302"), "1");
+  for (int check = 0; check < 2; ++check) {
+    SCOPED_TRACE(check);
+    EXPECT_NO_THROW(frmMain->checkDispatchLauncher());
+    EXPECT_TRUE(frmMain->GetdoEbaySync());
+    EXPECT_TRUE(frmMain->GetdoRefreshLVShowAll());
+    EXPECT_EQ(boxTexts(),
+              std::vector<std::string>(
+                  {"Sniper not launched for auction 301: its snipe amount \"1.2.3\" is not an "
+                   "amount.",
+                   "Sniper not launched for auction 302: its snipe amount \"-5\" is not an "
+                   "amount.",
+                   "Sniper not launched for auction 303: its snipe amount \"1e300\" is not an "
+                   "amount.",
+                   "Sniper not launched for auction 305: its end time is not known.",
+                   "Sniper not launched for auction 307: its end time is not known."}));
+  }
+  for (const char* item : {"301", "302", "303", "304", "305"}) EXPECT_EQ(statusOf(item), "1");
   QThread::msleep(300);
   EXPECT_FALSE(QFile::exists(workPath("tnsnip.log")));
 }
@@ -249,8 +269,29 @@ TEST_F(DispatchTest, LaunchSniperRefusesWithoutSelectionAndForASatisfiedGroup) {
   EXPECT_EQ(boxTexts(),
             std::vector<std::string>(
                 {"No item selected.", about,
-                 "This item is a member of a group with zero purchases requested.", about}));
+                 "This item is a member of a group with zero purchases requested.", about,
+                 "Sniper not launched for auction 502: its end time is not known."}));
   EXPECT_EQ(statusOf("501"), "1");
+  QThread::msleep(300);
+  EXPECT_FALSE(QFile::exists(workPath("tnsnip.log")));
+}
+
+// "Launch Sniper" hands over no amount that is no amount, nor an auction whose end does not
+// read, and tells why every time it is asked.
+TEST_F(DispatchTest, LaunchSniperRefusesAnAmountThatIsNoAmountAndAnUnknownEnd) {
+  TListItem* negative = watched("511", "-5", endIn(600));
+  TListItem* undated = watched("512", "5.00", "soon");
+  for (TListItem* row : {negative, negative, undated}) {
+    frmMain->lvShowAll->SetSelected(row);
+    frmMain->LaunchSniper1->Click();
+  }
+  const std::vector<std::string> texts = boxTexts();
+  ASSERT_EQ(texts.size(), 6u);
+  EXPECT_EQ(texts[1],
+            "Sniper not launched for auction 511: its snipe amount \"-5\" is not an amount.");
+  EXPECT_EQ(texts[3], texts[1]);
+  EXPECT_EQ(texts[5], "Sniper not launched for auction 512: its end time is not known.");
+  EXPECT_EQ(statusOf("511"), "1");
   QThread::msleep(300);
   EXPECT_FALSE(QFile::exists(workPath("tnsnip.log")));
 }

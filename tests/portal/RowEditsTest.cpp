@@ -26,9 +26,9 @@ class RowEditsTest : public MainWindowFixture {
 };
 
 TEST_F(RowEditsTest, SnipeAmountBoxStoresANumericTextAsTyped) {
-  answerInput("1.2.3");
+  answerInput("007.50");
   frmMain->EditSnipeAmount1->Click();
-  EXPECT_EQ(cell(siSnipeAmount), "1.2.3");
+  EXPECT_EQ(cell(siSnipeAmount), "007.50");
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_EQ(boxes_[0].kind, DialogKind::Input);
   EXPECT_EQ(boxes_[0].caption.str(), "Changing Snipe Amount");
@@ -57,20 +57,43 @@ TEST_F(RowEditsTest, CancelInEitherBoxChangesNothing) {
   EXPECT_EQ(boxes_.size(), 2u);
 }
 
-TEST_F(RowEditsTest, NonNumericTextsAreRefusedWithTheirErrors) {
-  for (const char* typed : {"", "$25", "1,000", "-1"}) {
-    answerInput(typed);
+// A snipe amount is a plain decimal: digits with at most one point. A quantity is a whole
+// number of at least one. Anything else gets the box's own error and changes nothing.
+TEST_F(RowEditsTest, TextsThatAreNoAmountOrQuantityAreRefusedWithTheirErrors) {
+  struct Case {
+    const char* typed;
+    bool amount;
+    bool quantity;
+  };
+  const Case cases[] = {
+      {"", false, false},    {"$25", false, false},   {"1,000", false, false},
+      {"-1", false, false},  {"1.2.3", false, false}, {".", false, false},
+      {"1e3", false, false}, {" 5", false, false},    {"0", true, false},
+      {"1.5", true, false},  {".5", true, false},     {"25.", true, false},
+      {"007", true, true},   {"12", true, true},      {"99999999999", true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    row_->SubItems()->SetStrings(siSnipeAmount, "25.00");
+    row_->SubItems()->SetStrings(siQuantity, "3");
+    boxes_.clear();
+    answerInput(c.typed);
     frmMain->EditSnipeAmount1Click(nullptr);
-    answerInput(typed);
+    answerInput(c.typed);
     frmMain->EnterQuanityToBidOn1Click(nullptr);
+    EXPECT_EQ(cell(siSnipeAmount), c.amount ? c.typed : "25.00");
+    EXPECT_EQ(cell(siQuantity), c.quantity ? c.typed : "3");
+    std::vector<std::string> errors;
+    for (const DialogRequest& box : boxes_)
+      if (box.kind != DialogKind::Input) {
+        errors.push_back(box.text.str());
+        EXPECT_EQ(box.type, mtError);
+      }
+    std::vector<std::string> expected;
+    if (!c.amount) expected.push_back("Snipe amount not numeric.");
+    if (!c.quantity) expected.push_back("Amount not numeric.");
+    EXPECT_EQ(errors, expected);
   }
-  EXPECT_EQ(cell(siSnipeAmount), "25.00");
-  EXPECT_EQ(cell(siQuantity), "3");
-  ASSERT_EQ(boxes_.size(), 16u);
-  EXPECT_EQ(boxes_[1].text.str(), "Snipe amount not numeric.");
-  EXPECT_EQ(boxes_[1].type, mtError);
-  EXPECT_EQ(boxes_[3].text.str(), "Amount not numeric.");
-  EXPECT_EQ(boxes_[3].type, mtError);
 }
 
 TEST_F(RowEditsTest, SetSnipeAmountToZero) {

@@ -55,6 +55,20 @@ TEST_F(ScheduleTest, TotalsAskOncePerRunForARefreshWhenAnAuctionLacksItsEndTime)
   EXPECT_FALSE(frmMain->GetdoRefreshLVShowAll());
 }
 
+// An end-time entry whose end text does not convert (a state word) is still an entry: the
+// totals ask for no refresh run for it.
+TEST_F(ScheduleTest, TotalsAskNoRefreshForAnEntryWhoseEndIsAStateWord) {
+  const bool before = canRebuildLVAllTdate;
+  canRebuildLVAllTdate = true;
+  frmMain->SetcurrBroOffsetAction(11);
+  addWatched("220000000101", "ENDED");
+  addRow(frmMain->lvAllTdate, {"220000000101", "ENDED", "0"});
+  frmMain->calcTotals();
+  EXPECT_FALSE(frmMain->GetdoRefreshLVShowAll());
+  EXPECT_TRUE(canRebuildLVAllTdate);
+  canRebuildLVAllTdate = before;
+}
+
 TEST_F(ScheduleTest, WithEveryFlagLoweredATickOnlyLogs) {
   addWatched("220000000101");
   advance(7200);
