@@ -30,6 +30,13 @@ std::int64_t lengthOf(const AnsiString& Value) {
   return length;
 }
 
+// Decimal digits only, at least one.
+bool isNumber(const AnsiString& Text) {
+  const std::string& text = Text.str();
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 // Whether the transfer codings (a list, letter case aside) end in chunked.
 bool endsInChunked(const AnsiString& Codings) {
   const std::string list = LowerCase(Codings).str();
@@ -214,8 +221,13 @@ void THttpCli::handleField(const AnsiString& Name, const AnsiString& Value) {
     const int dash = Value.Pos("-");
     const int slash = Value.Pos("/");
     if (dash > 0) {
-      ContentRangeBegin = Value.SubString(7, dash - 7);
-      ContentRangeEnd = Value.SubString(dash + 1, slash > dash ? slash - dash - 1 : Value.Length());
+      // The bounds go into the next request's Range line: only numbers may, or none at all.
+      const AnsiString begin = Value.SubString(7, dash - 7);
+      const AnsiString end =
+          Value.SubString(dash + 1, slash > dash ? slash - dash - 1 : Value.Length());
+      const bool numbers = isNumber(begin) && isNumber(end);
+      ContentRangeBegin = numbers ? begin : AnsiString();
+      ContentRangeEnd = numbers ? end : AnsiString();
     }
   } else if (Name == "accept-ranges") {
     FAcceptRanges = Value;

@@ -322,3 +322,38 @@ TEST(HttpRequest, OddBytesOfALocationArePercentEncoded) {
     EXPECT_EQ(head.find_first_of(std::string("\0", 1)), std::string::npos);
   }
 }
+
+// A reply's content range fills the range of the next request (here the relocation's) only
+// when its bounds are numbers: nothing else of it reaches the request head.
+TEST(HttpRequest, ARangeFromAReplyGoesOnAsNumbersOnly) {
+  const struct {
+    std::string range;
+    const char* sent;  // the Range line of the next request, or "" for none
+  } cases[] = {
+      {"bytes 2-5/10", "Range: bytes=2-5"},
+      {"bytes 1\rX-Injected: yes-5/10", ""},
+      {std::string("bytes 1\0-5/10", 13), ""},
+      {"bytes 1-5x/10", ""},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.sent);
+    ServingPeer peer([&](const ServedRequest& r) -> ServedAnswer {
+      if (r.head.rfind("GET /start ", 0) == 0)
+        return {"HTTP/1.1 302 Found\r\nContent-Range: " + k.range +
+                "\r\nLocation: /next\r\nContent-Length: 0\r\n\r\n"};
+      return {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"};
+    });
+    RecordingClient c;
+    c.cli.SetRequestVer("1.1");
+    ASSERT_TRUE(c.get(peer.url("/start")));
+    const auto requests = peer.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    const std::string& head = requests[1].head;
+    EXPECT_EQ(head.find("\nX-Injected"), std::string::npos);
+    EXPECT_EQ(head.find_first_of(std::string("\0", 1)), std::string::npos);
+    const auto at = head.find("\r\nRange: ");
+    const std::string line =
+        at == std::string::npos ? "" : head.substr(at + 2, head.find("\r\n", at + 2) - at - 2);
+    EXPECT_EQ(line, k.sent);
+  }
+}
