@@ -2,6 +2,7 @@
 // page: once at start-up through the HTTP client HttpCli1 (its success starts the second
 // start-up stage and the schedule), and later through the hidden browser broOffset while the
 // schedule waits.
+#include "browser/CppWebBrowser.h"
 #include "forms/Dialogs.h"
 #include "lib/Streams.h"
 #include "lib/SysUtils.h"
@@ -18,10 +19,10 @@ constexpr broAct offsetObtained = 11;
 // the URL or a relocation gives (which could name the watch list or the agent's program), and
 // removed once it has been read.
 constexpr const char* replyBodyFile = "offsetreply.tmp";
-// The official-time page is a few kilobytes: a reply that goes on past this is cut off (the
-// request fails and asks Abort or Retry) instead of filling the disk, and then the memory when
-// it is read back.
-constexpr std::int64_t replyBodyMax = 4 * 1024 * 1024;
+// The official-time page is a few kilobytes: a reply that goes on past the longest page the
+// browser takes is cut off (the request fails and asks Abort or Retry) instead of filling the
+// disk, and then the memory when it is read back.
+constexpr std::int64_t replyBodyMax = TCppWebBrowser::MaxDocumentBytes;
 constexpr const char* offsetErrorText = "Error calculating eBay time offset.  Error # 1221-2358.";
 // While a browser sync waits, nothing is dispatched: one whose page does not come whole (the
 // site down, its layout changed) gives up after this long or this many failed pages instead

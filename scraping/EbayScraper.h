@@ -72,6 +72,8 @@ class TEbayScraper {
   bool isWindowOpen(const AnsiString& caption) const;
 
   // --- item page facts ---
+  // A text cut out of a page for a cell (title, quantity, bid count) is at most
+  // scraping::kLongestCellText bytes long.
 
   // The title, or "error : title not found" (also for titles above 95 characters).
   AnsiString getItemTitle(const TStringList& page) const;

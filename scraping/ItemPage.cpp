@@ -7,6 +7,7 @@
 #include "scraping/EbayScraper.h"
 #include "scraping/TextCuts.h"
 
+using scraping::cellText;
 using scraping::cutAfter;
 using scraping::cutBefore;
 
@@ -53,7 +54,7 @@ AnsiString TEbayScraper::getItemTitle(const TStringList& page) const {
   const AnsiString window = text.SubString(text.Pos(marker) + marker.Length(), 100);
   const int end = window.Pos("</h1>");
   if (end == 0) return "error : title not found";
-  return LeftStr(window, end - 1);
+  return cellText(LeftStr(window, end - 1));
 }
 
 AnsiString TEbayScraper::getCurrentBid(const TStringList& page) const {
@@ -94,7 +95,7 @@ AnsiString TEbayScraper::getItemQuantity(const TStringList& page) const {
   if (head.Pos("Quantity:") == 0) return "1";
   head = cutAfter(head, "Quantity:");
   const AnsiString window = head.SubString(head.Pos("</td><td>") + 9, 10);
-  return cutBefore(window, " ");
+  return cellText(cutBefore(window, " "));
 }
 
 AnsiString TEbayScraper::getBidCount(const TStringList& page, const AnsiString& itemNum) const {
@@ -106,7 +107,7 @@ AnsiString TEbayScraper::getBidCount(const TStringList& page, const AnsiString& 
   head = cutAfter(head, ">History:<");
   head = cutAfter(head, itemNum + kQuote + ">");
   head = cutAfter(head, ">");
-  return cutBefore(head, " ");
+  return cellText(cutBefore(head, " "));
 }
 
 AnsiString TEbayScraper::getEndTimeText(const TStringList& page, const AnsiString& itemNum) const {

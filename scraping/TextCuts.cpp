@@ -12,4 +12,6 @@ AnsiString cutBefore(const AnsiString& text, const AnsiString& marker) {
   return LeftStr(text, text.Pos(marker) - 1);
 }
 
+AnsiString cellText(const AnsiString& text) { return LeftStr(text, kLongestCellText); }
+
 }  // namespace scraping

@@ -100,7 +100,16 @@ void TCppWebBrowser::Navigate(const AnsiString& url) {
     QObject::connect(reply, &QNetworkReply::socketStartedConnecting, &loader_->context, moved);
     QObject::connect(reply, &QNetworkReply::requestSent, &loader_->context, moved);
     QObject::connect(reply, &QNetworkReply::metaDataChanged, &loader_->context, moved);
-    QObject::connect(reply, &QNetworkReply::downloadProgress, &loader_->context, moved);
+    // A reply that says or shows it is longer than a page may be is given up at once, before
+    // it fills the memory.
+    QObject::connect(reply, &QNetworkReply::downloadProgress, &loader_->context,
+                     [this, current, moved](qint64 received, qint64 total) {
+                       if (!current()) return;
+                       if (received > MaxDocumentBytes || total > MaxDocumentBytes)
+                         Fail();
+                       else
+                         moved();
+                     });
     QObject::connect(reply, &QNetworkReply::finished, &loader_->context,
                      [this, reply, url, current] {
                        reply->deleteLater();
@@ -108,7 +117,8 @@ void TCppWebBrowser::Navigate(const AnsiString& url) {
                        loader_->reply = nullptr;
                        // A server that answered gave a page, whatever its status; no answer is a
                        // failed load.
-                       if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+                       if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() &&
+                           reply->bytesAvailable() <= MaxDocumentBytes)
                          Complete(url, reply->readAll().toStdString());
                        else
                          Fail();
@@ -131,8 +141,9 @@ void TCppWebBrowser::Navigate(const AnsiString& url) {
       Fail();
       return;
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    // One byte more than a page may have tells a longer file (or one without end) from a page.
+    QByteArray bytes = file.read(MaxDocumentBytes + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > MaxDocumentBytes) {
       Fail();
       return;
     }
@@ -186,7 +197,10 @@ void TCppWebBrowser::Complete(const AnsiString& url, std::string bytes) {
   if (auto completed = OnDocumentComplete) completed(this, url);
 }
 
-void TCppWebBrowser::Fail() { busy_ = false; }
+void TCppWebBrowser::Fail() {
+  loader_->Restart();
+  busy_ = false;
+}
 
 // A view that the program has hidden shows nothing: it takes the page when it is shown again,
 // so a browser kept out of sight lays out none of the pages it loads.

@@ -15,8 +15,8 @@
 // What completes a load: any reply of an HTTP server, whatever its status (an error page is a
 // page: its body, possibly empty, becomes the document); a local file that can be read;
 // "about:blank". What fails: a refused or broken connection, an unknown host, a missing or
-// unreadable file, an unknown scheme. A failed load fires nothing, keeps the old document and
-// ends Busy.
+// unreadable file, an unknown scheme, a reply or file longer than MaxDocumentBytes. A failed
+// load fires nothing, keeps the old document and ends Busy.
 //
 // The document stays that of the last completed load until the next one completes.
 // SaveDocument writes its bytes exactly (what the page's persist interface saved). The view
@@ -36,6 +36,12 @@ using TWebBrowserNavigateEvent = std::function<void(TObject* Sender, const AnsiS
 
 class TCppWebBrowser : public TComponent {
  public:
+  // Longest page a load takes. A real auction page is a small part of it; a longer one is no
+  // page these programs can read, and taking it would cost each of them several times its size
+  // in memory (the document, its saved copy, the loaded text and the lines made from it). The
+  // portal's fetch of the official time holds to the same bound.
+  static constexpr qint64 MaxDocumentBytes = 4 * 1024 * 1024;
+
   TCppWebBrowser(TComponent* owner, QWidget* parentWidget);
   ~TCppWebBrowser() override;
 

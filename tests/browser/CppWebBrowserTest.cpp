@@ -200,6 +200,32 @@ TEST_F(Browser, APendingLoadTellsHowLongItHasShownNothing) {
   EXPECT_EQ(browser->MsSinceProgress(), -1);
 }
 
+// A reply or file longer than a page may be is no page: the load fails, whether the server
+// says the length first or not, and the old document stays.
+TEST_F(Browser, APageLongerThanTheBoundFailsToLoad) {
+  const std::string whole(TCppWebBrowser::MaxDocumentBytes, 'p');
+  const std::string over = whole + "p";
+  server.Serve("/whole", TestHttpServer::Reply::Unsized(200, whole));
+  server.Serve("/over", TestHttpServer::Reply::Page(200, over));
+  server.Serve("/over-unsaid", TestHttpServer::Reply::Unsized(200, over));
+  WriteFile("whole.htm", whole);
+  WriteFile("over.htm", over);
+  for (const std::string& url : {server.Url("/whole"), (work() / "whole.htm").string()}) {
+    ASSERT_TRUE(LoadCompletes(url)) << url;
+    EXPECT_EQ(browser->Document().str(), whole) << url;
+  }
+  ASSERT_TRUE(LoadCompletes(server.Url("/item")));
+  events.clear();
+  for (const std::string& url : {server.Url("/over"), server.Url("/over-unsaid"),
+                                 (work() / "over.htm").string(), std::string("/dev/zero")}) {
+    browser->Navigate(url.c_str());
+    EXPECT_TRUE(Pump([&] { return !browser->Busy(); }, 20000)) << url;
+    PumpFor(50);
+    EXPECT_TRUE(events.empty()) << url;
+  }
+  EXPECT_EQ(browser->Document().str(), kItemPage);
+}
+
 TEST_F(Browser, HandlersMayStopAndNavigateAgainInsideTheEvents) {
   WriteFile("dummy.htm", "<html>blank</html>");
   const std::string dummy = (work() / "dummy.htm").string();

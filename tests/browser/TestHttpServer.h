@@ -15,13 +15,19 @@ class TestHttpServer {
     std::string body;
     int delayMs = 0;
     bool dropWithoutReply = false;
-    std::string location;  // a Location header, for relocations
+    bool lengthUnsaid = false;  // no Content-Length: the body ends where the connection does
+    std::string location;       // a Location header, for relocations
 
     static Reply Page(int status, std::string body, int delayMs = 0) {
       Reply reply;
       reply.status = status;
       reply.body = std::move(body);
       reply.delayMs = delayMs;
+      return reply;
+    }
+    static Reply Unsized(int status, std::string body) {
+      Reply reply = Page(status, std::move(body));
+      reply.lengthUnsaid = true;
       return reply;
     }
     static Reply Moved(std::string location) {
@@ -72,10 +78,10 @@ class TestHttpServer {
 
   static void Answer(QTcpSocket* socket, const Reply& reply) {
     if (!reply.dropWithoutReply) {
-      std::string head =
-          "HTTP/1.1 " + std::to_string(reply.status) + " Status\r\n" +
-          "Content-Type: text/html\r\nContent-Length: " + std::to_string(reply.body.size()) +
-          "\r\nConnection: close\r\n";
+      std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " Status\r\n" +
+                         "Content-Type: text/html\r\nConnection: close\r\n";
+      if (!reply.lengthUnsaid)
+        head += "Content-Length: " + std::to_string(reply.body.size()) + "\r\n";
       if (!reply.location.empty()) head += "Location: " + reply.location + "\r\n";
       head += "\r\n";
       socket->write(QByteArray::fromStdString(head + reply.body));

@@ -64,6 +64,20 @@ TEST_F(ItemPageFacts, TitlesUpTo95CharactersFitTheWindow) {
   }
 }
 
+// A text cut out of a page for a cell is cut to what a cell can show, however long the page
+// runs on without the marker that would end it.
+TEST_F(ItemPageFacts, TextsForACellAreCutToWhatACellShows) {
+  const std::string run(1 << 20, '7');
+  const TStringList page = pageOf(
+      AnsiString("<tr><td>History:</td><td><a href=\"x?item=" + std::string(kItem) + "\">" + run +
+                 " bids</a></td></tr>\r\n<tr><td>Ships to:</td><td>Worldwide</td></tr>\r\n"));
+  EXPECT_EQ(ebayScraper.getBidCount(page, kItem), AnsiString(run.substr(0, 256)));
+  EXPECT_EQ(ebayScraper.getBidCount(pageOf("<tr><td>History:</td><td><a href=\"x?item=" +
+                                           AnsiString(kItem) + "\">12 bids</a>Ships to:"),
+                                    kItem),
+            "12");
+}
+
 TEST_F(ItemPageFacts, TitleKeepsEntitiesAndInnerTagsAsTheyStand) {
   const TStringList page = pageOf("<h1 class=\"itemTitle\">Tom &amp; <i>Jerry</i></h1>");
   EXPECT_EQ(ebayScraper.getItemTitle(page), "Tom &amp; <i>Jerry</i>");
