@@ -39,6 +39,20 @@ QString LocalPathOf(const std::string& url) {
   return AnsiString(path).toQString();
 }
 
+// Longest run of text without a blank that the view breaks at word boundaries; a longer one
+// is no text a page means to show as words (real words are a few dozen characters at most).
+constexpr std::size_t kLongestWordWrappedRun = 4096;
+
+std::size_t LongestRunWithoutBlank(const std::string& text) {
+  std::size_t longest = 0;
+  std::size_t run = 0;
+  for (const char c : text) {
+    run = std::isspace(static_cast<unsigned char>(c)) ? 0 : run + 1;
+    longest = std::max(longest, run);
+  }
+  return longest;
+}
+
 }  // namespace
 
 // The pending load: the network access, the reply in flight and the number of the latest
@@ -212,7 +226,16 @@ void TCppWebBrowser::showDocument() {
 
 void TCppWebBrowser::renderDocument() {
   viewStale_ = false;
-  if (auto* view = qobject_cast<QTextEdit*>(view_.data())) view->setHtml(document_.toQString());
+  auto* view = qobject_cast<QTextEdit*>(view_.data());
+  if (view == nullptr) return;
+  // Laying out a run of text without a blank to break it at costs the square of its length (a
+  // run of a megabyte holds the window for minutes): a page with one is broken anywhere. The old
+  // page goes first, so that a change of the mode lays out nothing of it again.
+  view->clear();
+  view->setWordWrapMode(LongestRunWithoutBlank(document_.str()) > kLongestWordWrappedRun
+                            ? QTextOption::WrapAnywhere
+                            : QTextOption::WrapAtWordBoundaryOrAnywhere);
+  view->setHtml(document_.toQString());
 }
 
 bool TCppWebBrowser::ViewShowing::eventFilter(QObject* watched, QEvent* event) {

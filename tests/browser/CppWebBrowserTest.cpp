@@ -284,6 +284,30 @@ TEST_F(Browser, AHiddenViewShowsTheLatestPageWhenShownAgain) {
   EXPECT_EQ(view->toPlainText(), "other page");
 }
 
+// A page with a long run of text without a blank (a title of a megabyte) is shown broken
+// anywhere, since breaking it at word boundaries costs the square of its length; ordinary
+// pages are broken at word boundaries.
+TEST_F(Browser, AShownPageWithALongUnbrokenRunIsBrokenAnywhere) {
+  QWidget parent;
+  TCppWebBrowser shown(nullptr, &parent);
+  parent.show();
+  auto* view = qobject_cast<QTextEdit*>(shown.widget());
+  ASSERT_NE(view, nullptr);
+  server.Serve("/long-title",
+               TestHttpServer::Reply::Page(
+                   200, "<html><h1 class=\"itemTitle\">" + std::string(1 << 20, 'T') + "</h1>"));
+  for (const char* path : {"/long-title", "/item"}) {
+    bool completed = false;
+    shown.OnDocumentComplete = [&](TObject*, const AnsiString&) { completed = true; };
+    shown.Navigate(server.Url(path).c_str());
+    ASSERT_TRUE(Pump([&] { return completed; }, 60000)) << path;
+    EXPECT_EQ(view->wordWrapMode(), path == std::string("/item")
+                                        ? QTextOption::WrapAtWordBoundaryOrAnywhere
+                                        : QTextOption::WrapAnywhere)
+        << path;
+  }
+}
+
 TEST_F(Browser, WidgetBelongsToTheGivenParentAndMayDieFirst) {
   auto parent = std::make_unique<QWidget>();
   TCppWebBrowser owned(nullptr, parent.get());
