@@ -25,7 +25,7 @@ bool startsWith(const std::string& text, const std::string& head) {
 // The files only the portal writes.
 bool portalOnlyFile(const std::string& name) {
   for (const char* own : {watchListFileName, endTimeFileName, "groups.tnq", "BID.TDL",
-                          errorLogFileName, "offset.htm", winJournalFileName})
+                          errorLogFileName, "offset.htm", "temp.tmp", winJournalFileName})
     if (name == own) return true;
   return (startsWith(name, "canc") && endsWith(name, ".TDL")) || endsWith(name, "logger.txt");
 }

@@ -83,14 +83,15 @@ TEST_F(PortalRestartTest, SecondPortalInTheFolderSaysSoAndEndsWithoutTouchingAFi
 // A start tidies the hidden temporaries that cut-short saves of its own files left behind, once
 // it holds the folder; the agent's files and every other name are left alone.
 TEST_F(PortalRestartTest, StartRemovesTheTemporariesItsCutShortSavesLeft) {
-  const QStringList own = {
-      ".lvshowall.txt.a1B2c3", ".lvAllTdate.txt.ZZZZZZ", ".groups.tnq.000000",
-      ".BID.TDL.qwErty",       ".cancPAIR.TDL.abc123",   ".0.613541666666667logger.txt.Ab12Cd",
-      ".errlog.txt.xYz789",    ".offset.htm.k9k9k9",     ".win.jnl.jjjjjj"};
+  const QStringList own = {".lvshowall.txt.a1B2c3", ".lvAllTdate.txt.ZZZZZZ",
+                           ".groups.tnq.000000",    ".BID.TDL.qwErty",
+                           ".cancPAIR.TDL.abc123",  ".0.613541666666667logger.txt.Ab12Cd",
+                           ".errlog.txt.xYz789",    ".offset.htm.k9k9k9",
+                           ".win.jnl.jjjjjj",       ".temp.tmp.abc123"};
   const QStringList others = {".newgrid.lv.abc123",    ".220000000101.dsp.abc123",
                               ".lvshowall.txt.abc12",  ".lvshowall.txt.abc1234",
                               ".lvshowall.txt.ab-123", "lvshowall.txt.abc123",
-                              ".notes.txt.abc123",     ".temp.tmp.abc123"};
+                              ".notes.txt.abc123",     ".refresh.tmp.abc123"};
   for (const QString& name : own + others) writeFile(workPath(name), "x");
   tarnwick::tools::PracticeSite site;
   writeIni(site, "cbLogFile=1\r\n");
