@@ -2,7 +2,7 @@
 // markers in its saved copy "temp.tmp", and a biddable page becomes a watch-list row. After
 // every handled page the browser is sent to the local blank page "dummy.htm", whose arrival
 // returns it to idle. The action byte currBroAction is the only guard against the browser's
-// repeated events, so every test reads it again.
+// repeated events, so every test reads it again. A row added or changed is saved at once.
 #include "forms/Dialogs.h"
 #include "lib/StringList.h"
 #include "lib/SysUtils.h"
@@ -136,6 +136,7 @@ void TfrmMain::broLoadingPageJunction() {
       DeleteFile(pageCopy);
       const AnsiString item = currItem;
       const bool added = addUpdateLVfromTNW(lvShowAll, pageFile) != nullptr;
+      if (added) saveWatchList();
       requestBlankPage();
       if (added)
         MessageDlg(
@@ -159,6 +160,7 @@ void TfrmMain::broLoadingPageJunction() {
         for (const char* cell : {"0.00", "auction prior close", "", "", "", "LOST", "", "IND"})
           added->SubItems()->Add(cell);
       }
+      saveWatchList();
       SetcurrBroAction(actPageHandled);
       bro->Stop();
       DeleteFile(pageCopy);

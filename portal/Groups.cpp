@@ -149,6 +149,7 @@ void TfrmMain::comGroupChange(TObject* Sender) {
   TListItem* row = lvShowAll->Selected();
   if (!row) return showError("Attempt to change group name with no item selected.");
   setCellText(row, siGroup, comGroup->Text());
+  saveWatchList();
 }
 
 void TfrmMain::tsItemInGroupShow(TObject* Sender) {

@@ -1,5 +1,5 @@
-// The watch list's popup menu edits, each on the selected row of lvShowAll. The edits live in
-// memory until the watch list is next written.
+// The watch list's popup menu edits, each on the selected row of lvShowAll. Each change is saved
+// at once, whole, so a kill or a crash right after it loses nothing.
 #include "forms/Dialogs.h"
 #include "lib/SysUtils.h"
 #include "portal/Unit1.h"
@@ -15,17 +15,18 @@ constexpr const char* noItemSelected = "No item selected.";
 
 // Asks for a number for one cell of the selected row. Cancel changes nothing; a text that the
 // cell does not accept gives the error and changes nothing; an accepted text is stored as
-// typed.
-void editNumericCell(TListItem* row, int subItem, const char* caption, const char* prompt,
+// typed. True when the cell changed.
+bool editNumericCell(TListItem* row, int subItem, const char* caption, const char* prompt,
                      const char* preset, bool (*accepts)(const AnsiString&),
                      const char* notNumeric) {
   AnsiString typed = preset;
-  if (!InputQuery(caption, prompt, typed)) return;
+  if (!InputQuery(caption, prompt, typed)) return false;
   if (!accepts(typed)) {
     MessageDlg(notNumeric, mtError, {mbOK});
-    return;
+    return false;
   }
   setCellText(row, subItem, typed);
+  return true;
 }
 
 // The watch list's selected row; without one, the error box with noSelection and null.
@@ -42,9 +43,10 @@ void TfrmMain::EditSnipeAmount1Click(TObject* Sender) {
   logLine("TAG:EditSnipeAmount1Click(TObject *Sender)");
   TListItem* row = selectedRowOrError(lvShowAll, highlightAnItem);
   if (!row) return;
-  editNumericCell(row, siSnipeAmount, "Changing Snipe Amount",
-                  "Enter amount without commas or dollar sign:", "0.00", isPlainAmountText,
-                  "Snipe amount not numeric.");
+  if (editNumericCell(row, siSnipeAmount, "Changing Snipe Amount",
+                      "Enter amount without commas or dollar sign:", "0.00", isPlainAmountText,
+                      "Snipe amount not numeric."))
+    saveWatchList();
 }
 
 void TfrmMain::Setsnipeamounttozero1Click(TObject* Sender) {
@@ -53,6 +55,7 @@ void TfrmMain::Setsnipeamounttozero1Click(TObject* Sender) {
   TListItem* row = selectedRowOrError(lvShowAll, highlightAnItem);
   if (!row) return;
   setCellText(row, siSnipeAmount, "0.00");
+  saveWatchList();
 }
 
 void TfrmMain::EnterQuanityToBidOn1Click(TObject* Sender) {
@@ -60,8 +63,9 @@ void TfrmMain::EnterQuanityToBidOn1Click(TObject* Sender) {
   logLine("TAG:EnterQuanityToBidOn1Click(TObject *Sender)");
   TListItem* row = selectedRowOrError(lvShowAll, noItemSelected);
   if (!row) return;
-  editNumericCell(row, siQuantity, "Changing Bid Quantity", "Enter amount without commas:", "0",
-                  isQuantityText, "Amount not numeric.");
+  if (editNumericCell(row, siQuantity, "Changing Bid Quantity", "Enter amount without commas:", "0",
+                      isQuantityText, "Amount not numeric."))
+    saveWatchList();
 }
 
 void TfrmMain::Delete1Click(TObject* Sender) {
@@ -69,12 +73,10 @@ void TfrmMain::Delete1Click(TObject* Sender) {
   logLine("TAG:Delete1Click(TObject *Sender)");
   TListItem* row = selectedRowOrError(lvShowAll, highlightAnItem);
   if (!row) return;
-  if (TListItem* entry = findRowByCaption(lvAllTdate, row->Caption())) entry->Delete();
+  TListItem* entry = findRowByCaption(lvAllTdate, row->Caption());
+  if (entry) entry->Delete();
   row->Delete();
-  if (lvShowAll->Items()->Count() == 0) {
-    DeleteFile(endTimeFileName);
-    DeleteFile(watchListFileName);
-  }
+  if (saveWatchListAfterDeleting() && entry) saveDispatchStatus();
 }
 
 void TfrmMain::DeleteAll1Click(TObject* Sender) {
@@ -90,12 +92,25 @@ void TfrmMain::DeleteEnded1Click(TObject* Sender) {
   (void)Sender;
   logLine("TAG:DeleteEnded1Click(TObject *Sender)");
   // End-time entries stay: the dispatch check drops entries that have no row.
+  bool deleted = false;
   for (int i = 0; i < lvShowAll->Items()->Count();) {
-    if (isOverState(cellText(lvShowAll->Items()->Item(i), siEnds)))
+    if (isOverState(cellText(lvShowAll->Items()->Item(i), siEnds))) {
       lvShowAll->Items()->Delete(i);
-    else
+      deleted = true;
+    } else {
       ++i;
+    }
   }
+  if (deleted) saveWatchListAfterDeleting();
+}
+
+bool TfrmMain::saveWatchListAfterDeleting() {
+  if (lvShowAll->Items()->Count() > 0) return saveWatchList();
+  // An empty list is never written: the files go, so a restart does not bring the auctions
+  // back.
+  DeleteFile(endTimeFileName);
+  DeleteFile(watchListFileName);
+  return false;
 }
 
 void TfrmMain::ViewInSystemBrowser1Click(TObject* Sender) {

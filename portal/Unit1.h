@@ -363,6 +363,9 @@ class TfrmMain : public TForm {
   void saveDispatchStatus();
   // "lvshowall.txt", with a failure told; false then.
   bool saveWatchList();
+  // After rows were deleted: the watch list saved, or both files deleted once the list is
+  // empty. True when the list was saved.
+  bool saveWatchListAfterDeleting();
   // Sets a row's Ends cell to a state word. The word that first reports the auction won
   // lessens its group once, whichever road brings it: the lessened count and the won row are
   // saved at once, as one step that a restart finishes when a kill cuts it short.

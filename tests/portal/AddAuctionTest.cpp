@@ -150,6 +150,18 @@ TEST_F(AddAuctionTest, AddingAnAuctionWhoseEntryOutlivedItsRowKeepsThatEntry) {
 }
 
 // Under an hour the Ends text is minutes and seconds, read from the end-time entry.
+// An added auction is in "lvshowall.txt" at once, the ended one that is added without an end
+// time too: a kill right after the add loses neither.
+TEST_F(AddAuctionTest, AddedAuctionsAreSavedAtOnce) {
+  add("220000000101");
+  EXPECT_TRUE(readFile(workPath("lvshowall.txt")).startsWith("220000000101\r\n0.00\r\n"));
+  add("220000000402");
+  EXPECT_TRUE(
+      readFile(workPath("lvshowall.txt"))
+          .endsWith("220000000402\r\n0.00\r\nauction prior close\r\n\r\n\r\n\r\nLOST\r\n\r\n"
+                    "IND\r\n"));
+}
+
 TEST_F(AddAuctionTest, AuctionEndingWithinTheHourShowsMinutesAndSeconds) {
   add("220000000103");
   const std::string ends = cellText(row("220000000103"), siEnds).str();

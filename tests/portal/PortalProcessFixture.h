@@ -40,6 +40,11 @@ class PortalProcessFixture : public PortalWorkDir {
       if (pattern.match(name).hasMatch()) return workPath(name);
     return {};
   }
+  // Removes the trace logs of earlier runs, so that traceLogFile() finds the next run's.
+  void removeTraceLogs() const {
+    for (QString log = traceLogFile(); !log.isEmpty(); log = traceLogFile())
+      if (!QFile::remove(log)) return;
+  }
   // Waits up to timeoutMs for done(); its last answer.
   static bool waitFor(const std::function<bool()>& done, int timeoutMs) {
     QElapsedTimer clock;

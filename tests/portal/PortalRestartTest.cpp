@@ -7,6 +7,9 @@
 #include <string>
 
 #include "PortalProcessFixture.h"
+#include "lib/DateTime.h"
+#include "lib/FormatSettings.h"
+#include "lib/SysUtils.h"
 #include "portal/LeftTemporaries.h"
 #include "win32/findwindow.h"
 
@@ -146,7 +149,7 @@ TEST_F(PortalRestartTest, AWinKilledBetweenItsTwoSavesLessensItsGroupOnce) {
   ASSERT_FALSE(readFile(workPath("lvshowall.txt")).contains("WON")) << "killed between the saves";
 
   extraEnvironment_.clear();
-  QFile::remove(traceLogFile());
+  removeTraceLogs();
   writeIni(site, "edtEbayMember=tarnbuyer\r\nedtRefreshInterval=2\r\ncbLogFile=1\r\n");
   QProcess second;
   start(second, TARN11_PROGRAM);
@@ -163,6 +166,58 @@ TEST_F(PortalRestartTest, AWinKilledBetweenItsTwoSavesLessensItsGroupOnce) {
   EXPECT_EQ(readFile(workPath("groups.tnq")), satisfied);
   EXPECT_TRUE(readFile(workPath("lvshowall.txt")).contains("\r\nWON\r\nUSD\r\nPAIR\r\n"));
   EXPECT_EQ(readFile(workPath("cancPAIR.TDL")), "220000000401\r\n220000000102\r\n");
+}
+
+// Every change of the watch list is saved at once: after a kill, a snipe set to zero and a
+// deleted auction do not come back, and an auction added with its snipe amount is there. The
+// restart (on a clock twenty times faster, so its first dispatch check comes within seconds)
+// hands only that one to the sniper.
+TEST_F(PortalRestartTest, EditsAndAddsMadeBeforeAKillAreThereAfterIt) {
+  tarnwick::tools::PracticeSite site;
+  for (const char* item : {"220000000701", "220000000702", "220000000703"})
+    site.control(std::string("item=") + item + "&state=live&ends_in=900");
+  tarnwick::tools::stageFakes(work_.toStdString());
+  ASSERT_TRUE(QFile::copy(QStringLiteral(TARN11_DIR) + "/dummy.htm", workPath("dummy.htm")));
+  FormatSettings().ShortDateFormat = "mm/dd/yy";
+  FormatSettings().LongTimeFormat = "hh:mm:ss";
+  const QByteArray end = DateTimeToStr(Now() + 15 * OneMinute).c_str();
+  writeFile(workPath("lvshowall.txt"),
+            "220000000701\r\n5.00\r\nA\r\n1.00\r\n0\r\n1\r\n15m\r\nUSD\r\nIND\r\n"
+            "220000000702\r\n5.00\r\nB\r\n1.00\r\n0\r\n1\r\n15m\r\nUSD\r\nIND\r\n");
+  writeFile(workPath("lvAllTdate.txt"),
+            "220000000701\r\n" + end + "\r\n1\r\n220000000702\r\n" + end + "\r\n1\r\n");
+  writeIni(site, "edtEbayMember=tarnbuyer\r\nedtRefreshInterval=100000\r\n");
+  writeFile(rootPath("actions"),
+            "zero 220000000701\ndelete 220000000702\nadd 220000000703\n"
+            "snipe 220000000703 7.00\n");
+  QProcess first;
+  start(first, DRIVEN_PORTAL_PROGRAM, {rootPath("actions"), rootPath("actions.log")});
+  const bool edited = waitFor(
+      [&] { return readFile(rootPath("actions.log")).contains("done snipe 220000000703 7.00"); },
+      30000);
+  first.kill();
+  first.waitForFinished(5000);
+  ASSERT_TRUE(edited) << readFile(rootPath("actions.log")).constData();
+  const QByteArray list = readFile(workPath("lvshowall.txt"));
+  EXPECT_TRUE(list.startsWith("220000000701\r\n0.00\r\n")) << list.constData();
+  EXPECT_FALSE(list.contains("220000000702")) << list.constData();
+  EXPECT_TRUE(list.contains("\r\n220000000703\r\n7.00\r\n")) << list.constData();
+
+  writeIni(site, "edtEbayMember=tarnbuyer\r\nedtRefreshInterval=100000\r\ncbLogFile=1\r\n");
+  const auto sniperStarts = [&] { return readFile(workPath("tnsnip.log")).count('\n'); };
+  removeTraceLogs();
+  QProcess second;
+  start(second, FASTCLOCK_PORTAL_PROGRAM, {"20"});
+  const bool checked = waitFor(
+      [&] { return readFile(traceLogFile()).contains("TAG:checkDispatchLauncher()"); }, 40000);
+  // A second hand-over would come 3 seconds after the first.
+  waitFor([&] { return sniperStarts() >= 1; }, 5000);
+  waitFor([&] { return sniperStarts() >= 2; }, 5000);
+  second.kill();
+  second.waitForFinished(5000);
+  ASSERT_TRUE(checked);
+  EXPECT_EQ(sniperStarts(), 1);
+  EXPECT_TRUE(readFile(workPath("tnsnip.1.BID.TDL")).startsWith("220000000703\r\n7\r\n"));
 }
 
 }  // namespace

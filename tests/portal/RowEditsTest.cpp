@@ -1,6 +1,8 @@
 // The popup menu's row edits on the selected watch-list row: input boxes with OK and Cancel,
 // the numeric test, the deletions and the system browser.
 #include <cstdlib>
+#include <functional>
+#include <utility>
 
 #include <QThread>
 #include "MainWindowFixture.h"
@@ -162,6 +164,68 @@ TEST_F(RowEditsTest, DeleteEndedRemovesWonLostAndEndedRowsOnly) {
   frmMain->DeleteEnded1->Click();
   EXPECT_EQ(captionsOf(frmMain->lvShowAll), (Cells{"4", "5", "6"}));
   EXPECT_EQ(captionsOf(frmMain->lvAllTdate), Cells{"1"});
+}
+
+// Every change of the watch list is saved at once, whole: a kill right after it loses nothing.
+// An emptied list leaves no file, so a restart does not bring the deleted auctions back.
+TEST_F(RowEditsTest, EveryChangeOfTheWatchListIsSavedAtOnce) {
+  TListItem* second = addWatched("220000000102");
+  addWatched("220000000103", "LOST");
+  addRow(frmMain->lvAllTdate, {"220000000101", "12/08/26 21:05:00", "1"});
+  addRow(frmMain->lvAllTdate, {"220000000102", "12/08/26 21:05:00", "1"});
+  frmMain->comGroup->Items()->Clear();
+  frmMain->comGroup->Items()->Add("IND");
+  frmMain->comGroup->Items()->Add("PAIR");
+  const auto saved = [this] { return readFile(workPath("lvshowall.txt")).toStdString(); };
+  const auto listed = [] {
+    std::string lines;
+    for (int i = 0; i < frmMain->lvShowAll->Items()->Count(); ++i)
+      for (const std::string& cell : cellsOf(frmMain->lvShowAll->Items()->Item(i)))
+        lines += cell + "\r\n";
+    return lines;
+  };
+  const std::vector<std::pair<std::string, std::function<void()>>> changes = {
+      {"snipe amount",
+       [&] {
+         answerInput("7.50");
+         frmMain->EditSnipeAmount1->Click();
+       }},
+      {"quantity",
+       [&] {
+         answerInput("2");
+         frmMain->EnterQuanityToBidOn1->Click();
+       }},
+      {"group",
+       [&] {
+         frmMain->comGroup->SetText("PAIR");
+         frmMain->comGroupChange(frmMain->comGroup);
+       }},
+      {"snipe amount to zero", [&] { frmMain->Setsnipeamounttozero1->Click(); }},
+      {"delete ended", [&] { frmMain->DeleteEnded1->Click(); }},
+      {"delete",
+       [&] {
+         frmMain->lvShowAll->SetSelected(second);
+         frmMain->Delete1->Click();
+       }},
+  };
+  for (const auto& [change, run] : changes) {
+    const std::string before = listed();
+    run();
+    EXPECT_NE(listed(), before) << change;
+    EXPECT_EQ(saved(), listed()) << change;
+  }
+  EXPECT_EQ(saved(),
+            "220000000101\r\n0.00\r\nTitle 220000000101\r\n12.50\r\n7\r\n2\r\n2 days\r\nUSD\r\n"
+            "PAIR\r\n");
+  // The deleted auction's end-time entry is gone from its file too.
+  EXPECT_EQ(readFile(workPath("lvAllTdate.txt")).toStdString(),
+            "220000000101\r\n12/08/26 21:05:00\r\n1\r\n");
+
+  setCellText(frmMain->lvShowAll->Items()->Item(0), siEnds, "WON");
+  frmMain->DeleteEnded1->Click();
+  EXPECT_FALSE(QFile::exists(workPath("lvshowall.txt")));
+  EXPECT_FALSE(QFile::exists(workPath("lvAllTdate.txt")));
+  EXPECT_TRUE(boxTexts().size() == 2u) << boxTexts().size();  // the two input boxes
 }
 
 TEST_F(RowEditsTest, ViewInSystemBrowserOpensTheConfiguredItemPage) {
