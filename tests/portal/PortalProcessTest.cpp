@@ -222,4 +222,45 @@ TEST_F(PortalProcessTest, RestartNeitherRepeatsASnipeNorForgetsASatisfiedGroup) 
   EXPECT_EQ(sniperStarts(), 1);
 }
 
+// A hand-edited list whose snipe amounts are no amounts ("-5", "1e300", "1.2.3") hands none of
+// them to the sniper: each is told once in the run, over two checks, and the auction with a
+// plain amount is handed over; "0.00" is no snipe. (The portal runs on a clock twenty times
+// fast, so a check comes every twelve seconds.)
+TEST_F(PortalProcessTest, AmountsThatAreNoAmountsAreToldOnceAndNotHandedOver) {
+  tarnwick::tools::PracticeSite site;
+  tarnwick::tools::stageFakes(work_.toStdString());
+  FormatSettings().ShortDateFormat = "mm/dd/yy";
+  FormatSettings().LongTimeFormat = "hh:mm:ss";
+  const QByteArray end = DateTimeToStr(Now() + 15 * OneMinute).c_str();
+  QByteArray list, entries;
+  for (const char* amount : {"-5", "1e300", "1.2.3", "0.00", "5.00"}) {
+    const QByteArray item = QByteArray("22000000030") + QByteArray::number(list.count("IND") + 1);
+    list += item + "\r\n" + amount + "\r\nT\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nIND\r\n";
+    entries += item + "\r\n" + end + "\r\n1\r\n";
+  }
+  writeFile(workPath("lvshowall.txt"), list);
+  writeFile(workPath("lvAllTdate.txt"), entries);
+  writeIni(site, "edtEbayMember=tarnbuyer\r\nedtRefreshInterval=100000\r\ncbLogFile=1\r\n");
+  QProcess portal;
+  start(portal, FASTCLOCK_PORTAL_PROGRAM, {"20"});
+  const bool twoChecks = waitFor(
+      [&] { return readFile(traceLogFile()).count("TAG:checkDispatchLauncher()") >= 2; }, 60000);
+  QThread::msleep(3500);
+  portal.kill();
+  portal.waitForFinished(5000);
+  ASSERT_TRUE(twoChecks);
+  EXPECT_EQ(readFile(workPath("tnsnip.log")).count('\n'), 1);
+  EXPECT_TRUE(readFile(workPath("tnsnip.1.BID.TDL")).startsWith("220000000305\r\n5\r\n"));
+  QStringList told;
+  for (const QString& box : dialogLines()) told << box.split('|').value(4);
+  EXPECT_EQ(told, QStringList({
+                      "Sniper not launched for auction 220000000301: its snipe amount \"-5\" is "
+                      "not an amount.",
+                      "Sniper not launched for auction 220000000302: its snipe amount \"1e300\" "
+                      "is not an amount.",
+                      "Sniper not launched for auction 220000000303: its snipe amount \"1.2.3\" "
+                      "is not an amount.",
+                  }));
+}
+
 }  // namespace
