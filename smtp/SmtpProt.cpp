@@ -209,6 +209,7 @@ void TCustomSmtpClient::receptionFailed(const char* Text) {
 void TCustomSmtpClient::handleReplyLine() {
   if (FState == smtpWaitingBanner) {
     DisplayLastResponse();
+    if (FState != smtpWaitingBanner) return;  // OnDisplay aborted the session
     if (parseReplyCode(FLastResponse)) return;
     if (FStatusCode != 220) {
       SetErrorMessage();
@@ -317,6 +318,8 @@ void TCustomSmtpClient::sendFailed(const AnsiString& Reason) {
 
 void TCustomSmtpClient::NextExecAsync() {
   DisplayLastResponse();
+  // OnDisplay aborted the session: the request has ended, and this reply answers nothing.
+  if (FState != smtpWaitingResponse) return;
   if (parseReplyCode(FLastResponse)) return;
   if (FOkResponses[0] != 0) {
     bool accepted = false;

@@ -184,6 +184,48 @@ TEST_F(SmtpScripted, AbortDuringOpensEhloTriesNoHeloAndLeavesTheLastReplyAsItWas
   EXPECT_EQ(peer->received(), "EHLO my_host\r\n");
 }
 
+// An Abort from a handler the client calls while it reads a reply ends the operation there:
+// the reply it was reading is not taken for the operation's next step, the operation ends
+// once with 426 and RequestResult says so, and the client is ready for the next one.
+TEST_F(SmtpScripted, AnAbortFromAReplysHandlerEndsTheOperationThere) {
+  struct Case {
+    const char* name;
+    const char* abortAt;  // the line shown when OnDisplay aborts
+    TSmtpRequest request;
+  };
+  const Case cases[] = {{"the banner", "< 220 hi", smtpOpen},
+                        {"a recipient's reply", "< 250 first", smtpMail}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    start({reply("220 hi\r\n"), expectCommand("MAIL FROM:<a@b.test>\r\n"), reply("250 ok\r\n"),
+           expectCommand("RCPT TO:<c@d.test>\r\n"), reply("250 first\r\n"), pause(1000)});
+    rec.ends.clear();  // start() attaches the recorder anew, OnDisplay too
+    rec.taken = 0;
+    client.FromName = "a@b.test";
+    client.RcptName()->Clear();
+    client.RcptName()->Add("c@d.test");
+    client.RcptName()->Add("e@f.test");
+    const auto shown = client.OnDisplay;
+    client.OnDisplay = [&](TObject* sender, const AnsiString& line) {
+      shown(sender, line);
+      if (line.str() == c.abortAt) client.Abort();
+    };
+    if (c.request == smtpOpen) {
+      client.Open();
+    } else {
+      client.Connect();
+      ASSERT_EQ(rec.next(), (RequestEnd{smtpConnect, 0}));
+      client.Mail();
+    }
+    EXPECT_EQ(rec.next(), (RequestEnd{c.request, 426}));
+    pumpFor(200);
+    EXPECT_EQ(rec.ends.size(), c.request == smtpOpen ? 1u : 2u);
+    EXPECT_EQ(client.State(), smtpReady);
+    EXPECT_EQ(client.RequestResult(), 426);
+    EXPECT_FALSE(client.Connected());
+  }
+}
+
 TEST_F(SmtpScripted, AReplyLineLongerThanTheReceiveBufferFailsTheRequest) {
   start({reply("220 hi\r\n"), expectCommand("RSET\r\n"), reply("250-" + std::string(5000, 'x')),
          pause(1000)});
