@@ -56,6 +56,13 @@ void TCustomSmtpClient::RcptToNext() {
     ++FRcptNameIdx;
   }
   FFctRunning = smtpFctRcptTo;
+  try {
+    // OnRcptToError may have rewritten the recipient it retries, or the next one.
+    RefuseLineBreaks(FRcptName->Strings(FRcptNameIdx), "RcptName");
+  } catch (const SmtpException& E) {
+    connectionFailed("500 " + E.Message(), 500, 500);
+    return;
+  }
   AnsiString name, email;
   ParseEmail(FRcptName->Strings(FRcptNameIdx), name, email);
   const bool last = FRcptNameIdx >= FRcptName->Count() - 1;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ScriptedPeer.h"
 #include "SmtpFixture.h"
@@ -104,6 +105,28 @@ TEST_F(SmtpLineBreaks, MailWithABadRecipientOrSubjectEndsWith500AndSendsNoComman
   client.Rset();
   EXPECT_EQ(rec.next(), (RequestEnd{smtpRset, 0}));
   EXPECT_EQ(peer->received(), "RSET\r\n");
+}
+
+// A recipient OnRcptToError rewrites for its retry is checked before it goes out too: one
+// with a line break ends the request with 500 and sends no more commands.
+TEST_F(SmtpLineBreaks, ARecipientRewrittenForARetryIsCheckedBeforeItGoesOut) {
+  start({reply("220 hi\r\n"), expectCommand("RCPT TO:<c@d.test>\r\n"), reply("450 later\r\n"),
+         pause(500)});
+  client.RcptName()->Add("e@f.test");
+  client.OnRcptToError = [&](TObject*, WORD, int index, TSmtpRcptToErrorAction& action) {
+    client.RcptName()->SetStrings(index, "x <c@d.test\r\nRSET\r\nRCPT TO:<evil@evil.test>");
+    action = srteRetry;
+  };
+  client.RcptTo();
+  EXPECT_EQ(rec.next(), (RequestEnd{smtpRcptTo, 500}));
+  EXPECT_EQ(client.ErrorMessage().str(), "450 later");  // the request's first error
+  EXPECT_EQ(client.LastResponse().str(), "500 RcptName contains CR, LF or NUL");
+  EXPECT_EQ(client.State(), smtpReady);
+  pumpFor(300);
+  std::vector<std::string> commands;
+  for (const auto& line : rec.display)
+    if (line.rfind("> ", 0) == 0) commands.push_back(line);
+  EXPECT_EQ(commands, std::vector<std::string>{"> RCPT TO:<c@d.test>"});
 }
 
 // Bare LF, bare CR and CR LF inside a body line each end a line of their own; every line
