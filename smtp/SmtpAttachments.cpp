@@ -208,6 +208,7 @@ void TSmtpCli::TriggerGetData(int LineNum, char* MsgLine, int MaxLen, bool& More
     TCustomSmtpClient::TriggerGetData(FBodyLineCount, MsgLine, MaxLen, More);
     if (More) return;
     FBodyFlag = false;
+    if (!FConnected) return;  // the handler aborted the session: no file is opened after it
   }
   if (FEncoding) {
     bool fileHasMore = false;

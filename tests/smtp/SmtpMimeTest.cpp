@@ -318,6 +318,25 @@ TEST(SmtpAttachments, AnAbortWhileAFileIsBeingSentClosesTheFile) {
   EXPECT_EQ(descriptorsOn("a.txt"), 0);
 }
 
+// An Abort from OnGetData ends the body there: no attachment is opened after it, and its
+// open events are not asked.
+TEST(SmtpAttachments, AnAbortFromOnGetDataOpensNoAttachmentAfterIt) {
+  MailSession<TSmtpCli> s;
+  int opens = 0;
+  s.client.OnBeforeFileOpen = [&](TObject*, int, const AnsiString&, TSmtpBeforeOpenFileAction&) {
+    ++opens;
+  };
+  s.client.OnGetData = [&](TObject*, int, char* line, int, bool& more) {
+    line[0] = '\0';
+    s.client.Abort();
+    more = false;
+  };
+  s.client.SetEmailFiles(listOf({"a.txt"}));
+  s.send(10004);
+  EXPECT_EQ(opens, 0);
+  EXPECT_EQ(descriptorsOn("a.txt"), 0);
+}
+
 // --- HTML mail ---
 
 // The two boundaries of an HTML message, read from its header.
