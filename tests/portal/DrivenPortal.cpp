@@ -16,8 +16,9 @@
 //   check               runs the dispatch check (the command bar's hidden "launch snipe" button)
 //   wait MS             waits
 // LOG receives "ready" once the start-up is done, then "done " + the action once it has
-// finished ("skipped " + the action when its row is not in the watch list), and "box " + the
-// text of every box as it is answered. Every box is answered with its first button; an input
+// finished ("skipped " + the action when its row is not in the watch list; "timeout " + an add
+// that has not finished within 20 seconds, which ends the script), and "box " + the text of
+// every box as it is answered. Every box is answered with its first button; an input
 // box gets the action's text.
 #include <fcntl.h>
 #include <unistd.h>
@@ -67,9 +68,11 @@ class Driver {
     if (waitingMs_ > 0) {
       waitingMs_ -= stepMs;
       if (waitingMs_ > 0 && !(addPending_ && frmMain->GetcurrBroAction() == actIdle)) return;
-      if (addPending_) log((waitingMs_ > 0 ? "done " : "timeout ") + actions_[next_ - 1]);
+      const bool timedOut = waitingMs_ <= 0 && addPending_;
+      log((timedOut ? "timeout " : "done ") + actions_[next_ - 1]);
       addPending_ = false;
       waitingMs_ = 0;
+      if (timedOut) next_ = actions_.size();  // what follows would act on a row not there
     }
     if (next_ >= actions_.size()) {
       timer_->SetEnabled(false);

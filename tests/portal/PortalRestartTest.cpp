@@ -111,7 +111,7 @@ TEST_F(PortalRestartTest, StartRemovesTheTemporariesItsCutShortSavesLeft) {
 // The saved pages' temporaries, which the agent makes too, go only while no agent runs. (The
 // agent's window is stood in for here for a moment only: it is seen by every program of the
 // user.)
-TEST_F(PortalWorkDir, SavedPagesTemporariesGoOnlyWhileNoAgentRuns) {
+TEST_F(PortalRestartTest, SavedPagesTemporariesGoOnlyWhileNoAgentRuns) {
   const QString page = ".220000000101.tnw.Qw12Er";
   writeFile(workPath(page), "x");
   {
@@ -119,7 +119,8 @@ TEST_F(PortalWorkDir, SavedPagesTemporariesGoOnlyWhileNoAgentRuns) {
     removeLeftTemporaries();
   }
   EXPECT_TRUE(QFile::exists(workPath(page)));
-  if (FindWindowA(nullptr, "Tarnwick Refresh Data Agent"))
+  const auto agentRuns = [] { return FindWindowA(nullptr, "Tarnwick Refresh Data Agent"); };
+  if (!waitFor([&] { return !agentRuns(); }, 30000))
     GTEST_SKIP() << "an agent of another test runs";
   removeLeftTemporaries();
   EXPECT_FALSE(QFile::exists(workPath(page)));
