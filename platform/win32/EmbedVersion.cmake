@@ -1,8 +1,22 @@
-# tarnwick_embed_version(<target> MAJOR MINOR PATCH BUILD)
+# tarnwick_embed_version(<target> [MAJOR MINOR PATCH BUILD])
 # Puts the version block that the version-information functions of win32/version.h read into
 # an executable: the magic "TARNWICK-VERSION" and the four parts as little-endian 16-bit words
-# in the ELF section ".tarnwick_version".
-function(tarnwick_embed_version target major minor patch build)
+# in the ELF section ".tarnwick_version". Without parts it is the project's version, the one
+# project(VERSION ...) gives.
+function(tarnwick_embed_version target)
+  if(ARGC EQUAL 1)
+    set(major ${PROJECT_VERSION_MAJOR})
+    set(minor ${PROJECT_VERSION_MINOR})
+    set(patch ${PROJECT_VERSION_PATCH})
+    set(build ${PROJECT_VERSION_TWEAK})
+  elseif(ARGC EQUAL 5)
+    set(major ${ARGV1})
+    set(minor ${ARGV2})
+    set(patch ${ARGV3})
+    set(build ${ARGV4})
+  else()
+    message(FATAL_ERROR "tarnwick_embed_version(${ARGV}): give a target, or a target and four parts")
+  endif()
   set(words "")
   foreach(part IN ITEMS ${major} ${minor} ${patch} ${build})
     math(EXPR low "${part} % 256")

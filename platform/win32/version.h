@@ -3,8 +3,9 @@
 //
 // A program carries its version in an ELF section ".tarnwick_version" holding a magic text and
 // the four 16-bit parts of the file version. The CMake function
-// tarnwick_embed_version(<target> MAJOR MINOR PATCH BUILD) (EmbedVersion.cmake) puts it into an
-// executable. A file without the section has no version information: the size query answers 0.
+// tarnwick_embed_version(<target> [MAJOR MINOR PATCH BUILD]) (EmbedVersion.cmake) puts it into
+// an executable, with the project's version when no parts are given. A file without the
+// section has no version information: the size query answers 0.
 #include "win32/types.h"
 
 inline constexpr DWORD VS_FFI_SIGNATURE = 0xFEEF04BD;
