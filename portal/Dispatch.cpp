@@ -88,7 +88,11 @@ bool TfrmMain::beginDispatchWalk(DispatchWalkFlags& saved, double& offsetDays,
 }
 
 void TfrmMain::endDispatchWalk(const DispatchWalkFlags& saved) {
-  doBrowserRetry = saved.browserRetry;
+  // The item-page retry is the add road's: an add whose page came while a box of the walk was
+  // open has ended its road meanwhile, and a retry put back for it would hold the schedule for
+  // good. It is raised again only while the road still waits for a page.
+  doBrowserRetry =
+      saved.browserRetry && (currBroAction == actAdding || currBroAction == actPageHandled);
   doEbaySync = saved.ebaySync;
   doRefreshLVShowAll = saved.refreshLVShowAll;
   doDispatchLaunchCheck = saved.dispatchLaunchCheck;

@@ -427,7 +427,8 @@ class TfrmMain : public TForm {
   // end-time rebuild when entries are missing, saves and lowers the four flags and gives the
   // snipe offset in days and the reference time (eBay's current time plus that offset).
   bool beginDispatchWalk(DispatchWalkFlags& saved, double& offsetDays, TDateTime& reference);
-  // Writes the saved values back without the setters, so no deadline is armed.
+  // Writes the saved values back without the setters, so no deadline is armed; the page retry
+  // only while the add road still waits for a page.
   void endDispatchWalk(const DispatchWalkFlags& saved);
   // Hands the entry's auction to the sniper with the snipe amount; its dispatch status becomes
   // "0" and is saved at once. False, after an error box with the reason, when "BID.TDL" could

@@ -296,6 +296,32 @@ TEST_F(DispatchTest, LaunchSniperRefusesAnAmountThatIsNoAmountAndAnUnknownEnd) {
   EXPECT_FALSE(QFile::exists(workPath("tnsnip.log")));
 }
 
+// An add whose page comes while a box of "Launch Sniper" is open ends its road then: the walk
+// puts back no page retry for it, so the schedule goes on and the next check hands over what
+// is due.
+TEST_F(DispatchTest, AnAddThatEndsWhileLaunchSnipersBoxIsOpenLeavesTheScheduleGoing) {
+  TListItem* undated = addWatched("521");  // no end-time entry: the "not launched" box
+  setCellText(undated, siSnipeAmount, "5.00");
+  watched("522", "5.00", endIn(20 + 10 * 60));
+  frmMain->SetcurrBroAction(actAdding);  // an add whose page is on its way
+  frmMain->SetdoDispatchLaunchCheck(true);
+  SetDialogResponder([this](const DialogRequest& request) {
+    boxes_.push_back(request);
+    if (boxes_.size() == 2) frmMain->SetcurrBroAction(actIdle);  // its blank page arrives
+    return DefaultDialogAnswer(request);
+  });
+  frmMain->lvShowAll->SetSelected(undated);
+  frmMain->LaunchSniper1->Click();
+  ASSERT_EQ(boxTexts().size(), 2U);
+  EXPECT_EQ(boxTexts()[1], "Sniper not launched for auction 521: its end time is not known.");
+  EXPECT_EQ(frmMain->GetcurrBroAction(), actIdle);
+  EXPECT_FALSE(frmMain->GetdoBrowserRetry());
+  now_ = now_ + 5 * OneMinute;
+  tick();
+  EXPECT_EQ(statusOf("522"), "0");
+  EXPECT_EQ(sniperStarts(1).size(), 1);
+}
+
 // An instruction file that cannot be written starts no sniper and is not taken for a dispatch:
 // the user is told why, and the auction waits for the next check while its window lasts.
 TEST_F(DispatchTest, UnwritableInstructionFileIsToldStartsNoSniperAndKeepsTheAuctionWaiting) {
