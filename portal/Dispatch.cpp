@@ -46,16 +46,11 @@ class WalkEnding {
 };
 
 // What a row's snipe amount says: no snipe ("0.00"), an amount to hand over, or a text that is
-// no amount (a hand-edited list may hold "-5" or "1e300"). An amount the instruction file
-// would write with an exponent (10^15 and more) is no amount either.
+// no amount (a hand-edited list may hold "-5" or "1e300").
 enum class Snipe { none, amount, invalid };
-constexpr double largestSnipeAmount = 1e15;
 
 Snipe snipeOf(const TListItem* row, double& amount) {
-  amount = 0;
-  const AnsiString text = cellText(row, siSnipeAmount);
-  if (!isPlainAmountText(text) || !readAmount(text, amount) || !(amount < largestSnipeAmount))
-    return Snipe::invalid;
+  if (!readSnipeAmount(cellText(row, siSnipeAmount), amount)) return Snipe::invalid;
   return amount == 0 ? Snipe::none : Snipe::amount;
 }
 

@@ -44,7 +44,7 @@ void TfrmMain::EditSnipeAmount1Click(TObject* Sender) {
   TListItem* row = selectedRowOrError(lvShowAll, highlightAnItem);
   if (!row) return;
   if (editNumericCell(row, siSnipeAmount, "Changing Snipe Amount",
-                      "Enter amount without commas or dollar sign:", "0.00", isPlainAmountText,
+                      "Enter amount without commas or dollar sign:", "0.00", isSnipeAmountText,
                       "Snipe amount not numeric."))
     saveWatchList();
 }

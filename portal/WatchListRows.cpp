@@ -31,6 +31,18 @@ bool isPlainAmountText(const AnsiString& text) {
          static_cast<std::size_t>(digits) + std::count(s.begin(), s.end(), '.') == s.size();
 }
 
+bool readSnipeAmount(const AnsiString& text, double& amount) {
+  if (isPlainAmountText(text) && readAmount(text, amount) && isPlainAmountText(amountText(amount)))
+    return true;
+  amount = 0;
+  return false;
+}
+
+bool isSnipeAmountText(const AnsiString& text) {
+  double amount = 0;
+  return readSnipeAmount(text, amount);
+}
+
 bool isQuantityText(const AnsiString& text) {
   return isPlainAmountText(text) && text.Pos(".") == 0 && text.ToIntDef(0) >= 1;
 }

@@ -30,9 +30,14 @@ inline constexpr int endTimeSubItems = 2;
 // in "BID.TDL" (the sniper reads them so) and in the boxes, whatever the locale's separator.
 bool readAmount(const AnsiString& text, double& value);
 AnsiString amountText(double value);
-// A plain decimal, as the snipe amount editor accepts it: digits with at most one point, at
-// least one digit, and nothing else (no sign, exponent, separator or blank).
+// A plain decimal: digits with at most one point, at least one digit, and nothing else (no
+// sign, exponent, separator or blank).
 bool isPlainAmountText(const AnsiString& text);
+// A snipe amount, as the editor takes it and the dispatch hands it over: a plain decimal whose
+// value "BID.TDL" writes as a plain decimal too (no exponent, as for 10^15 and more or for less
+// than 0.0001 but 0). False, with amount 0, for any other text.
+bool readSnipeAmount(const AnsiString& text, double& amount);
+bool isSnipeAmountText(const AnsiString& text);
 // A quantity to bid on, as its editor accepts it: a whole number of at least 1.
 bool isQuantityText(const AnsiString& text);
 

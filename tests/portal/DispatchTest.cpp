@@ -189,6 +189,7 @@ TEST_F(DispatchTest, AmountThatIsNoAmountOrAnUnknownEndIsToldOnceAndNotHandedOve
   watched("302", "-5", endIn(120));
   watched("303", "1e300", endIn(120));
   watched("304", "0.00", endIn(120));
+  watched("309", "0.00001", endIn(120));  // the sniper would read "1E-5"
   watched("305", "5.00", "not a date");
   addWatched("306");                                      // no end-time entry, no snipe amount
   setCellText(addWatched("307"), siSnipeAmount, "5.00");  // no end-time entry
@@ -208,10 +209,13 @@ TEST_F(DispatchTest, AmountThatIsNoAmountOrAnUnknownEndIsToldOnceAndNotHandedOve
                    "amount.",
                    "Sniper not launched for auction 303: its snipe amount \"1e300\" is not an "
                    "amount.",
+                   "Sniper not launched for auction 309: its snipe amount \"0.00001\" is not an "
+                   "amount.",
                    "Sniper not launched for auction 305: its end time is not known.",
                    "Sniper not launched for auction 307: its end time is not known."}));
   }
-  for (const char* item : {"301", "302", "303", "304", "305"}) EXPECT_EQ(statusOf(item), "1");
+  for (const char* item : {"301", "302", "303", "304", "305", "309"})
+    EXPECT_EQ(statusOf(item), "1");
   QThread::msleep(300);
   EXPECT_FALSE(QFile::exists(workPath("tnsnip.log")));
 }

@@ -67,12 +67,17 @@ TEST_F(RowEditsTest, TextsThatAreNoAmountOrQuantityAreRefusedWithTheirErrors) {
     bool amount;
     bool quantity;
   };
+  // The last two would reach the sniper with an exponent.
   const Case cases[] = {
-      {"", false, false},    {"$25", false, false},   {"1,000", false, false},
-      {"-1", false, false},  {"1.2.3", false, false}, {".", false, false},
-      {"1e3", false, false}, {" 5", false, false},    {"0", true, false},
-      {"1.5", true, false},  {".5", true, false},     {"25.", true, false},
-      {"007", true, true},   {"12", true, true},      {"99999999999", true, false},
+      {"", false, false},           {"$25", false, false},
+      {"1,000", false, false},      {"-1", false, false},
+      {"1.2.3", false, false},      {".", false, false},
+      {"1e3", false, false},        {" 5", false, false},
+      {"0", true, false},           {"1.5", true, false},
+      {".5", true, false},          {"25.", true, false},
+      {"007", true, true},          {"12", true, true},
+      {"99999999999", true, false}, {"1000000000000000", false, false},
+      {"0.00001", false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
