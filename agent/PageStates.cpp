@@ -14,9 +14,7 @@ namespace {
 constexpr int kCurrentCell = 2;
 constexpr int kBidsCell = 3;
 constexpr int kStateCell = 5;
-// The agent's own scratch file: the portal saves its pages to "temp.tmp" in the same folder,
-// also while a refresh runs, and a shared name would let either program read the other's page.
-constexpr const char* kPageCopy = "refresh.tmp";
+constexpr const char* kPageCopy = refreshPageCopy;
 
 TListItem* findRow(TListView* listView, const AnsiString& itemNumber) {
   return listView->FindCaption(0, itemNumber, false, true, true);

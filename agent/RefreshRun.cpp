@@ -4,6 +4,7 @@
 // A row that is skipped moves on to the next one at once; the passes walk on in a loop rather
 // than by nested calls, so a long run of skipped rows needs no deeper stack.
 #include <cstdlib>
+#include <string>
 
 #include "agent/Tnwfr.h"
 #include "forms/Application.h"
@@ -15,6 +16,7 @@
 #include "scraping/EbayScraper.h"
 #include "scraping/SiteHosts.h"
 #include "scraping/WorkFiles.h"
+#include "win32/replace_file.h"
 
 namespace {
 
@@ -28,6 +30,16 @@ constexpr qint64 kLoadStallMs = 10000;
 // On the first show only.
 bool firstShowPending = true;
 
+// Removes the hidden temporaries that saves of the agent's own files (its scratch page, its
+// result, the bid histories) left when an earlier run was killed in the middle of one. One
+// agent runs at a time (the portal starts none while one's window is open), and the portal
+// writes none of these files.
+void removeLeftTemporaries() {
+  RemoveLeftTemporaries(GetCurrentDir().str(), [](const std::string& target) {
+    return target == refreshPageCopy || target == refreshedGridFileName || target.ends_with(".dsp");
+  });
+}
+
 }  // namespace
 
 void TfrmRefresh::FormShow(TObject* Sender) {
@@ -38,6 +50,7 @@ void TfrmRefresh::FormShow(TObject* Sender) {
 }
 
 void TfrmRefresh::beginRun() {
+  removeLeftTemporaries();
   // A watch list that cannot be read is shown, and the run then ends as one that gives up: a
   // window left open would keep the portal from starting any other refresh.
   try {

@@ -24,6 +24,10 @@
 #include "forms/Timer.h"
 #include "lib/AnsiString.h"
 
+// The agent's own scratch file: the portal saves its pages to "temp.tmp" in the same folder,
+// also while a refresh runs, and a shared name would let either program read the other's page.
+inline constexpr const char* refreshPageCopy = "refresh.tmp";
+
 // Which page the agent waits for.
 using pgState = unsigned char;
 inline constexpr pgState psHandled = 1;     // a page is being handled (inside one event)

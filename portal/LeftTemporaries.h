@@ -7,5 +7,6 @@
 // cancel files, the win journal, the trace and error logs, the official-time page, the copy of
 // the page being added) and, while no agent runs, the saved pages (item + ".tnw"), which the agent
 // writes too; the agent writes pages only while its window is open. The agent's own files (its
-// grid, the bid histories) are left to it.
+// scratch page, its grid, the bid histories) are left to it: it removes their temporaries as its
+// run begins.
 void removeLeftTemporaries();

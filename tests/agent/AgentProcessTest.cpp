@@ -197,6 +197,21 @@ TEST_F(AgentProcessTest, ClosedRowsWithoutLotResultAreWrittenBackAtOnceUnchanged
   EXPECT_EQ(site_.requestCount(viewItem("7")) + site_.requestCount(viewBids("9")), 0);
 }
 
+// Saves cut short by a kill of an earlier run leave their hidden temporaries behind: a run
+// removes those of the agent's own files (its scratch page, its result, the bid histories) and
+// leaves every other file alone.
+TEST_F(AgentProcessTest, ARunRemovesTheTemporariesAKilledRunLeft) {
+  writeIni("tarnbuyer");
+  writeWatchList({watched("7", "WON")});
+  const QStringList own = {".refresh.tmp.abc123", ".newgrid.lv.Xy12ab", ".220000000101.dsp.000000"};
+  const QStringList others = {".temp.tmp.abc123", ".lvshowall.txt.abc123",
+                              ".220000000101.tnw.abc123", "refresh.tmp.abc123"};
+  for (const QString& name : own + others) write(work_ + "/" + name, "x");
+  run();
+  for (const QString& name : own) EXPECT_FALSE(exists(name)) << name.toStdString();
+  for (const QString& name : others) EXPECT_TRUE(exists(name)) << name.toStdString();
+}
+
 TEST_F(AgentProcessTest, ShortWatchListEndsWithoutResultFile) {
   writeIni("tarnbuyer");
   write(work_ + "/lvshowall.txt", "1\r\n0.00\r\nTitle\r\n1.00\r\n1\r\n");
