@@ -4,7 +4,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "../lib/CommaLocale.h"
+#include "CommaLocale.h"
 #include "ScheduleFixture.h"
 #include "lib/IniFile.h"
 #include "scraping/SiteHosts.h"

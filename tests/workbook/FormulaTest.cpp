@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "../lib/CommaLocale.h"
+#include "CommaLocale.h"
 #include "workbook/CellSheet.h"
 
 namespace {
