@@ -6,6 +6,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
 #include <QUrl>
@@ -39,15 +40,20 @@ QString LocalPathOf(const std::string& url) {
   return AnsiString(path).toQString();
 }
 
-// Longest run of text without a blank that the view breaks at word boundaries; a longer one
-// is no text a page means to show as words (real words are a few dozen characters at most).
-constexpr std::size_t kLongestWordWrappedRun = 4096;
+// Longest run of shown text without a blank that the view breaks at word boundaries; a longer
+// one is no text a page means to show as words (real words are a few dozen characters at most).
+constexpr qsizetype kLongestWordWrappedRun = 4096;
 
-std::size_t LongestRunWithoutBlank(const std::string& text) {
-  std::size_t longest = 0;
-  std::size_t run = 0;
-  for (const char c : text) {
-    run = std::isspace(static_cast<unsigned char>(c)) ? 0 : run + 1;
+// Counted in the text the view shows, where only a blank, a tab or a line's end lets a line
+// break (a no-break space does not); the page's source may hold blanks inside its tags that
+// break nothing.
+qsizetype LongestRunWithoutBlank(const QString& shown) {
+  qsizetype longest = 0;
+  qsizetype run = 0;
+  for (const QChar c : shown) {
+    const bool blank = c == u' ' || c == u'\t' || c == u'\n' || c == QChar::LineSeparator ||
+                       c == QChar::ParagraphSeparator;
+    run = blank ? 0 : run + 1;
     longest = std::max(longest, run);
   }
   return longest;
@@ -229,13 +235,15 @@ void TCppWebBrowser::renderDocument() {
   auto* view = qobject_cast<QTextEdit*>(view_.data());
   if (view == nullptr) return;
   // Laying out a run of text without a blank to break it at costs the square of its length (a
-  // run of a megabyte holds the window for minutes): a page with one is broken anywhere. The old
-  // page goes first, so that a change of the mode lays out nothing of it again.
+  // run of a megabyte holds the window for minutes): a page with one is broken anywhere. The
+  // page is laid out broken anywhere first, which costs no more than its length, and again at
+  // word boundaries when its shown text has no such run. The old page goes first, so that a
+  // change of the mode lays out nothing of it again.
   view->clear();
-  view->setWordWrapMode(LongestRunWithoutBlank(document_.str()) > kLongestWordWrappedRun
-                            ? QTextOption::WrapAnywhere
-                            : QTextOption::WrapAtWordBoundaryOrAnywhere);
+  view->setWordWrapMode(QTextOption::WrapAnywhere);
   view->setHtml(document_.toQString());
+  if (LongestRunWithoutBlank(view->document()->toRawText()) <= kLongestWordWrappedRun)
+    view->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
 }
 
 bool TCppWebBrowser::ViewShowing::eventFilter(QObject* watched, QEvent* event) {

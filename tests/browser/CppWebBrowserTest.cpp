@@ -286,17 +286,23 @@ TEST_F(Browser, AHiddenViewShowsTheLatestPageWhenShownAgain) {
 
 // A page with a long run of text without a blank (a title of a megabyte) is shown broken
 // anywhere, since breaking it at word boundaries costs the square of its length; ordinary
-// pages are broken at word boundaries.
+// pages are broken at word boundaries. The run is that of the text shown: blanks inside tags,
+// or no-break spaces, break nothing.
 TEST_F(Browser, AShownPageWithALongUnbrokenRunIsBrokenAnywhere) {
   QWidget parent;
   TCppWebBrowser shown(nullptr, &parent);
   parent.show();
   auto* view = qobject_cast<QTextEdit*>(shown.widget());
   ASSERT_NE(view, nullptr);
+  const std::string title = "<html><h1 class=\"itemTitle\">";
   server.Serve("/long-title",
-               TestHttpServer::Reply::Page(
-                   200, "<html><h1 class=\"itemTitle\">" + std::string(1 << 20, 'T') + "</h1>"));
-  for (const char* path : {"/long-title", "/item"}) {
+               TestHttpServer::Reply::Page(200, title + std::string(1 << 20, 'T') + "</h1>"));
+  std::string tagged;
+  std::string joined;
+  for (int i = 0; i < 5000; ++i) tagged += "<b >T</b >", joined += "T&nbsp;";
+  server.Serve("/tagged-title", TestHttpServer::Reply::Page(200, title + tagged + "</h1>"));
+  server.Serve("/joined-title", TestHttpServer::Reply::Page(200, title + joined + "</h1>"));
+  for (const char* path : {"/long-title", "/tagged-title", "/joined-title", "/item"}) {
     bool completed = false;
     shown.OnDocumentComplete = [&](TObject*, const AnsiString&) { completed = true; };
     shown.Navigate(server.Url(path).c_str());
