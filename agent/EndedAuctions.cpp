@@ -8,12 +8,11 @@
 #include "lib/SysUtils.h"
 #include "scraping/EbayScraper.h"
 #include "scraping/TextCuts.h"
+#include "scraping/WorkFiles.h"
 
 using scraping::cutBefore;
 
 namespace {
-
-constexpr int kStateCell = 5;
 
 bool isUserIdCharacter(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '-' || c == '.' ||
@@ -60,7 +59,7 @@ void TEbayScraper::markLotResult(const AnsiString& fileName, TListItem* row,
   const AnsiString memberId = memberIdOf(member);
   const int entry = memberId.IsEmpty() ? 0 : memberEntryPos(text, memberId);
   if (entry == 0) {
-    cells->SetStrings(kStateCell, "LOST");
+    cells->SetStrings(siEnds, "LOST");
     return;
   }
   text = RightStr(text, text.Length() - entry);
@@ -70,5 +69,5 @@ void TEbayScraper::markLotResult(const AnsiString& fileName, TListItem* row,
     text = RightStr(text, text.Length() - f - (cell < 3 ? 15 : 16));
   }
   const AnsiString units = cutBefore(text, "</TD>");
-  if (isNumericText(units)) cells->SetStrings(kStateCell, lotResultWord(units));
+  if (isNumericText(units)) cells->SetStrings(siEnds, lotResultWord(units));
 }

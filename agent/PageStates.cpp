@@ -11,9 +11,6 @@
 
 namespace {
 
-constexpr int kCurrentCell = 2;
-constexpr int kBidsCell = 3;
-constexpr int kStateCell = 5;
 constexpr const char* kPageCopy = refreshPageCopy;
 
 TListItem* findRow(TListView* listView, const AnsiString& itemNumber) {
@@ -60,7 +57,7 @@ void TfrmRefresh::processLoadedPage() {
     if (pageState == psItemPage && contains("Bidding has ended for this item") &&
         namesCurrentItem()) {
       if (TListItem* row = findRow(lvRefresh, findItemNum))
-        row->SubItems()->SetStrings(kStateCell, "ENDED");
+        row->SubItems()->SetStrings(siEnds, "ENDED");
       broRefresh->Stop();
       keepItemPage();
     }
@@ -108,10 +105,10 @@ void TfrmRefresh::updateLVfromTNW(TListView* listView, const AnsiString& fileNam
   if (row == nullptr) return;
   TListSubItems* cells = row->SubItems();
   // Cells read from the page are one line each, so no record of "newgrid.lv" splits.
-  cells->SetStrings(kCurrentCell, oneLine(ebayScraper.getCurrentBid(page)));
+  cells->SetStrings(siCurrent, oneLine(ebayScraper.getCurrentBid(page)));
   const AnsiString state = ebayScraper.isBiddingEnded(page)
                                ? ebayScraper.endedAuctionState(page, number, readEbayMember())
                                : AnsiString("ACTIVE");
-  cells->SetStrings(kStateCell, state);
-  cells->SetStrings(kBidsCell, oneLine(ebayScraper.getBidCount(page, number)));
+  cells->SetStrings(siEnds, state);
+  cells->SetStrings(siBids, oneLine(ebayScraper.getBidCount(page, number)));
 }

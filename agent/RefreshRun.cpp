@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr int kStateCell = 5;
 // A load that has shown it is on its way (connecting, its request sent, bytes of its reply
 // arriving) within this long is left to come at a stall tick; one that has shown nothing for
 // this long is asked for anew. A slow but steady site is read so, and a stalled one is still
@@ -67,17 +66,18 @@ void TfrmRefresh::beginRun() {
 void TfrmRefresh::loadLVFromShowAll() {
   TStringList lines;
   lines.LoadFromFile(watchListFileName);
-  if (lines.Count() < 6) return;
+  if (lines.Count() < fewestListFileLines) return;
   lvRefresh->Items()->Clear();
-  for (int i = 0; lines.Count() > i; i += 9) {
+  for (int i = 0; lines.Count() > i; i += auctionRecordLines) {
     TListItem* row = lvRefresh->Items()->Add();
     row->SetCaption(lines.Strings(i));
-    for (int cell = 1; cell <= 8; ++cell) {
-      if (i + cell >= lines.Count()) {
+    for (int cell = 0; cell < watchListSubItems; ++cell) {
+      const int line = i + watchListLine(cell);
+      if (line >= lines.Count()) {
         MessageDlg("Possible error loading data.  Click OK to continue.", mtWarning, {mbOK});
         return;
       }
-      row->SubItems()->Add(lines.Strings(i + cell));
+      row->SubItems()->Add(lines.Strings(line));
     }
   }
 }
@@ -99,7 +99,7 @@ bool TfrmRefresh::requestItemPage() {
   }
   currRow = lvRefresh->Items()->Item(GetcurrIndex());
   SetcurrItemNum(currRow->Caption());
-  if (isOverState(currRow->SubItems()->Strings(kStateCell))) return false;
+  if (isOverState(currRow->SubItems()->Strings(siEnds))) return false;
   SetcurrItemNum(ebayScraper.replaceAllText(GetcurrItemNum(), "", " "));
   // An item number names the row's page files; one that cannot is never asked for.
   if (!fitsInFileName(GetcurrItemNum())) return false;
@@ -131,7 +131,7 @@ void TfrmRefresh::navigateBidHistoryPage() {
 
 bool TfrmRefresh::requestBidHistoryPage() {
   currRow = lvRefresh->Items()->Item(GetcurrIndex());
-  if (!(currRow->SubItems()->Strings(kStateCell) == "ENDED - LOT")) return false;
+  if (!(currRow->SubItems()->Strings(siEnds) == "ENDED - LOT")) return false;
   SetcurrItemNum(ebayScraper.replaceAllText(currRow->Caption(), "", " "));
   if (!fitsInFileName(GetcurrItemNum())) return false;
   requestPage(psBidsPage, bidHistoryPageUrl(GetcurrItemNum()));
@@ -209,7 +209,7 @@ void TfrmRefresh::finishRun(RunResult result) {
       const TListItem* row = lvRefresh->Items()->Item(i);
       const TListSubItems* cells = row->SubItems();
       grid.Add(row->Caption());
-      for (int cell : {1, 2, 3, 4, 5, 0, 6, 7}) grid.Add(cells->Strings(cell));
+      for (int cell : refreshedGridCells) grid.Add(cells->Strings(cell));
     }
     // Saved whole through a temporary file, so the portal's poll never finds half a file. A
     // file that cannot be saved still ends the run (the failure goes on to be shown where a

@@ -7,6 +7,7 @@
 #include "agent/Tnwfr.h"
 #include "forms/Application.h"
 #include "forms/Layout.h"
+#include "scraping/WorkFiles.h"
 
 TfrmRefresh* frmRefresh = nullptr;
 
@@ -29,7 +30,7 @@ TfrmRefresh::TfrmRefresh(TComponent* Owner) : TForm(Owner) {
 
 void TfrmRefresh::buildLayout() {
   SetName("frmRefresh");
-  SetCaption("Tarnwick Refresh Data Agent");
+  SetCaption(agentWindowCaption);
   SetBorderStyle(bsSingle);
   SetLeft(0);
   SetTop(3);
@@ -42,7 +43,7 @@ void TfrmRefresh::buildLayout() {
   Panel1->SetAlign(alClient);
   Panel1->SetColor(clWhite);
   Label1 = placeControl<TLabel>(this, Panel1, "Label1", 8, 8, 140, 13);
-  Label1->SetCaption("Tarnwick Refresh Data Agent");
+  Label1->SetCaption(agentWindowCaption);
   // A help button without a handler: pressing it does nothing.
   btnPrgrmHlp = placeControl<TBitBtn>(this, Panel1, "btnPrgrmHlp", 152, 0, 53, 27);
   btnPrgrmHlp->SetCaption("&Help");

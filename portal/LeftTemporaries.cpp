@@ -3,7 +3,6 @@
 #include <string>
 
 #include "lib/SysUtils.h"
-#include "portal/AgentWindow.h"
 #include "portal/ErrorLog.h"
 #include "portal/WatchListRows.h"
 #include "portal/WinJournal.h"

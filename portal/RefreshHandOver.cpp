@@ -4,7 +4,6 @@
 #include "forms/Dialogs.h"
 #include "lib/StringList.h"
 #include "lib/SysUtils.h"
-#include "portal/AgentWindow.h"
 #include "portal/Commander.h"
 #include "portal/Unit1.h"
 #include "portal/WatchListRows.h"
@@ -17,10 +16,6 @@ namespace {
 
 // The build defines the name, which the install gives the agent's program.
 constexpr const char* agentProgram = TARNWICK_AGENT_PROGRAM;
-constexpr int recordLines = 9;
-constexpr int lineCurrent = 2;
-constexpr int lineBids = 3;
-constexpr int lineState = 5;
 
 // The Ends text of an active auction: whole days, else hours and minutes, and in its last hour
 // the minutes-and-seconds text.
@@ -90,13 +85,13 @@ void TfrmMain::loadFreshGridData() {
   } catch (const Exception&) {
     return;  // unreadable: nothing is applied, as for the agent's empty give-up file
   }
-  if (lines.Count() < 6) return;
-  for (int i = 0; lines.Count() > i + 4; i += recordLines) {
+  if (lines.Count() < fewestListFileLines) return;
+  for (int i = 0; lines.Count() > i + 4; i += auctionRecordLines) {
     try {
       // Every value is read before any cell changes, so a cut record changes nothing.
-      const AnsiString& current = lines[i + lineCurrent];
-      const AnsiString& bids = lines[i + lineBids];
-      const AnsiString& state = lines[i + lineState];
+      const AnsiString& current = lines[i + refreshedGridLine(siCurrent)];
+      const AnsiString& bids = lines[i + refreshedGridLine(siBids)];
+      const AnsiString& state = lines[i + refreshedGridLine(siEnds)];
       TListItem* row = findRowByCaption(lvShowAll, lines[i]);
       if (!row) continue;  // deleted while the agent ran
       setCellText(row, siCurrent, current);

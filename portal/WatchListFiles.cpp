@@ -65,11 +65,10 @@ void TfrmCommand::btnSaveLVShowAllClick(TObject* Sender) {
 void TfrmCommand::btnLoadLVShowAllClick(TObject* Sender) {
   (void)Sender;
   TStringList lines;
-  if (!loadLines(watchListFileName, lines) || lines.Count() < 6) return;
+  if (!loadLines(watchListFileName, lines) || lines.Count() < fewestListFileLines) return;
   TListView* watchList = frmMain->lvShowAll;
   watchList->Items()->Clear();
-  const int recordLines = watchListSubItems + 1;
-  for (int first = 0; first < lines.Count(); first += recordLines) {
+  for (int first = 0; first < lines.Count(); first += auctionRecordLines) {
     if (!addRecord(watchList, lines, first, watchListSubItems)) {
       MessageDlg(brokenRecordWarning, mtWarning, {mbOK});
       return;

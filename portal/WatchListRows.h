@@ -6,19 +6,12 @@
 
 #include "forms/ListView.h"
 #include "lib/AnsiString.h"
+#include "scraping/WorkFiles.h"
 
-// The watch list's sub-items (the caption is the item number).
-inline constexpr int siSnipeAmount = 0;
-inline constexpr int siTitle = 1;
-inline constexpr int siCurrent = 2;
-inline constexpr int siBids = 3;
-inline constexpr int siQuantity = 4;
-inline constexpr int siEnds = 5;
-inline constexpr int siCurrency = 6;
-inline constexpr int siGroup = 7;
-inline constexpr int watchListSubItems = 8;
+// The watch list's file and sub-items are those of scraping/WorkFiles.h (watchListFileName,
+// siSnipeAmount to siGroup).
 
-// The end-time list's file ("lvshowall.txt" is watchListFileName of scraping/WorkFiles.h).
+// The end-time list's file.
 inline constexpr const char* endTimeFileName = "lvAllTdate.txt";
 
 // The end-time list's sub-items.
