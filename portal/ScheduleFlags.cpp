@@ -1,21 +1,27 @@
 // Schedule flags of the main window: a flag says a kind of work is wanted, its deadline when
 // it next falls due. Raising a flag arms its deadline; lowering it leaves the deadline.
+#include "portal/SchedulePeriods.h"
 #include "portal/Unit1.h"
 
 namespace {
 
-// Stores a changed value; a raise arms the deadline armFor days from now.
-void storeFlag(bool& flag, TDateTime& deadline, bool value, double armFor) {
+// Stores a changed value; a raise arms the deadline armForSeconds from now.
+void storeFlag(bool& flag, TDateTime& deadline, bool value, int armForSeconds) {
   if (flag == value) return;
   flag = value;
-  if (value) deadline = Now() + armFor;
+  if (value) deadline = Now() + periodDays(armForSeconds);
 }
 
 }  // namespace
 
+void TfrmMain::rearm(void (TfrmMain::*setter)(bool)) {
+  (this->*setter)(false);
+  (this->*setter)(true);
+}
+
 void TfrmMain::SetdoEbaySync(bool value) {
   logLine("TAG:SetdoEbaySync(bool value)");
-  storeFlag(doEbaySync, ebaySyncDeadline, value, OneHour);
+  storeFlag(doEbaySync, ebaySyncDeadline, value, ebaySyncSeconds);
 }
 
 bool TfrmMain::GetdoEbaySync() {
@@ -25,7 +31,7 @@ bool TfrmMain::GetdoEbaySync() {
 
 void TfrmMain::SetdoBrowserRetry(bool value) {
   logLine("TAG:SetdoBrowserRetry(bool value)");
-  storeFlag(doBrowserRetry, browserRetryDeadline, value, 120 * OneSecond);
+  storeFlag(doBrowserRetry, browserRetryDeadline, value, browserRetrySeconds);
 }
 
 bool TfrmMain::GetdoBrowserRetry() {
@@ -35,7 +41,7 @@ bool TfrmMain::GetdoBrowserRetry() {
 
 void TfrmMain::SetdoRefreshLVShowAll(bool value) {
   logLine("TAG:SetdoRefreshLVShowAll(bool value)");
-  storeFlag(doRefreshLVShowAll, refreshDeadline, value, refreshIntervalSeconds() * OneSecond);
+  storeFlag(doRefreshLVShowAll, refreshDeadline, value, refreshIntervalSeconds());
 }
 
 bool TfrmMain::GetdoRefreshLVShowAll() {
@@ -52,7 +58,7 @@ int TfrmMain::refreshIntervalSeconds() {
 
 void TfrmMain::SetdoRecalc(bool value) {
   logLine("TAG:SetdoRecalc(bool value)");
-  storeFlag(doRecalc, recalcDeadline, value, OneMinute);
+  storeFlag(doRecalc, recalcDeadline, value, recalcSeconds);
 }
 
 bool TfrmMain::GetdoRecalc() {
@@ -65,7 +71,7 @@ bool TfrmMain::GetdoRecalc() {
 void TfrmMain::SetdoBrowserRetryOffset(bool value) {
   logLine("TAG:SetdoBrowserRetryOffset(bool value)");
   pnlPleaseWait->SetCaption(pnlPleaseWait->Caption() + (value ? "+" : "-"));
-  if (value) offsetRetryDeadline = Now() + 60 * OneSecond;
+  if (value) offsetRetryDeadline = Now() + periodDays(offsetRetrySeconds);
   doBrowserRetryOffset = value;
 }
 
@@ -76,7 +82,7 @@ bool TfrmMain::GetdoBrowserRetryOffset() {
 
 void TfrmMain::SetdoDispatchLaunchCheck(bool value) {
   logLine("TAG:SetdoDispatchLaunchCheck(bool value)");
-  storeFlag(doDispatchLaunchCheck, dispatchDeadline, value, 4 * OneMinute);
+  storeFlag(doDispatchLaunchCheck, dispatchDeadline, value, dispatchSeconds);
 }
 
 bool TfrmMain::GetdoDispatchLaunchCheck() {

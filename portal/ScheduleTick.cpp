@@ -4,6 +4,7 @@
 // is dispatched or refreshed on a clock or a page that is not settled.
 #include "lib/SysUtils.h"
 #include "portal/Commander.h"
+#include "portal/SchedulePeriods.h"
 #include "portal/Unit1.h"
 #include "scraping/EbayScraper.h"
 #include "scraping/SiteHosts.h"
@@ -15,8 +16,15 @@ namespace {
 // A deadline further ahead than its flag ever arms it was armed on a clock that has since been
 // set back (by the user, or by a time service): it is brought back to one full period from
 // now, so the work waits no more than its period instead of the hours the clock went back.
-void pullIn(TDateTime& deadline, TDateTime now, double period) {
+void pullIn(TDateTime& deadline, TDateTime now, int periodSeconds) {
+  const double period = periodDays(periodSeconds);
   if (deadline > now + period) deadline = now + period;
+}
+
+// An unarmed deadline is armed one period from now; an armed one is pulled in as above.
+void armWithin(TDateTime& deadline, TDateTime now, int periodSeconds) {
+  if (deadline == 0) deadline = now + periodDays(periodSeconds);
+  pullIn(deadline, now, periodSeconds);
 }
 
 }  // namespace
@@ -46,11 +54,9 @@ void TfrmMain::tmrDynaTimerTimer(TObject* Sender) {
 
 void TfrmMain::tickTotals(TDateTime now) {
   if (!GetdoRecalc()) return;
-  if (recalcDeadline == 0) recalcDeadline = now + OneMinute;
-  pullIn(recalcDeadline, now, OneMinute);
+  armWithin(recalcDeadline, now, recalcSeconds);
   if (now > recalcDeadline) {
-    SetdoRecalc(false);
-    SetdoRecalc(true);
+    rearm(&TfrmMain::SetdoRecalc);
     calcTotals();
   }
 }
@@ -58,12 +64,10 @@ void TfrmMain::tickTotals(TDateTime now) {
 // Asks for the official-time page again: the blank page first, so that the next arrival is a
 // fresh load, then the page itself several times, the last request standing.
 void TfrmMain::tickOfficialTimeRetry(TDateTime now) {
-  if (offsetRetryDeadline == 0) offsetRetryDeadline = now + 90 * OneSecond;
-  pullIn(offsetRetryDeadline, now, 90 * OneSecond);
+  armWithin(offsetRetryDeadline, now, offsetRetryUnarmedSeconds);
   if (!(now > offsetRetryDeadline)) return;
   if (giveUpOffsetSync()) return;
-  SetdoBrowserRetryOffset(false);
-  SetdoBrowserRetryOffset(true);
+  rearm(&TfrmMain::SetdoBrowserRetryOffset);
   ebayScraper.broNavigate(broOffset, "about:blank");
   Sleep(500);
   for (int request = 0; request < 4; ++request)
@@ -75,28 +79,22 @@ void TfrmMain::tickOfficialTimeRetry(TDateTime now) {
 // retry will not come (it failed to load, or reads without "blank"): the add road ends instead.
 void TfrmMain::tickItemPageRetry(TDateTime now) {
   if (giveUpAdd(now)) return;
-  if (browserRetryDeadline == 0) browserRetryDeadline = now + 2 * OneMinute;
-  pullIn(browserRetryDeadline, now, 2 * OneMinute);
+  armWithin(browserRetryDeadline, now, browserRetrySeconds);
   if (!(now > browserRetryDeadline)) return;
   if (GetcurrBroAction() == actPageHandled) {
     endAddRoad();
     return;
   }
-  SetdoBrowserRetry(false);
-  SetdoBrowserRetry(true);
+  rearm(&TfrmMain::SetdoBrowserRetry);
   ebayScraper.broNavigate(bro, currURL);
 }
 
 void TfrmMain::tickDispatchCheck(TDateTime now) {
   if (!GetdoDispatchLaunchCheck()) return;
-  if (dispatchDeadline == 0) {
-    SetdoDispatchLaunchCheck(false);
-    SetdoDispatchLaunchCheck(true);
-  }
-  pullIn(dispatchDeadline, now, 4 * OneMinute);
+  if (dispatchDeadline == 0) rearm(&TfrmMain::SetdoDispatchLaunchCheck);
+  pullIn(dispatchDeadline, now, dispatchSeconds);
   if (dispatchDeadline < now) {
-    SetdoDispatchLaunchCheck(false);
-    SetdoDispatchLaunchCheck(true);
+    rearm(&TfrmMain::SetdoDispatchLaunchCheck);
     checkDispatchLauncher();
   }
 }
@@ -116,20 +114,16 @@ void TfrmMain::tickAgentResult() {
 void TfrmMain::tickRefreshCountdown(TDateTime now) {
   if (!GetdoRefreshLVShowAll()) return;
   if (lvShowAll->Items()->Count() == 0) refreshDeadline = 0;
-  if (refreshDeadline == 0) {
-    SetdoRefreshLVShowAll(false);
-    SetdoRefreshLVShowAll(true);
-  }
-  pullIn(refreshDeadline, now, refreshIntervalSeconds() * OneSecond);
+  if (refreshDeadline == 0) rearm(&TfrmMain::SetdoRefreshLVShowAll);
+  pullIn(refreshDeadline, now, refreshIntervalSeconds());
   if (PageControl1->ActivePage() == tsShowAll) {
     // A deadline already passed shows 0: the run starts below.
     const std::int64_t left = refreshDeadline > now ? SecondsBetween(refreshDeadline, now) : 0;
     lblNextRefresh->SetCaption(IntToStr(left) + " seconds.");
   }
   if (refreshDeadline < now) {
-    refreshDeadline = now + refreshIntervalSeconds() * OneSecond;
-    SetdoRefreshLVShowAll(false);
-    SetdoRefreshLVShowAll(true);
+    refreshDeadline = now + periodDays(refreshIntervalSeconds());
+    rearm(&TfrmMain::SetdoRefreshLVShowAll);
     launchGridRefresher();
     SetseekingRefreshData(true);
   }
@@ -137,15 +131,11 @@ void TfrmMain::tickRefreshCountdown(TDateTime now) {
 
 void TfrmMain::tickHourlySync(TDateTime now) {
   if (!GetdoEbaySync() || !cbSyncPeriodically->Checked()) return;
-  if (ebaySyncDeadline == 0) {
-    SetdoEbaySync(false);
-    SetdoEbaySync(true);
-  }
-  pullIn(ebaySyncDeadline, now, OneHour);
+  if (ebaySyncDeadline == 0) rearm(&TfrmMain::SetdoEbaySync);
+  pullIn(ebaySyncDeadline, now, ebaySyncSeconds);
   if (ebaySyncDeadline < now) {
-    ebaySyncDeadline = now + OneHour;
-    SetdoEbaySync(false);
-    SetdoEbaySync(true);
+    ebaySyncDeadline = now + periodDays(ebaySyncSeconds);
+    rearm(&TfrmMain::SetdoEbaySync);
     SetdynaWaiting(true);
     frmCommand->btnGetOffsetClick(frmCommand);
   }

@@ -446,6 +446,9 @@ class TfrmMain : public TForm {
   void applyRefreshedState(TListItem* row, const AnsiString& state);
   // The refresh interval preference in whole seconds.
   int refreshIntervalSeconds();
+  // Re-arms a schedule flag through its setter: lowered, then raised, it ends raised with a
+  // fresh deadline.
+  void rearm(void (TfrmMain::*setter)(bool));
   // The steps of one tick; "now" is read once at the tick's start.
   void tickTotals(TDateTime now);
   void tickOfficialTimeRetry(TDateTime now);
