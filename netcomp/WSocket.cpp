@@ -172,84 +172,108 @@ void TCustomWSocket::resolveRemote(bool withLocalPort) {
 }
 
 void TCustomWSocket::Connect() {
+  if (!connectAllowed()) return;
+  DeleteBufferedData();
+  if (!openForConnect()) return;
+  const bool optionsSet = FType == SOCK_DGRAM ? setDatagramOptions() : setStreamOptions();
+  if (optionsSet) selectAndConnect();
+}
+
+bool TCustomWSocket::connectAllowed() {
   if (FHSocket != INVALID_SOCKET && FState != wsClosed) {
     RaiseException("Connect: Socket already in use");
-    return;
+    return false;
   }
   if (!FPortAssigned) {
     RaiseException("Connect: No Port Specified");
-    return;
+    return false;
   }
   if (!FAddrAssigned) {
     RaiseException("Connect: No IP Address Specified");
-    return;
+    return false;
   }
   if (!FProtoAssigned) {
     RaiseException("Connect: No Protocol Specified");
-    return;
+    return false;
   }
   try {
     resolveForConnect();
   } catch (Exception& E) {
     RaiseException("connect: " + E.Message());
-    return;
+    return false;
   }
-  DeleteBufferedData();
+  return true;
+}
+
+bool TCustomWSocket::openForConnect() {
   FHSocket = WSockCall::socket(FAddrFormat, FType, FProto);
   if (FHSocket == INVALID_SOCKET) {
     SocketError("Connect (socket)");
-    return;
+    return false;
   }
   int value = 0, length = sizeof value;
   if (WSockCall::getsockopt(FHSocket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<char*>(&value),
                             &length) == SOCKET_ERROR) {
     SocketError("getsockopt(SO_SNDBUF)");
-    return;
+    return false;
   }
   ChangeState(wsOpened);
   if (FState != wsOpened) {
     WSockCall::WSASetLastError(WSAEINVAL);
     SocketError("Connect (Invalid operation in OnChangeState)");
-    return;
-  }
-  auto setOption = [this](int level, int name, const void* data, int size, const char* what) {
-    if (WSockCall::setsockopt(FHSocket, level, name, static_cast<const char*>(data), size) !=
-        SOCKET_ERROR)
-      return true;
-    SocketError(what);
     return false;
-  };
-  if (FType == SOCK_DGRAM) {
-    BindSocket();
-    if (MultiCast) {
-      if (MultiCastIpTTL != 1 && !setOption(IPPROTO_IP, IP_MULTICAST_TTL, &MultiCastIpTTL,
-                                            sizeof MultiCastIpTTL, "setsockopt(IP_MULTICAST_TTL)"))
-        return;
-      if (!(FLocalAddr == "0.0.0.0")) {
-        std::uint32_t local = WSocketUnit::resolveHost(FLocalAddr);
-        if (!setOption(IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local,
-                       "setsockopt(IP_MULTICAST_IF)"))
-          return;
-      }
-    }
-    if (sin.sin_addr.S_addr == INADDR_NONE) {
-      int on = 1;
-      if (!setOption(SOL_SOCKET, SO_BROADCAST, &on, sizeof on, "setsockopt(SO_BROADCAST)")) return;
-    }
-  } else {
-    if (!setOption(SOL_SOCKET, SO_REUSEADDR, &kOptionOn, sizeof kOptionOn,
-                   "setsockopt(SO_REUSEADDR)"))
-      return;
-    if (ComponentOptions.Contains(wsoTcpNoDelay) &&
-        !setOption(IPPROTO_TCP, TCP_NODELAY, &kOptionOn, sizeof kOptionOn,
-                   "setsockopt(IPPROTO_TCP, TCP_NODELAY)"))
-      return;
-    SetLingerOption();
-    if (!setOption(SOL_SOCKET, SO_KEEPALIVE, &kOptionOn, sizeof kOptionOn,
-                   "setsockopt(SO_KEEPALIVE)"))
-      return;
-    if (FLocalPortNum != 0 || !(FLocalAddr == "0.0.0.0")) BindSocket();
   }
+  return true;
+}
+
+bool TCustomWSocket::setConnectOption(int level, int name, const void* data, int size,
+                                      const char* what) {
+  if (WSockCall::setsockopt(FHSocket, level, name, static_cast<const char*>(data), size) !=
+      SOCKET_ERROR)
+    return true;
+  SocketError(what);
+  return false;
+}
+
+bool TCustomWSocket::setDatagramOptions() {
+  BindSocket();
+  if (MultiCast) {
+    if (MultiCastIpTTL != 1 &&
+        !setConnectOption(IPPROTO_IP, IP_MULTICAST_TTL, &MultiCastIpTTL, sizeof MultiCastIpTTL,
+                          "setsockopt(IP_MULTICAST_TTL)"))
+      return false;
+    if (!(FLocalAddr == "0.0.0.0")) {
+      std::uint32_t local = WSocketUnit::resolveHost(FLocalAddr);
+      if (!setConnectOption(IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local,
+                            "setsockopt(IP_MULTICAST_IF)"))
+        return false;
+    }
+  }
+  if (sin.sin_addr.S_addr == INADDR_NONE) {
+    int on = 1;
+    if (!setConnectOption(SOL_SOCKET, SO_BROADCAST, &on, sizeof on, "setsockopt(SO_BROADCAST)"))
+      return false;
+  }
+  return true;
+}
+
+bool TCustomWSocket::setStreamOptions() {
+  if (!setConnectOption(SOL_SOCKET, SO_REUSEADDR, &kOptionOn, sizeof kOptionOn,
+                        "setsockopt(SO_REUSEADDR)"))
+    return false;
+  if (ComponentOptions.Contains(wsoTcpNoDelay) &&
+      !setConnectOption(IPPROTO_TCP, TCP_NODELAY, &kOptionOn, sizeof kOptionOn,
+                        "setsockopt(IPPROTO_TCP, TCP_NODELAY)"))
+    return false;
+  SetLingerOption();
+  if (!setConnectOption(SOL_SOCKET, SO_KEEPALIVE, &kOptionOn, sizeof kOptionOn,
+                        "setsockopt(SO_KEEPALIVE)"))
+    return false;
+  if (FLocalPortNum != 0 || !(FLocalAddr == "0.0.0.0")) BindSocket();
+  return true;
+}
+
+void TCustomWSocket::selectAndConnect() {
   FSelectEvent = kConnectEvents;
   if (WSockCall::WSAAsyncSelect(FHSocket, FWindowHandle, WM_ASYNCSELECT, FSelectEvent) != 0) {
     SocketError("WSAAsyncSelect");

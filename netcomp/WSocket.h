@@ -349,6 +349,14 @@ class TCustomWSocket : public TComponent {
 
  private:
   void resolveForConnect();
+  // The steps of Connect: each false after it has raised or reported the failure.
+  bool connectAllowed();  // not in use, port, address and protocol given and resolved
+  bool openForConnect();  // the socket made and opened
+  // One option of the socket; a failure is reported under the name what.
+  bool setConnectOption(int level, int name, const void* data, int size, const char* what);
+  bool setDatagramOptions();  // bound; multicast and broadcast options
+  bool setStreamOptions();    // reuse, no delay, linger, keep-alive; bound when asked
+  void selectAndConnect();    // the events selected, then connected (a datagram socket at once)
   void resolveForListen();
   void resolveRemote(bool withLocalPort);
   bool beginLookup(bool badName, const char* refusal);
