@@ -179,70 +179,14 @@ bool THtmlSmtpCli::htmlLine(int LineNum, AnsiString& Line, int MaxLen, bool& Mor
     const int k = LineNum - FLineOffset;
     switch (FMimeState) {
       case smtpMimeIntro:
-        switch (LineNum) {
-          case 1:
-            Line = "This is a multipart MIME formatted message.";
-            return true;
-          case 3:
-            Line = "--" + FOutsideBoundary;
-            return true;
-          case 4:
-            Line = "Content-Type: multipart/alternative; boundary=" + quoted(FInsideBoundary);
-            return true;
-          case 6:
-            Line = "--" + FInsideBoundary;
-            return true;
-          case 7:
-            Line = "Content-Type: text/plain; charset=" + quoted(CharSet);
-            return true;
-          case 8:
-            Line = "Content-Transfer-Encoding: quoted-printable";
-            return true;
-          case 2:
-          case 5:
-          case 9:
-            Line = "";
-            return true;
-          default:
-            FMimeState = smtpMimePlainText;
-            FLineOffset = 9;
-            continue;
-        }
-      case smtpMimePlainText: {
-        const int n = PlainText()->Count();
-        if (k <= n) {
-          Line = textLine(PlainText()->Strings(k - 1), MaxLen);
-        } else if (k == n + 1 || k == n + 5) {
-          Line = "";
-        } else if (k == n + 2) {
-          Line = "--" + FInsideBoundary;
-        } else if (k == n + 3) {
-          Line = "Content-Type: text/html; charset=" + quoted(FHtmlCharSet);
-        } else if (k == n + 4) {
-          Line = "Content-Transfer-Encoding: quoted-printable";
-        } else {
-          FMimeState = smtpMimeHtmlText;
-          FLineOffset = LineNum - 1;
-          continue;
-        }
-        return true;
-      }
-      case smtpMimeHtmlText: {
-        const int m = HtmlText()->Count();
-        if (k <= m) {
-          Line = textLine(HtmlText()->Strings(k - 1), MaxLen);
-        } else if (k == m + 1 || k == m + 3) {
-          Line = "";
-        } else if (k == m + 2) {
-          Line = "--" + FInsideBoundary + "--";
-        } else {
-          FMimeState = smtpMimeImages;
-          FImageNumber = 1;
-          FLineOffset = LineNum - 1;
-          continue;
-        }
-        return true;
-      }
+        if (introLine(LineNum, Line)) return true;
+        continue;
+      case smtpMimePlainText:
+        if (plainTextLine(LineNum, k, Line, MaxLen)) return true;
+        continue;
+      case smtpMimeHtmlText:
+        if (htmlTextLine(LineNum, k, Line, MaxLen)) return true;
+        continue;
       case smtpMimeImages:
         if (FImageNumber <= EmailImages()->Count() + EmailFiles()->Count())
           return partLine(LineNum, k, Line, More);
@@ -258,6 +202,78 @@ bool THtmlSmtpCli::htmlLine(int LineNum, AnsiString& Line, int MaxLen, bool& Mor
         return true;
     }
   }
+}
+
+// The preamble and the headers of the alternative part and of its plain text.
+bool THtmlSmtpCli::introLine(int LineNum, AnsiString& Line) {
+  switch (LineNum) {
+    case 1:
+      Line = "This is a multipart MIME formatted message.";
+      return true;
+    case 3:
+      Line = "--" + FOutsideBoundary;
+      return true;
+    case 4:
+      Line = "Content-Type: multipart/alternative; boundary=" + quoted(FInsideBoundary);
+      return true;
+    case 6:
+      Line = "--" + FInsideBoundary;
+      return true;
+    case 7:
+      Line = "Content-Type: text/plain; charset=" + quoted(CharSet);
+      return true;
+    case 8:
+      Line = "Content-Transfer-Encoding: quoted-printable";
+      return true;
+    case 2:
+    case 5:
+    case 9:
+      Line = "";
+      return true;
+    default:
+      FMimeState = smtpMimePlainText;
+      FLineOffset = 9;
+      return false;
+  }
+}
+
+// The plain text, then the headers of the HTML text.
+bool THtmlSmtpCli::plainTextLine(int LineNum, int K, AnsiString& Line, int MaxLen) {
+  const int n = PlainText()->Count();
+  if (K <= n) {
+    Line = textLine(PlainText()->Strings(K - 1), MaxLen);
+  } else if (K == n + 1 || K == n + 5) {
+    Line = "";
+  } else if (K == n + 2) {
+    Line = "--" + FInsideBoundary;
+  } else if (K == n + 3) {
+    Line = "Content-Type: text/html; charset=" + quoted(FHtmlCharSet);
+  } else if (K == n + 4) {
+    Line = "Content-Transfer-Encoding: quoted-printable";
+  } else {
+    FMimeState = smtpMimeHtmlText;
+    FLineOffset = LineNum - 1;
+    return false;
+  }
+  return true;
+}
+
+// The HTML text, then the end of the alternative part.
+bool THtmlSmtpCli::htmlTextLine(int LineNum, int K, AnsiString& Line, int MaxLen) {
+  const int m = HtmlText()->Count();
+  if (K <= m) {
+    Line = textLine(HtmlText()->Strings(K - 1), MaxLen);
+  } else if (K == m + 1 || K == m + 3) {
+    Line = "";
+  } else if (K == m + 2) {
+    Line = "--" + FInsideBoundary + "--";
+  } else {
+    FMimeState = smtpMimeImages;
+    FImageNumber = 1;
+    FLineOffset = LineNum - 1;
+    return false;
+  }
+  return true;
 }
 
 // Line K of part FImageNumber: the images first, then the files.

@@ -489,6 +489,12 @@ class THtmlSmtpCli : public TSmtpCli {
   void plainTextGetData(int LineNum, char* MsgLine, int MaxLen, bool& More);
   // One line of the HTML generator; false when an open answer ended the call.
   bool htmlLine(int LineNum, AnsiString& Line, int MaxLen, bool& More);
+  // The line of one MIME state (K counts from the state's first line): true when Line is made,
+  // false when the state is over and the next one makes it.
+  bool introLine(int LineNum, AnsiString& Line);
+  bool plainTextLine(int LineNum, int K, AnsiString& Line, int MaxLen);
+  bool htmlTextLine(int LineNum, int K, AnsiString& Line, int MaxLen);
+  // Line K of the current image or file part; false when an open answer ended the call.
   bool partLine(int LineNum, int K, AnsiString& Line, bool& More);
   AnsiString textLine(const AnsiString& Text, int MaxLen);
 
