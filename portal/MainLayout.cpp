@@ -35,7 +35,12 @@ void TfrmMain::buildLayout() {
   buildMainPage();
   buildViewPages();
   buildPopupMenu();
-  buildSidePages();
+  buildBudgetPage();
+  buildGroupsPage();
+  buildItemInGroupPage();
+  buildArchivePage();
+  buildLauncherPages();
+  buildBrowserPage();
   buildPreferencesPage();
   buildHelpPages();
 

@@ -24,8 +24,8 @@ constexpr const char* itemInGroupInstructions[] = {
 
 }  // namespace
 
-void TfrmMain::buildSidePages() {
-  // Budget Worksheet: the workbook F1Book1 fills the page.
+// Budget Worksheet: the workbook F1Book1 fills the page.
+void TfrmMain::buildBudgetPage() {
   F1Book1 = placeControl<TF1Book>(this, tsBudgeWrksht, "F1Book1", 0, 0, 577, 382);
   F1Book1->SetAlign(alClient);
   // The plan sheet's item column shows a whole item number (12 digits).
@@ -40,8 +40,9 @@ void TfrmMain::buildSidePages() {
   BitBtn2 =
       placeCaptioned<TBitBtn>(this, gbHiddenNextBid, "BitBtn2", "Find Next Bid", 8, 60, 100, 25);
   gbHiddenNextBid->Hide();
+}
 
-  // Manage Item Groups.
+void TfrmMain::buildGroupsPage() {
   lvGroups = placeControl<TListView>(this, tsManageItemGroups, "lvGroups", 4, 4, 569, 230);
   const struct {
     const char* caption;
@@ -80,8 +81,9 @@ void TfrmMain::buildSidePages() {
   edtGrpHowMany->EditLabel()->SetCaption("How Many To Win Before Cancelling Group");
   btnAddGrp = placeCaptioned<TButton>(this, gbAddGroup, "btnAddGrp", "Add", 400, 30, 75, 25);
   btnChange = placeCaptioned<TButton>(this, gbAddGroup, "btnChange", "&Change", 480, 30, 75, 25);
+}
 
-  // Item In Group.
+void TfrmMain::buildItemInGroupPage() {
   gbPlaceInGroup = placeCaptioned<TGroupBox>(this, tsItemInGroup, "gbPlaceInGroup",
                                              "Place Auction In Group", 4, 4, 569, 200);
   edtNumTitle = placeControl<TLabeledEdit>(this, gbPlaceInGroup, "edtNumTitle", 8, 36, 553, 21);
@@ -90,13 +92,16 @@ void TfrmMain::buildSidePages() {
   MInstruct = placeControl<TMemo>(this, gbPlaceInGroup, "MInstruct", 8, 64, 553, 128);
   MInstruct->SetReadOnly(true);
   for (const char* line : itemInGroupInstructions) MInstruct->Lines()->Add(line);
+}
 
-  // Archive Data.
+void TfrmMain::buildArchivePage() {
   gbSaveAll = placeCaptioned<TGroupBox>(this, tsArchiveData, "gbSaveAll", "Save All Items To Disk ",
                                         4, 4, 250, 60);
   BitBtn1 = placeCaptioned<TBitBtn>(this, gbSaveAll, "BitBtn1", "&Save", 8, 22, 75, 25);
+}
 
-  // Egg Timer and Alarm Clock.
+// Egg Timer and Alarm Clock.
+void TfrmMain::buildLauncherPages() {
   gbEggTimer = placeCaptioned<TGroupBox>(this, tsEggTimer, "gbEggTimer", " Launch Egg Timer ", 4, 4,
                                          250, 60);
   btnEggTmr =
@@ -105,8 +110,10 @@ void TfrmMain::buildSidePages() {
       placeCaptioned<TGroupBox>(this, tsAlarm, "gbAlarm", " Launch Alarm Clock", 4, 4, 250, 60);
   btnLauchAlrm =
       placeCaptioned<TButton>(this, gbAlarm, "btnLauchAlrm", "Launch Alarm Clock", 8, 22, 150, 25);
+}
 
-  // Browser: the item-page browser fills the page under its note.
+// Browser: the item-page browser fills the page under its note.
+void TfrmMain::buildBrowserPage() {
   pnlBroNote = placeCaptioned<TPanel>(this, tsBro, "pnlBroNote",
                                       "This Browser is For Program Use Only. ", 0, 0, 577, 24);
   pnlBroNote->SetAlign(alTop);

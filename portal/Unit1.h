@@ -263,7 +263,12 @@ class TfrmMain : public TForm {
   void buildMainPage();
   void buildViewPages();
   void buildHiddenMainParts();
-  void buildSidePages();
+  void buildBudgetPage();
+  void buildGroupsPage();
+  void buildItemInGroupPage();
+  void buildArchivePage();
+  void buildLauncherPages();
+  void buildBrowserPage();
   void buildPreferencesPage();
   void buildHelpPages();
   void buildPopupMenu();
