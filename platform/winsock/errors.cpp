@@ -7,93 +7,64 @@
 namespace winsock {
 namespace {
 thread_local int threadError = 0;
-}
+
+// Each errno value with the Winsock error it stands for (EWOULDBLOCK is EAGAIN on most systems).
+struct ErrnoCode {
+  int posix;
+  int winsock;
+};
+constexpr ErrnoCode kErrnoCodes[] = {
+    {EINPROGRESS, WSAEWOULDBLOCK},
+    {EAGAIN, WSAEWOULDBLOCK},
+    {EWOULDBLOCK, WSAEWOULDBLOCK},
+    {EINTR, WSAEINTR},
+    {EBADF, WSAENOTSOCK},
+    {ENOTSOCK, WSAENOTSOCK},
+    {EACCES, WSAEACCES},
+    {EPERM, WSAEACCES},
+    {EFAULT, WSAEFAULT},
+    {EINVAL, WSAEINVAL},
+    {EMFILE, WSAEMFILE},
+    {ENFILE, WSAEMFILE},
+    {EALREADY, WSAEALREADY},
+    {EDESTADDRREQ, WSAEDESTADDRREQ},
+    {EMSGSIZE, WSAEMSGSIZE},
+    {EPROTOTYPE, WSAEPROTOTYPE},
+    {ENOPROTOOPT, WSAENOPROTOOPT},
+    {EPROTONOSUPPORT, WSAEPROTONOSUPPORT},
+    {ESOCKTNOSUPPORT, WSAESOCKTNOSUPPORT},
+    {EOPNOTSUPP, WSAEOPNOTSUPP},
+    {EPFNOSUPPORT, WSAEPFNOSUPPORT},
+    {EAFNOSUPPORT, WSAEAFNOSUPPORT},
+    {EADDRINUSE, WSAEADDRINUSE},
+    {EADDRNOTAVAIL, WSAEADDRNOTAVAIL},
+    {ENETDOWN, WSAENETDOWN},
+    {ENETUNREACH, WSAENETUNREACH},
+    {ENETRESET, WSAENETRESET},
+    {ECONNABORTED, WSAECONNABORTED},
+    {ECONNRESET, WSAECONNRESET},
+    {EPIPE, WSAECONNRESET},
+    {ENOBUFS, WSAENOBUFS},
+    {ENOMEM, WSAENOBUFS},
+    {EISCONN, WSAEISCONN},
+    {ENOTCONN, WSAENOTCONN},
+    {ESHUTDOWN, WSAESHUTDOWN},
+    {ETIMEDOUT, WSAETIMEDOUT},
+    {ECONNREFUSED, WSAECONNREFUSED},
+    {ENAMETOOLONG, WSAENAMETOOLONG},
+    {EHOSTDOWN, WSAEHOSTDOWN},
+    {EHOSTUNREACH, WSAEHOSTUNREACH},
+};
+}  // namespace
 
 int lastError() { return threadError; }
 void setLastError(int code) { threadError = code; }
 
 int fromErrno(int e) {
-  switch (e) {
-    case 0:
-      return 0;
-    case EINPROGRESS:
-    case EAGAIN:
-#if EWOULDBLOCK != EAGAIN
-    case EWOULDBLOCK:
-#endif
-      return WSAEWOULDBLOCK;
-    case EINTR:
-      return WSAEINTR;
-    case EBADF:
-    case ENOTSOCK:
-      return WSAENOTSOCK;
-    case EACCES:
-    case EPERM:
-      return WSAEACCES;
-    case EFAULT:
-      return WSAEFAULT;
-    case EINVAL:
-      return WSAEINVAL;
-    case EMFILE:
-    case ENFILE:
-      return WSAEMFILE;
-    case EALREADY:
-      return WSAEALREADY;
-    case EDESTADDRREQ:
-      return WSAEDESTADDRREQ;
-    case EMSGSIZE:
-      return WSAEMSGSIZE;
-    case EPROTOTYPE:
-      return WSAEPROTOTYPE;
-    case ENOPROTOOPT:
-      return WSAENOPROTOOPT;
-    case EPROTONOSUPPORT:
-      return WSAEPROTONOSUPPORT;
-    case ESOCKTNOSUPPORT:
-      return WSAESOCKTNOSUPPORT;
-    case EOPNOTSUPP:
-      return WSAEOPNOTSUPP;
-    case EPFNOSUPPORT:
-      return WSAEPFNOSUPPORT;
-    case EAFNOSUPPORT:
-      return WSAEAFNOSUPPORT;
-    case EADDRINUSE:
-      return WSAEADDRINUSE;
-    case EADDRNOTAVAIL:
-      return WSAEADDRNOTAVAIL;
-    case ENETDOWN:
-      return WSAENETDOWN;
-    case ENETUNREACH:
-      return WSAENETUNREACH;
-    case ENETRESET:
-      return WSAENETRESET;
-    case ECONNABORTED:
-      return WSAECONNABORTED;
-    case ECONNRESET:
-    case EPIPE:
-      return WSAECONNRESET;
-    case ENOBUFS:
-    case ENOMEM:
-      return WSAENOBUFS;
-    case EISCONN:
-      return WSAEISCONN;
-    case ENOTCONN:
-      return WSAENOTCONN;
-    case ESHUTDOWN:
-      return WSAESHUTDOWN;
-    case ETIMEDOUT:
-      return WSAETIMEDOUT;
-    case ECONNREFUSED:
-      return WSAECONNREFUSED;
-    case ENAMETOOLONG:
-      return WSAENAMETOOLONG;
-    case EHOSTDOWN:
-      return WSAEHOSTDOWN;
-    case EHOSTUNREACH:
-      return WSAEHOSTUNREACH;
-    default:
-      return WSAEINVAL;
-  }
+  if (e == 0) return 0;
+  for (const ErrnoCode& code : kErrnoCodes)
+    if (code.posix == e) return code.winsock;
+  return WSAEINVAL;
 }
 
 int failFromErrno() {
