@@ -440,12 +440,12 @@ void THttpCli::Abort() {
     ++FRequestSerial;
     return;
   }
-  FState = httpAborting;
+  changeStateWithoutEvent(httpAborting);
   if (FCtrlSocket->State() != wsClosed) FCtrlSocket->Abort();
   FStatusCode = 200;
   FReasonPhrase = "OK";
   FRequestDoneErrCode = 0;
-  FState = httpReady;
+  changeStateWithoutEvent(httpReady);
   ++FRequestSerial;
   TriggerStateChange();
   if (OnRequestDone) OnRequestDone(this, FRequestType, FRequestDoneErrCode);

@@ -322,6 +322,10 @@ class THttpCli : public TComponent {
   AnsiString FReplyFailure;  // the reason the request ends with once ready; empty: none
 
  private:
+  // An abort while ready passes through aborting back to ready without StateChange, whose
+  // event would fire for each state and whose arrival at ready would end a request: the abort
+  // fires the event once and tells of the request's end itself.
+  void changeStateWithoutEvent(THttpState NewState) { FState = NewState; }
   void failRequest(int Status, const AnsiString& Reason);
   void failReply(const char* Reason);
   bool headerTooLarge() const;

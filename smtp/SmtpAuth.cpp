@@ -83,7 +83,7 @@ bool TCustomSmtpClient::authRefused(TSmtpNextProc Fallback) {
   if (AuthType == smtpAuthAutoSelect) {
     if (FRequestResult == 504 && Fallback) {
       if (!FHighLevelFlag) TriggerRequestDone(504);
-      FState = smtpInternalReady;
+      changeStateWithoutEvent(smtpInternalReady);
       (this->*Fallback)();
       return true;
     }
@@ -100,7 +100,7 @@ void TCustomSmtpClient::AuthNextPlain() {
 
 void TCustomSmtpClient::AuthNextLogin() {
   if (authRefused(&TCustomSmtpClient::DoAuthPlain)) return;
-  FState = smtpInternalReady;
+  changeStateWithoutEvent(smtpInternalReady);
   ExecAsync(smtpAuth, Base64Encode(Username), {334}, &TCustomSmtpClient::AuthNextLoginNext);
 }
 
@@ -109,7 +109,7 @@ void TCustomSmtpClient::AuthNextLoginNext() {
     TriggerRequestDone(static_cast<WORD>(FRequestResult));
     return;
   }
-  FState = smtpInternalReady;
+  changeStateWithoutEvent(smtpInternalReady);
   ExecAsync(smtpAuth, Base64Encode(Password), {235}, nullptr);
 }
 
@@ -126,6 +126,6 @@ void TCustomSmtpClient::AuthNextCramMD5() {
   const TMD5Digest digest = HmacMD5(Password, challenge);
   char hex[33];
   for (int i = 0; i < 16; ++i) std::snprintf(hex + 2 * i, 3, "%02x", digest[i]);
-  FState = smtpInternalReady;
+  changeStateWithoutEvent(smtpInternalReady);
   ExecAsync(smtpAuth, Base64Encode(Username + " " + AnsiString(hex, 32)), {235}, nullptr);
 }

@@ -71,7 +71,7 @@ void TCustomSmtpClient::RcptToNext() {
 }
 
 void TCustomSmtpClient::RcptToDone() {
-  FState = smtpInternalReady;
+  changeStateWithoutEvent(smtpInternalReady);
   RcptToNext();
 }
 
@@ -146,7 +146,7 @@ void TCustomSmtpClient::DataStart() {
 }
 
 void TCustomSmtpClient::WSocketDataSent(WORD) {
-  FState = smtpInternalReady;
+  changeStateWithoutEvent(smtpInternalReady);
   DataNext();
 }
 
@@ -236,7 +236,7 @@ void TCustomSmtpClient::DataNext() {
   }
   FWSocket->OnDataSent = nullptr;
   // The ending "." may follow the DATA reply directly (an empty body under OwnHeaders).
-  if (FState == smtpWaitingResponse) FState = smtpInternalReady;
+  if (FState == smtpWaitingResponse) changeStateWithoutEvent(smtpInternalReady);
   gatherLines(*FWSocket, false);
   ExecAsync(smtpData, ".", {250}, nullptr);
 }

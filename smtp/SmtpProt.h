@@ -247,6 +247,10 @@ class TCustomSmtpClient : public TComponent {
   virtual void WndProc(TMessage& MsgRec);
 
   void StateChange(TSmtpState NewState);
+  // Between the commands of one step (the lines of a login, a refused method's fallback, each
+  // recipient, the data and its ending ".") the client becomes ready for the next command
+  // without telling the user: the state changes and no OnStateChange fires.
+  void changeStateWithoutEvent(TSmtpState NewState) { FState = NewState; }
   void CheckReady();
   void ExecAsync(TSmtpRequest RqType, const AnsiString& Cmd,
                  std::initializer_list<WORD> OkResponses, TSmtpNextProc DoneAsync);
