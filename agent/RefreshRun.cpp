@@ -131,7 +131,7 @@ void TfrmRefresh::navigateBidHistoryPage() {
 
 bool TfrmRefresh::requestBidHistoryPage() {
   currRow = lvRefresh->Items()->Item(GetcurrIndex());
-  if (!(currRow->SubItems()->Strings(siEnds) == "ENDED - LOT")) return false;
+  if (currRow->SubItems()->Strings(siEnds) != "ENDED - LOT") return false;
   SetcurrItemNum(ebayScraper.replaceAllText(currRow->Caption(), "", " "));
   if (!fitsInFileName(GetcurrItemNum())) return false;
   requestPage(psBidsPage, bidHistoryPageUrl(GetcurrItemNum()));
@@ -241,7 +241,7 @@ void TfrmRefresh::SetcurrIndex(int value) {
 int TfrmRefresh::GetcurrIndex() { return currIndex; }
 
 void TfrmRefresh::SetcurrItemNum(const AnsiString& value) {
-  if (!(value == currItemNum)) currItemNum = value;
+  if (value != currItemNum) currItemNum = value;
 }
 
 AnsiString TfrmRefresh::GetcurrItemNum() { return currItemNum; }

@@ -74,7 +74,7 @@ void THttpCli::SetMultiThreaded(bool Value) {
 
 void THttpCli::SetRequestVer(const AnsiString& Value) {
   if (FRequestVer == Value) return;
-  if (!(Value == "1.0") && !(Value == "1.1")) throw EHttpException("Insupported HTTP version", 5);
+  if (Value != "1.0" && Value != "1.1") throw EHttpException("Insupported HTTP version", 5);
   FRequestVer = Value;
 }
 
@@ -295,7 +295,7 @@ void THttpCli::SocketDNSLookupDone(TObject* Sender, WORD ErrCode) {
   FConnectedHost = FConnHost;
   FConnectedPort = FConnPort;
   FConnectedProtocol = FProtocol;
-  if (!(FProtocol == "http")) {
+  if (FProtocol != "http") {
     FRequestDoneErrCode = static_cast<WORD>(FCtrlSocket->LastError());
     failRequest(501, "Protocol \"" + FProtocol + "\" not implemented");
     FCtrlSocket->Close();

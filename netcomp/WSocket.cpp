@@ -242,7 +242,7 @@ bool TCustomWSocket::setDatagramOptions() {
         !setConnectOption(IPPROTO_IP, IP_MULTICAST_TTL, &MultiCastIpTTL, sizeof MultiCastIpTTL,
                           "setsockopt(IP_MULTICAST_TTL)"))
       return false;
-    if (!(FLocalAddr == "0.0.0.0")) {
+    if (FLocalAddr != "0.0.0.0") {
       std::uint32_t local = WSocketUnit::resolveHost(FLocalAddr);
       if (!setConnectOption(IPPROTO_IP, IP_MULTICAST_IF, &local, sizeof local,
                             "setsockopt(IP_MULTICAST_IF)"))
@@ -269,7 +269,7 @@ bool TCustomWSocket::setStreamOptions() {
   if (!setConnectOption(SOL_SOCKET, SO_KEEPALIVE, &kOptionOn, sizeof kOptionOn,
                         "setsockopt(SO_KEEPALIVE)"))
     return false;
-  if (FLocalPortNum != 0 || !(FLocalAddr == "0.0.0.0")) BindSocket();
+  if (FLocalPortNum != 0 || FLocalAddr != "0.0.0.0") BindSocket();
   return true;
 }
 

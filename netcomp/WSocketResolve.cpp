@@ -65,7 +65,7 @@ std::uint32_t resolveHost(const AnsiString& InAddr) {
   AnsiString host = InAddr.Trim();
   if (WSocketIsDottedIP(host)) {
     std::uint32_t address = WSockCall::inet_addr(host.c_str());
-    if (address == INADDR_NONE && !(host == "255.255.255.255"))
+    if (address == INADDR_NONE && host != "255.255.255.255")
       throw ESocketException("WSocketResolveHost: '" + InAddr + "' Invalid IP address.");
     return address;
   }

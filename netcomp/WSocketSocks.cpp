@@ -92,7 +92,7 @@ void TCustomSocksWSocket::SetSocksLevel(const AnsiString& Value) {
     RaiseException("Can't change socks level if not closed");
     return;
   }
-  if (!(Value == "4") && !(Value == "5") && !(Value == "4A") && !(Value == "4a")) {
+  if (Value != "4" && Value != "5" && Value != "4A" && Value != "4a") {
     RaiseException("Invalid socks level. Must be 4, 4A or 5.");
     return;
   }
@@ -106,7 +106,7 @@ void TCustomSocksWSocket::Connect() {
     TCustomWSocket::Connect();
     return;
   }
-  if (!(FProtoStr.LowerCase() == "tcp")) {
+  if (FProtoStr.LowerCase() != "tcp") {
     RaiseException("tcp is the only protocol supported thru socks server");
     return;
   }

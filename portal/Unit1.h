@@ -272,7 +272,6 @@ class TfrmMain : public TForm {
   void buildPreferencesPage();
   void buildHelpPages();
   void buildPopupMenu();
-  void showVersionCaption();
   void buildHttpClient();
   void connectLauncherEvents();
   void buildSmtpClient();
