@@ -4,7 +4,6 @@
 // alternate between the two; each figure is a median. Prints one line per size with the rate
 // of each and "ratio A/B: X.XX", the agent's rate over urllib's.
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -17,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "TempWorkingFolder.h"
 #include "tools/testing/PracticeSite.h"
 
 namespace {
@@ -64,10 +64,8 @@ class AgentRun {
  public:
   AgentRun(const tarnwick::tools::PracticeSite& site, int count) : count_(count) {
     if (!root_.isValid()) throw std::runtime_error("no temporary directory");
-    work_ = root_.path() + "/work";
-    windir_ = root_.path() + "/windows";
-    QDir().mkpath(work_);
-    QDir().mkpath(windir_);
+    work_ = QString::fromStdString(root_.work().string());
+    windir_ = QString::fromStdString(root_.windows().string());
     if (!QFile::copy(QStringLiteral(FRESH_DIR) + "/dummy.htm", work_ + "/dummy.htm"))
       throw std::runtime_error("cannot copy dummy.htm");
     const std::string host = site.baseUrl();
@@ -100,7 +98,7 @@ class AgentRun {
 
  private:
   int count_;
-  QTemporaryDir root_;
+  TempWorkingFolder root_;  // fresh works there; this process stays where it is
   QString work_;
   QString windir_;
 };

@@ -1,6 +1,5 @@
 #include "PortalInWorkDir.h"
 
-#include <QDir>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -14,9 +13,7 @@ namespace bench {
 PortalInWorkDir::PortalInWorkDir() {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   if (!work_.isValid()) throw std::runtime_error("no temporary working directory");
-  QDir().mkpath(work_.path() + "/windows");
-  setenv("TARNWICK_WINDIR", (work_.path() + "/windows").toLocal8Bit().constData(), 1);
-  QDir::setCurrent(work_.path());
+  work_.enter();
 
   Application->Initialize();
   Application->CreateForm(frmMain);

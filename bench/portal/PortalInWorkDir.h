@@ -2,7 +2,7 @@
 // The portal's two forms made in-process for a benchmark, working in a temporary working
 // directory (and Windows directory) of their own, with the end-time formats of a run and
 // trace logging off, as a run with the log-file preference off (its default).
-#include <QTemporaryDir>
+#include "TempWorkingFolder.h"
 
 namespace bench {
 
@@ -15,7 +15,7 @@ class PortalInWorkDir {
   PortalInWorkDir& operator=(const PortalInWorkDir&) = delete;
 
  private:
-  QTemporaryDir work_;
+  TempWorkingFolder work_{{.work = "", .windows = "windows"}};
 };
 
 }  // namespace bench

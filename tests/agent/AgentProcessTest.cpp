@@ -10,13 +10,13 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QTemporaryDir>
 #include <atomic>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "TempWorkingFolder.h"
 #include "tools/testing/PracticeSite.h"
 
 namespace {
@@ -27,10 +27,8 @@ class AgentProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(root_.isValid());
-    work_ = root_.path() + "/work";
-    windir_ = root_.path() + "/windows";
-    QDir().mkpath(work_);
-    QDir().mkpath(windir_);
+    work_ = QString::fromStdString(root_.work().string());
+    windir_ = QString::fromStdString(root_.windows().string());
     ASSERT_TRUE(QFile::copy(QStringLiteral(FRESH_DIR) + "/dummy.htm", work_ + "/dummy.htm"));
   }
   void writeIni(const std::string& member) {
@@ -101,7 +99,7 @@ class AgentProcessTest : public ::testing::Test {
   }
 
   tarnwick::tools::PracticeSite site_;
-  QTemporaryDir root_;
+  TempWorkingFolder root_;  // fresh works there; this process stays where it is
   QString work_;
   QString windir_;
 };

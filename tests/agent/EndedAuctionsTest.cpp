@@ -112,7 +112,7 @@ TEST_F(EndedAuctions, LotResultWithoutRowOrFile) {
 TEST_F(EndedAuctions, BidHistoryAddressFromTheConfiguredHost) {
   EXPECT_EQ(bidHistoryPageUrl("12 34"),
             "http://offer.ebay.com/ws/eBayISAPI.dll?ViewBids&item=1234");
-  std::ofstream(dir_ / "windir" / "tarnwick.ini", std::ios::binary)
+  std::ofstream(windows() / "tarnwick.ini", std::ios::binary)
       << "[hosts]\r\nbids=http://127.0.0.1:8080\r\n";
   EXPECT_EQ(bidHistoryHost(), "http://127.0.0.1:8080");
   EXPECT_EQ(bidHistoryPageUrl("99"), "http://127.0.0.1:8080/ws/eBayISAPI.dll?ViewBids&item=99");

@@ -7,12 +7,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "TempWorkingDir.h"
 #include "agent/Tnwfr.h"
 #include "forms/Application.h"
 #include "forms/Dialogs.h"
@@ -20,17 +20,11 @@
 
 namespace {
 
-class PageStatesTest : public ::testing::Test {
+class PageStatesTest : public TempWorkingDir {
  protected:
   static void SetUpTestSuite() { Application->Initialize(); }
   void SetUp() override {
-    ASSERT_TRUE(root_.isValid());
-    work_ = root_.path().toStdString() + "/work";
-    std::filesystem::create_directories(work_);
-    std::filesystem::create_directories(root_.path().toStdString() + "/windows");
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(work_);
-    setenv("TARNWICK_WINDIR", (root_.path().toStdString() + "/windows").c_str(), 1);
+    TempWorkingDir::SetUp();
     std::filesystem::copy_file(std::string(FRESH_DIR) + "/dummy.htm", "dummy.htm");
     SetDialogResponder([](const DialogRequest& request) { return DefaultDialogAnswer(request); });
     setMember("tarnbuyer");
@@ -38,10 +32,10 @@ class PageStatesTest : public ::testing::Test {
   void TearDown() override {
     form_.reset();
     SetDialogResponder({});
-    std::filesystem::current_path(previous_);
+    TempWorkingDir::TearDown();
   }
   void setMember(const std::string& member) {
-    write(root_.path().toStdString() + "/windows/tarnwick.ini",
+    write((windows() / "tarnwick.ini").string(),
           "[hosts]\r\nitem=http://127.0.0.1:1\r\nbids=http://127.0.0.1:1\r\ntime=http://"
           "127.0.0.1:1\r\n[prefs]\r\n"
           "edtEbayMember=" +
@@ -106,9 +100,6 @@ class PageStatesTest : public ::testing::Test {
     return text;
   }
 
-  QTemporaryDir root_;
-  std::string work_;
-  std::filesystem::path previous_;
   std::unique_ptr<TfrmRefresh> form_;
   bool closed_ = false;
 };

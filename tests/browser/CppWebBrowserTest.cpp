@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "TempWorkingDir.h"
 #include "TestHttpServer.h"
 #include "browser/CppWebBrowser.h"
-#include "tests/win32/TempWorkingDir.h"
 
 namespace {
 

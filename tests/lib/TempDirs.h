@@ -1,25 +1,20 @@
 #pragma once
 // Each test of the class library works in a fresh temporary folder of its own, which is also
-// the folder of its bare-named ini files; the folder is removed afterwards.
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
+// the folder of its bare-named ini files: the Windows directory is its "windows", made by the
+// first ini file written. The folder is removed afterwards.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
-class TempDirs : public ::testing::Test {
+#include "TempWorkingDir.h"
+
+class TempDirs : public TempWorkingDir {
  protected:
+  TempDirs() : TempWorkingDir({.work = "", .windows = "windows", .makeWindows = false}) {}
   void SetUp() override {
-    char pattern[] = "/tmp/libtestXXXXXX";
-    dir_ = mkdtemp(pattern);
-    std::filesystem::current_path(dir_);
-    setenv("TARNWICK_WINDIR", (dir_ / "windows").c_str(), 1);
-  }
-  void TearDown() override {
-    std::filesystem::current_path("/");
-    std::filesystem::remove_all(dir_);
+    TempWorkingDir::SetUp();
+    dir_ = work();
   }
   static std::string bytesOf(const std::filesystem::path& name) {
     std::ifstream in(name, std::ios::binary);

@@ -23,14 +23,13 @@ class MainWindowFixture : public PortalWorkDir {
  protected:
   static void SetUpTestSuite() {
     if (frmMain) return;
-    static QTemporaryDir formsHome;
-    layOutPortalFolders(formsHome.path());
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path((formsHome.path() + "/work").toStdString());
+    static TempWorkingFolder formsHome;
+    writeLoopbackHosts(formsHome);
+    formsHome.enter();
     Application->Initialize();
     Application->CreateForm(frmMain);
     Application->CreateForm(frmCommand);
-    std::filesystem::current_path(previous);
+    formsHome.leave();
   }
   void SetUp() override {
     PortalWorkDir::SetUp();

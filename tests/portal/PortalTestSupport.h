@@ -7,12 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <QByteArray>
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
-#include <cstdlib>
+#include <QString>
 #include <filesystem>
-#include <string>
+
+#include "TempWorkingDir.h"
 
 // The hosts section that keeps a program on loopback: requests are refused at once. Its mail
 // account names a server on loopback too.
@@ -22,27 +21,20 @@ inline constexpr const char* loopbackHosts =
     "FromName=tarn@portal.test\r\nRcptName=buyer@peer.test\r\nHdrFrom=Tarn <tarn@portal.test>\r\n"
     "HdrTo=buyer@peer.test\r\nHdrSender=tarn@portal.test\r\n";
 
-// Makes root/work and root/windows, the latter with loopbackHosts, and makes the Windows
-// directory the process's.
-inline void layOutPortalFolders(const QString& root) {
-  QDir().mkpath(root + "/work");
-  QDir().mkpath(root + "/windows");
-  QFile ini(root + "/windows/tarnwick.ini");
+// Writes loopbackHosts as the folder's "tarnwick.ini".
+inline void writeLoopbackHosts(const TempWorkingFolder& folder) {
+  QFile ini(QString::fromStdString((folder.windows() / "tarnwick.ini").string()));
   if (ini.open(QIODevice::WriteOnly)) ini.write(loopbackHosts);
-  setenv("TARNWICK_WINDIR", (root + "/windows").toLocal8Bit().constData(), 1);
 }
 
-class PortalWorkDir : public ::testing::Test {
+class PortalWorkDir : public TempWorkingDir {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(root_.isValid());
-    work_ = root_.path() + "/work";
-    windir_ = root_.path() + "/windows";
-    layOutPortalFolders(root_.path());
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(work_.toStdString());
+    TempWorkingDir::SetUp();
+    work_ = QString::fromStdString(work().string());
+    windir_ = QString::fromStdString(windows().string());
+    writeLoopbackHosts(root_);
   }
-  void TearDown() override { std::filesystem::current_path(previous_); }
 
   static void writeFile(const QString& path, const QByteArray& bytes) {
     QFile file(path);
@@ -56,8 +48,6 @@ class PortalWorkDir : public ::testing::Test {
   QString workPath(const QString& name) const { return work_ + "/" + name; }
   QString windirPath(const QString& name) const { return windir_ + "/" + name; }
 
-  QTemporaryDir root_;
   QString work_;
   QString windir_;
-  std::filesystem::path previous_;
 };

@@ -3,15 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QTemporaryDir>
+
+#include "TempWorkingFolder.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  QTemporaryDir workDir;
-  QTemporaryDir windowsDir;
-  QDir::setCurrent(workDir.path());
-  qputenv("TARNWICK_WINDIR", windowsDir.path().toLocal8Bit());
+  TempWorkingFolder folder;
+  folder.enter();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
