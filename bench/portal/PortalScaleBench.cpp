@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "PortalInWorkDir.h"
+#include "ScheduleFlags.h"
 #include "WatchListData.h"
 #include "forms/Application.h"
 #include "forms/Dialogs.h"
@@ -92,17 +93,6 @@ void measure(const Operation& op, int count) {
   std::fflush(stdout);
 }
 
-void lowerEveryFlag() {
-  frmMain->SetdoRecalc(false);
-  frmMain->SetdoBrowserRetryOffset(false);
-  frmMain->SetdoBrowserRetry(false);
-  frmMain->SetdoDispatchLaunchCheck(false);
-  frmMain->SetseekingRefreshData(false);
-  frmMain->SetdynaWaiting(false);
-  frmMain->SetdoRefreshLVShowAll(false);
-  frmMain->SetdoEbaySync(false);
-}
-
 void tick() { frmMain->tmrDynaTimerTimer(frmMain->tmrDynaTimer); }
 
 void loadWatchList(int count) {
@@ -125,7 +115,7 @@ std::vector<Operation> operations(int count) {
   };
   const auto settle = [] {
     clockShift = 0;
-    lowerEveryFlag();
+    lowerEveryScheduleFlag();
   };
   const std::string updated = bench::itemNumber(count / 2) + ".tnw";
   const std::string added = "239999999999.tnw";
@@ -203,7 +193,7 @@ int main(int argc, char** argv) {
   frmMain->Show();
   frmMain->PageControl1->SetActivePage(frmMain->tsShowAll);
   frmMain->pcViews->SetActivePage(frmMain->tsGridAll);
-  lowerEveryFlag();
+  lowerEveryScheduleFlag();
 
   try {
     for (int count : {1000, 10000}) {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "MainWindowFixture.h"
+#include "ScheduleFlags.h"
 #include "tools/testing/PracticeSite.h"
 
 class ScheduleFixture : public MainWindowFixture {
@@ -18,24 +19,14 @@ class ScheduleFixture : public MainWindowFixture {
     now_ = Now();
     SetClock([this] { return now_; });
     setenv("TARNWICK_OPENER", tarnwick::tools::fakeOpener().c_str(), 1);
-    lowerEveryFlag();
+    lowerEveryScheduleFlag();
     markLog();
   }
   void TearDown() override {
-    lowerEveryFlag();
+    lowerEveryScheduleFlag();
     unsetenv("TARNWICK_OPENER");
     SetClock({});
     MainWindowFixture::TearDown();
-  }
-  static void lowerEveryFlag() {
-    frmMain->SetdoRecalc(false);
-    frmMain->SetdoBrowserRetryOffset(false);
-    frmMain->SetdoBrowserRetry(false);
-    frmMain->SetdoDispatchLaunchCheck(false);
-    frmMain->SetseekingRefreshData(false);
-    frmMain->SetdynaWaiting(false);
-    frmMain->SetdoRefreshLVShowAll(false);
-    frmMain->SetdoEbaySync(false);
   }
   static void tick() { frmMain->tmrDynaTimerTimer(frmMain->tmrDynaTimer); }
   // An end time seconds after now_, as end-time entries hold it (eBay's clock runs with the
