@@ -1,5 +1,7 @@
 // Runs the suite headless inside the application object's own Qt application (with its
-// exception routing), also when the test list is read at build time.
+// exception routing), also when the test list is read at build time. The forms a suite made
+// once for all its tests are freed at the end, with Qt, as the programs' own mains do: left to
+// the program's exit, a browser's network thread could still be running while Qt's data goes.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
