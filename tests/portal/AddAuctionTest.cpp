@@ -8,14 +8,12 @@
 #include <QUrl>
 #include <functional>
 
-#include "MainWindowFixture.h"
+#include "PracticeSiteFixture.h"
 #include "lib/IniFile.h"
-#include "tools/testing/PracticeSite.h"
 
 namespace {
 
 using Cells = std::vector<std::string>;
-using tarnwick::tools::PracticeSite;
 
 constexpr broAct idle = 1;
 constexpr const char* added =
@@ -26,19 +24,11 @@ std::string itemPageTarget(const std::string& item) {
   return "/ws/eBayISAPI.dll?ViewItem&item=" + item;
 }
 
-class AddAuctionTest : public MainWindowFixture {
+class AddAuctionTest : public PracticeSiteFixture {
  protected:
-  static void SetUpTestSuite() {
-    MainWindowFixture::SetUpTestSuite();
-    site_ = new PracticeSite();
-  }
-  static void TearDownTestSuite() {
-    delete site_;
-    site_ = nullptr;
-  }
+  static void SetUpTestSuite() { startSite(); }
   void SetUp() override {
-    MainWindowFixture::SetUp();
-    site_->control("reset=all");
+    PracticeSiteFixture::SetUp();
     TIniFile("tarnwick.ini").WriteString("hosts", "item", site_->baseUrl().c_str());
     ASSERT_TRUE(QFile::copy(TARN11_DIR "/dummy.htm", workPath("dummy.htm")));
     frmMain->edtEbayMember->SetText("tarnbuyer");
@@ -69,11 +59,7 @@ class AddAuctionTest : public MainWindowFixture {
     frmMain->tmrDynaTimerTimer(nullptr);
     SetClock({});
   }
-
-  static PracticeSite* site_;
 };
-
-PracticeSite* AddAuctionTest::site_ = nullptr;
 
 TEST_F(AddAuctionTest, LiveAuctionBecomesARowAndAnEndTimeEntry) {
   frmMain->edtEbayMember->SetText("");

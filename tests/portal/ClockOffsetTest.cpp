@@ -11,33 +11,22 @@
 #include <functional>
 #include <memory>
 
-#include "MainWindowFixture.h"
+#include "PracticeSiteFixture.h"
 #include "lib/IniFile.h"
 #include "netcomp/HttpProt.h"
 #include "scraping/SiteHosts.h"
-#include "tools/testing/PracticeSite.h"
 
 namespace {
-
-using tarnwick::tools::PracticeSite;
 
 constexpr broAct syncing = 10;
 constexpr broAct obtained = 11;
 constexpr const char* timePage = "/aw-cgi/eBayISAPI.dll?TimeShow";
 
-class ClockOffsetTest : public MainWindowFixture {
+class ClockOffsetTest : public PracticeSiteFixture {
  protected:
-  static void SetUpTestSuite() {
-    MainWindowFixture::SetUpTestSuite();
-    site_ = new PracticeSite({"--offset", "60"});
-  }
-  static void TearDownTestSuite() {
-    delete site_;
-    site_ = nullptr;
-  }
+  static void SetUpTestSuite() { startSite({"--offset", "60"}); }
   void SetUp() override {
-    MainWindowFixture::SetUp();
-    site_->control("reset=all");
+    PracticeSiteFixture::SetUp();
     TIniFile("tarnwick.ini").WriteString("hosts", "time", site_->baseUrl().c_str());
     frmMain->URLEdit->SetText(officialTimePageUrl("TimeShow"));
     frmCommand->Hide();
@@ -73,11 +62,7 @@ class ClockOffsetTest : public MainWindowFixture {
       lines.push_back(frmMain->DisplayMemo->Lines()->Strings(i).str());
     return lines;
   }
-
-  static PracticeSite* site_;
 };
-
-PracticeSite* ClockOffsetTest::site_ = nullptr;
 
 TEST_F(ClockOffsetTest, StartUpFetchStartsTheScheduleAndTheSecondStageOnce) {
   frmMain->getOffsetHttp();
