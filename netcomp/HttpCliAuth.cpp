@@ -29,10 +29,14 @@ void settleExchanges(S& server, S& proxy, S sent, S done, S none, int status) {
 }  // namespace
 
 // 401 or 407 when the reply offers the scheme and the credentials it asks for are set; else 0.
+// The user's go to the named host alone, the proxy's to a proxy alone: without one, a 407
+// comes from a server, which gets no proxy credentials.
 int THttpCli::answerableChallenge(const char* Scheme) const {
   if (findChallenge(*FAuthChallenges, Scheme) < 0) return 0;
   if (FStatusCode == 401 && atNamedHost() && !Username.IsEmpty() && !Password.IsEmpty()) return 401;
-  if (FStatusCode == 407 && !ProxyUsername.IsEmpty() && !ProxyPassword.IsEmpty()) return 407;
+  if (FStatusCode == 407 && !Proxy.IsEmpty() && !ProxyUsername.IsEmpty() &&
+      !ProxyPassword.IsEmpty())
+    return 407;
   return 0;
 }
 

@@ -13,8 +13,9 @@
 // or a reset (or a chunk size past 63 bits) as a whole one. Each ends the request with
 // StatusCode 404 (the code a blocking request raises and OnRequestDone carries, unless the
 // socket gave one) and a reason of its own; the bytes received stay in RcvdStream. Nor can it
-// have the user's credentials sent to another host than the URL's, or put raw bytes of a
-// location into the request line. Byte counts are 64-bit.
+// have the user's credentials sent to another host than the URL's, or the proxy's anywhere
+// when no proxy is set, or put raw bytes of a location into the request line. Byte counts are
+// 64-bit.
 #include <cstdint>
 #include <functional>
 #include <initializer_list>

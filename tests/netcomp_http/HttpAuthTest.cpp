@@ -148,3 +148,25 @@ TEST(HttpAuth, CredentialsGoToTheNamedHostAlone) {
   EXPECT_EQ(c.cli.StatusCode(), 200);
   EXPECT_EQ(c.body.data().substr(c.body.data().size() - 2), "ok");
 }
+
+// Without a proxy the proxy's credentials are for no one: a server that answers 407 gets
+// none of them, by Basic or by NTLM, and the request ends with its 407.
+TEST(HttpAuth, ProxyCredentialsGoToAProxyAlone) {
+  for (const char* scheme : {"Basic realm=\"p\"", "NTLM"}) {
+    SCOPED_TRACE(scheme);
+    ServingPeer server([&](const ServedRequest&) {
+      return answerWith("1.1", "407 Proxy Authentication Required",
+                        std::string("Proxy-Authenticate: ") + scheme + "\r\n");
+    });
+    RecordingClient c;
+    c.cli.SetRequestVer("1.1");
+    c.cli.ProxyUsername = "pu";
+    c.cli.ProxyPassword = "pp";
+    ASSERT_TRUE(c.get(server.url("/x")));
+    EXPECT_EQ(c.cli.StatusCode(), 407);
+    EXPECT_EQ(c.doneErr, 0);
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_FALSE(hasLineStarting(requests[0], "Proxy-Authorization: ")) << requests[0].head;
+  }
+}
