@@ -105,8 +105,6 @@ void THttpCli::handleLocation(const AnsiString& Value) {
 }
 
 void THttpCli::StartRelocation() {
-  ++FRelocationCount;
-  FAuthRounds = 0;
   FRcvdBodyCount = 0;
   FReceiveLen = 0;
   FHeaderLineCount = 0;
@@ -122,13 +120,25 @@ void THttpCli::StartRelocation() {
     FDocName = FPath;
     AdjustDocName();
     if (FRequestType == httpPOST) FRequestType = httpGET;
-    CleanupRcvdStream();
-    CleanupSendStream();
-    postLogin();
+    sendRelocated();
     return;
   }
   pointCloseAt(true);
   FCtrlSocket->CloseDelayed();
+}
+
+// The relocated request goes out, on the open connection or on a new one. Either way the
+// relocation counts (a close inside the reply comes here without StartRelocation) and the
+// request's authentication starts over; what is still counted of the replaced reply's body and
+// of the sent body is taken back out of the streams, and counted no more.
+void THttpCli::sendRelocated() {
+  ++FRelocationCount;
+  FAuthRounds = 0;
+  CleanupRcvdStream();
+  CleanupSendStream();
+  FRcvdBodyCount = 0;
+  FSentBodyCount = 0;
+  postLogin();
 }
 
 void THttpCli::LocationSessionClosed(TObject*, WORD) {
@@ -155,9 +165,7 @@ void THttpCli::LocationSessionClosed(TObject*, WORD) {
   FHeaderLinesSeen = 0;
   FHeaderBytes = 0;
   if (!Proxy.IsEmpty()) FConnPort = proxyConnPort();
-  CleanupRcvdStream();
-  CleanupSendStream();
-  postLogin();
+  sendRelocated();
 }
 
 // A stream that cannot shrink gets its position moved back over the replaced body instead, so

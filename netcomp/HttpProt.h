@@ -354,6 +354,7 @@ class THttpCli : public TComponent {
   std::int64_t bodyLength() const;
   void stopUnsentBody();
   void pointCloseAt(bool Location);
+  void sendRelocated();
   void againWithCredentials();
   int answerableChallenge(const char* Scheme) const;
   void ntlmStep(THttpNTLMState& State, TNTLMAuthType Type, AnsiString& ConnectionLine,

@@ -357,3 +357,32 @@ TEST(HttpRequest, ARangeFromAReplyGoesOnAsNumbersOnly) {
     EXPECT_EQ(line, k.sent);
   }
 }
+
+// A relocation whose reply the close ends (a header the close cuts after its location, or a
+// body read until the close) counts as one too: the loop stops after twenty of them, and the
+// stream holds the last reply's body alone.
+TEST(HttpRequest, RelocationsEndedByTheCloseAreCountedToo) {
+  const struct {
+    const char* answer;
+    const char* body;
+  } cases[] = {
+      {"HTTP/1.0 302 Found\r\nLocation: /loop\r\n", ""},
+      {"HTTP/1.0 307 Temporary Redirect\r\nLocation: /loop\r\n\r\nmoved", "moved"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.answer);
+    ServingPeer peer([&](const ServedRequest&) -> ServedAnswer {
+      return {k.answer, ServedAnswer::Close};
+    });
+    RecordingClient c;
+    ASSERT_TRUE(c.get(peer.url("/loop")));
+    EXPECT_EQ(c.cli.StatusCode(), 404);
+    EXPECT_EQ(c.cli.ReasonPhrase(), "Too many relocations");
+    EXPECT_NE(c.doneErr, 0);
+    EXPECT_EQ(c.count("LocationChange"), 20);
+    EXPECT_EQ(c.body.data(), k.body);
+    pumpFor(200);
+    EXPECT_EQ(c.done, 1);
+    EXPECT_EQ(peer.requests().size(), 21u);
+  }
+}
