@@ -215,13 +215,14 @@ void TfrmMain::setGroupCount(const AnsiString& groupName, const AnsiString& coun
     setCellText(group, siGroupHowMany, count);
 }
 
-void TfrmMain::decGroup(AnsiString groupToLessen) {
+bool TfrmMain::decGroup(AnsiString groupToLessen) {
   logLine("TAG:decGroup(AnsiString groupToLessen)");
   const AnsiString lessened = countAfterWin(groupToLessen);
-  if (lessened.IsEmpty()) return;
+  if (lessened.IsEmpty()) return true;
   setGroupCount(groupToLessen, lessened);
-  saveGroups();
+  const bool saved = saveGroups();
   if (lessened == "0") launchCancelSnipesText(groupToLessen);
+  return saved;
 }
 
 // A count below 0 (lessened by hand in the file) wants no more wins either.

@@ -58,19 +58,23 @@ void TfrmMain::setEndsState(TListItem* row, const AnsiString& state) {
     saveWinJournal({row->Caption(), state, group, count});
   });
   setCellText(row, siEnds, state);
-  decGroup(group);
-  saveWatchList();
-  if (journaled) removeWinJournal();
+  const bool groupSaved = decGroup(group);
+  const bool rowSaved = saveWatchList();
+  // A save that failed (a full disk) leaves the journal: a kill before the file is saved again
+  // must not cost the step.
+  if (journaled && groupSaved && rowSaved) removeWinJournal();
 }
 
-// Sets both as the journal says, whichever of the two saves had been made. A journal whose saves
-// fail again stays for the next start.
+// Sets both as the journal says, whichever of the two saves had been made. The count is set only
+// where the group still holds the count the win lessened: a journal that a failed save left
+// behind may be older than a later change of the count. A journal whose saves fail again stays
+// for the next start.
 void TfrmMain::finishJournaledWin() {
   const std::optional<JournaledWin> win = loadWinJournal();
   if (win) {
     if (TListItem* row = findRowByCaption(lvShowAll, win->item))
       setCellText(row, siEnds, win->state);
-    setGroupCount(win->group, win->count);
+    if (countAfterWin(win->group) == win->count) setGroupCount(win->group, win->count);
     const bool groupsSaved = saveGroups();
     if (!saveWatchList() || !groupsSaved) return;
   }

@@ -372,7 +372,8 @@ class TfrmMain : public TForm {
   bool saveWatchListAfterDeleting();
   // Sets a row's Ends cell to a state word. The word that first reports the auction won
   // lessens its group once, whichever road brings it: the lessened count and the won row are
-  // saved at once, as one step that a restart finishes when a kill cuts it short.
+  // saved at once, as one step that a restart finishes when a kill or a failed save cuts it
+  // short.
   void setEndsState(TListItem* row, const AnsiString& state);
   // At start-up, once both lists are read: finishes the win that the win journal holds.
   void finishJournaledWin();
@@ -473,7 +474,8 @@ class TfrmMain : public TForm {
   void comGroupChange(TObject* Sender);
   void tsItemInGroupShow(TObject* Sender);
   void EditItemGroup1Click(TObject* Sender);
-  void decGroup(AnsiString groupToLessen);
+  // Lessens the group's count for a win and saves it; false when the save failed.
+  bool decGroup(AnsiString groupToLessen);
   bool stlNdPrchseFrmGrp(AnsiString grp);
   int totalInGroup(AnsiString grpNm);
   void launchCancelSnipesText(AnsiString grmName);

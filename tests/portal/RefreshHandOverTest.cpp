@@ -1,6 +1,7 @@
 // The hand-over to the refresh agent: a prepared "newgrid.lv" read back through the schedule's
 // poll, the refresh requests, and the real agent started by the portal against the practice
 // site.
+#include <QDir>
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -112,6 +113,38 @@ TEST_F(RefreshHandOverTest, AWinIsOneStepThatAStartFinishes) {
   frmMain->loadFreshGridData();
   EXPECT_EQ(howMany("LAMPS"), "1");
   EXPECT_TRUE(boxTexts().empty());
+}
+
+// A save of the win that fails (a full disk) leaves the journal, so that a kill before the
+// next save costs nothing: the start finishes the win and a later refresh of it counts nothing.
+// A journal older than a later change of the group's count leaves the count as it is.
+TEST_F(RefreshHandOverTest, AWinWhoseSaveFailedIsFinishedByTheNextStart) {
+  TListItem* row = watched("201", -600, "LAMPS");
+  ASSERT_TRUE(QDir().mkdir(workPath("lvshowall.txt")));  // the watch list cannot be saved
+  writeGrid({record("201", "WON")});
+  frmMain->loadFreshGridData();
+  ASSERT_EQ(boxTexts().size(), 1u);
+  EXPECT_EQ(boxTexts()[0].rfind("Auction list not saved: ", 0), 0u) << boxTexts()[0];
+  EXPECT_EQ(readFile(workPath("win.jnl")), "201\r\nWON\r\nLAMPS\r\n1\r\n");
+
+  // As the kill left it: the count saved, the row not.
+  ASSERT_TRUE(QDir().rmdir(workPath("lvshowall.txt")));
+  setCellText(row, siEnds, "old");
+  frmMain->formShow2();
+  frmCommand->Hide();
+  EXPECT_FALSE(QFile::exists(workPath("win.jnl")));
+  EXPECT_EQ(cellText(row, siEnds).str(), "WON");
+  writeGrid({record("201", "WON")});
+  frmMain->loadFreshGridData();
+  EXPECT_EQ(howMany("LAMPS"), "1");
+
+  setCellText(findRowByCaption(frmMain->lvGroups, "LAMPS"), 1, "5");
+  frmMain->saveGroupsLV();
+  writeFile(workPath("win.jnl"), "201\r\nWON\r\nLAMPS\r\n1\r\n");
+  frmMain->formShow2();
+  frmCommand->Hide();
+  EXPECT_EQ(howMany("LAMPS"), "5");
+  EXPECT_FALSE(QFile::exists(workPath("win.jnl")));
 }
 
 TEST_F(RefreshHandOverTest, EmptyOrShortResultAppliesNothingAndEndsTheWait) {
