@@ -68,10 +68,8 @@ class AgentRun {
     windir_ = QString::fromStdString(root_.windows().string());
     if (!QFile::copy(QStringLiteral(FRESH_DIR) + "/dummy.htm", work_ + "/dummy.htm"))
       throw std::runtime_error("cannot copy dummy.htm");
-    const std::string host = site.baseUrl();
-    writeFile(windir_ + "/tarnwick.ini", "[hosts]\r\nitem=" + host + "\r\nbids=" + host +
-                                             "\r\ntime=" + host +
-                                             "\r\n[prefs]\r\nedtEbayMember=tarnbuyer\r\n");
+    writeFile(windir_ + "/tarnwick.ini",
+              site.hostsSection() + "[prefs]\r\nedtEbayMember=tarnbuyer\r\n");
   }
 
   // Seconds of one whole run of fresh, from its start to its end.

@@ -32,9 +32,8 @@ class AgentProcessTest : public ::testing::Test {
     ASSERT_TRUE(QFile::copy(QStringLiteral(FRESH_DIR) + "/dummy.htm", work_ + "/dummy.htm"));
   }
   void writeIni(const std::string& member) {
-    const std::string site = site_.baseUrl();
-    write(windir_ + "/tarnwick.ini", "[hosts]\r\nitem=" + site + "\r\nbids=" + site + "\r\ntime=" +
-                                         site + "\r\n[prefs]\r\nedtEbayMember=" + member + "\r\n");
+    write(windir_ + "/tarnwick.ini",
+          site_.hostsSection() + "[prefs]\r\nedtEbayMember=" + member + "\r\n");
   }
   void writeWatchList(const std::vector<Record>& records) {
     std::string text;

@@ -54,9 +54,8 @@ class PortalProcessFixture : public PortalWorkDir {
   }
   // The hosts of the practice site, and the preferences' lines.
   void writeIni(const tarnwick::tools::PracticeSite& site, const QByteArray& prefs) {
-    const QByteArray url = site.baseUrl().c_str();
-    writeFile(windirPath("tarnwick.ini"), "[hosts]\r\nitem=" + url + "\r\nbids=" + url +
-                                              "\r\ntime=" + url + "\r\n[prefs]\r\n" + prefs);
+    writeFile(windirPath("tarnwick.ini"),
+              QByteArray::fromStdString(site.hostsSection()) + "[prefs]\r\n" + prefs);
   }
   QString rootPath(const QString& name) const { return root_.path() + "/" + name; }
   QString runDir_;  // where the programs work when not in work_

@@ -40,10 +40,9 @@ class TypedAddTest : public PortalWorkDir {
   }
   // Starts the portal on the session's display, its hosts at the site, its trace log on.
   void start(const QString& program, const QStringList& arguments = {}) {
-    const QByteArray url = site_.baseUrl().c_str();
     writeFile(windirPath("tarnwick.ini"),
-              "[hosts]\r\nitem=" + url + "\r\nbids=" + url + "\r\ntime=" + url +
-                  "\r\n[prefs]\r\nedtEbayMember=tarnbuyer\r\nedtRefreshInterval=100000\r\n"
+              QByteArray::fromStdString(site_.hostsSection()) +
+                  "[prefs]\r\nedtEbayMember=tarnbuyer\r\nedtRefreshInterval=100000\r\n"
                   "cbLogFile=1\r\n");
     writeFile(workPath("dialogs.script"), "* => OK\n");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

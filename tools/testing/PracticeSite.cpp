@@ -150,6 +150,11 @@ std::string PracticeSite::host() const { return "127.0.0.1:" + std::to_string(po
 
 std::string PracticeSite::baseUrl() const { return "http://" + host(); }
 
+std::string PracticeSite::hostsSection() const {
+  const std::string url = baseUrl();
+  return "[hosts]\r\nitem=" + url + "\r\nbids=" + url + "\r\ntime=" + url + "\r\n";
+}
+
 HttpReply PracticeSite::get(const std::string& target) const { return httpGet(port_, target); }
 
 std::string PracticeSite::control(const std::string& query) const {

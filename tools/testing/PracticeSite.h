@@ -34,6 +34,9 @@ class PracticeSite {
   int port() const { return port_; }
   std::string host() const;     // "127.0.0.1:PORT", for the programs' host settings
   std::string baseUrl() const;  // "http://127.0.0.1:PORT"
+  // The "[hosts]" section of "tarnwick.ini" that sends both programs' item pages, bid
+  // histories and official time to the site, its lines ended with CR LF.
+  std::string hostsSection() const;
 
   HttpReply get(const std::string& target) const;
   // GET /_control?query (values already URL-encoded); returns the JSON reply and throws
