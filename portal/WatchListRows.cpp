@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "lib/SysUtils.h"
+#include "scraping/EbayScraper.h"
 
 namespace {
 
@@ -24,11 +25,10 @@ bool readAmount(const AnsiString& text, double& value) {
 AnsiString amountText(double value) { return FloatToStr(value, pointSettings()); }
 
 bool isPlainAmountText(const AnsiString& text) {
+  // The scraper's numeric text, but with one point at the most, and not that point alone.
   const std::string& s = text.str();
-  const auto digits =
-      std::count_if(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-  return digits > 0 && std::count(s.begin(), s.end(), '.') <= 1 &&
-         static_cast<std::size_t>(digits) + std::count(s.begin(), s.end(), '.') == s.size();
+  const auto points = std::count(s.begin(), s.end(), '.');
+  return ebayScraper.isNumericText(text) && points <= 1 && text.Length() > points;
 }
 
 bool readSnipeAmount(const AnsiString& text, double& amount) {
@@ -44,7 +44,7 @@ bool isSnipeAmountText(const AnsiString& text) {
 }
 
 bool isQuantityText(const AnsiString& text) {
-  return isPlainAmountText(text) && text.Pos(".") == 0 && text.ToIntDef(0) >= 1;
+  return ebayScraper.isWholeNumberText(text) && text.ToIntDef(0) >= 1;
 }
 
 AnsiString cellText(const TListItem* row, int subItem) {
