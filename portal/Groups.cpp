@@ -225,12 +225,12 @@ bool TfrmMain::decGroup(AnsiString groupToLessen) {
   return saved;
 }
 
-// A count below 0 (lessened by hand in the file) wants no more wins either.
+// The groups whose auctions the dispatch holds back; a count below 0 (lessened by hand in the
+// file) wants no more wins either.
 void TfrmMain::writeSatisfiedGroupsCancelFiles() {
   for (int i = 0; i < lvGroups->Items()->Count(); ++i) {
-    const TListItem* group = lvGroups->Items()->Item(i);
-    if (group->Caption() != independent && StrToIntDef(cellText(group, siGroupHowMany), 1) <= 0)
-      launchCancelSnipesText(group->Caption());
+    const AnsiString name = lvGroups->Items()->Item(i)->Caption();
+    if (!stlNdPrchseFrmGrp(name)) launchCancelSnipesText(name);
   }
 }
 
