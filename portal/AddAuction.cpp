@@ -6,6 +6,7 @@
 #include "forms/Dialogs.h"
 #include "lib/StringList.h"
 #include "lib/SysUtils.h"
+#include "portal/PortalFiles.h"
 #include "portal/Unit1.h"
 #include "portal/WatchListRows.h"
 #include "scraping/EbayScraper.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr const char* pageCopy = "temp.tmp";
 // An add whose page has not been recognised by then is given up: the 5-second tick checks it,
 // so the road ends within two minutes of the request, and the schedule, which waits while the
 // page loads, goes on.
@@ -89,7 +89,7 @@ void TfrmMain::requestBlankPage() {
 void TfrmMain::endAddRoad() {
   SetcurrBroAction(actIdle);
   bro->Stop();
-  DeleteFile(pageCopy);
+  DeleteFile(addedPageCopyFileName);
 }
 
 bool TfrmMain::giveUpAdd(TDateTime now) {
@@ -111,7 +111,7 @@ AnsiString TfrmMain::memberId() { return ebayScraper.memberIdOf(edtEbayMember->T
 void TfrmMain::broLoadingPageJunction() {
   logLine("TAG:broLoadingPageJunction()");
   const auto contains = [this](const AnsiString& marker) {
-    return ebayScraper.broDocContains(bro, marker, pageCopy);
+    return ebayScraper.broDocContains(bro, marker, addedPageCopyFileName);
   };
   // A page is the item's only where it names the number whole: a request answered with
   // another item's page (a relocation) must not put that item's facts into this row.
@@ -132,8 +132,8 @@ void TfrmMain::broLoadingPageJunction() {
       bro->Stop();
       // Named from the item being added: the box may have been edited while the page loaded.
       const AnsiString pageFile = currItem + ".tnw";
-      ebayScraper.copyLocalFile(pageCopy, pageFile);
-      DeleteFile(pageCopy);
+      ebayScraper.copyLocalFile(addedPageCopyFileName, pageFile);
+      DeleteFile(addedPageCopyFileName);
       const AnsiString item = currItem;
       const bool added = addUpdateLVfromTNW(lvShowAll, pageFile) != nullptr;
       if (added) saveWatchList();
@@ -152,7 +152,7 @@ void TfrmMain::broLoadingPageJunction() {
       if (TListItem* row = findRowByCaption(lvShowAll, currItem)) {
         // The rule the agent reads ended pages by: the winner row only, the member id whole.
         TStringList page;
-        page.LoadFromFile(pageCopy);
+        page.LoadFromFile(addedPageCopyFileName);
         setEndsState(row, ebayScraper.endedAuctionState(page, currItem, memberId()));
       } else {
         TListItem* added = lvShowAll->Items()->Add();
@@ -163,13 +163,13 @@ void TfrmMain::broLoadingPageJunction() {
       saveWatchList();
       SetcurrBroAction(actPageHandled);
       bro->Stop();
-      DeleteFile(pageCopy);
+      DeleteFile(addedPageCopyFileName);
       requestBlankPage();
     }
     if (GetcurrBroAction() == actAdding && contains("<title>Invalid Item</title>")) {
       SetcurrBroAction(actPageHandled);
       bro->Stop();
-      DeleteFile(pageCopy);
+      DeleteFile(addedPageCopyFileName);
       requestBlankPage();
       MessageDlg("Item not found", mtWarning, {mbOK});
     }
@@ -182,7 +182,7 @@ bool TfrmMain::checkFixedPriceFormat(TCppWebBrowser* browser) {
   logLine("TAG:checkFixedPriceFormat(TCppWebBrowser *bro)");
   if (GetcurrBroAction() != actAdding) return false;
   const auto contains = [browser](const char* marker) {
-    return ebayScraper.broDocContains(browser, marker, pageCopy);
+    return ebayScraper.broDocContains(browser, marker, addedPageCopyFileName);
   };
   if (!contains("</html>")) return false;
   return !contains("le\">Ready to bid") && contains("le\">Ready to buy?<");

@@ -8,6 +8,7 @@
 #include "lib/SysUtils.h"
 #include "netcomp/HttpProt.h"
 #include "portal/Commander.h"
+#include "portal/PortalFiles.h"
 #include "portal/Unit1.h"
 #include "scraping/EbayScraper.h"
 #include "scraping/SiteHosts.h"
@@ -126,13 +127,13 @@ void TfrmMain::GetButtonClick(TObject* Sender) {
     // ends the program.
     if (FileExists(replyBodyFile)) DocumentMemo->Lines()->LoadFromFile(replyBodyFile);
     DeleteFile(replyBodyFile);
-    DocumentMemo->Lines()->SaveToFile("offset.htm");
+    DocumentMemo->Lines()->SaveToFile(officialTimePageFileName);
     // A page whose official time does not read (another layout, another zone, a page that only
     // ends like one) asks Abort or Retry as a cut page does: an offset of about zero would
     // silently shift every end time by the difference between the local and eBay's clock.
     double offset = 0;
     if (ebayScraper.containsText("</html>", DocumentMemo->Text()) &&
-        ebayScraper.readEbayTimeOffset("offset.htm", offset)) {
+        ebayScraper.readEbayTimeOffset(officialTimePageFileName, offset)) {
       SetcurrBroOffsetAction(offsetObtained);
       SetdoBrowserRetryOffset(false);
       broOffset->Stop();
@@ -146,7 +147,7 @@ void TfrmMain::GetButtonClick(TObject* Sender) {
 
 void TfrmMain::acceptOfficialTimePage(double offset) {
   ebayTimeOffset = offset;
-  DeleteFile("offset.htm");
+  DeleteFile(officialTimePageFileName);
   SetpanStat(0);
   SetdynaWaiting(false);
   SetdoDispatchLaunchCheck(true);
@@ -197,19 +198,19 @@ void TfrmMain::broOffsetLoadingPageJunction() {
   logLine("TAG:broOffsetLoadingPageJunction()");
   if (GetcurrBroOffsetAction() != offsetSyncInProgress) return;
   if (!broOffset->Busy()) {
-    ebayScraper.saveBroDocToFile(broOffset, "offset.htm");
+    ebayScraper.saveBroDocToFile(broOffset, officialTimePageFileName);
     const bool complete =
         ebayScraper.broDocContains(broOffset,
                                    "All Rights Reserved. Designated trademarks and brands are the",
-                                   "offset.htm") &&
-        ebayScraper.broDocContains(broOffset, "Hawaii Time:", "offset.htm") &&
-        ebayScraper.broDocContains(broOffset, "</html>", "offset.htm");
+                                   officialTimePageFileName) &&
+        ebayScraper.broDocContains(broOffset, "Hawaii Time:", officialTimePageFileName) &&
+        ebayScraper.broDocContains(broOffset, "</html>", officialTimePageFileName);
     if (complete) {
       // A whole page whose official time does not read keeps the last offset read: the
       // schedule runs on with it rather than with a made-up offset of about zero, and the next
       // hourly sync tries again.
       double offset = ebayTimeOffset;
-      ebayScraper.readEbayTimeOffset("offset.htm", offset);
+      ebayScraper.readEbayTimeOffset(officialTimePageFileName, offset);
       SetcurrBroOffsetAction(offsetObtained);
       SetdoBrowserRetryOffset(false);
       broOffset->Stop();

@@ -10,6 +10,7 @@
 #include "lib/StringList.h"
 #include "lib/SysUtils.h"
 #include "portal/Commander.h"
+#include "portal/PortalFiles.h"
 #include "portal/Unit1.h"
 #include "portal/WatchListRows.h"
 #include "scraping/EbayScraper.h"
@@ -19,7 +20,6 @@
 
 namespace {
 
-constexpr const char* instructionFile = "BID.TDL";
 constexpr const char* sniperProgram = "tnsnip.exe";
 constexpr const char* waiting = "1";
 constexpr const char* dispatched = "0";
@@ -197,7 +197,7 @@ void TfrmMain::launchSniperAndInstrFile(AnsiString iteNo, double snipeAmt, AnsiS
        {iteNo, amountText(snipeAmt), currency, DateTimeToStr(endTime), DateTimeToStr(timeToBid),
         ebayID, ebayPass, title, qty, amountText(ebayTimeOffset), group})
     lines.Add(oneLine(value));
-  lines.SaveToFile(instructionFile);
+  lines.SaveToFile(instructionFileName);
   // A sniper that cannot be started places no bid: the caller tells the user and the
   // auction keeps waiting, instead of counting as handed over.
   const auto started = reinterpret_cast<std::intptr_t>(

@@ -7,6 +7,7 @@
 #include "forms/Dialogs.h"
 #include "lib/StringList.h"
 #include "lib/SysUtils.h"
+#include "portal/PortalFiles.h"
 #include "portal/Unit1.h"
 #include "portal/WatchListRows.h"
 #include "scraping/EbayScraper.h"
@@ -14,12 +15,9 @@
 
 namespace {
 
-constexpr const char* groupsFile = "groups.tnq";
 constexpr const char* independent = "IND";
 constexpr int siGroupNote = 0;
 constexpr int siGroupHowMany = 1;
-
-AnsiString cancelFileName(const AnsiString& group) { return "canc" + group + ".TDL"; }
 
 void showError(const char* text) { MessageDlg(text, mtError, {mbOK}); }
 
@@ -47,14 +45,14 @@ void TfrmMain::saveGroupsLV() {
     lines.Add(cellText(group, siGroupNote));
     lines.Add(cellText(group, siGroupHowMany));
   }
-  lines.SaveToFile(groupsFile);
+  lines.SaveToFile(groupsFileName);
 }
 
 void TfrmMain::loadGroupsListView() {
   logLine("TAG:loadGroupsListView()");
-  if (!FileExists(groupsFile)) return;
+  if (!FileExists(groupsFileName)) return;
   TStringList lines;
-  lines.LoadFromFile(groupsFile);
+  lines.LoadFromFile(groupsFileName);
   lvGroups->Items()->Clear();
   for (int i = 0; i + 3 <= lines.Count(); i += 3) {
     TListItem* group = lvGroups->Items()->Add();

@@ -4,6 +4,8 @@
 
 #include "lib/SysUtils.h"
 #include "portal/ErrorLog.h"
+#include "portal/PortalFiles.h"
+#include "portal/TraceLog.h"
 #include "portal/WatchListRows.h"
 #include "portal/WinJournal.h"
 #include "scraping/EbayScraper.h"
@@ -14,10 +16,12 @@ namespace {
 
 // The files only the portal writes.
 bool portalOnlyFile(const std::string& name) {
-  for (const char* own : {watchListFileName, endTimeFileName, "groups.tnq", "BID.TDL",
-                          errorLogFileName, "offset.htm", "temp.tmp", winJournalFileName})
+  for (const char* own :
+       {watchListFileName, endTimeFileName, groupsFileName, instructionFileName, errorLogFileName,
+        officialTimePageFileName, addedPageCopyFileName, winJournalFileName})
     if (name == own) return true;
-  return (name.starts_with("canc") && name.ends_with(".TDL")) || name.ends_with("logger.txt");
+  return (name.starts_with(cancelFilePrefix) && name.ends_with(cancelFileExtension)) ||
+         name.ends_with(traceLogFileEnding);
 }
 
 }  // namespace

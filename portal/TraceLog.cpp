@@ -32,7 +32,7 @@ bool appendWhenSized(const AnsiString& fileName, std::size_t expectedSize, std::
 AnsiString traceLogFileName(TDateTime timeOfDay) {
   double wholeDays = 0;
   const double fraction = std::modf(timeOfDay.Val, &wholeDays);
-  return FloatToStr(fraction) + "logger.txt";
+  return FloatToStr(fraction) + traceLogFileEnding;
 }
 
 void appendTraceLine(TStringList& lines, const AnsiString& fileName, const AnsiString& line) {

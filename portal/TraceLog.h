@@ -11,7 +11,8 @@ inline constexpr int traceLogLimit = 1000000;
 inline constexpr int traceLogKeep = 500;
 
 // The name of a run's log file: the time of day as a decimal fraction of a day (the general
-// float form, up to 15 significant digits) followed by "logger.txt".
+// float form, up to 15 significant digits) followed by traceLogFileEnding.
+inline constexpr const char* traceLogFileEnding = "logger.txt";
 AnsiString traceLogFileName(TDateTime timeOfDay);
 
 // Appends line as the new last line of lines (split as the list's text would split it), leaves
