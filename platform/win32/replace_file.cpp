@@ -83,9 +83,9 @@ std::string temporaryTarget(const std::string& name) {
   return name.substr(1, tail - 1);
 }
 
-// The test seam of the header.
-void killIfAskedAfterSaving(const std::string& target) {
-  const char* name = std::getenv("TARNWICK_TEST_KILL_AFTER_SAVE");
+// The test seams of the header: variable names the file whose save the process dies in.
+void killIfAsked(const char* variable, const std::string& target) {
+  const char* name = std::getenv(variable);
   if (name && *name && nameOf(target) == name) raise(SIGKILL);
 }
 
@@ -141,6 +141,7 @@ bool FileReplacement::Commit(bool replaceExisting) {
   const int fd = fd_;
   fd_ = -1;
   if (close(fd) != 0) return fail("Cannot write");
+  killIfAsked("TARNWICK_TEST_KILL_IN_SAVE", target_);
   if (replaceExisting) {
     if (rename(temporary_.c_str(), target_.c_str()) != 0) return fail("Cannot replace");
   } else {
@@ -150,7 +151,7 @@ bool FileReplacement::Commit(bool replaceExisting) {
   }
   temporary_.clear();
   if (durable_) flushFolder(folderOf(target_));
-  killIfAskedAfterSaving(target_);
+  killIfAsked("TARNWICK_TEST_KILL_AFTER_SAVE", target_);
   return true;
 }
 

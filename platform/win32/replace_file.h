@@ -16,9 +16,12 @@
 // One that is not durable is still whole whenever it is seen, but Commit leaves the flush to
 // the system: a crash soon after may lose it (for files that can be made again).
 //
-// Test seam: when TARNWICK_TEST_KILL_AFTER_SAVE holds a file name (without folder), the process
+// Test seams: when TARNWICK_TEST_KILL_AFTER_SAVE holds a file name (without folder), the process
 // kills itself (SIGKILL, as a crash would end it) right after a replacement of a file of that
-// name has been committed. Tests use it to stop a program between two saves.
+// name has been committed; when TARNWICK_TEST_KILL_IN_SAVE does, it kills itself in the middle
+// of such a replacement, once the temporary holds every byte and before it is renamed, so the
+// temporary is left behind and the old file stays as it was. Tests use them to stop a program
+// between two saves, or in one.
 class FileReplacement {
  public:
   explicit FileReplacement(std::string target, int permissions = -1, bool durable = true);
