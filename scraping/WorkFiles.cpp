@@ -4,7 +4,7 @@ namespace {
 
 // Longest text that may become part of a file name: with the longest prefix and extension put
 // around it ("canc" and ".TDL") and the name of the temporary a save writes first ("." before,
-// ".XXXXXX" after), it stays well within the 255 bytes a file name may have.
+// ".tarnwick-save.XXXXXX" after), it stays within the 255 bytes a file name may have.
 constexpr int kLongestNamePart = 200;
 
 }  // namespace

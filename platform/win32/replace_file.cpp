@@ -67,20 +67,26 @@ std::string resolveOwnLinks(std::string path) {
   return path;
 }
 
-// A temporary is named "." + the target's name + this tail, whose X's mkostemp replaces with
-// letters and digits.
-constexpr std::string_view kTemporaryTail = ".XXXXXX";
+// A temporary is named "." + the target's name + this mark + six letters or digits (mkostemp
+// puts them in place of the X's). Only saves write the mark, so a name that carries it is a
+// save's temporary and no file of the user's: a hidden copy such as ".lvshowall.txt.backup"
+// is never taken for one.
+constexpr std::string_view kTemporaryMark = ".tarnwick-save.";
+constexpr std::string_view kRandomPart = "XXXXXX";
+
+bool isLetterOrDigit(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
 
 // The replaced file's name of a temporary so named; empty for any other name.
 std::string temporaryTarget(const std::string& name) {
-  if (name.size() < 1 + 1 + kTemporaryTail.size() || name[0] != '.') return "";
-  const std::size_t tail = name.size() - kTemporaryTail.size();
-  if (name[tail] != '.') return "";
-  for (std::size_t i = tail + 1; i < name.size(); ++i) {
-    const char c = name[i];
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return "";
-  }
-  return name.substr(1, tail - 1);
+  const std::size_t tail = kTemporaryMark.size() + kRandomPart.size();
+  if (name.size() < 1 + 1 + tail || name[0] != '.') return "";
+  const std::size_t mark = name.size() - tail;
+  if (name.compare(mark, kTemporaryMark.size(), kTemporaryMark) != 0) return "";
+  for (std::size_t i = mark + kTemporaryMark.size(); i < name.size(); ++i)
+    if (!isLetterOrDigit(name[i])) return "";
+  return name.substr(1, mark - 1);
 }
 
 // The test seams of the header: variable names the file whose save the process dies in.
@@ -93,7 +99,8 @@ void killIfAsked(const char* variable, const std::string& target) {
 
 FileReplacement::FileReplacement(std::string target, int permissions, bool durable)
     : target_(resolveOwnLinks(std::move(target))), permissions_(permissions), durable_(durable) {
-  std::string pattern = folderOf(target_) + "/." + nameOf(target_) + std::string(kTemporaryTail);
+  std::string pattern = folderOf(target_) + "/." + nameOf(target_) + std::string(kTemporaryMark) +
+                        std::string(kRandomPart);
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   fd_ = mkostemp(name.data(), O_CLOEXEC);

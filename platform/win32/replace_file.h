@@ -50,9 +50,11 @@ class FileReplacement {
 };
 
 // Removes from folder the temporaries that replacements cut short (by a kill, a crash) left
-// behind, for the files whose names ownsTarget accepts (the name without its folder). Only
-// regular files named exactly as a replacement names its temporary are removed, so a
-// caller who knows that no replacement of those files is running loses nothing.
+// behind, for the files whose names ownsTarget accepts (the name without its folder). A
+// temporary's name carries a mark that only replacements write ("." + the file's name +
+// ".tarnwick-save." + six letters or digits); only regular files named so are removed, so a
+// caller who knows that no replacement of those files is running loses nothing, and a file of
+// any other name (a user's hidden copy of a list) stays.
 void RemoveLeftTemporaries(const std::string& folder,
                            const std::function<bool(const std::string& target)>& ownsTarget);
 

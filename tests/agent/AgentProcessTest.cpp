@@ -195,14 +195,25 @@ TEST_F(AgentProcessTest, ClosedRowsWithoutLotResultAreWrittenBackAtOnceUnchanged
 }
 
 // Saves cut short by a kill of an earlier run leave their hidden temporaries behind: a run
-// removes those of the agent's own files (its scratch page, its result, the bid histories) and
-// leaves every other file alone.
+// removes those of the agent's own files (its scratch page, its result, the bid histories),
+// named with the saves' mark, and leaves every other file alone, a hidden file of the user's
+// without the mark too.
 TEST_F(AgentProcessTest, ARunRemovesTheTemporariesAKilledRunLeft) {
   writeIni("tarnbuyer");
   writeWatchList({watched("7", "WON")});
-  const QStringList own = {".refresh.tmp.abc123", ".newgrid.lv.Xy12ab", ".220000000101.dsp.000000"};
-  const QStringList others = {".temp.tmp.abc123", ".lvshowall.txt.abc123",
-                              ".220000000101.tnw.abc123", "refresh.tmp.abc123"};
+  const QStringList own = {".refresh.tmp.tarnwick-save.abc123", ".newgrid.lv.tarnwick-save.Xy12ab",
+                           ".220000000101.dsp.tarnwick-save.000000"};
+  const QStringList others = {".temp.tmp.tarnwick-save.abc123",
+                              ".lvshowall.txt.tarnwick-save.abc123",
+                              ".220000000101.tnw.tarnwick-save.abc123",
+                              "refresh.tmp.tarnwick-save.abc123",
+                              ".refresh.tmp.abc123",
+                              ".newgrid.lv.Xy12ab",
+                              ".220000000101.dsp.000000",
+                              ".temp.tmp.abc123",
+                              ".lvshowall.txt.abc123",
+                              ".220000000101.tnw.abc123",
+                              "refresh.tmp.abc123"};
   for (const QString& name : own + others) write(work_ + "/" + name, "x");
   run();
   for (const QString& name : own) EXPECT_FALSE(exists(name)) << name.toStdString();

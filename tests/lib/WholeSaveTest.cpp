@@ -133,10 +133,18 @@ TEST_F(WholeSave, TemporariesLeftByKilledSavesAreRemovedForTheNamedFilesOnly) {
     }
     waitpid(child, nullptr, 0);
   }
-  const std::vector<std::string> lookalikes = {".lvshowall.txt.abc12",  ".lvshowall.txt.abc1234",
-                                               ".lvshowall.txt.ab-123", "lvshowall.txt.abc123",
-                                               ".lvshowall.txtXabc123", ".lvshowall.txt.abc123.tmp",
-                                               "..lvshowall.txt.abc123"};
+  const std::vector<std::string> lookalikes = {".lvshowall.txt.abc12",
+                                               ".lvshowall.txt.abc1234",
+                                               ".lvshowall.txt.ab-123",
+                                               "lvshowall.txt.abc123",
+                                               ".lvshowall.txtXabc123",
+                                               ".lvshowall.txt.abc123.tmp",
+                                               "..lvshowall.txt.abc123",
+                                               ".lvshowall.txt.tarnwick-save.abc12",
+                                               ".lvshowall.txt.tarnwick-save.ab-123",
+                                               ".lvshowall.txt.tarnwick-saveXabc123",
+                                               ".lvshowall.txttarnwick-save.abc123",
+                                               "lvshowall.txt.tarnwick-save.abc123"};
   for (const std::string& name : lookalikes) std::ofstream(dir_ / name) << "x";
   fs::create_directory(dir_ / ".lvshowall.txt.Folder");
   ASSERT_EQ(namesLike(dir_ / "lvshowall.txt").size(), 4 + lookalikes.size() + 1);

@@ -84,17 +84,31 @@ TEST_F(PortalRestartTest, SecondPortalInTheFolderSaysSoAndEndsWithoutTouchingAFi
 }
 
 // A start tidies the hidden temporaries that cut-short saves of its own files left behind, once
-// it holds the folder; the agent's files and every other name are left alone.
+// it holds the folder: the names that carry the saves' mark. The agent's files and every other
+// name (one without the mark, or with it out of place) are left alone.
 TEST_F(PortalRestartTest, StartRemovesTheTemporariesItsCutShortSavesLeft) {
-  const QStringList own = {".lvshowall.txt.a1B2c3", ".lvAllTdate.txt.ZZZZZZ",
-                           ".groups.tnq.000000",    ".BID.TDL.qwErty",
-                           ".cancPAIR.TDL.abc123",  ".0.613541666666667logger.txt.Ab12Cd",
-                           ".errlog.txt.xYz789",    ".offset.htm.k9k9k9",
-                           ".win.jnl.jjjjjj",       ".temp.tmp.abc123"};
-  const QStringList others = {".newgrid.lv.abc123",    ".220000000101.dsp.abc123",
-                              ".lvshowall.txt.abc12",  ".lvshowall.txt.abc1234",
-                              ".lvshowall.txt.ab-123", "lvshowall.txt.abc123",
-                              ".notes.txt.abc123",     ".refresh.tmp.abc123"};
+  const QStringList own = {
+      ".lvshowall.txt.tarnwick-save.a1B2c3", ".lvAllTdate.txt.tarnwick-save.ZZZZZZ",
+      ".groups.tnq.tarnwick-save.000000",    ".BID.TDL.tarnwick-save.qwErty",
+      ".cancPAIR.TDL.tarnwick-save.abc123",  ".0.613541666666667logger.txt.tarnwick-save.Ab12Cd",
+      ".errlog.txt.tarnwick-save.xYz789",    ".offset.htm.tarnwick-save.k9k9k9",
+      ".win.jnl.tarnwick-save.jjjjjj",       ".temp.tmp.tarnwick-save.abc123"};
+  const QStringList others = {".newgrid.lv.tarnwick-save.abc123",
+                              ".220000000101.dsp.tarnwick-save.abc123",
+                              ".refresh.tmp.tarnwick-save.abc123",
+                              ".notes.txt.tarnwick-save.abc123",
+                              ".lvshowall.txt.tarnwick-save.abc12",
+                              ".lvshowall.txt.tarnwick-save.ab-123",
+                              "lvshowall.txt.tarnwick-save.abc123",
+                              ".lvshowall.txt.a1B2c3",
+                              ".newgrid.lv.abc123",
+                              ".220000000101.dsp.abc123",
+                              ".lvshowall.txt.abc12",
+                              ".lvshowall.txt.abc1234",
+                              ".lvshowall.txt.ab-123",
+                              "lvshowall.txt.abc123",
+                              ".notes.txt.abc123",
+                              ".refresh.tmp.abc123"};
   for (const QString& name : own + others) writeFile(workPath(name), "x");
   tarnwick::tools::PracticeSite site;
   writeIni(site, "cbLogFile=1\r\n");
@@ -112,7 +126,7 @@ TEST_F(PortalRestartTest, StartRemovesTheTemporariesItsCutShortSavesLeft) {
 // agent's window is stood in for here for a moment only: it is seen by every program of the
 // user.)
 TEST_F(PortalRestartTest, SavedPagesTemporariesGoOnlyWhileNoAgentRuns) {
-  const QString page = ".220000000101.tnw.Qw12Er";
+  const QString page = ".220000000101.tnw.tarnwick-save.Qw12Er";
   writeFile(workPath(page), "x");
   {
     const WindowCaptionRegistration agent = RegisterWindowCaption("Tarnwick Refresh Data Agent");
@@ -124,6 +138,67 @@ TEST_F(PortalRestartTest, SavedPagesTemporariesGoOnlyWhileNoAgentRuns) {
     GTEST_SKIP() << "an agent of another test runs";
   removeLeftTemporaries();
   EXPECT_FALSE(QFile::exists(workPath(page)));
+}
+
+// A buyer's own hidden files beside the lists (a copy of the watch list, of the groups, of a
+// page) are never taken for the programs' temporaries, whatever their names, while the
+// temporaries that saves cut short in the middle did leave go: the portal's at its next start,
+// the agent's at its next run.
+TEST_F(PortalRestartTest, UsersHiddenFilesOutlastBothProgramsAndCutShortSavesTemporariesGo) {
+  const QStringList users = {
+      ".lvshowall.txt.backup",    ".groups.tnq.2024ok",       ".errlog.txt.Backup",
+      ".lvAllTdate.txt.Sunday",   ".newgrid.lv.mycopy",       ".refresh.tmp.keep12",
+      ".220000000101.dsp.backup", ".220000000101.tnw.backup", ".temp.tmp.backup",
+      ".BID.TDL.backup",          ".cancPAIR.TDL.backup",     ".win.jnl.backup",
+      ".offset.htm.abc123",       ".lvshowall.txt.a1B2c3"};
+  const auto bytesOf = [](const QString& name) { return "kept by the buyer: " + name.toUtf8(); };
+  for (const QString& name : users) writeFile(workPath(name), bytesOf(name));
+  const auto hiddenFiles = [&](const QString& target) {
+    QStringList names = QDir(work_).entryList({"." + target + ".*"}, QDir::Files | QDir::Hidden);
+    for (const QString& name : users) names.removeAll(name);
+    return names;
+  };
+  ASSERT_TRUE(QFile::copy(QStringLiteral(FRESH_DIR) + "/dummy.htm", workPath("dummy.htm")));
+  const QByteArray list = "220000000101\r\n0.00\r\nT\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nIND\r\n";
+  writeFile(workPath("lvshowall.txt"), list);
+  const auto runToItsEnd = [&](const QString& program, const QByteArray& dialogScript) {
+    QProcess process;
+    start(process, program, {}, dialogScript);
+    return process.waitForFinished(60000) ? process.exitStatus() : QProcess::ExitStatus(-1);
+  };
+
+  // The portal dies in the save of the watch list that its close makes (the site cannot be
+  // reached: Abort closes the portal), the agent in the save of its grid.
+  extraEnvironment_ = {{"TARNWICK_TEST_KILL_IN_SAVE", "lvshowall.txt"}};
+  ASSERT_EQ(runToItsEnd(TARN11_PROGRAM, "Error calculating => Abort\n"), QProcess::CrashExit);
+  ASSERT_EQ(hiddenFiles("lvshowall.txt").size(), 1) << "the cut-short save left its temporary";
+  EXPECT_EQ(readFile(workPath("lvshowall.txt")), list);
+  tarnwick::tools::PracticeSite site;
+  writeIni(site, "edtEbayMember=tarnbuyer\r\nedtRefreshInterval=100000\r\ncbLogFile=1\r\n");
+  extraEnvironment_ = {{"TARNWICK_TEST_KILL_IN_SAVE", "newgrid.lv"}};
+  ASSERT_EQ(runToItsEnd(FRESH_PROGRAM, "* => OK\n"), QProcess::CrashExit);
+  ASSERT_EQ(hiddenFiles("newgrid.lv").size(), 1) << "the cut-short save left its temporary";
+
+  // The next start of each removes its own temporary and nothing else.
+  extraEnvironment_.clear();
+  removeTraceLogs();
+  QProcess portal;
+  start(portal, TARN11_PROGRAM);
+  const bool started =
+      waitFor([&] { return readFile(traceLogFile()).contains("TAG:formShow2()"); }, 30000);
+  portal.kill();
+  portal.waitForFinished(5000);
+  ASSERT_TRUE(started);
+  EXPECT_EQ(hiddenFiles("lvshowall.txt"), QStringList());
+  EXPECT_EQ(hiddenFiles("newgrid.lv").size(), 1) << "the agent's own is left to the agent";
+  ASSERT_EQ(runToItsEnd(FRESH_PROGRAM, "* => OK\n"), QProcess::NormalExit);
+  EXPECT_TRUE(readFile(workPath("newgrid.lv")).startsWith("220000000101\r\n"));
+  EXPECT_EQ(hiddenFiles("newgrid.lv"), QStringList());
+  for (const QString& name : users)
+    EXPECT_EQ(readFile(workPath(name)), bytesOf(name)) << name.toStdString();
+  const QStringList boxes = dialogLines();
+  ASSERT_EQ(boxes.size(), 1) << boxes.join('\n').toStdString();
+  EXPECT_TRUE(boxes[0].endsWith("Error calculating eBay time offset.  Error # 1221-2358.||Abort"));
 }
 
 // A win lessens its group once, whatever moment the portal is killed at: here between the save
