@@ -239,7 +239,16 @@ void TfrmMain::launchCancelSnipesText(AnsiString grmName) {
     const TListItem* row = lvShowAll->Items()->Item(i);
     if (cellText(row, siGroup) == grmName) items.Add(row->Caption());
   }
-  // A name taken from an edited "groups.tnq" may still not fit in a file name: no file then.
-  if (items.Count() == 0 || !fitsInFileName(grmName)) return;
+  if (items.Count() == 0) return;
+  // A name taken from an edited "groups.tnq" may still not fit in a file name (it may name a
+  // folder, or one outside the working folder): no file then, and the user is told, as of any
+  // cancel file not saved, once in the run, since the name stays as it is.
+  if (!fitsInFileName(grmName)) {
+    if (toldUnfitCancelFileNames.insert(grmName.str()).second)
+      MessageDlg("Cancel file not saved: the group name \"" + grmName +
+                     "\" cannot be part of a file name.",
+                 mtError, {mbOK});
+    return;
+  }
   saveOrTell("Cancel file", [&] { items.SaveToFile(cancelFileName(grmName)); });
 }

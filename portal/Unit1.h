@@ -492,6 +492,8 @@ class TfrmMain : public TForm {
   void setGroupCount(const AnsiString& groupName, const AnsiString& count);
   // At start-up: the cancel file of every group that wants no more wins, which shutdown deleted.
   void writeSatisfiedGroupsCancelFiles();
+  // The group names this run has told cannot name a cancel file.
+  std::set<std::string> toldUnfitCancelFileNames;
 
   // --- Views, sorting, next bid and totals ---------------------------------------------------
  public:

@@ -191,6 +191,36 @@ TEST_F(GroupsTest, BadCountsAndPathLikeNamesFromTheFileAreHandledSafely) {
   EXPECT_FALSE(QFile::exists(work_ + "/canc../up.TDL"));
 }
 
+// A group name from an edited "groups.tnq" that cannot be part of a file name gets no cancel
+// file, inside the working folder or outside it (the folders a write would reach are there), and
+// the user is told so once in the run: at the start's second stage or at the win that satisfies
+// the group, and not again for that group.
+TEST_F(GroupsTest, CancelFileOfANameThatCannotBeAFileNameIsToldOnceAndNotWritten) {
+  for (const char* folder : {"canc..", "canca", "canc"}) ASSERT_TRUE(QDir(work_).mkdir(folder));
+  writeFile(workPath("groups.tnq"),
+            "IND\r\n\r\n1\r\n../x\r\n\r\n0\r\na/b\r\n\r\n0\r\n/../../x\r\n\r\n1\r\n");
+  watchedIn("220000000101", "../x");
+  watchedIn("220000000102", "a/b");
+  watchedIn("220000000103", "/../../x");
+  const auto told = [](const char* name) {
+    return "Cancel file not saved: the group name \"" + std::string(name) +
+           "\" cannot be part of a file name.";
+  };
+  frmMain->formShow2();
+  frmCommand->Hide();
+  ASSERT_EQ(boxTexts(), (Texts{told("../x"), told("a/b")}));
+  EXPECT_EQ(boxes_.front().type, mtError);
+  boxes_.clear();
+  frmMain->launchCancelSnipesText("../x");
+  frmMain->decGroup("/../../x");
+  frmMain->launchCancelSnipesText("/../../x");
+  frmMain->launchCancelSnipesText("a/b");
+  EXPECT_EQ(boxTexts(), (Texts{told("/../../x")}));
+  for (const char* folder : {"canc..", "canca", "canc"})
+    EXPECT_TRUE(QDir(workPath(folder)).isEmpty()) << folder;
+  EXPECT_FALSE(QFile::exists(root_.path() + "/x.TDL"));
+}
+
 // The name goes into the cancel file's name: one that cannot be part of a file name is
 // refused when the group is added, with the same check that item numbers pass.
 TEST_F(GroupsTest, NameThatCannotBePartOfAFileNameIsRefused) {
