@@ -370,6 +370,12 @@ class TfrmMain : public TForm {
   // After rows were deleted: the watch list saved, or both files deleted once the list is
   // empty. True when the list was saved.
   bool saveWatchListAfterDeleting();
+  // Whether the auction's end-time entry gives an end the dispatch can go by: one that reads,
+  // or a state word.
+  bool hasEndTimeEntry(const AnsiString& item);
+  // Sets the auction's end-time entry to end (made with status "1" when there is none) and
+  // saves the end-time list.
+  void setEndTimeEntry(const AnsiString& item, TDateTime end);
   // Sets a row's Ends cell to a state word. The word that first reports the auction won
   // lessens its group once, whichever road brings it: the lessened count and the won row are
   // saved at once, as one step that a restart finishes when a kill or a failed save cuts it

@@ -135,6 +135,62 @@ TEST_F(AddAuctionTest, AddingAnAuctionWhoseEntryOutlivedItsRowKeepsThatEntry) {
   }
 }
 
+// A watched auction whose end is not known (no end-time entry, or one whose end does not read)
+// gets its entry from the page when it is added again, its dispatch status kept. An entry that
+// is fine, or whose end is a state word (the check counts it over), stays as it was.
+TEST_F(AddAuctionTest, AddingAgainMakesAnEndTimeEntryWhoseEndIsNotKnown) {
+  struct Case {
+    Cells entryBefore;  // empty: none
+    bool repaired;
+  };
+  const Case cases[] = {
+      {{}, true},
+      {{"220000000101", "soon", "1"}, true},
+      {{"220000000101", "", "0"}, true},
+      {{"220000000101", "01/01/27 00:00:00", "0"}, false},
+      {{"220000000101", "ENDED", "1"}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.entryBefore.empty() ? "none" : c.entryBefore[1] + "/" + c.entryBefore[2]);
+    frmMain->lvShowAll->Items()->Clear();
+    frmMain->lvAllTdate->Items()->Clear();
+    QFile::remove(workPath("lvAllTdate.txt"));
+    boxes_.clear();
+    setCellText(addWatched("220000000101"), siSnipeAmount, "5.00");
+    if (!c.entryBefore.empty()) addRow(frmMain->lvAllTdate, c.entryBefore);
+    add("220000000101");
+    EXPECT_EQ(boxTexts(), Cells{added});
+    ASSERT_EQ(frmMain->lvAllTdate->Items()->Count(), 1);
+    const Cells entry = cellsOf(frmMain->lvAllTdate->Items()->Item(0));
+    ASSERT_EQ(entry.size(), 3u);
+    if (!c.repaired) {
+      EXPECT_EQ(entry, c.entryBefore);
+      continue;
+    }
+    TDateTime end;
+    EXPECT_TRUE(TryStrToDateTime(entry[1].c_str(), end)) << entry[1];
+    EXPECT_EQ(entry[2], c.entryBefore.empty() ? "1" : c.entryBefore[2]);
+    EXPECT_EQ(readFile(workPath("lvAllTdate.txt")),
+              QByteArray::fromStdString(entry[0] + "\r\n" + entry[1] + "\r\n" + entry[2] + "\r\n"));
+    EXPECT_EQ(cellText(row("220000000101"), siSnipeAmount).str(), "5.00");
+  }
+
+  // A page whose end does not read cannot make the entry: it is refused as a new add is, and
+  // the row stays as it was.
+  frmMain->lvShowAll->Items()->Clear();
+  frmMain->lvAllTdate->Items()->Clear();
+  QFile::remove(workPath("lvAllTdate.txt"));
+  boxes_.clear();
+  const Cells before = cellsOf(addWatched("220000000101"));
+  site_->control("item=220000000101&end_text=&bid=20.00");
+  add("220000000101");
+  EXPECT_EQ(boxTexts(), Cells{"Auction 220000000101 not added: its end time cannot be read from "
+                              "its page."});
+  EXPECT_EQ(cellsOf(row("220000000101")), before);
+  EXPECT_EQ(frmMain->lvAllTdate->Items()->Count(), 0);
+  EXPECT_FALSE(QFile::exists(workPath("lvAllTdate.txt")));
+}
+
 // Under an hour the Ends text is minutes and seconds, read from the end-time entry.
 // An added auction is in "lvshowall.txt" at once, the ended one that is added without an end
 // time too: a kill right after the add loses neither.
