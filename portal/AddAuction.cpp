@@ -15,10 +15,11 @@
 
 namespace {
 
-// An add whose page has not been recognised by then is given up: the 5-second tick checks it,
-// so the road ends within two minutes of the request, and the schedule, which waits while the
-// page loads, goes on.
+// An add whose page has been asked for twice (the request and the schedule's retry two minutes
+// later) and not recognised within this time of the last request is given up: the 5-second
+// tick checks it, so the road ends before a third request, and the busy panel goes.
 constexpr int addGiveUpSeconds = 115;
+constexpr int addRequestsBeforeGivingUp = 2;
 
 }  // namespace
 
@@ -36,7 +37,8 @@ void TfrmMain::btnEnterItemNumClick(TObject* Sender) {
   }
   PageControl1->SetActivePage(tsBro);
   SetcurrBroAction(actAdding);
-  addStarted = Now();
+  addRequested = Now();
+  addRequests = 1;
   const AnsiString address = itemPageUrl(edtNewItem->Text());
   currItem = edtNewItem->Text();
   currURL = address;
@@ -94,9 +96,10 @@ void TfrmMain::endAddRoad() {
 
 bool TfrmMain::giveUpAdd(TDateTime now) {
   if (GetcurrBroAction() != actAdding) return false;
-  // A clock set back since the request counts the add from now.
-  if (now < addStarted) addStarted = now;
-  if (now - addStarted < addGiveUpSeconds * OneSecond) return false;
+  // A clock set back since the request counts the wait from now.
+  if (now < addRequested) addRequested = now;
+  if (addRequests < addRequestsBeforeGivingUp || now - addRequested < addGiveUpSeconds * OneSecond)
+    return false;
   const AnsiString item = currItem;
   endAddRoad();
   PageControl1->SetActivePage(tsShowAll);

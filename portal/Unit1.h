@@ -304,8 +304,9 @@ class TfrmMain : public TForm {
   TDateTime refreshDeadline = 0;
   TDateTime dispatchDeadline = 0;
   TDateTime offsetRetryDeadline = 0;
-  // When the item page being added was asked for.
-  TDateTime addStarted = 0;
+  // When the item page being added was last asked for, and how often it has been.
+  TDateTime addRequested = 0;
+  int addRequests = 0;
   // When the running browser sync began, and how many of its pages failed the test.
   TDateTime offsetSyncStarted = 0;
   int offsetSyncFailures = 0;
