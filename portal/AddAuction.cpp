@@ -100,13 +100,22 @@ bool TfrmMain::giveUpAdd(TDateTime now) {
   if (now < addRequested) addRequested = now;
   if (addRequests < addRequestsBeforeGivingUp || now - addRequested < addGiveUpSeconds * OneSecond)
     return false;
-  const AnsiString item = currItem;
+  endAddRoadTelling("The page of item " + currItem +
+                    " could not be loaded. Try adding the auction again later.");
+  return true;
+}
+
+void TfrmMain::endAddRoadTelling(const AnsiString& text) {
   endAddRoad();
   PageControl1->SetActivePage(tsShowAll);
-  MessageDlg(
-      "The page of item " + item + " could not be loaded. Try adding the auction again later.",
-      mtError, {mbOK});
-  return true;
+  MessageDlg(text, mtError, {mbOK});
+}
+
+bool TfrmMain::saveAddedPage(const AnsiString& fileName) {
+  AnsiString reason;
+  if (ebayScraper.saveBroDocToFile(bro, fileName, reason)) return true;
+  endAddRoadTelling("The page of item " + currItem + " could not be saved: " + reason);
+  return false;
 }
 
 AnsiString TfrmMain::memberId() { return ebayScraper.memberIdOf(edtEbayMember->Text()); }
@@ -123,6 +132,9 @@ void TfrmMain::broLoadingPageJunction() {
   };
   try {
     if (GetcurrBroAction() == actPageHandled && contains("blank")) endAddRoad();
+    // Every test reads the page's saved copy. A page that came but cannot be saved (a full
+    // disk) cannot be read at its retry either: the add ends at once, saying why.
+    if (GetcurrBroAction() == actAdding && !saveAddedPage(addedPageCopyFileName)) return;
     if (GetcurrBroAction() == actAdding && checkFixedPriceFormat(bro)) {
       SetcurrBroAction(actPageHandled);
       bro->Stop();
@@ -134,8 +146,10 @@ void TfrmMain::broLoadingPageJunction() {
       SetcurrBroAction(actPageHandled);
       bro->Stop();
       // Named from the item being added: the box may have been edited while the page loaded.
+      // The page file holds the same bytes as the tested copy: the document, saved again under
+      // the item's name, so that a failed save is told with its reason.
       const AnsiString pageFile = currItem + ".tnw";
-      ebayScraper.copyLocalFile(addedPageCopyFileName, pageFile);
+      if (!saveAddedPage(pageFile)) return;
       DeleteFile(addedPageCopyFileName);
       const AnsiString item = currItem;
       const bool added = addUpdateLVfromTNW(lvShowAll, pageFile) != nullptr;

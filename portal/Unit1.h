@@ -396,6 +396,11 @@ class TfrmMain : public TForm {
   // An add whose page has not been recognised within its bound gives up: true when it did,
   // after the road's end and a box naming the item.
   bool giveUpAdd(TDateTime now);
+  // The road's end, the Main page shown, then text in an error box.
+  void endAddRoadTelling(const AnsiString& text);
+  // Saves the loaded page to fileName; a save that fails ends the road with a box that names
+  // the item and the reason, and gives false.
+  bool saveAddedPage(const AnsiString& fileName);
 
   // --- The 5-second schedule -----------------------------------------------------------------
  public:

@@ -6,7 +6,10 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <QUrl>
+#include <csignal>
 #include <functional>
+
+#include <sys/resource.h>
 
 #include "PracticeSiteFixture.h"
 #include "lib/IniFile.h"
@@ -51,6 +54,17 @@ class AddAuctionTest : public PracticeSiteFixture {
     frmMain->btnEnterItemNum->Click();
     ASSERT_TRUE(pumpUntil([&] { return site_->requestCount(itemPageTarget(item)) >= requests; }));
     pumpUntil([] { return false; }, 300);
+  }
+  // An add road that ended without adding: the browser idle, the busy panel hidden, the Main
+  // page shown, both lists empty and no saved copy of the page left.
+  void expectAddEndedWithNothingAdded() const {
+    EXPECT_EQ(frmMain->GetcurrBroAction(), idle);
+    EXPECT_FALSE(frmMain->GetdoBrowserRetry());
+    EXPECT_FALSE(frmMain->pnlPleaseWait->Visible());
+    EXPECT_EQ(frmMain->PageControl1->ActivePage(), frmMain->tsShowAll);
+    EXPECT_EQ(frmMain->lvShowAll->Items()->Count(), 0);
+    EXPECT_EQ(frmMain->lvAllTdate->Items()->Count(), 0);
+    EXPECT_FALSE(QFile::exists(workPath("temp.tmp")));
   }
   // Runs one tick of the schedule on a clock moved on by seconds.
   static void tickAfter(int seconds) {
@@ -419,13 +433,38 @@ TEST_F(AddAuctionTest, PageThatNeverComesWholeEndsTheAddAfterItsRetry) {
     tickAfter(245);
     EXPECT_EQ(boxTexts(), Cells{"The page of item " + item +
                                 " could not be loaded. Try adding the auction again later."});
-    EXPECT_EQ(frmMain->GetcurrBroAction(), idle);
-    EXPECT_FALSE(frmMain->GetdoBrowserRetry());
-    EXPECT_FALSE(frmMain->pnlPleaseWait->Visible());
-    EXPECT_EQ(frmMain->PageControl1->ActivePage(), frmMain->tsShowAll);
-    EXPECT_EQ(frmMain->lvShowAll->Items()->Count(), 0);
-    EXPECT_EQ(frmMain->lvAllTdate->Items()->Count(), 0);
-    EXPECT_FALSE(QFile::exists(workPath("temp.tmp")));
+    expectAddEndedWithNothingAdded();
+  }
+}
+
+// A page that came but cannot be saved (a full disk: a file size limit stands in for it; or a
+// folder where the page file goes) ends the add at once with the reason, instead of waiting
+// for a retry that could not be saved either: nothing is added and the browser is idle.
+TEST_F(AddAuctionTest, PageThatCannotBeSavedEndsTheAddAtOnceSayingWhy) {
+  struct Case {
+    bool fullDisk;
+    const char* reason;
+  };
+  for (const Case& c : {Case{true, "Cannot write temp.tmp: File too large"},
+                        Case{false, "Cannot replace 220000000101.tnw: Is a directory"}}) {
+    SCOPED_TRACE(c.reason);
+    boxes_.clear();
+    QDir(work_).rmdir("220000000101.tnw");
+    if (!c.fullDisk) QDir().mkpath(workPath("220000000101.tnw"));
+    const auto previousSignal = signal(SIGXFSZ, SIG_IGN);
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit full = previous;
+    full.rlim_cur = 1000;  // below the page's size
+    if (c.fullDisk) setrlimit(RLIMIT_FSIZE, &full);
+    startAdd("220000000101");
+    pumpUntil([&] { return !boxes_.empty(); }, 2000);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    signal(SIGXFSZ, previousSignal);
+
+    EXPECT_EQ(boxTexts(),
+              Cells{std::string("The page of item 220000000101 could not be saved: ") + c.reason});
+    expectAddEndedWithNothingAdded();
   }
 }
 
