@@ -15,10 +15,11 @@
 
 namespace {
 
-// An add whose page has not been recognised by then is given up: the 5-second tick checks it,
-// so the road ends within two minutes of the request, and the schedule, which waits while the
-// page loads, goes on.
+// An add whose page has been asked for twice (the request and the schedule's retry two minutes
+// later) and not recognised within this time of the last request is given up: the 5-second
+// tick checks it, so the road ends before a third request, and the busy panel goes.
 constexpr int addGiveUpSeconds = 115;
+constexpr int addRequestsBeforeGivingUp = 2;
 
 }  // namespace
 
@@ -36,7 +37,8 @@ void TfrmMain::btnEnterItemNumClick(TObject* Sender) {
   }
   PageControl1->SetActivePage(tsBro);
   SetcurrBroAction(actAdding);
-  addStarted = Now();
+  addRequested = Now();
+  addRequests = 1;
   const AnsiString address = itemPageUrl(edtNewItem->Text());
   currItem = edtNewItem->Text();
   currURL = address;
@@ -94,16 +96,26 @@ void TfrmMain::endAddRoad() {
 
 bool TfrmMain::giveUpAdd(TDateTime now) {
   if (GetcurrBroAction() != actAdding) return false;
-  // A clock set back since the request counts the add from now.
-  if (now < addStarted) addStarted = now;
-  if (now - addStarted < addGiveUpSeconds * OneSecond) return false;
-  const AnsiString item = currItem;
+  // A clock set back since the request counts the wait from now.
+  if (now < addRequested) addRequested = now;
+  if (addRequests < addRequestsBeforeGivingUp || now - addRequested < addGiveUpSeconds * OneSecond)
+    return false;
+  endAddRoadTelling("The page of item " + currItem +
+                    " could not be loaded. Try adding the auction again later.");
+  return true;
+}
+
+void TfrmMain::endAddRoadTelling(const AnsiString& text) {
   endAddRoad();
   PageControl1->SetActivePage(tsShowAll);
-  MessageDlg(
-      "The page of item " + item + " could not be loaded. Try adding the auction again later.",
-      mtError, {mbOK});
-  return true;
+  MessageDlg(text, mtError, {mbOK});
+}
+
+bool TfrmMain::saveAddedPage(const AnsiString& fileName) {
+  AnsiString reason;
+  if (ebayScraper.saveBroDocToFile(bro, fileName, reason)) return true;
+  endAddRoadTelling("The page of item " + currItem + " could not be saved: " + reason);
+  return false;
 }
 
 AnsiString TfrmMain::memberId() { return ebayScraper.memberIdOf(edtEbayMember->Text()); }
@@ -120,6 +132,9 @@ void TfrmMain::broLoadingPageJunction() {
   };
   try {
     if (GetcurrBroAction() == actPageHandled && contains("blank")) endAddRoad();
+    // Every test reads the page's saved copy. A page that came but cannot be saved (a full
+    // disk) cannot be read at its retry either: the add ends at once, saying why.
+    if (GetcurrBroAction() == actAdding && !saveAddedPage(addedPageCopyFileName)) return;
     if (GetcurrBroAction() == actAdding && checkFixedPriceFormat(bro)) {
       SetcurrBroAction(actPageHandled);
       bro->Stop();
@@ -131,8 +146,10 @@ void TfrmMain::broLoadingPageJunction() {
       SetcurrBroAction(actPageHandled);
       bro->Stop();
       // Named from the item being added: the box may have been edited while the page loaded.
+      // The page file holds the same bytes as the tested copy: the document, saved again under
+      // the item's name, so that a failed save is told with its reason.
       const AnsiString pageFile = currItem + ".tnw";
-      ebayScraper.copyLocalFile(addedPageCopyFileName, pageFile);
+      if (!saveAddedPage(pageFile)) return;
       DeleteFile(addedPageCopyFileName);
       const AnsiString item = currItem;
       const bool added = addUpdateLVfromTNW(lvShowAll, pageFile) != nullptr;

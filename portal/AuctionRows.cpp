@@ -16,19 +16,24 @@ TListItem* TfrmMain::addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile)
   const AnsiString fileName = ExtractFileName(tnwfile);
   const AnsiString item = fileName.SubString(1, std::max(fileName.Length() - 4, 0));
 
+  // A watched auction whose end is not known (its entry lost with an older list, a hand edit
+  // or a kill between the two files' saves, or an entry whose end does not read) is never
+  // handed to the sniper: adding it again makes its end from the page, as a new add does.
+  TListItem* row = findRowByCaption(listview, item);
+  const bool makesEnd = !row || !hasEndTimeEntry(item);
+  // An end time that does not read is never taken for another (such as now): the auction is
+  // not added, since it could never be handed to the sniper at its end.
+  TDateTime end;
+  if (makesEnd && !ebayScraper.tryParseEbayDateTime(ebayScraper.getEndTimeText(*page, item), end))
+    return nullptr;
   // Every cell read from the page is one line: a line break in a title must not split the
   // row's record in "lvshowall.txt".
-  TListItem* row = findRowByCaption(listview, item);
   if (row) {
+    if (makesEnd) setEndTimeEntry(item, end);
     setCellText(row, siCurrent, oneLine(ebayScraper.getCurrentBid(*page)));
     setCellText(row, siBids, oneLine(ebayScraper.getBidCount(*page, item)));
     setCellText(row, siEnds, getSIClosingTime(item, page.get()));
   } else {
-    // An end time that does not read is never taken for another (such as now): the auction
-    // is not added, since it could never be handed to the sniper at its end.
-    TDateTime end;
-    if (!ebayScraper.tryParseEbayDateTime(ebayScraper.getEndTimeText(*page, item), end))
-      return nullptr;
     row = listview->Items()->Add();
     row->SetCaption(item);
     row->SubItems()->Add("0.00");
@@ -36,24 +41,7 @@ TListItem* TfrmMain::addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile)
     row->SubItems()->Add(oneLine(ebayScraper.getCurrentBid(*page)));
     row->SubItems()->Add(oneLine(ebayScraper.getBidCount(*page, item)));
     row->SubItems()->Add(oneLine(ebayScraper.getItemQuantity(*page)));
-
-    FormatSettings().ShortDateFormat = "mm/dd/yy";
-    FormatSettings().LongTimeFormat = "hh:mm:ss";
-    // An entry outlives its row when the program ended after an add wrote the end-time list
-    // but before the watch list was written: it is kept with its dispatch status, so the
-    // auction has one entry and is handed to the sniper once, and not again if it was.
-    if (TListItem* entry = findRowByCaption(lvAllTdate, item)) {
-      setCellText(entry, siEndTime, DateTimeToStr(end));
-    } else {
-      entry = lvAllTdate->Items()->Add();
-      entry->SetCaption(item);
-      entry->SubItems()->Add(DateTimeToStr(end));
-      entry->SubItems()->Add("1");
-    }
-    // A failed write is told and the entry stays in memory for the next write: the row is
-    // still built whole and the browser still gets its blank page.
-    saveDispatchStatus();
-
+    setEndTimeEntry(item, end);
     row->SubItems()->Add(getSIClosingTime(item, page.get()));
     row->SubItems()->Add(oneLine(ebayScraper.getCurrencyCode(*page)));
     row->SubItems()->Add("IND");
@@ -61,6 +49,32 @@ TListItem* TfrmMain::addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile)
   page.reset();
   calcTotals();
   return row;
+}
+
+bool TfrmMain::hasEndTimeEntry(const AnsiString& item) {
+  // A state word for an end says the auction is over: the check goes by it as it is.
+  TDateTime end;
+  const TListItem* entry = findRowByCaption(lvAllTdate, item);
+  return entry && (auctionEnd(item, end) || isOverState(cellText(entry, siEndTime)));
+}
+
+void TfrmMain::setEndTimeEntry(const AnsiString& item, TDateTime end) {
+  FormatSettings().ShortDateFormat = "mm/dd/yy";
+  FormatSettings().LongTimeFormat = "hh:mm:ss";
+  // An entry that is there keeps its dispatch status, so an auction handed to the sniper is
+  // not handed over again. One outlives its row when the program ended after an add wrote the
+  // end-time list but before the watch list was written.
+  if (TListItem* entry = findRowByCaption(lvAllTdate, item)) {
+    setCellText(entry, siEndTime, DateTimeToStr(end));
+  } else {
+    entry = lvAllTdate->Items()->Add();
+    entry->SetCaption(item);
+    entry->SubItems()->Add(DateTimeToStr(end));
+    entry->SubItems()->Add("1");
+  }
+  // A failed write is told and the entry stays in memory for the next write: the row is
+  // still built whole and the browser still gets its blank page.
+  saveDispatchStatus();
 }
 
 AnsiString TfrmMain::getSIClosingTime(AnsiString itemNo, TStringList* tsl) {

@@ -14,19 +14,28 @@ constexpr const char* highlightAnItem = "Highlight an auction item.";
 constexpr const char* noItemSelected = "No item selected.";
 
 // Asks for a number for one cell of the selected row. Cancel changes nothing; a text that the
-// cell does not accept gives the error and changes nothing; an accepted text is stored as
-// typed. True when the cell changed.
+// cell does not accept gives the error refusal names for it and changes nothing; an accepted
+// text is stored as typed. True when the cell changed.
 bool editNumericCell(TListItem* row, int subItem, const char* caption, const char* prompt,
                      const char* preset, bool (*accepts)(const AnsiString&),
-                     const char* notNumeric) {
+                     const char* (*refusal)(const AnsiString&)) {
   AnsiString typed = preset;
   if (!InputQuery(caption, prompt, typed)) return false;
   if (!accepts(typed)) {
-    MessageDlg(notNumeric, mtError, {mbOK});
+    MessageDlg(refusal(typed), mtError, {mbOK});
     return false;
   }
   setCellText(row, subItem, typed);
   return true;
+}
+
+const char* snipeAmountRefusal(const AnsiString&) { return "Snipe amount not numeric."; }
+
+// A number that is no quantity ("0", "2.5", "-1") is told what is wanted; any other text is not
+// numeric.
+const char* quantityRefusal(const AnsiString& typed) {
+  return isSignedAmountText(typed) ? "Quantity must be a whole number from 1 to 2147483647."
+                                   : "Amount not numeric.";
 }
 
 // The watch list's selected row; without one, the error box with noSelection and null.
@@ -45,7 +54,7 @@ void TfrmMain::EditSnipeAmount1Click(TObject* Sender) {
   if (!row) return;
   if (editNumericCell(row, siSnipeAmount, "Changing Snipe Amount",
                       "Enter amount without commas or dollar sign:", "0.00", isSnipeAmountText,
-                      "Snipe amount not numeric."))
+                      snipeAmountRefusal))
     saveWatchList();
 }
 
@@ -64,7 +73,7 @@ void TfrmMain::EnterQuanityToBidOn1Click(TObject* Sender) {
   TListItem* row = selectedRowOrError(lvShowAll, noItemSelected);
   if (!row) return;
   if (editNumericCell(row, siQuantity, "Changing Bid Quantity", "Enter amount without commas:", "0",
-                      isQuantityText, "Amount not numeric."))
+                      isQuantityText, quantityRefusal))
     saveWatchList();
 }
 

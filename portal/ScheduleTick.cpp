@@ -1,7 +1,9 @@
 // The 5-second tick of tmrDynaTimer: all background work of the portal runs from here, in a
-// fixed order. While a clock sync waits for the official-time page, or the item-page browser
-// is loading a page, the tick runs nothing but the totals and that page's retry, so nothing
-// is dispatched or refreshed on a clock or a page that is not settled.
+// fixed order. While a clock sync waits for the official-time page the tick runs nothing but
+// the totals and that page's retry, so nothing is dispatched or refreshed on a clock that is
+// not settled. While the item-page browser is loading a page it runs the totals, that page's
+// retry and the dispatch check: an add may wait four minutes for its page, and no snipe waits
+// with it.
 #include "lib/SysUtils.h"
 #include "portal/Commander.h"
 #include "portal/SchedulePeriods.h"
@@ -43,6 +45,7 @@ void TfrmMain::tmrDynaTimerTimer(TObject* Sender) {
   }
   if (GetdoBrowserRetry()) {
     tickItemPageRetry(now);
+    tickDispatchCheck(now);
     return;
   }
   tickDispatchCheck(now);
@@ -75,8 +78,9 @@ void TfrmMain::tickOfficialTimeRetry(TDateTime now) {
 }
 
 // Asks again for the item page that is being added, until one of its loads is recognised or
-// the add is given up. A page already handled whose blank page has not come in the time of a
-// retry will not come (it failed to load, or reads without "blank"): the add road ends instead.
+// the add is given up once the retry has failed too. A page already handled whose blank page has
+// not come in the time of a retry will not come (it failed to load, or reads without "blank"): the
+// add road ends instead.
 void TfrmMain::tickItemPageRetry(TDateTime now) {
   if (giveUpAdd(now)) return;
   armWithin(browserRetryDeadline, now, browserRetrySeconds);
@@ -86,6 +90,8 @@ void TfrmMain::tickItemPageRetry(TDateTime now) {
     return;
   }
   rearm(&TfrmMain::SetdoBrowserRetry);
+  addRequested = now;
+  ++addRequests;
   ebayScraper.broNavigate(bro, currURL);
 }
 

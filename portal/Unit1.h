@@ -304,8 +304,9 @@ class TfrmMain : public TForm {
   TDateTime refreshDeadline = 0;
   TDateTime dispatchDeadline = 0;
   TDateTime offsetRetryDeadline = 0;
-  // When the item page being added was asked for.
-  TDateTime addStarted = 0;
+  // When the item page being added was last asked for, and how often it has been.
+  TDateTime addRequested = 0;
+  int addRequests = 0;
   // When the running browser sync began, and how many of its pages failed the test.
   TDateTime offsetSyncStarted = 0;
   int offsetSyncFailures = 0;
@@ -370,6 +371,12 @@ class TfrmMain : public TForm {
   // After rows were deleted: the watch list saved, or both files deleted once the list is
   // empty. True when the list was saved.
   bool saveWatchListAfterDeleting();
+  // Whether the auction's end-time entry gives an end the dispatch can go by: one that reads,
+  // or a state word.
+  bool hasEndTimeEntry(const AnsiString& item);
+  // Sets the auction's end-time entry to end (made with status "1" when there is none) and
+  // saves the end-time list.
+  void setEndTimeEntry(const AnsiString& item, TDateTime end);
   // Sets a row's Ends cell to a state word. The word that first reports the auction won
   // lessens its group once, whichever road brings it: the lessened count and the won row are
   // saved at once, as one step that a restart finishes when a kill or a failed save cuts it
@@ -389,6 +396,11 @@ class TfrmMain : public TForm {
   // An add whose page has not been recognised within its bound gives up: true when it did,
   // after the road's end and a box naming the item.
   bool giveUpAdd(TDateTime now);
+  // The road's end, the Main page shown, then text in an error box.
+  void endAddRoadTelling(const AnsiString& text);
+  // Saves the loaded page to fileName; a save that fails ends the road with a box that names
+  // the item and the reason, and gives false.
+  bool saveAddedPage(const AnsiString& fileName);
 
   // --- The 5-second schedule -----------------------------------------------------------------
  public:

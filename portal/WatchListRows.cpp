@@ -47,6 +47,11 @@ bool isQuantityText(const AnsiString& text) {
   return ebayScraper.isWholeNumberText(text) && text.ToIntDef(0) >= 1;
 }
 
+bool isSignedAmountText(const AnsiString& text) {
+  const bool signed_ = text.Length() > 0 && (text[1] == '-' || text[1] == '+');
+  return isPlainAmountText(signed_ ? text.SubString(2, text.Length() - 1) : text);
+}
+
 AnsiString cellText(const TListItem* row, int subItem) {
   if (!row || subItem < 0 || subItem >= row->SubItems()->Count()) return {};
   return row->SubItems()->Strings(subItem);

@@ -31,8 +31,11 @@ bool isPlainAmountText(const AnsiString& text);
 // than 0.0001 but 0). False, with amount 0, for any other text.
 bool readSnipeAmount(const AnsiString& text, double& amount);
 bool isSnipeAmountText(const AnsiString& text);
-// A quantity to bid on, as its editor accepts it: a whole number of at least 1.
+// A quantity to bid on, as its editor accepts it: a whole number of at least 1 (and at most
+// 2147483647).
 bool isQuantityText(const AnsiString& text);
+// A number as a buyer may type one: a plain decimal with a sign or none ("-1", "+2.5", "0").
+bool isSignedAmountText(const AnsiString& text);
 
 // The cell's text, empty when the row has no such cell.
 AnsiString cellText(const TListItem* row, int subItem);

@@ -33,6 +33,10 @@ class TEbayScraper {
   // would give the same file). Nothing is written (and nothing reported) when the browser has
   // no document to save.
   void saveBroDocToFile(TCppWebBrowser* browser, const AnsiString& fileName) const;
+  // The same save, telling its outcome: true when the file holds the document afterwards;
+  // otherwise false with the reason (the file that could not be written, and why).
+  bool saveBroDocToFile(TCppWebBrowser* browser, const AnsiString& fileName,
+                        AnsiString& reason) const;
   // Starts loading url (cut to its first 2998 characters); the load completes through the
   // browser's events.
   void broNavigate(TCppWebBrowser* browser, const AnsiString& url) const;

@@ -43,21 +43,34 @@ bool fileHolds(const AnsiString& fileName, const AnsiString& bytes) {
 
 // Saves the document as saveBroDocToFile does. A file that already holds the document's bytes
 // (the page tested for its previous marker) is left as it is: saving it again would write the
-// same file. True when the file holds the document afterwards.
-bool saveDocument(TCppWebBrowser* browser, const AnsiString& fileName) {
+// same file. True when the file holds the document afterwards; otherwise the reason is put in
+// *error when it is given.
+bool saveDocument(TCppWebBrowser* browser, const AnsiString& fileName,
+                  std::string* error = nullptr) {
   if (browser != nullptr && browser->HasDocument() && fileHolds(fileName, browser->Document()))
     return true;
   // The old file goes first, so a failed save leaves no stale page to be tested; so does a
   // link under the name, whether its file is there or not, so the save makes a file of its own.
   DeleteFileA(fileName.c_str());
-  if (browser == nullptr) return false;
-  return browser->SaveDocument(fileName);  // false (nothing written) without a document
+  if (browser == nullptr) {
+    if (error) *error = "No browser to save " + fileName.str() + " from";
+    return false;
+  }
+  return browser->SaveDocument(fileName, error);  // false (nothing written) without a document
 }
 
 }  // namespace
 
 void TEbayScraper::saveBroDocToFile(TCppWebBrowser* browser, const AnsiString& fileName) const {
   saveDocument(browser, fileName);
+}
+
+bool TEbayScraper::saveBroDocToFile(TCppWebBrowser* browser, const AnsiString& fileName,
+                                    AnsiString& reason) const {
+  std::string error;
+  if (saveDocument(browser, fileName, &error)) return true;
+  reason = error;
+  return false;
 }
 
 void TEbayScraper::broNavigate(TCppWebBrowser* browser, const AnsiString& url) const {

@@ -190,15 +190,22 @@ const AnsiString& TCppWebBrowser::LocationURL() const { return location_; }
 // (the other program, a copy being taken) finds the old file or the whole new one, never a part.
 // A link under the name is not written through (the save fails), so a page never lands in a
 // file elsewhere that a link names.
-bool TCppWebBrowser::SaveDocument(const AnsiString& fileName) const {
-  if (!hasDocument_) return false;
+bool TCppWebBrowser::SaveDocument(const AnsiString& fileName, std::string* error) const {
+  const auto fail = [error](std::string reason) {
+    if (error) *error = std::move(reason);
+    return false;
+  };
+  if (!hasDocument_) return fail("No page has been loaded to save as " + fileName.str());
   struct stat status {};
-  if (lstat(fileName.c_str(), &status) == 0 && S_ISLNK(status.st_mode)) return false;
+  if (lstat(fileName.c_str(), &status) == 0 && S_ISLNK(status.st_mode))
+    return fail("Cannot write " + fileName.str() + ": it is a link");
   // Not flushed to the disk: a saved page can be loaded again.
   FileReplacement save(fileName.str(), -1, false);
-  return save.Write(
-             std::string_view(document_.c_str(), static_cast<std::size_t>(document_.Length()))) &&
-         save.Commit();
+  if (save.Write(
+          std::string_view(document_.c_str(), static_cast<std::size_t>(document_.Length()))) &&
+      save.Commit())
+    return true;
+  return fail(save.Error());
 }
 
 void TCppWebBrowser::Complete(const AnsiString& url, std::string bytes) {

@@ -26,6 +26,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "lib/AnsiString.h"
 #include "lib/Classes.h"
@@ -64,8 +65,8 @@ class TCppWebBrowser : public TComponent {
   const AnsiString& LocationURL() const;
   // Writes the document's bytes to the file, replacing it whole (through a temporary file
   // renamed over it); false, writing nothing, when there is no document yet, the name is a
-  // link or the file cannot be written.
-  bool SaveDocument(const AnsiString& fileName) const;
+  // link or the file cannot be written, with the reason in *error when it is given.
+  bool SaveDocument(const AnsiString& fileName, std::string* error = nullptr) const;
 
   // Events; the URL is the one given to Navigate.
   TWebBrowserNavigateEvent OnNavigateComplete2;

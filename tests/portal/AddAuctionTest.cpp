@@ -6,7 +6,10 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <QUrl>
+#include <csignal>
 #include <functional>
+
+#include <sys/resource.h>
 
 #include "PracticeSiteFixture.h"
 #include "lib/IniFile.h"
@@ -51,6 +54,17 @@ class AddAuctionTest : public PracticeSiteFixture {
     frmMain->btnEnterItemNum->Click();
     ASSERT_TRUE(pumpUntil([&] { return site_->requestCount(itemPageTarget(item)) >= requests; }));
     pumpUntil([] { return false; }, 300);
+  }
+  // An add road that ended without adding: the browser idle, the busy panel hidden, the Main
+  // page shown, both lists empty and no saved copy of the page left.
+  void expectAddEndedWithNothingAdded() const {
+    EXPECT_EQ(frmMain->GetcurrBroAction(), idle);
+    EXPECT_FALSE(frmMain->GetdoBrowserRetry());
+    EXPECT_FALSE(frmMain->pnlPleaseWait->Visible());
+    EXPECT_EQ(frmMain->PageControl1->ActivePage(), frmMain->tsShowAll);
+    EXPECT_EQ(frmMain->lvShowAll->Items()->Count(), 0);
+    EXPECT_EQ(frmMain->lvAllTdate->Items()->Count(), 0);
+    EXPECT_FALSE(QFile::exists(workPath("temp.tmp")));
   }
   // Runs one tick of the schedule on a clock moved on by seconds.
   static void tickAfter(int seconds) {
@@ -133,6 +147,62 @@ TEST_F(AddAuctionTest, AddingAnAuctionWhoseEntryOutlivedItsRowKeepsThatEntry) {
     EXPECT_EQ(readFile(workPath("lvAllTdate.txt")),
               QByteArray::fromStdString(entry[0] + "\r\n" + entry[1] + "\r\n" + status + "\r\n"));
   }
+}
+
+// A watched auction whose end is not known (no end-time entry, or one whose end does not read)
+// gets its entry from the page when it is added again, its dispatch status kept. An entry that
+// is fine, or whose end is a state word (the check counts it over), stays as it was.
+TEST_F(AddAuctionTest, AddingAgainMakesAnEndTimeEntryWhoseEndIsNotKnown) {
+  struct Case {
+    Cells entryBefore;  // empty: none
+    bool repaired;
+  };
+  const Case cases[] = {
+      {{}, true},
+      {{"220000000101", "soon", "1"}, true},
+      {{"220000000101", "", "0"}, true},
+      {{"220000000101", "01/01/27 00:00:00", "0"}, false},
+      {{"220000000101", "ENDED", "1"}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.entryBefore.empty() ? "none" : c.entryBefore[1] + "/" + c.entryBefore[2]);
+    frmMain->lvShowAll->Items()->Clear();
+    frmMain->lvAllTdate->Items()->Clear();
+    QFile::remove(workPath("lvAllTdate.txt"));
+    boxes_.clear();
+    setCellText(addWatched("220000000101"), siSnipeAmount, "5.00");
+    if (!c.entryBefore.empty()) addRow(frmMain->lvAllTdate, c.entryBefore);
+    add("220000000101");
+    EXPECT_EQ(boxTexts(), Cells{added});
+    ASSERT_EQ(frmMain->lvAllTdate->Items()->Count(), 1);
+    const Cells entry = cellsOf(frmMain->lvAllTdate->Items()->Item(0));
+    ASSERT_EQ(entry.size(), 3u);
+    if (!c.repaired) {
+      EXPECT_EQ(entry, c.entryBefore);
+      continue;
+    }
+    TDateTime end;
+    EXPECT_TRUE(TryStrToDateTime(entry[1].c_str(), end)) << entry[1];
+    EXPECT_EQ(entry[2], c.entryBefore.empty() ? "1" : c.entryBefore[2]);
+    EXPECT_EQ(readFile(workPath("lvAllTdate.txt")),
+              QByteArray::fromStdString(entry[0] + "\r\n" + entry[1] + "\r\n" + entry[2] + "\r\n"));
+    EXPECT_EQ(cellText(row("220000000101"), siSnipeAmount).str(), "5.00");
+  }
+
+  // A page whose end does not read cannot make the entry: it is refused as a new add is, and
+  // the row stays as it was.
+  frmMain->lvShowAll->Items()->Clear();
+  frmMain->lvAllTdate->Items()->Clear();
+  QFile::remove(workPath("lvAllTdate.txt"));
+  boxes_.clear();
+  const Cells before = cellsOf(addWatched("220000000101"));
+  site_->control("item=220000000101&end_text=&bid=20.00");
+  add("220000000101");
+  EXPECT_EQ(boxTexts(), Cells{"Auction 220000000101 not added: its end time cannot be read from "
+                              "its page."});
+  EXPECT_EQ(cellsOf(row("220000000101")), before);
+  EXPECT_EQ(frmMain->lvAllTdate->Items()->Count(), 0);
+  EXPECT_FALSE(QFile::exists(workPath("lvAllTdate.txt")));
 }
 
 // Under an hour the Ends text is minutes and seconds, read from the end-time entry.
@@ -333,10 +403,11 @@ TEST_F(AddAuctionTest, EndedAuctionIsWonByTheWinnerRowOnly) {
 }
 
 // A page that never comes whole (the server fails, drops the connection, or the page stops
-// short), or that is another item's (a redirection), puts nothing into the list. Within two
-// minutes the add road gives up: the user is told which item could not be loaded, the browser
-// is idle again and the schedule goes on.
-TEST_F(AddAuctionTest, PageThatNeverComesWholeEndsTheAddWithinTwoMinutes) {
+// short), or that is another item's (a redirection), puts nothing into the list. The add road
+// asks again at the retry, two minutes on, and gives up once that request has failed too: the
+// user is told which item could not be loaded, the browser is idle again and the schedule goes
+// on.
+TEST_F(AddAuctionTest, PageThatNeverComesWholeEndsTheAddAfterItsRetry) {
   const std::string item = "220000000102";
   const std::string elsewhere =
       "location=" +
@@ -355,15 +426,45 @@ TEST_F(AddAuctionTest, PageThatNeverComesWholeEndsTheAddWithinTwoMinutes) {
     EXPECT_TRUE(boxTexts().empty());
     EXPECT_TRUE(frmMain->GetdoBrowserRetry());
     tickAfter(125);
+    ASSERT_TRUE(pumpUntil([&] { return site_->requestCount(itemPageTarget(item)) >= 2; }));
+    pumpUntil([] { return false; }, 300);
+    EXPECT_TRUE(boxTexts().empty());
+    EXPECT_EQ(frmMain->GetcurrBroAction(), 5);
+    tickAfter(245);
     EXPECT_EQ(boxTexts(), Cells{"The page of item " + item +
                                 " could not be loaded. Try adding the auction again later."});
-    EXPECT_EQ(frmMain->GetcurrBroAction(), idle);
-    EXPECT_FALSE(frmMain->GetdoBrowserRetry());
-    EXPECT_FALSE(frmMain->pnlPleaseWait->Visible());
-    EXPECT_EQ(frmMain->PageControl1->ActivePage(), frmMain->tsShowAll);
-    EXPECT_EQ(frmMain->lvShowAll->Items()->Count(), 0);
-    EXPECT_EQ(frmMain->lvAllTdate->Items()->Count(), 0);
-    EXPECT_FALSE(QFile::exists(workPath("temp.tmp")));
+    expectAddEndedWithNothingAdded();
+  }
+}
+
+// A page that came but cannot be saved (a full disk: a file size limit stands in for it; or a
+// folder where the page file goes) ends the add at once with the reason, instead of waiting
+// for a retry that could not be saved either: nothing is added and the browser is idle.
+TEST_F(AddAuctionTest, PageThatCannotBeSavedEndsTheAddAtOnceSayingWhy) {
+  struct Case {
+    bool fullDisk;
+    const char* reason;
+  };
+  for (const Case& c : {Case{true, "Cannot write temp.tmp: File too large"},
+                        Case{false, "Cannot replace 220000000101.tnw: Is a directory"}}) {
+    SCOPED_TRACE(c.reason);
+    boxes_.clear();
+    QDir(work_).rmdir("220000000101.tnw");
+    if (!c.fullDisk) QDir().mkpath(workPath("220000000101.tnw"));
+    const auto previousSignal = signal(SIGXFSZ, SIG_IGN);
+    rlimit previous{};
+    getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit full = previous;
+    full.rlim_cur = 1000;  // below the page's size
+    if (c.fullDisk) setrlimit(RLIMIT_FSIZE, &full);
+    startAdd("220000000101");
+    pumpUntil([&] { return !boxes_.empty(); }, 2000);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    signal(SIGXFSZ, previousSignal);
+
+    EXPECT_EQ(boxTexts(),
+              Cells{std::string("The page of item 220000000101 could not be saved: ") + c.reason});
+    expectAddEndedWithNothingAdded();
   }
 }
 

@@ -60,23 +60,36 @@ TEST_F(RowEditsTest, CancelInEitherBoxChangesNothing) {
 }
 
 // A snipe amount is a plain decimal: digits with at most one point. A quantity is a whole
-// number of at least one. Anything else gets the box's own error and changes nothing.
+// number of at least one. Anything else gets the box's own error and changes nothing; a number
+// that is no quantity is told what a quantity must be.
 TEST_F(RowEditsTest, TextsThatAreNoAmountOrQuantityAreRefusedWithTheirErrors) {
   struct Case {
     const char* typed;
     bool amount;
     bool quantity;
+    bool number = true;  // refused as a quantity: told what is wanted, not "not numeric"
   };
   // The last two would reach the sniper with an exponent.
   const Case cases[] = {
-      {"", false, false},           {"$25", false, false},
-      {"1,000", false, false},      {"-1", false, false},
-      {"1.2.3", false, false},      {".", false, false},
-      {"1e3", false, false},        {" 5", false, false},
-      {"0", true, false},           {"1.5", true, false},
-      {".5", true, false},          {"25.", true, false},
-      {"007", true, true},          {"12", true, true},
-      {"99999999999", true, false}, {"1000000000000000", false, false},
+      {"", false, false, false},
+      {"$25", false, false, false},
+      {"1,000", false, false, false},
+      {"-1", false, false},
+      {"1.2.3", false, false, false},
+      {".", false, false, false},
+      {"1e3", false, false, false},
+      {" 5", false, false, false},
+      {"-", false, false, false},
+      {"+3", false, false},
+      {"0", true, false},
+      {"1.5", true, false},
+      {".5", true, false},
+      {"25.", true, false},
+      {"-2.5", false, false},
+      {"007", true, true},
+      {"12", true, true},
+      {"99999999999", true, false},
+      {"1000000000000000", false, false},
       {"0.00001", false, false},
   };
   for (const Case& c : cases) {
@@ -98,7 +111,9 @@ TEST_F(RowEditsTest, TextsThatAreNoAmountOrQuantityAreRefusedWithTheirErrors) {
       }
     std::vector<std::string> expected;
     if (!c.amount) expected.push_back("Snipe amount not numeric.");
-    if (!c.quantity) expected.push_back("Amount not numeric.");
+    if (!c.quantity)
+      expected.push_back(c.number ? "Quantity must be a whole number from 1 to 2147483647."
+                                  : "Amount not numeric.");
     EXPECT_EQ(errors, expected);
   }
 }

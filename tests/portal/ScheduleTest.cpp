@@ -164,7 +164,7 @@ TEST_F(ScheduleTest, ClockSetBackDelaysNoPageRetryBeyondItsPeriod) {
 
 TEST_F(ScheduleTest, TotalsAreRecalculatedEveryMinuteWhateverElseWaits) {
   frmMain->SetdoRecalc(true);
-  frmMain->SetdoBrowserRetry(true);  // a page load holds back everything but the totals
+  frmMain->SetdoBrowserRetry(true);  // a page load holds back neither the totals nor a check
   frmMain->SetdoDispatchLaunchCheck(true);
   advance(30);
   tick();
@@ -178,7 +178,7 @@ TEST_F(ScheduleTest, TotalsAreRecalculatedEveryMinuteWhateverElseWaits) {
   tick();
   log = takeLog();
   EXPECT_EQ(calls(log, totals), 1);
-  EXPECT_EQ(calls(log, dispatchCheck), 0);
+  EXPECT_EQ(calls(log, dispatchCheck), 1);
 }
 
 TEST_F(ScheduleTest, OfficialTimeRetryIsArmedByEveryRaiseAndHoldsBackEverythingElse) {
@@ -387,6 +387,29 @@ TEST_F(ScheduleTest, UnfinishedSyncHoldsBackTheCountdownAndTheNextSync) {
   EXPECT_EQ(frmMain->lblNextRefresh->Caption().str(), "");
 }
 
+// An add may wait four minutes for its page (the request and its retry): the dispatch check
+// runs meanwhile and leaves the page's retry raised; the agent's result and the countdown wait
+// for the add.
+TEST_F(ScheduleTest, DispatchCheckRunsWhileAnAddWaitsForItsPage) {
+  addWatched("220000000101");
+  frmMain->SetdoDispatchLaunchCheck(true);
+  frmMain->SetdoRefreshLVShowAll(true);
+  frmMain->SetseekingRefreshData(true);
+  writeFile(workPath("newgrid.lv"), "");
+  advance(200);
+  frmMain->SetcurrBroAction(5);
+  advance(41);
+  tick();
+  const QStringList log = takeLog();
+  EXPECT_EQ(calls(log, dispatchCheck), 1);
+  EXPECT_EQ(calls(log, agentPoll), 0);
+  EXPECT_EQ(calls(log, agentStart), 0);
+  EXPECT_TRUE(frmMain->GetdoBrowserRetry());
+  EXPECT_EQ(frmMain->GetcurrBroAction(), 5);
+  EXPECT_EQ(frmMain->lblNextRefresh->Caption().str(), "");
+  frmMain->SetcurrBroAction(1);
+}
+
 // A handled page whose blank page does not come within a retry's time (it cannot load, or
 // reads without "blank") ends the add road at the retry instead of asking again.
 TEST_F(ScheduleTest, BlankPageThatNeverComesEndsTheAddRoadAtTheRetry) {
@@ -444,12 +467,24 @@ TEST_F(ScheduleTest, ItemPageIsRequestedAgainUntilItIsRecognisedOrGivenUp) {
   EXPECT_NE(findRowByCaption(frmMain->lvShowAll, "220000000102"), nullptr);
   EXPECT_TRUE(boxes_.size() == 1 && boxes_[0].text.Pos("Auction added.") == 1);
 
-  // A page that never comes whole is given up before its retry would come: the user is told
-  // and the schedule runs again.
+  // A page that never comes whole is asked for again at the retry, and given up once that
+  // request has failed too, before a third would come: the user is told and the schedule runs
+  // again.
   boxes_.clear();
   site.control("fault=truncate&page=*");
   add("220000000101");
   advance(116);
+  tick();
+  EXPECT_EQ(frmMain->GetcurrBroAction(), 5);
+  advance(5);
+  tick();
+  ASSERT_TRUE(pumpUntil([] { return !frmMain->bro->Busy(); }));
+  EXPECT_EQ(site.requestCount(first), 3);
+  advance(114);
+  tick();
+  EXPECT_EQ(frmMain->GetcurrBroAction(), 5);
+  EXPECT_TRUE(boxes_.empty());
+  advance(2);
   tick();
   EXPECT_EQ(frmMain->GetcurrBroAction(), 1);
   EXPECT_FALSE(frmMain->GetdoBrowserRetry());
@@ -457,7 +492,7 @@ TEST_F(ScheduleTest, ItemPageIsRequestedAgainUntilItIsRecognisedOrGivenUp) {
   EXPECT_EQ(boxes_[0].text.str(),
             "The page of item 220000000101 could not be loaded. Try adding the auction again "
             "later.");
-  EXPECT_EQ(site.requestCount(first), 2);
+  EXPECT_EQ(site.requestCount(first), 3);
 }
 
 }  // namespace

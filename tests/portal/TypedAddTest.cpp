@@ -83,6 +83,12 @@ class TypedAddTest : public PortalWorkDir {
     while (!done() && clock.elapsed() < timeoutMs) QThread::msleep(50);
     return done();
   }
+  // A watched auction with a snipe amount, ending in 15 minutes: due at the first check.
+  void watchDueAuction() {
+    writeFile(workPath("lvshowall.txt"),
+              "220000000101\r\n5.00\r\nA\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nIND\r\n");
+    writeFile(workPath("lvAllTdate.txt"), "220000000101\r\n" + endsIn(15) + "\r\n1\r\n");
+  }
   static QByteArray endsIn(int minutes) {
     return QByteArray(DateTimeToStr(Now() + minutes * OneMinute).c_str());
   }
@@ -92,14 +98,12 @@ class TypedAddTest : public PortalWorkDir {
 };
 
 // An added item whose page never comes (the connection is dropped at every request) held the
-// schedule for good, so no auction was handed to the sniper any more. Within two minutes the
-// add gives up and says so, and the due auction is handed over at the next check. (The portal
+// schedule for good, so no auction was handed to the sniper any more. Once its retry has
+// failed too the add gives up and says so, and the due auction is handed over. (The portal
 // runs on a clock twenty times fast: two minutes pass in six seconds.)
 TEST_F(TypedAddTest, AddWhosePageNeverComesGivesUpAndTheDueSnipeIsHandedOver) {
   site_.control("page=item:220000000102&fault=drop");
-  writeFile(workPath("lvshowall.txt"),
-            "220000000101\r\n5.00\r\nA\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nIND\r\n");
-  writeFile(workPath("lvAllTdate.txt"), "220000000101\r\n" + endsIn(15) + "\r\n1\r\n");
+  watchDueAuction();
   start(FASTCLOCK_PORTAL_PROGRAM, {"20"});
   typeItem("220000000102");
   ASSERT_TRUE(waitFor(
@@ -107,12 +111,54 @@ TEST_F(TypedAddTest, AddWhosePageNeverComesGivesUpAndTheDueSnipeIsHandedOver) {
       10000));
   const bool handedOver =
       waitFor([&] { return readFile(workPath("tnsnip.log")).count('\n') >= 1; }, 60000);
-  EXPECT_TRUE(
-      dialogs().contains("|The page of item 220000000102 could not be loaded. Try adding "
-                         "the auction again later.|"))
+  EXPECT_TRUE(waitFor(
+      [&] {
+        return dialogs().contains(
+            "|The page of item 220000000102 could not be loaded. Try adding "
+            "the auction again later.|");
+      },
+      30000))
       << dialogs().constData();
   ASSERT_TRUE(handedOver);
   EXPECT_TRUE(readFile(workPath("tnsnip.1.BID.TDL")).startsWith("220000000101\r\n5\r\n"));
+  EXPECT_FALSE(readFile(workPath("lvAllTdate.txt")).contains("220000000102"));
+}
+
+// An item page that comes cut short once (without its end) is asked for again two minutes
+// later, as the schedule's page retry does, and the whole page then adds the auction. (Twenty
+// times fast: the retry comes six seconds after the request.)
+TEST_F(TypedAddTest, PageCutShortOnceIsAskedAgainAndAdded) {
+  site_.control("page=item:220000000102&fault=truncate&count=1");
+  start(FASTCLOCK_PORTAL_PROGRAM, {"20"});
+  typeItem("220000000102");
+  ASSERT_TRUE(waitFor(
+      [&] { return dialogs().contains("220000000102") || dialogs().contains("Auction added."); },
+      40000))
+      << dialogs().constData();
+  EXPECT_TRUE(dialogs().contains("|Auction added.  Click grid to select auction."))
+      << dialogs().constData();
+  EXPECT_EQ(site_.requestCount("/ws/eBayISAPI.dll?ViewItem&item=220000000102"), 2);
+  EXPECT_TRUE(readFile(workPath("lvAllTdate.txt")).startsWith("220000000102\r\n"));
+}
+
+// A page that stays cut short is given up only once its retry has come cut short too: two
+// requests, then the box. Meanwhile the due auction is handed to the sniper at its check, which
+// falls within the add's wait.
+TEST_F(TypedAddTest, PageThatStaysCutShortIsGivenUpAfterItsRetryAndHoldsNoDispatchBack) {
+  site_.control("page=item:220000000102&fault=truncate");
+  watchDueAuction();
+  start(FASTCLOCK_PORTAL_PROGRAM, {"20"});
+  // The first check comes four minutes (twelve seconds) after the start: the add is typed a
+  // minute (three seconds) in, so the check falls due while it waits.
+  QThread::msleep(3000);
+  typeItem("220000000102");
+  const char* gaveUp =
+      "|The page of item 220000000102 could not be loaded. Try adding the auction again later.|";
+  ASSERT_TRUE(waitFor([&] { return readFile(workPath("tnsnip.log")).count('\n') >= 1; }, 30000));
+  EXPECT_FALSE(dialogs().contains(gaveUp)) << "the check waited for the add";
+  EXPECT_TRUE(readFile(workPath("tnsnip.1.BID.TDL")).startsWith("220000000101\r\n5\r\n"));
+  ASSERT_TRUE(waitFor([&] { return dialogs().contains(gaveUp); }, 30000)) << dialogs().constData();
+  EXPECT_EQ(site_.requestCount("/ws/eBayISAPI.dll?ViewItem&item=220000000102"), 2);
   EXPECT_FALSE(readFile(workPath("lvAllTdate.txt")).contains("220000000102"));
 }
 
