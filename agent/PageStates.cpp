@@ -33,6 +33,9 @@ void TfrmRefresh::processLoadedPage() {
     return contains(GetcurrItemNum()) &&
            ebayScraper.namesItemNumber(broRefresh->Document(), GetcurrItemNum());
   };
+  // The state the page came in: once a check has moved the pass on, the later checks test a
+  // page that was asked for in another.
+  const pgState awaited = pageState;
   try {
     if (pageState == psItemBlank && contains("blank")) {
       pageState = psHandled;
@@ -65,12 +68,8 @@ void TfrmRefresh::processLoadedPage() {
     // was and the pass goes on, instead of waiting for a page that never comes and giving the
     // whole run up.
     if ((pageState == psItemPage || pageState == psBidsPage) &&
-        contains("<title>Invalid Item</title>")) {
-      pageState = pageState == psItemPage ? psItemBlank : psBidsBlank;
-      broRefresh->Stop();
-      DeleteFile(kPageCopy);
-      requestBlankPage();
-    }
+        contains("<title>Invalid Item</title>"))
+      leaveRowAsItWas();
     if (pageState == psBidsPage && contains("not automatic bids generated") && namesCurrentItem() &&
         contains("eBay official time")) {
       TListItem* row = findRow(lvRefresh, findItemNum);
@@ -79,13 +78,31 @@ void TfrmRefresh::processLoadedPage() {
       ebayScraper.copyLocalFile(kPageCopy, pageFile);
       DeleteFile(kPageCopy);
       ebayScraper.markLotResult(pageFile, row, readEbayMember());
+      rowAsItWas.reset();
       pageState = psBidsBlank;
       requestBlankPage();
     }
+    // A page that came whole and is still no page of this row (another page in its place, a
+    // page of another item) passed no check: asking for it until the give-up would only cost
+    // the row its time and count as a row without progress. A page cut short (no "</html>")
+    // is left to the stall timer, whose next request may bring it whole.
+    if (pageState == awaited && (awaited == psItemPage || awaited == psBidsPage) &&
+        contains("</html>"))
+      passUnusablePage();
   } catch (...) {
     // The page state stays where the failing step left it: the stall timer asks again, or the
     // give-up timer ends the run.
   }
+}
+
+void TfrmRefresh::broRefreshNavigateError(TObject* Sender, const AnsiString& URL,
+                                          TNavigateFailure Failure) {
+  (void)Sender;
+  (void)URL;
+  // A page longer than a page may be came, and cannot be used; a load that brought nothing is
+  // asked for again by the stall timer.
+  if (Failure == TNavigateFailure::TooLong && (pageState == psItemPage || pageState == psBidsPage))
+    passUnusablePage();
 }
 
 void TfrmRefresh::keepItemPage() {
@@ -93,7 +110,27 @@ void TfrmRefresh::keepItemPage() {
   ebayScraper.copyLocalFile(kPageCopy, pageFile);
   DeleteFile(kPageCopy);
   updateLVfromTNW(lvRefresh, pageFile);
+  rowAsItWas.reset();
   pageState = psItemBlank;
+  requestBlankPage();
+}
+
+// Asked for once more, as the stall timer asks for a page that passes no check: a page broken
+// once (a server's passing failure) may come right. One that does not is no stall: the site
+// answered, and the pass goes on at once.
+void TfrmRefresh::passUnusablePage() {
+  if (++unusablePages < 2) {
+    ebayScraper.broNavigate(broRefresh, currUrl);
+    return;
+  }
+  leaveRowAsItWas();
+}
+
+void TfrmRefresh::leaveRowAsItWas() {
+  pageState = pageState == psItemPage ? psItemBlank : psBidsBlank;
+  broRefresh->Stop();
+  DeleteFile(kPageCopy);
+  rowAsItWas.reset();
   requestBlankPage();
 }
 

@@ -153,6 +153,13 @@ void TfrmRefresh::nextBidHistoryPage() {
 void TfrmRefresh::requestPage(pgState state, const AnsiString& url) {
   pageState = state;
   findItemNum = GetcurrItemNum();
+  unusablePages = 0;
+  rowAsItWas.reset();
+  if (TListItem* row = lvRefresh->FindCaption(0, findItemNum, false, true, true)) {
+    const TListSubItems* cells = row->SubItems();
+    rowAsItWas =
+        RowCells{row, cells->Strings(siCurrent), cells->Strings(siBids), cells->Strings(siEnds)};
+  }
   currUrl = url;
   tmrBroStall->SetEnabled(true);
   ebayScraper.broNavigate(broRefresh, url);
@@ -177,27 +184,41 @@ void TfrmRefresh::tmrBroStallTimer(TObject* Sender) {
   ebayScraper.broNavigate(broRefresh, currUrl);
 }
 
-// A row whose page never comes whole (a listing the agent cannot read, a relocation loop)
-// is left as it was and the pass goes on, so that one such auction does not cost every run
-// its result. When the next row makes no progress either, the site itself is not answering:
-// the run ends with an empty file.
+// A row whose page makes no progress (a page that never comes whole, a request never answered)
+// is left as it was and the pass goes on, so that one such auction does not cost every run its
+// result. When the next row makes no progress either, the site itself is not answering: the
+// pass ends there, and the rows after it keep theirs. What the run has read is still handed
+// back, and the bid histories are still asked for after the item pass: a win read before the
+// stall must reach the portal, whose group it may satisfy.
 void TfrmRefresh::GiveUpTimerTimer(TObject* Sender) {
   (void)Sender;
-  if (gaveUpOnLastRow) {
-    finishRun(RunResult::EmptyFile);
-    return;
-  }
-  gaveUpOnLastRow = true;
   broRefresh->Stop();
+  restoreRowAsItWas();
+  const bool siteSilent = gaveUpOnLastRow;
+  gaveUpOnLastRow = true;
+  const bool bidPass = pageState == psBidsPage || pageState == psBidsBlank;
   // A row that cannot even be walked past (a record cut short) ends the run as before.
   try {
-    if (pageState == psBidsPage || pageState == psBidsBlank)
+    if (!siteSilent) {
+      bidPass ? nextBidHistoryPage() : nextItemPage();
+    } else if (bidPass) {
+      finishRun(RunResult::Rows);
+    } else {
+      SetcurrIndex(-1);
       nextBidHistoryPage();
-    else
-      nextItemPage();
+    }
   } catch (...) {
     finishRun(RunResult::EmptyFile);
   }
+}
+
+void TfrmRefresh::restoreRowAsItWas() {
+  if (!rowAsItWas) return;
+  TListSubItems* cells = rowAsItWas->row->SubItems();
+  cells->SetStrings(siCurrent, rowAsItWas->current);
+  cells->SetStrings(siBids, rowAsItWas->bids);
+  cells->SetStrings(siEnds, rowAsItWas->ends);
+  rowAsItWas.reset();
 }
 
 void TfrmRefresh::finishRun(RunResult result) {

@@ -8,13 +8,19 @@
 // then the bid-history pass loads the bid history of every row left "ENDED - LOT" and reads
 // the member's result; then the table is written to "newgrid.lv" and the form closes, which
 // ends the program. The stall timer asks again for a page that does not come (a load still on
-// its way is left to come); the give-up timer passes over a row that took 30 seconds, and
-// ends the run with an empty "newgrid.lv" when the next row does too.
+// its way is left to come). A page that comes but cannot be used (longer than a page may be, or
+// whole and still no page of the row) is asked for once more and then leaves its row as it
+// was. The give-up timer passes over a row whose page made no progress for 30 seconds; when the
+// next row makes none either, the site is not answering: the item pass ends there, the bid
+// histories are still asked for (a third row in a row without progress ends that pass too),
+// and "newgrid.lv" holds every row, each row not read in this run as it was.
 //
 // The source is split by concern:
 //   TnwfrLayout.cpp  construction and the stored layout
 //   RefreshRun.cpp   the table's file, the two passes, the timers and "newgrid.lv"
 //   PageStates.cpp   what a completed page means in each page state, and the row update
+#include <optional>
+
 #include "browser/CppWebBrowser.h"
 #include "forms/Buttons.h"
 #include "forms/Form.h"
@@ -54,6 +60,7 @@ class TfrmRefresh : public TForm {
   void broRefreshDocumentComplete(TObject* Sender, const AnsiString& URL);
   void broRefreshDownloadComplete(TObject* Sender);
   void broRefreshNavigateComplete2(TObject* Sender, const AnsiString& URL);
+  void broRefreshNavigateError(TObject* Sender, const AnsiString& URL, TNavigateFailure Failure);
   void tmrBroStallTimer(TObject* Sender);
   void GiveUpTimerTimer(TObject* Sender);
 
@@ -92,6 +99,13 @@ class TfrmRefresh : public TForm {
   void requestBlankPage();
   // The saved page copied to the item's ".tnw" file and read into its row; then the blank page.
   void keepItemPage();
+  // A page of the current row that came but cannot be used: asked for once more, and the
+  // second time the row is left as it was.
+  void passUnusablePage();
+  // The current row stays as it was and the pass goes on after the blank page.
+  void leaveRowAsItWas();
+  // Puts back the cells of a row given up as they were when its page was asked for.
+  void restoreRowAsItWas();
   // What a run leaves in "newgrid.lv" as it ends.
   enum class RunResult { NoFile, EmptyFile, Rows };
   // Stops both timers, writes "newgrid.lv" as result says and closes the form.
@@ -106,8 +120,20 @@ class TfrmRefresh : public TForm {
   AnsiString currUrl;
   pgState pageState = 0;
   // Whether the give-up timer skipped the row before this one: a row whose page makes no
-  // progress is left as it was and the pass goes on; a second in a row ends the run.
+  // progress is left as it was and the pass goes on; a second in a row ends the pass.
   bool gaveUpOnLastRow = false;
+  // The pages of the current row that came but could not be used.
+  int unusablePages = 0;
+  // The cells the passes change, as the current row held them when its page was asked for,
+  // until the page has been read into it: a row given up goes back to them, so that nothing of
+  // a handling cut short (the "ENDED" an ended page sets before the row is read) is written.
+  struct RowCells {
+    TListItem* row;
+    AnsiString current;
+    AnsiString bids;
+    AnsiString ends;
+  };
+  std::optional<RowCells> rowAsItWas;
 };
 
 extern TfrmRefresh* frmRefresh;

@@ -61,6 +61,10 @@ void TfrmRefresh::buildLayout() {
   broRefresh->OnNavigateComplete2 = [this](TObject* Sender, const AnsiString& URL) {
     broRefreshNavigateComplete2(Sender, URL);
   };
+  broRefresh->OnNavigateError = [this](TObject* Sender, const AnsiString& URL,
+                                       TNavigateFailure Failure) {
+    broRefreshNavigateError(Sender, URL, Failure);
+  };
 
   Panel2 = placeControl<TPanel>(this, Panel1, "Panel2", 184, 56, 600, 200);
   lvRefresh = placeControl<TListView>(this, Panel2, "lvRefresh", 0, 0, 600, 200);

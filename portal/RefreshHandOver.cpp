@@ -1,6 +1,10 @@
 // The hand-over to the refresh agent: the watch list goes out in "lvshowall.txt" and comes back
 // refreshed in "newgrid.lv". Of each nine-line record only the current bid, the bid count and
-// the state word are applied, so the user's edits made while the agent ran survive.
+// the state word are applied, so the user's edits made while the agent ran survive; and a
+// record that holds them as they were handed over (a row the agent kept as it was) is not
+// applied at all, so it undoes nothing the portal has learnt about the row since.
+#include <utility>
+
 #include "forms/Dialogs.h"
 #include "lib/StringList.h"
 #include "lib/SysUtils.h"
@@ -83,6 +87,9 @@ void TfrmMain::finishJournaledWin() {
 
 void TfrmMain::loadFreshGridData() {
   logLine("TAG:loadFreshGridData()");
+  // One hand-over, one result: a result found without one (the hidden "refresh" button's
+  // poll) is applied whole.
+  const HandedOverRows asHandedOver = std::exchange(handedOver, {});
   TStringList lines;
   try {
     lines.LoadFromFile(refreshedGridFileName);
@@ -98,6 +105,7 @@ void TfrmMain::loadFreshGridData() {
       const AnsiString& state = lines[i + refreshedGridLine(siEnds)];
       TListItem* row = findRowByCaption(lvShowAll, lines[i]);
       if (!row) continue;  // deleted while the agent ran
+      if (asHandedOver.keptAsItWas(row, current, bids, state)) continue;
       setCellText(row, siCurrent, current);
       setCellText(row, siBids, bids);
       applyRefreshedState(row, state);
@@ -117,6 +125,7 @@ void TfrmMain::launchGridRefresher() {
     // The agent would refresh a stale list; the next countdown tries again.
     return;
   }
+  handedOver.remember(lvShowAll);
   SetseekingRefreshData(true);
   ShellExecuteA(nullptr, "open", agentProgram, nullptr, nullptr, SW_SHOWNORMAL);
 }

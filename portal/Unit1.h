@@ -35,6 +35,7 @@
 #include "lib/DateTime.h"
 #include "lib/Exceptions.h"
 #include "lib/StringList.h"
+#include "portal/HandedOverRows.h"
 #include "workbook/F1Book.h"
 
 // What a browser of the main window is doing (one byte each).
@@ -461,6 +462,8 @@ class TfrmMain : public TForm {
   std::set<std::string> toldNotLaunched;
   // Sets a refreshed row's Ends cell from the agent's state word.
   void applyRefreshedState(TListItem* row, const AnsiString& state);
+  // The rows as the last start of the agent handed them over, until its result is applied.
+  HandedOverRows handedOver;
   // The refresh interval preference in whole seconds.
   int refreshIntervalSeconds();
   // Re-arms a schedule flag through its setter: lowered, then raised, it ends raised with a

@@ -123,10 +123,10 @@ void TCppWebBrowser::Navigate(const AnsiString& url) {
     // A reply that says or shows it is longer than a page may be is given up at once, before
     // it fills the memory.
     QObject::connect(reply, &QNetworkReply::downloadProgress, &loader_->context,
-                     [this, current, moved](qint64 received, qint64 total) {
+                     [this, url, current, moved](qint64 received, qint64 total) {
                        if (!current()) return;
                        if (received > MaxDocumentBytes || total > MaxDocumentBytes)
-                         Fail();
+                         Fail(url, TNavigateFailure::TooLong);
                        else
                          moved();
                      });
@@ -137,11 +137,12 @@ void TCppWebBrowser::Navigate(const AnsiString& url) {
                        loader_->reply = nullptr;
                        // A server that answered gave a page, whatever its status; no answer is a
                        // failed load.
-                       if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() &&
-                           reply->bytesAvailable() <= MaxDocumentBytes)
-                         Complete(url, reply->readAll().toStdString());
+                       if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
+                         Fail(url, TNavigateFailure::NoPage);
+                       else if (reply->bytesAvailable() > MaxDocumentBytes)
+                         Fail(url, TNavigateFailure::TooLong);
                        else
-                         Fail();
+                         Complete(url, reply->readAll().toStdString());
                      });
     return;
   }
@@ -153,18 +154,22 @@ void TCppWebBrowser::Navigate(const AnsiString& url) {
       if (StartsWithNoCase(text, "about:blank") && text.size() == 11)
         Complete(url, std::string());
       else
-        Fail();
+        Fail(url, TNavigateFailure::NoPage);
       return;
     }
     QFile file(LocalPathOf(text));
     if (!file.open(QIODevice::ReadOnly)) {
-      Fail();
+      Fail(url, TNavigateFailure::NoPage);
       return;
     }
     // One byte more than a page may have tells a longer file (or one without end) from a page.
     QByteArray bytes = file.read(MaxDocumentBytes + 1);
-    if (file.error() != QFileDevice::NoError || bytes.size() > MaxDocumentBytes) {
-      Fail();
+    if (file.error() != QFileDevice::NoError) {
+      Fail(url, TNavigateFailure::NoPage);
+      return;
+    }
+    if (bytes.size() > MaxDocumentBytes) {
+      Fail(url, TNavigateFailure::TooLong);
       return;
     }
     Complete(url, bytes.toStdString());
@@ -224,9 +229,11 @@ void TCppWebBrowser::Complete(const AnsiString& url, std::string bytes) {
   if (auto completed = OnDocumentComplete) completed(this, url);
 }
 
-void TCppWebBrowser::Fail() {
+void TCppWebBrowser::Fail(const AnsiString& url, TNavigateFailure failure) {
   loader_->Restart();
   busy_ = false;
+  // From a copy: a handler may replace the event, navigate again or free the browser.
+  if (auto failed = OnNavigateError) failed(this, url, failure);
 }
 
 // A view that the program has hidden shows nothing: it takes the page when it is shown again,

@@ -16,7 +16,9 @@
 // page: its body, possibly empty, becomes the document); a local file that can be read;
 // "about:blank". What fails: a refused or broken connection, an unknown host, a missing or
 // unreadable file, an unknown scheme, a reply or file longer than MaxDocumentBytes. A failed
-// load fires nothing, keeps the old document and ends Busy.
+// load fires none of the three, keeps the old document and ends Busy; it fires
+// OnNavigateError, which says whether the load came to no page or to one longer than a page
+// may be.
 //
 // The document stays that of the last completed load until the next one completes.
 // SaveDocument writes its bytes exactly (what the page's persist interface saved). The view
@@ -34,6 +36,11 @@
 class QWidget;
 
 using TWebBrowserNavigateEvent = std::function<void(TObject* Sender, const AnsiString& URL)>;
+// Why a load failed: nothing came that could be a page (no answer, a broken connection, no
+// such file), or what came is longer than MaxDocumentBytes.
+enum class TNavigateFailure { NoPage, TooLong };
+using TWebBrowserNavigateErrorEvent =
+    std::function<void(TObject* Sender, const AnsiString& URL, TNavigateFailure Failure)>;
 
 class TCppWebBrowser : public TComponent {
  public:
@@ -72,11 +79,13 @@ class TCppWebBrowser : public TComponent {
   TWebBrowserNavigateEvent OnNavigateComplete2;
   TNotifyEvent OnDownloadComplete;
   TWebBrowserNavigateEvent OnDocumentComplete;
+  // Fired once for a failed load (never for one replaced or stopped), once Busy has ended.
+  TWebBrowserNavigateErrorEvent OnNavigateError;
 
  private:
   class Loader;
   void Complete(const AnsiString& url, std::string bytes);
-  void Fail();
+  void Fail(const AnsiString& url, TNavigateFailure failure);
   // Puts the document into the view, or, while the program keeps the view hidden, when the
   // view is next shown.
   void showDocument();

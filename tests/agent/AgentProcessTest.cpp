@@ -353,6 +353,38 @@ TEST_F(AgentProcessTest, PageThatDoesNotComeWholeIsAskedForAgain) {
   }
 }
 
+// A page that comes but cannot be used, one past the size bound or one that is no item page
+// (a relocation to a page the site does not have), is asked for once more and then keeps its
+// row as it was at once: it is no stall, so two such rows in a row do not end the run, and the
+// rows after them are refreshed.
+TEST_F(AgentProcessTest, PageThatComesButCannotBeUsedKeepsItsRowAtOnce) {
+  writeIni("tarnbuyer");
+  site_.control("fault=oversize&page=item:220000000101");
+  site_.control("fault=redirect&location=/nothing&page=item:220000000102");
+  site_.control("fault=oversize&page=bids:220000000502");
+  writeWatchList({watched("220000000101", "2 days"), watched("220000000102", "1h 30m"),
+                  watched("220000000401", "ACTIVE"), watched("220000000502", "ENDED - LOT")});
+  QElapsedTimer clock;
+  clock.start();
+  run();
+  EXPECT_LT(clock.elapsed(), 25000) << "the run waited for a page to be given up";
+  const std::vector<Record> records = grid();
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_EQ(records[0], (Record{"220000000101", "Title 220000000101", "1.00", "1", "1", "2 days",
+                                "0.00", "USD", "IND"}));
+  EXPECT_EQ(records[1][5], "1h 30m");
+  EXPECT_EQ(records[2][5], "WON");
+  EXPECT_EQ(records[3][5], "ENDED - LOT");
+  // Asked for once more (the network layer itself may send a request again on a new
+  // connection, which the site counts too).
+  for (const std::string& page :
+       {viewItem("220000000101"), viewItem("220000000102"), viewBids("220000000502")})
+    EXPECT_GE(site_.requestCount(page), 2) << page;
+  EXPECT_FALSE(exists("220000000101.tnw"));
+  EXPECT_FALSE(exists("220000000502.dsp"));
+  EXPECT_EQ(scratchFiles(), QStringList()) << scratchFiles().join(' ').toStdString();
+}
+
 // eBay user ids do not depend on letter case, and a blank typed after the id is no part of it:
 // with "BUYER7 " stored, a win of "buyer7" reads WON, on a single listing and on a
 // multi-quantity one alike; another bidder's win still reads LOST.

@@ -86,6 +86,15 @@ class PageStatesTest : public TempWorkingDir {
     for (int line = 0; line < 5 && !text.empty(); ++line) text.erase(0, text.find("\r\n") + 2);
     return text.substr(0, text.find("\r\n"));
   }
+  // "newgrid.lv" as the agent writes the watch list's records back unchanged.
+  static std::string gridOf(const std::string& watchList) {
+    const QStringList lines = QString::fromStdString(watchList).split("\r\n");
+    std::string grid;
+    for (qsizetype first = 0; first + 9 <= lines.size(); first += 9)
+      for (int line : {0, 2, 3, 4, 5, 6, 1, 7, 8})
+        grid += lines[first + line].toStdString() + "\r\n";
+    return grid;
+  }
   static std::string sitePage(const std::string& target) {
     static tarnwick::tools::PracticeSite site;
     return site.get(target).body;
@@ -188,9 +197,10 @@ TEST_F(PageStatesTest, BidHistoryOfALongerNumberIsNotThisItems) {
 }
 
 // A row whose page makes no progress is given up and stays as it was, and the pass goes on;
-// when the row after it makes none either, the site is not answering and the run gives up
-// with an empty file. (The hosts here are a port where nothing listens.)
-TEST_F(PageStatesTest, RowWithoutProgressIsSkippedAndASecondInARowGivesUpWithAnEmptyFile) {
+// when the row after it makes none either, the site is not answering: the item pass ends there,
+// and the run writes every row, those after it as they were. (The hosts here are a port where
+// nothing listens.)
+TEST_F(PageStatesTest, RowWithoutProgressIsSkippedAndASecondInARowEndsThePassKeepingTheRows) {
   startRun("220000000101", "2 days", 300);
   ASSERT_TRUE(settle([this] { return closed_; }, 5000));
   EXPECT_EQ(gridState(), "2 days");
@@ -207,10 +217,48 @@ TEST_F(PageStatesTest, RowWithoutProgressIsSkippedAndASecondInARowGivesUpWithAnE
   EXPECT_EQ(lines[9 + 5], "ACTIVE");
 
   closed_ = false;
-  startRunOn(record("220000000101", "2 days") + record("220000000102", "2 days"), 300);
+  const std::string asTheyWere =
+      record("220000000101", "2 days") + record("220000000102", "2 days");
+  startRunOn(asTheyWere, 300);
   ASSERT_TRUE(settle([this] { return closed_; }, 5000));
-  EXPECT_TRUE(std::filesystem::exists("newgrid.lv"));
-  EXPECT_EQ(std::filesystem::file_size("newgrid.lv"), 0u);
+  EXPECT_EQ(read("newgrid.lv"), gridOf(asTheyWere));
+}
+
+// A row is given up as it was when its page was asked for, whatever a handling cut short left
+// in it: here an ended page whose page file cannot be written (a folder has its name) leaves
+// no "ENDED" behind.
+TEST_F(PageStatesTest, GivenUpRowIsWrittenAsItWasAskedFor) {
+  std::filesystem::create_directory("220000000401.tnw");
+  startRun("220000000401", "12m 05s", 1000);
+  deliver(itemPage("220000000401"));
+  EXPECT_FALSE(closed_);
+  ASSERT_TRUE(settle([this] { return closed_; }, 5000));
+  EXPECT_EQ(gridState(), "12m 05s");
+}
+
+// Against the practice site: a win and an ended multi-quantity auction are read, then two
+// rows in a row hang. The item pass ends there, the rows after them keep theirs, and the bid
+// histories of the rows left "ENDED - LOT" are still read, this run's and an earlier run's.
+TEST_F(PageStatesTest, ARunThatGivesUpKeepsWhatItReadAndStillReadsTheBidHistories) {
+  tarnwick::tools::PracticeSite site;
+  write((windows() / "tarnwick.ini").string(),
+        site.hostsSection() + "[prefs]\r\nedtEbayMember=tarnbuyer\r\n");
+  for (const char* item : {"220000000101", "220000000102"})
+    site.control(std::string("fault=stall&page=item:") + item);
+  startRunOn(record("220000000401", "ACTIVE") + record("220000000501", "ACTIVE") +
+                 record("220000000101", "2 days") + record("220000000102", "2 days") +
+                 record("220000000103", "25m 10s") + record("220000000502", "ENDED - LOT"),
+             2500);
+  ASSERT_TRUE(settle([this] { return closed_; }, 20000));
+  const QStringList lines = QString::fromStdString(read("newgrid.lv")).split("\r\n");
+  ASSERT_EQ(lines.size(), 6 * 9 + 1);
+  const QStringList states = {lines[5],      lines[9 + 5],  lines[18 + 5],
+                              lines[27 + 5], lines[36 + 5], lines[45 + 5]};
+  EXPECT_EQ(states, QStringList({"WON", "WON -2-", "2 days", "2 days", "25m 10s", "LOST"}));
+  EXPECT_EQ(lines[18 + 2], "1.00");  // a row given up keeps its bid too
+  EXPECT_EQ(site.requestCount("/ws/eBayISAPI.dll?ViewItem&item=220000000103"), 0);
+  EXPECT_EQ(site.requestCount("/ws/eBayISAPI.dll?ViewBids&item=220000000501"), 1);
+  EXPECT_EQ(site.requestCount("/ws/eBayISAPI.dll?ViewBids&item=220000000502"), 1);
 }
 
 // A number that names a file elsewhere, or is too long for a file name with its extension and

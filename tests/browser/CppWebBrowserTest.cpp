@@ -3,6 +3,7 @@
 #include <QTcpServer>
 #include <QTextEdit>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "TempWorkingDir.h"
@@ -224,6 +225,56 @@ TEST_F(Browser, APageLongerThanTheBoundFailsToLoad) {
     EXPECT_TRUE(events.empty()) << url;
   }
   EXPECT_EQ(browser->Document().str(), kItemPage);
+}
+
+// A failed load says once why it failed: no page came, or one longer than the bound. A load
+// that is stopped or replaced says nothing; a handler may navigate again.
+TEST_F(Browser, AFailedLoadSaysWhyItFailed) {
+  std::vector<std::pair<std::string, TNavigateFailure>> failures;
+  browser->OnNavigateError = [&](TObject* sender, const AnsiString& url, TNavigateFailure failure) {
+    EXPECT_EQ(sender, browser.get());
+    EXPECT_FALSE(browser->Busy());
+    failures.emplace_back(url.str(), failure);
+  };
+  const std::string over(TCppWebBrowser::MaxDocumentBytes + 1, 'p');
+  server.Serve("/over", TestHttpServer::Reply::Page(200, over));
+  server.Serve("/over-unsaid", TestHttpServer::Reply::Unsized(200, over));
+  server.Serve("/dropped", TestHttpServer::Reply::Dropped());
+  WriteFile("over.htm", over);
+  const std::string missing = (work() / "no-such-file.htm").string();
+  const std::string overFile = (work() / "over.htm").string();
+  for (const auto& [url, failure] : std::vector<std::pair<std::string, TNavigateFailure>>{
+           {server.Url("/dropped"), TNavigateFailure::NoPage},
+           {missing, TNavigateFailure::NoPage},
+           {"about:nothing", TNavigateFailure::NoPage},
+           {server.Url("/over"), TNavigateFailure::TooLong},
+           {server.Url("/over-unsaid"), TNavigateFailure::TooLong},
+           {overFile, TNavigateFailure::TooLong}}) {
+    failures.clear();
+    browser->Navigate(url.c_str());
+    EXPECT_TRUE(Pump([&] { return !browser->Busy(); }, 20000)) << url;
+    PumpFor(50);
+    EXPECT_EQ(failures, (std::vector<std::pair<std::string, TNavigateFailure>>{{url, failure}}))
+        << url;
+  }
+  failures.clear();
+  browser->Navigate(missing.c_str());
+  browser->Stop();
+  browser->Navigate(server.Url("/dropped").c_str());
+  browser->Navigate(server.Url("/item").c_str());
+  ASSERT_TRUE(Pump([&] { return events.size() == 3; }));
+  PumpFor(50);
+  EXPECT_TRUE(failures.empty());
+
+  // Asked again from the handler: the next load completes.
+  events.clear();
+  bool again = true;
+  browser->OnNavigateError = [&](TObject*, const AnsiString&, TNavigateFailure) {
+    if (std::exchange(again, false)) browser->Navigate(server.Url("/other").c_str());
+  };
+  browser->Navigate(overFile.c_str());
+  ASSERT_TRUE(Pump([&] { return events.size() == 3; }));
+  EXPECT_EQ(browser->Document().str(), "<html>other page</html>");
 }
 
 TEST_F(Browser, HandlersMayStopAndNavigateAgainInsideTheEvents) {

@@ -135,11 +135,7 @@ TEST_F(PortalCrashTest, KillsAtRandomMomentsLoseNothingAndRepeatNoWinOrSnipe) {
   for (const std::string& item : due) site.control("item=" + item + "&state=live&ends_in=600");
   for (const std::string& item : edited)
     site.control("item=" + item + "&state=live&ends_in=172800");
-  tarnwick::tools::stageFakes(work_.toStdString());
-  ASSERT_TRUE(QFile::copy(FRESH_PROGRAM, workPath("rerav.iru")));
-  ASSERT_TRUE(QFile::copy(QStringLiteral(FRESH_DIR) + "/dummy.htm", workPath("dummy.htm")));
-  FormatSettings().ShortDateFormat = "mm/dd/yy";
-  FormatSettings().LongTimeFormat = "hh:mm:ss";
+  ASSERT_NO_FATAL_FAILURE(stageAgentAndSniper());
   // Two auctions the member won and one lost, in a group that wants two wins.
   writeFile(workPath("lvshowall.txt"),
             "220000000401\r\n0.00\r\nW1\r\n1.00\r\n0\r\n1\r\nACTIVE\r\nUSD\r\nPAIR\r\n"

@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "PortalTestSupport.h"
+#include "lib/DateTime.h"
+#include "lib/FormatSettings.h"
+#include "lib/SysUtils.h"
 #include "tools/testing/PracticeSite.h"
 
 class PortalProcessFixture : public PortalWorkDir {
@@ -52,6 +55,22 @@ class PortalProcessFixture : public PortalWorkDir {
     while (!done() && clock.elapsed() < timeoutMs) QThread::msleep(50);
     return done();
   }
+  // The real agent in the working directory under the name the portal starts it by, with the
+  // blank page, beside the fake sniper; and the portal's end-time formats, in which the test
+  // writes end times.
+  void stageAgentAndSniper() {
+    tarnwick::tools::stageFakes(work_.toStdString());
+    ASSERT_TRUE(QFile::copy(FRESH_PROGRAM, workPath("rerav.iru")));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(FRESH_DIR) + "/dummy.htm", workPath("dummy.htm")));
+    FormatSettings().ShortDateFormat = "mm/dd/yy";
+    FormatSettings().LongTimeFormat = "hh:mm:ss";
+    stagedAt_ = Now();
+  }
+  // An end time minutes after the staging, on eBay's clock (the practice site's runs with the
+  // local one), as "lvAllTdate.txt" holds it.
+  QByteArray endsIn(int minutes) const {
+    return QByteArray(DateTimeToStr(stagedAt_ + minutes * OneMinute).c_str());
+  }
   // The hosts of the practice site, and the preferences' lines.
   void writeIni(const tarnwick::tools::PracticeSite& site, const QByteArray& prefs) {
     writeFile(windirPath("tarnwick.ini"),
@@ -59,6 +78,7 @@ class PortalProcessFixture : public PortalWorkDir {
   }
   QString rootPath(const QString& name) const { return root_.path() + "/" + name; }
   QString runDir_;  // where the programs work when not in work_
+  TDateTime stagedAt_;
   std::vector<std::pair<QString, QString>> extraEnvironment_;  // for the next starts
   QStringList dialogLines(const QString& tag = "dialogs") const {
     QStringList lines = QString::fromLatin1(readFile(rootPath(tag + ".log"))).split('\n');

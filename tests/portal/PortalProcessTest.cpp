@@ -166,15 +166,7 @@ TEST_F(PortalProcessTest, InstalledPortalStartsTheInstalledAgent) {
 // when A is still in its window and B has come into its own: the check hands over neither.
 TEST_F(PortalProcessTest, RestartNeitherRepeatsASnipeNorForgetsASatisfiedGroup) {
   tarnwick::tools::PracticeSite site;
-  tarnwick::tools::stageFakes(work_.toStdString());
-  ASSERT_TRUE(QFile::copy(FRESH_PROGRAM, workPath("rerav.iru")));
-  ASSERT_TRUE(QFile::copy(QStringLiteral(FRESH_DIR) + "/dummy.htm", workPath("dummy.htm")));
-  FormatSettings().ShortDateFormat = "mm/dd/yy";
-  FormatSettings().LongTimeFormat = "hh:mm:ss";
-  const TDateTime now = Now();  // eBay's clock: the site's runs with the local one
-  const auto endsIn = [&](int minutes) {
-    return QByteArray(DateTimeToStr(now + minutes * OneMinute).c_str());
-  };
+  ASSERT_NO_FATAL_FAILURE(stageAgentAndSniper());
   writeFile(workPath("lvshowall.txt"),
             "220000000101\r\n5.00\r\nA\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nIND\r\n"
             "220000000102\r\n5.00\r\nB\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nPAIR\r\n"

@@ -42,6 +42,32 @@ class RefreshHandOverTest : public ScheduleFixture {
         bytes += QByteArray::fromStdString(records[r][static_cast<std::size_t>(line)]) + "\r\n";
     writeFile(workPath("newgrid.lv"), bytes);
   }
+  // Writes "lvshowall.txt" for the agent and starts it, as the countdown does. (The agent's
+  // caption is seen by every process of the user: while another suite's agent runs, the
+  // portal rightly starts none and writes nothing, so it is asked again.)
+  void handOver() {
+    QElapsedTimer waited;
+    waited.start();
+    while (!QFile::exists(workPath("lvshowall.txt")) && waited.elapsed() < 40000) {
+      frmMain->launchGridRefresher();
+      if (!QFile::exists(workPath("lvshowall.txt"))) QThread::msleep(100);
+    }
+    ASSERT_TRUE(frmMain->GetseekingRefreshData());
+  }
+  // The record the agent writes for a row it keeps as it was: the row as "lvshowall.txt"
+  // handed it over, the snipe amount moved to the seventh line.
+  Record keptAsHandedOver(const std::string& item) const {
+    const QList<QByteArray> lines = readFile(workPath("lvshowall.txt")).split('\n');
+    for (qsizetype first = 0; first + 9 <= lines.size(); first += 9) {
+      if (lines[first].trimmed().toStdString() != item) continue;
+      Record kept;
+      for (int line : {0, 2, 3, 4, 5, 6, 1, 7, 8})
+        kept.push_back(lines[first + line].trimmed().toStdString());
+      return kept;
+    }
+    ADD_FAILURE() << item << " was not handed over";
+    return {};
+  }
   static std::string howMany(const char* group) {
     return cellText(findRowByCaption(frmMain->lvGroups, group), 1).str();
   }
@@ -147,6 +173,38 @@ TEST_F(RefreshHandOverTest, AWinWhoseSaveFailedIsFinishedByTheNextStart) {
   EXPECT_FALSE(QFile::exists(workPath("win.jnl")));
 }
 
+// A row that the agent keeps as it was (its page did not come, or could not be used) comes
+// back as the portal handed it over. Such a record tells nothing new, so it undoes nothing
+// that the portal has learnt since: here a win and its bid, read by an add while the agent
+// ran, which the next refresh's report of the same win does not count again. The other rows
+// are applied.
+TEST_F(RefreshHandOverTest, ARowKeptAsItWasUndoesNothingLearntWhileTheAgentRan) {
+  TListItem* won = watched("601", -600, "LAMPS");
+  TListItem* live = watched("602", 2 * 86400 + 60);
+  TListItem* lost = watched("603", -600);
+  handOver();
+  // Learnt while the agent ran: 601 won (its group's count lessened), 603 lost.
+  setCellText(won, siCurrent, "20.00");
+  setCellText(won, siBids, "9");
+  setCellText(won, siEnds, "WON");
+  setCellText(findRowByCaption(frmMain->lvGroups, "LAMPS"), 1, "1");
+  setCellText(lost, siEnds, "LOST");
+  writeGrid({keptAsHandedOver("601"), record("602", "ACTIVE"), keptAsHandedOver("603")});
+  tick();
+  EXPECT_EQ(cellsOf(won),
+            Record({"601", "5.00", "Mine 601", "20.00", "9", "3", "WON", "GBP", "LAMPS"}));
+  EXPECT_EQ(cellText(lost, siEnds).str(), "LOST");
+  EXPECT_EQ(cellsOf(live),
+            Record({"602", "5.00", "Mine 602", "12.50", "7", "3", "2 days", "GBP", "IND"}));
+  EXPECT_FALSE(QFile::exists(workPath("newgrid.lv")));
+
+  writeGrid({record("601", "WON")});
+  frmMain->loadFreshGridData();
+  EXPECT_EQ(howMany("LAMPS"), "1");
+  EXPECT_FALSE(QFile::exists(workPath("cancLAMPS.TDL")));
+  EXPECT_TRUE(boxTexts().empty());
+}
+
 TEST_F(RefreshHandOverTest, EmptyOrShortResultAppliesNothingAndEndsTheWait) {
   TListItem* row = watched("301", 3600);
   for (const QByteArray& bytes : {QByteArray(), QByteArray("301\r\nx\r\n9.99\r\n4\r\n1\r\n")}) {
@@ -203,15 +261,9 @@ TEST_F(RefreshHandOverTest, PortalStartsTheAgentAndReadsItsResultBack) {
   now_ = Now();
   TListItem* row = watched("220000000101", 2 * 86400 + 60, "LAMPS");
 
-  // The agent's caption is seen by every process of the user: while another suite's agent
-  // runs, the portal rightly starts none and writes nothing, so it is asked again.
   QElapsedTimer waited;
   waited.start();
-  while (!QFile::exists(workPath("lvshowall.txt")) && waited.elapsed() < 40000) {
-    frmMain->launchGridRefresher();
-    if (!QFile::exists(workPath("lvshowall.txt"))) QThread::msleep(100);
-  }
-  EXPECT_TRUE(frmMain->GetseekingRefreshData());
+  handOver();
   while (!QFile::exists(workPath("newgrid.lv")) && waited.elapsed() < 80000) QThread::msleep(100);
   ASSERT_TRUE(QFile::exists(workPath("newgrid.lv")));
   tick();

@@ -257,6 +257,16 @@ class ControlAndCounter(SiteTestCase):
         self.assertEqual(read.agent_state(self.item_page("220000000101"), "220000000101",
                                           MEMBER), "ACTIVE")
 
+    def test_oversized_page_is_the_whole_page_past_the_programs_bound(self):
+        self.site.control(item="220000000101", fault="oversize", count="1")
+        status, _, body = self.site.get(ITEM_QUERY + "220000000101")
+        self.assertEqual(status, 200)
+        self.assertGreater(len(body), 4 * 1024 * 1024)
+        page = body.decode("cp1252")
+        self.assertTrue(page.rstrip().endswith("</html>"))
+        self.assertEqual(read.agent_state(page, "220000000101", MEMBER), "ACTIVE")
+        self.assertLess(len(self.site.get(ITEM_QUERY + "220000000101")[2]), 65536)
+
     def test_official_time_page_without_closing_tag(self):
         self.site.control(page="time", fault="truncate")
         for _ in range(2):

@@ -69,6 +69,19 @@ def drop_closing_tag(body):
     return body if end < 0 else body[:end]
 
 
+# Longest page the programs take (4 MiB); an oversized page goes past it.
+PROGRAMS_PAGE_BOUND = 4 * 1024 * 1024
+
+
+def pad_past_bound(body):
+    """The whole page, every marker kept, made longer than the programs take by a comment of
+    filler put before "</html>" (at the end when the page has none)."""
+    end = body.find(b"</html>")
+    end = len(body) if end < 0 else end
+    filler = b"<!-- " + b"x" * (PROGRAMS_PAGE_BOUND + 65536 - len(body)) + b" -->\r\n"
+    return body[:end] + filler + body[end:]
+
+
 # The official time's place holding no time (the "badtime" fault).
 UNREADABLE_TIME = "Thursday, Smarch 41, 2026 99:99:99 PST"
 

@@ -19,7 +19,7 @@ import urllib.parse
 
 from catalogue import (CatalogueError, DEFAULT_MEMBER, ITEM_FIELDS, default_catalogue,
                        load_catalogue_file)
-from pages import PageMaker, drop_closing_tag, encode_page
+from pages import PageMaker, drop_closing_tag, encode_page, pad_past_bound
 from site_state import SiteState, page_key
 
 ITEM_PATH = "/ws/ebayisapi.dll"
@@ -143,6 +143,8 @@ class SiteHandler(http.server.BaseHTTPRequestHandler):
             return
         if fault == "truncate":
             body = drop_closing_tag(body)
+        elif fault == "oversize":
+            body = pad_past_bound(body)
         self.send_body(200, body)
 
     def hold_without_reply(self):

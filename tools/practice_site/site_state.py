@@ -9,7 +9,8 @@ import threading
 
 from catalogue import CatalogueError, ITEM_FIELDS, apply_fields, make_item
 
-FAULT_KINDS = ("truncate", "status500", "drop", "stall", "relocate", "redirect", "badtime")
+FAULT_KINDS = ("truncate", "oversize", "status500", "drop", "stall", "relocate", "redirect",
+               "badtime")
 
 
 def page_key(command, item):
