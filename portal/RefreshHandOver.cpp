@@ -34,6 +34,9 @@ AnsiString activeEndsText(const AnsiString& endText, double ebayTimeOffset) {
   return ebayScraper.getTimeLeftText(endText, ebayTimeOffset);
 }
 
+// A won state word: "WON" anywhere in it, "WON -" and a count of units included.
+bool isWonText(const AnsiString& ends) { return ends.Pos("WON") > 0; }
+
 }  // namespace
 
 void TfrmMain::applyRefreshedState(TListItem* row, const AnsiString& state) {
@@ -51,8 +54,7 @@ void TfrmMain::applyRefreshedState(TListItem* row, const AnsiString& state) {
 // saves; the journal saved before them lets a restart finish a win that a kill cut short, so
 // that it is counted neither twice (the row not yet won) nor not at all.
 void TfrmMain::setEndsState(TListItem* row, const AnsiString& state) {
-  const bool wasWon = cellText(row, siEnds).Pos("WON") > 0;
-  if (state.Pos("WON") == 0 || wasWon) {
+  if (!isWonText(state) || isWonText(cellText(row, siEnds))) {
     setCellText(row, siEnds, state);
     return;
   }
@@ -106,6 +108,10 @@ void TfrmMain::loadFreshGridData() {
       TListItem* row = findRowByCaption(lvShowAll, lines[i]);
       if (!row) continue;  // deleted while the agent ran
       if (asHandedOver.keptAsItWas(row, current, bids, state)) continue;
+      // A won auction stays won: the agent reads no won row, so a record that is not won for
+      // one was read before an add read the win, and taking the word away would let the next
+      // refresh count the same win against its group again.
+      if (isWonText(cellText(row, siEnds)) && !isWonText(state)) continue;
       setCellText(row, siCurrent, current);
       setCellText(row, siBids, bids);
       applyRefreshedState(row, state);

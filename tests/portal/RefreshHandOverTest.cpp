@@ -205,6 +205,27 @@ TEST_F(RefreshHandOverTest, ARowKeptAsItWasUndoesNothingLearntWhileTheAgentRan) 
   EXPECT_TRUE(boxTexts().empty());
 }
 
+// The agent read an auction while it still ran; an add then read it won. The agent's record
+// comes later but tells of an older page: the row stays won with the add's bid, and the next
+// refresh's report of the win does not count it against its group again.
+TEST_F(RefreshHandOverTest, AWinReadWhileTheAgentRanIsNotUndoneByItsOlderRead) {
+  TListItem* won = watched("701", 600, "LAMPS");
+  handOver();
+  setCellText(won, siCurrent, "20.00");
+  setCellText(won, siBids, "9");
+  setCellText(won, siEnds, "WON");
+  setCellText(findRowByCaption(frmMain->lvGroups, "LAMPS"), 1, "1");
+  writeGrid({record("701", "ACTIVE")});
+  tick();
+  EXPECT_EQ(cellsOf(won),
+            Record({"701", "5.00", "Mine 701", "20.00", "9", "3", "WON", "GBP", "LAMPS"}));
+  writeGrid({record("701", "WON")});
+  frmMain->loadFreshGridData();
+  EXPECT_EQ(howMany("LAMPS"), "1");
+  EXPECT_FALSE(QFile::exists(workPath("cancLAMPS.TDL")));
+  EXPECT_TRUE(boxTexts().empty());
+}
+
 TEST_F(RefreshHandOverTest, EmptyOrShortResultAppliesNothingAndEndsTheWait) {
   TListItem* row = watched("301", 3600);
   for (const QByteArray& bytes : {QByteArray(), QByteArray("301\r\nx\r\n9.99\r\n4\r\n1\r\n")}) {
