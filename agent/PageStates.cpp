@@ -126,11 +126,13 @@ void TfrmRefresh::passUnusablePage() {
   leaveRowAsItWas();
 }
 
+// Whatever an earlier load's handling cut short left in the row (the "ENDED" an ended page sets
+// before the row is read) goes with it, as at a give-up.
 void TfrmRefresh::leaveRowAsItWas() {
   pageState = pageState == psItemPage ? psItemBlank : psBidsBlank;
   broRefresh->Stop();
   DeleteFile(kPageCopy);
-  rowAsItWas.reset();
+  restoreRowAsItWas();
   requestBlankPage();
 }
 

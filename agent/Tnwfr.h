@@ -102,7 +102,8 @@ class TfrmRefresh : public TForm {
   // A page of the current row that came but cannot be used: asked for once more, and the
   // second time the row is left as it was.
   void passUnusablePage();
-  // The current row stays as it was and the pass goes on after the blank page.
+  // The current row goes back to its cells as they were when its page was asked for, and the
+  // pass goes on after the blank page.
   void leaveRowAsItWas();
   // Puts back the cells of a row given up as they were when its page was asked for.
   void restoreRowAsItWas();

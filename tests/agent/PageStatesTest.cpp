@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "TempWorkingDir.h"
 #include "agent/Tnwfr.h"
@@ -224,16 +225,33 @@ TEST_F(PageStatesTest, RowWithoutProgressIsSkippedAndASecondInARowEndsThePassKee
   EXPECT_EQ(read("newgrid.lv"), gridOf(asTheyWere));
 }
 
-// A row is given up as it was when its page was asked for, whatever a handling cut short left
-// in it: here an ended page whose page file cannot be written (a folder has its name) leaves
-// no "ENDED" behind.
-TEST_F(PageStatesTest, GivenUpRowIsWrittenAsItWasAskedFor) {
+// A row is given up, or left as it was, as it was when its page was asked for, whatever a
+// handling cut short left in it: here an ended page whose page file cannot be written (a
+// folder has its name) leaves no "ENDED" behind, whether the give-up timer ends the row, the
+// site then says the item is unknown, or two whole pages that are not the item's come.
+TEST_F(PageStatesTest, RowGivenUpOrLeftIsWrittenAsItWasAskedFor) {
+  struct Case {
+    const char* name;
+    unsigned giveUpMs;  // long where the pages that follow must end the row
+    std::vector<std::string> thenDelivered;
+  };
+  const Case cases[] = {
+      {"given up", 1000, {}},
+      {"invalid item", 600000, {itemPage("220000000999")}},
+      {"pages that cannot be used", 600000, {itemPage("220000000101"), itemPage("220000000101")}},
+  };
   std::filesystem::create_directory("220000000401.tnw");
-  startRun("220000000401", "12m 05s", 1000);
-  deliver(itemPage("220000000401"));
-  EXPECT_FALSE(closed_);
-  ASSERT_TRUE(settle([this] { return closed_; }, 5000));
-  EXPECT_EQ(gridState(), "12m 05s");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove("newgrid.lv");
+    closed_ = false;
+    startRun("220000000401", "12m 05s", c.giveUpMs);
+    deliver(itemPage("220000000401"));
+    EXPECT_FALSE(closed_);
+    for (const std::string& page : c.thenDelivered) deliver(page);
+    ASSERT_TRUE(settle([this] { return closed_; }, 5000));
+    EXPECT_EQ(gridState(), "12m 05s");
+  }
 }
 
 // Against the practice site: a win and an ended multi-quantity auction are read, then two
