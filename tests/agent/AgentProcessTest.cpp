@@ -364,10 +364,7 @@ TEST_F(AgentProcessTest, PageThatComesButCannotBeUsedKeepsItsRowAtOnce) {
   site_.control("fault=oversize&page=bids:220000000502");
   writeWatchList({watched("220000000101", "2 days"), watched("220000000102", "1h 30m"),
                   watched("220000000401", "ACTIVE"), watched("220000000502", "ENDED - LOT")});
-  QElapsedTimer clock;
-  clock.start();
   run();
-  EXPECT_LT(clock.elapsed(), 25000) << "the run waited for a page to be given up";
   const std::vector<Record> records = grid();
   ASSERT_EQ(records.size(), 4u);
   EXPECT_EQ(records[0], (Record{"220000000101", "Title 220000000101", "1.00", "1", "1", "2 days",
@@ -376,10 +373,13 @@ TEST_F(AgentProcessTest, PageThatComesButCannotBeUsedKeepsItsRowAtOnce) {
   EXPECT_EQ(records[2][5], "WON");
   EXPECT_EQ(records[3][5], "ENDED - LOT");
   // Asked for once more (the network layer itself may send a request again on a new
-  // connection, which the site counts too).
+  // connection, which the site counts too), and not again and again as the stall timer asks
+  // for a page that is waited for until the give-up.
   for (const std::string& page :
-       {viewItem("220000000101"), viewItem("220000000102"), viewBids("220000000502")})
+       {viewItem("220000000101"), viewItem("220000000102"), viewBids("220000000502")}) {
     EXPECT_GE(site_.requestCount(page), 2) << page;
+    EXPECT_LE(site_.requestCount(page), 4) << page;
+  }
   EXPECT_FALSE(exists("220000000101.tnw"));
   EXPECT_FALSE(exists("220000000502.dsp"));
   EXPECT_EQ(scratchFiles(), QStringList()) << scratchFiles().join(' ').toStdString();

@@ -286,7 +286,8 @@ TEST_F(PortalProcessTest, AddingAgainAnAuctionWhoseEndIsNotKnownGetsItDispatched
   start(portal, DRIVEN_PORTAL_PROGRAM, {rootPath("actions"), rootPath("actions.log")});
   const bool checked =
       waitFor([&] { return readFile(rootPath("actions.log")).contains("done check"); }, 60000);
-  QThread::msleep(500);  // the sniper started last writes its log
+  // The sniper started last writes its log in a process of its own.
+  waitFor([&] { return readFile(workPath("tnsnip.log")).count('\n') >= 2; }, 10000);
   portal.kill();
   portal.waitForFinished(5000);
   ASSERT_TRUE(checked) << readFile(rootPath("actions.log")).constData();
