@@ -306,6 +306,7 @@ void THttpCli::GetBodyLineNext() {
   if (first) {
     FChunkSize = 0;
     FChunkRcvd = 0;
+    FChunkLineBytes = 0;
     FChunkState = httpChunkGetSize;
     TriggerDocBegin();
     if (FNextLineHandler != TLineHandler::Body) return;  // aborted by the handler
@@ -324,25 +325,37 @@ void THttpCli::deliverBody(const char* Data, int Len) {
   TriggerDocData(Data, Len);
 }
 
+// The chunk decoder: a size line (hex digits first, then an extension that is skipped),
+// that many bytes of data and their line end, again and again; after the size 0 the trailer,
+// whose fields are skipped, up to its empty line. Line ends are CR LF or a bare LF. Framing
+// that does not hold ends the request with an error, whatever came before it.
 void THttpCli::chunkedBody(const char* Data, int Len) {
   int i = 0;
   // An Abort from OnDocData ends the walk too.
   while (i < Len && FChunkState != httpChunkDone && FNextLineHandler == TLineHandler::Body) {
+    const char c = Data[i];
     switch (FChunkState) {
       case httpChunkGetSize:
-        if (IsXDigit(Data[i])) {
+        if (IsXDigit(c)) {
           if (FChunkSize > kMaxChunkSize) {
             failReply("Bad chunk size");
             return;
           }
-          FChunkSize = FChunkSize * 16 + XDigit(Data[i]);
+          FChunkSize = FChunkSize * 16 + XDigit(c);
+          ++FChunkLineBytes;
           ++i;
+        } else if (FChunkLineBytes == 0) {
+          failReply("Bad chunk size");  // a sign, a blank, a letter or nothing: no size
+          return;
         } else {
           FChunkState = httpChunkGetExt;
         }
         break;
       case httpChunkGetExt:
-        if (Data[i++] == '\n') FChunkState = httpChunkGetData;
+        if (Data[i++] == '\n') {
+          FChunkState = httpChunkGetData;
+          FChunkLineBytes = 0;
+        }
         break;
       case httpChunkGetData: {
         const int take = static_cast<int>(std::min<std::int64_t>(Len - i, FChunkSize - FChunkRcvd));
@@ -355,10 +368,19 @@ void THttpCli::chunkedBody(const char* Data, int Len) {
         break;
       }
       case httpChunkSkipDataEnd:
-        if (Data[i++] == '\n') {
-          FChunkState = FChunkSize == 0 ? httpChunkDone : httpChunkGetSize;
+        ++i;
+        if (FChunkSize == 0) {
+          if (!trailerByte(c)) return;
+        } else if (c == '\n') {
+          FChunkState = httpChunkGetSize;
           FChunkSize = 0;
           FChunkRcvd = 0;
+          FChunkLineBytes = 0;
+        } else if (c == '\r' && FChunkLineBytes == 0) {
+          ++FChunkLineBytes;
+        } else {
+          failReply("Chunk data not followed by CR LF");
+          return;
         }
         break;
       case httpChunkDone:
@@ -366,6 +388,22 @@ void THttpCli::chunkedBody(const char* Data, int Len) {
     }
   }
   if (FChunkState == httpChunkDone && FNextLineHandler == TLineHandler::Body) endDocument();
+}
+
+// One byte of the trailer: an empty line ends it (and the body). Its lines count against the
+// bounds of a reply header. False when the reply can no longer be read.
+bool THttpCli::trailerByte(char c) {
+  ++FHeaderBytes;
+  if (c == '\n') {
+    ++FHeaderLinesSeen;
+    if (FChunkLineBytes == 0) FChunkState = httpChunkDone;
+    FChunkLineBytes = 0;
+  } else if (c != '\r') {
+    ++FChunkLineBytes;
+  }
+  if (!headerTooLarge()) return true;
+  failReply("Reply header too large");
+  return false;
 }
 
 void THttpCli::endDocument() {

@@ -9,8 +9,9 @@
 //
 // What a broken or hostile server cannot do: make one request follow more than 20
 // relocations or answer more than 6 authentication challenges between two relocations, send
-// a reply header of more than 1000 lines or 256 KiB, pass off a reply cut short by the close
-// or a reset (or a chunk size past 63 bits) as a whole one. Each ends the request with
+// a reply header (or a trailer) of more than 1000 lines or 256 KiB, pass off a reply cut short
+// by the close or a reset, or chunks whose framing does not hold (a size line without a size,
+// a size past 63 bits, data without its line end), as a whole one. Each ends the request with
 // StatusCode 404 (the code a blocking request raises and OnRequestDone carries, unless the
 // socket gave one) and a reason of its own; the bytes received stay in RcvdStream. Nor can it
 // have the user's credentials sent to another host than the URL's, or the proxy's anywhere
@@ -300,6 +301,9 @@ class THttpCli : public TComponent {
   std::int64_t FChunkSize = 0;
   std::int64_t FChunkRcvd = 0;
   THttpChunkState FChunkState = httpChunkGetSize;
+  // Bytes of the chunk line being read that count for its framing: the digits of a size line,
+  // the CR after chunk data, the bytes (CR aside) of a trailer line.
+  int FChunkLineBytes = 0;
   WORD FRequestDoneErrCode = 0;
   THttpNTLMState FAuthNTLMState = ntlmNone;
   THttpNTLMState FProxyAuthNTLMState = ntlmNone;
@@ -341,6 +345,7 @@ class THttpCli : public TComponent {
   void dropWaiting() { FReceiveLen = 0; }
   void removeFront(int Count);
   void chunkedBody(const char* Data, int Len);
+  bool trailerByte(char c);
   void deliverBody(const char* Data, int Len);
   bool sendingFirstNtlmMessage() const;
   THttpNTLMState serverNtlmMessage() const;
