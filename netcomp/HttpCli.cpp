@@ -190,7 +190,7 @@ void THttpCli::DoRequestAsync(THttpRequest Rq) {
 
   if (FCtrlSocket->State() == wsConnected) {
     if (FConnHost == FConnectedHost && FConnPort == FConnectedPort &&
-        FProtocol == FConnectedProtocol) {
+        FProtocol == FConnectedProtocol && connectionReusable()) {
       SocketSessionConnected(FCtrlSocket, 0);
       return;
     }
@@ -248,6 +248,13 @@ void THttpCli::DoRequestSync(THttpRequest Rq) {
     throw EHttpException(FReasonPhrase, static_cast<WORD>(FStatusCode));
 }
 
+// Whether the open connection may carry the next request: nothing came on it that answers no
+// request, and nothing waits on it unread (bytes past the last reply that are on their way).
+bool THttpCli::connectionReusable() {
+  return FCtrlSocket->State() == wsConnected && !FConnectionSpent &&
+         FCtrlSocket->GetRcvdCount() == 0;
+}
+
 void THttpCli::pointCloseAt(bool Location) {
   if (Location)
     FCtrlSocket->OnSessionClosed = [this](TObject* S, WORD E) { LocationSessionClosed(S, E); };
@@ -261,6 +268,11 @@ void THttpCli::failRequest(int Status, const AnsiString& Reason) {
 }
 
 void THttpCli::Login() {
+  if (FCtrlSocket->State() == wsConnected && !connectionReusable()) {
+    // The request goes on, on a new connection: the end of this one ends nothing.
+    FCtrlSocket->OnSessionClosed = nullptr;
+    FCtrlSocket->Abort();
+  }
   pointCloseAt(false);
   if (FCtrlSocket->State() == wsConnected) {
     SocketSessionConnected(FCtrlSocket, 0);
@@ -295,6 +307,8 @@ void THttpCli::SocketDNSLookupDone(TObject* Sender, WORD ErrCode) {
   FConnectedHost = FConnHost;
   FConnectedPort = FConnPort;
   FConnectedProtocol = FProtocol;
+  FConnectionCarriedReply = false;
+  FConnectionSpent = false;
   if (FProtocol != "http") {
     FRequestDoneErrCode = static_cast<WORD>(FCtrlSocket->LastError());
     failRequest(501, "Protocol \"" + FProtocol + "\" not implemented");

@@ -110,7 +110,7 @@ void THttpCli::StartRelocation() {
   FHeaderLineCount = 0;
   FBodyLineCount = 0;
   if (FConnectedHost == FConnHost && FConnectedPort == FConnPort &&
-      FConnectedProtocol == FProtocol && !FCloseAfterReply) {
+      FConnectedProtocol == FProtocol && !FCloseAfterReply && connectionReusable()) {
     const WPARAM serial = FRequestSerial;
     if (OnLocationChange) OnLocationChange(this);
     if (serial != FRequestSerial) return;  // aborted by the handler

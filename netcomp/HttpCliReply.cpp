@@ -37,6 +37,16 @@ bool isNumber(const AnsiString& Text) {
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// A status line: the version, then a status of three digits, 100 to 599.
+bool isStatusLine(const AnsiString& Line) {
+  const AnsiString version = Line.SubString(1, 9);
+  if (version != "HTTP/1.0 " && version != "HTTP/1.1 ") return false;
+  const AnsiString status = Line.SubString(10, 3);
+  if (status.Length() != 3 || !isNumber(status)) return false;
+  const int code = StrToInt(status);
+  return code >= 100 && code <= 599;
+}
+
 // Whether the transfer codings (a list, letter case aside) end in chunked.
 bool endsInChunked(const AnsiString& Codings) {
   const std::string list = LowerCase(Codings).str();
@@ -106,6 +116,10 @@ void THttpCli::SocketDataAvailable(TObject*, WORD ErrCode) {
     deliverWaitingBody();
     return;
   }
+  // Bytes that come while no reply is awaited answer no request: the connection that carries
+  // them is not used again (they could pass for the start of the next reply).
+  if (FState != httpWaitingHeader || FNextLineHandler != TLineHandler::Header)
+    FConnectionSpent = true;
   while (FReceiveLen > 0) {
     const char* lf = static_cast<const char*>(std::memchr(FReceiveBuffer, '\n', FReceiveLen));
     if (!lf) break;
@@ -138,8 +152,10 @@ std::int64_t THttpCli::bodyLength() const { return chunked() ? -1 : FContentLeng
 void THttpCli::deliverWaitingBody() {
   int count = FReceiveLen;
   const std::int64_t length = bodyLength();
-  if (length >= 0 && FRcvdBodyCount + count > length)
+  if (length >= 0 && FRcvdBodyCount + count > length) {
     count = static_cast<int>(std::max<std::int64_t>(0, length - FRcvdBodyCount));
+    FConnectionSpent = true;  // bytes past the length answer no request
+  }
   FBodyData = FReceiveBuffer;
   FBodyDataLen = count;
   GetBodyLineNext();
@@ -185,6 +201,12 @@ void THttpCli::GetHeaderLineNext() {
     if (FReceiveLen > 0) deliverWaitingBody();
     return;
   }
+  if (FHeaderLineCount == 1 && FConnectionCarriedReply && !isStatusLine(line)) {
+    // On a connection that carried a reply, a reply that starts otherwise is bytes of an
+    // earlier one (past its length, say), not an answer to this request.
+    failReply("Bad status line");
+    return;
+  }
   if (line.IsEmpty()) {
     headerEnded();
     return;
@@ -199,7 +221,7 @@ void THttpCli::GetHeaderLineNext() {
     } else if (OnDataPush2) {
       OnDataPush2(this);
     }
-  } else {
+  } else if (!interimReply()) {  // an interim reply's fields act on nothing
     const int colon = line.Pos(":");
     if (colon > 0) {
       int start = colon + 1;
@@ -255,14 +277,24 @@ void THttpCli::stopUnsentBody() {
   FCloseAfterReply = true;
 }
 
+// A reply was read whole on the open connection.
+void THttpCli::replyRead() { FConnectionCarriedReply = true; }
+
+// An interim reply (1xx but 101): the real one follows it.
+bool THttpCli::interimReply() const {
+  return FStatusCode >= 100 && FStatusCode < 200 && FStatusCode != 101;
+}
+
 void THttpCli::headerEnded() {
-  // An interim reply (1xx but 101): the real one follows, and none of the interim's fields
-  // frame it.
-  if (FStatusCode >= 100 && FStatusCode < 200 && FStatusCode != 101) {
+  // Nothing of an interim reply goes on into the real one: its fields acted on nothing, and
+  // its status is not the reply's.
+  if (interimReply()) {
     FRcvdHeaderLines->Clear();
     FHeaderLineCount = -1;
     FContentLength = -1;
     FTransferEncoding = AnsiString();
+    FStatusCode = 0;
+    FReasonPhrase = AnsiString();
     return;
   }
   TriggerHeaderEnd();
@@ -272,14 +304,19 @@ void THttpCli::headerEnded() {
   }
   stopUnsentBody();
   const std::int64_t length = bodyLength();
+  // 1xx, 204 and 304 replies and replies to HEAD have no body, whatever length or coding
+  // they name; a 301 or 302 has none unless it names a length.
   const bool noBody =
-      length == 0 || FRequestType == httpHEAD ||
-      (length == -1 && (FStatusCode < 200 || FStatusCode == 204 || FStatusCode == 301 ||
-                        FStatusCode == 302 || FStatusCode == 304));
+      length == 0 || FRequestType == httpHEAD || FStatusCode == 204 || FStatusCode == 304 ||
+      (FStatusCode >= 100 && FStatusCode < 200) ||
+      (length == -1 && (FStatusCode < 200 || FStatusCode == 301 || FStatusCode == 302));
   if (noBody) {
-    // The reply is whole: bytes that follow it belong to no request and start nothing.
+    // The reply is whole: bytes that follow it belong to no request and start nothing. After
+    // a 101 the connection speaks a protocol this client never asked for.
     FNextLineHandler = TLineHandler::None;
+    if (FReceiveLen > 0 || FStatusCode == 101) FConnectionSpent = true;
     dropWaiting();
+    replyRead();
     if (FRelocationPending) {
       StartRelocation();
     } else if (!FCloseAfterReply) {
@@ -387,7 +424,10 @@ void THttpCli::chunkedBody(const char* Data, int Len) {
         break;
     }
   }
-  if (FChunkState == httpChunkDone && FNextLineHandler == TLineHandler::Body) endDocument();
+  if (FChunkState == httpChunkDone && FNextLineHandler == TLineHandler::Body) {
+    if (i < Len) FConnectionSpent = true;  // bytes after the body answer no request
+    endDocument();
+  }
 }
 
 // One byte of the trailer: an empty line ends it (and the body). Its lines count against the
@@ -410,6 +450,7 @@ void THttpCli::endDocument() {
   FBodyLineCount = 0;
   FNextLineHandler = TLineHandler::None;
   dropWaiting();  // what follows the body answers no request
+  replyRead();
   stopUnsentBody();
   StateChange(httpBodyReceived);
   TriggerDocEnd();

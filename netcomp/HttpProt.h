@@ -11,12 +11,13 @@
 // relocations or answer more than 6 authentication challenges between two relocations, send
 // a reply header (or a trailer) of more than 1000 lines or 256 KiB, pass off a reply cut short
 // by the close or a reset, or chunks whose framing does not hold (a size line without a size,
-// a size past 63 bits, data without its line end), as a whole one. Each ends the request with
-// StatusCode 404 (the code a blocking request raises and OnRequestDone carries, unless the
-// socket gave one) and a reason of its own; the bytes received stay in RcvdStream. Nor can it
-// have the user's credentials sent to another host than the URL's, or the proxy's anywhere
-// when no proxy is set, or put raw bytes of a location into the request line. Byte counts are
-// 64-bit.
+// a size past 63 bits, data without its line end), as a whole one, or have bytes past a reply
+// read as the next reply on a kept-alive connection. Each ends the request with StatusCode 404
+// (the code a blocking request raises and OnRequestDone carries, unless the socket gave one)
+// and a reason of its own; the bytes received stay in RcvdStream, and the connection is not
+// used again. Nor can it have the user's credentials sent to another host than the URL's, or
+// the proxy's anywhere when no proxy is set, or put raw bytes of a location into the
+// request line, or make an interim (1xx) reply's fields act. Byte counts are 64-bit.
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -325,6 +326,11 @@ class THttpCli : public TComponent {
   int FHeaderLinesSeen = 0;  // header lines of this request's replies, interim ones too
   std::int64_t FHeaderBytes = 0;
   AnsiString FReplyFailure;  // the reason the request ends with once ready; empty: none
+  // The open connection: whether it carried a reply read whole (the next one on it must start
+  // with a status line), and whether it is spent (bytes came on it that answer no request, or
+  // it switched to another protocol), so that no request goes on it again.
+  bool FConnectionCarriedReply = false;
+  bool FConnectionSpent = false;
 
  private:
   // An abort while ready passes through aborting back to ready without StateChange, whose
@@ -358,6 +364,9 @@ class THttpCli : public TComponent {
   bool chunked() const;
   std::int64_t bodyLength() const;
   void stopUnsentBody();
+  bool interimReply() const;
+  bool connectionReusable();
+  void replyRead();
   void pointCloseAt(bool Location);
   void sendRelocated();
   void againWithCredentials();

@@ -90,6 +90,42 @@ struct KeptAlive {
 };
 }  // namespace
 
+// The fields of an interim reply act on nothing: no relocation, no closing, no challenge to
+// answer, no cookie, no content type; only the final reply's fields count.
+TEST(HttpKeptAlive, FieldsOfAnInterimReplyActOnNothing) {
+  const std::string hello =
+      "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5\r\n\r\nhello";
+  const std::string denied =
+      "HTTP/1.1 401 Unauthorized\r\nContent-Type: text/plain\r\nContent-Length: 0\r\n\r\n";
+  const struct {
+    const char* field;
+    std::string final;
+    int status;
+  } cases[] = {
+      {"Location: /evil", hello, 200},
+      {"Location: http://127.0.0.1:1/evil", hello, 200},
+      {"Connection: close", hello, 200},
+      {"WWW-Authenticate: Basic realm=\"interim\"", denied, 401},
+      {"Set-Cookie: from=interim", hello, 200},
+      {"Content-Type: text/html", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", 200},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.field);
+    KeptAlive x({"HTTP/1.1 100 Continue\r\n" + std::string(k.field) + "\r\n\r\n" + k.final});
+    x.c.cli.Username = "u";
+    x.c.cli.Password = "p";
+    const Ended e = x.ask("/first");
+    EXPECT_EQ(e.status, k.status);
+    EXPECT_EQ(e.body, k.status == 200 ? "hello" : "");
+    EXPECT_EQ(x.c.count("LocationChange"), 0);
+    EXPECT_EQ(x.cookies, 0);
+    EXPECT_NE(x.c.cli.ContentType(), "text/html");
+    EXPECT_EQ(x.asked("/first"), 1);
+    EXPECT_EQ(x.asked("/evil"), 0);
+    x.expectNextReadWhole(0);
+  }
+}
+
 // The trailer after the last chunk is read to its empty line, however the bytes are cut into
 // segments: the reply ends there and the next one on the connection is read whole.
 TEST(HttpKeptAlive, TrailersAreReadToTheirEmptyLineWhateverTheSegments) {
@@ -150,5 +186,73 @@ TEST(HttpKeptAlive, ChunkFramingThatDoesNotHoldEndsTheRequestAndTheConnection) {
     ASSERT_TRUE(pumpUntil([&] { return x.c.done == 1; }));
     EXPECT_EQ(x.c.doneErr, 404);
     x.expectNextReadWhole(1);
+  }
+}
+
+// Bytes past a reply's length answer no request: the connection that carried them is not used
+// again, whether they come with the body, while the client waits for nothing, or after the
+// next request went out on it (that request then ends with an error, never as a reply
+// without a status).
+TEST(HttpKeptAlive, BytesPastTheLengthAreNeverReadAsTheNextReply) {
+  const std::string hello = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello";
+  const struct {
+    const char* name;
+    ServedAnswer answer;
+    int waitMs;      // before the next request
+    bool nextFails;  // the next request met the surplus
+  } cases[] = {
+      {"with the body", {hello + "EXTRA"}, 0, false},
+      {"with the body, a line", {hello + "EXTRA\r\n"}, 0, false},
+      {"while the client waits for nothing", {hello, ServedAnswer::Keep, 100, "EXTRA"}, 400, false},
+      {"after the next request went out", {hello, ServedAnswer::Keep, 300, "EXTRA"}, 0, true},
+      {"after the next request went out, lines",
+       {hello, ServedAnswer::Keep, 300, "\r\nEXTRA\r\n"},
+       0,
+       true},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    KeptAlive x(k.answer);
+    const Ended e = x.ask("/first");
+    EXPECT_EQ(e.status, 200);
+    EXPECT_EQ(e.body, "hello");
+    pumpFor(k.waitMs);
+    if (k.nextFails) {
+      const Ended met = x.ask("/next");
+      EXPECT_FALSE(met.hung);
+      EXPECT_EQ(met.raised, 404) << met.status << " " << met.reason;
+      EXPECT_EQ(met.reason, "Bad status line");
+      EXPECT_EQ(met.body, "");
+    }
+    x.expectNextReadWhole(1);
+  }
+}
+
+// 1xx, 204 and 304 replies and replies to HEAD end at their empty line, whatever length or
+// coding they name; the connection stays in use, but after a 101, which switches to a protocol
+// the client never asked for.
+TEST(HttpKeptAlive, BodilessRepliesEndAtTheirEmptyLineWhateverTheirLength) {
+  const struct {
+    const char* reply;
+    THttpRequest type;
+    int status;
+    int nextConnection;
+  } cases[] = {
+      {"HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n", httpGET, 204, 0},
+      {"HTTP/1.1 304 Not Modified\r\nContent-Length: 5\r\n\r\n", httpGET, 304, 0},
+      {"HTTP/1.1 304 Not Modified\r\nTransfer-Encoding: chunked\r\n\r\n", httpGET, 304, 0},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n", httpHEAD, 200, 0},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", httpHEAD, 200, 0},
+      {"HTTP/1.1 101 Switching Protocols\r\nContent-Length: 5\r\n\r\n", httpGET, 101, 1},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.reply);
+    KeptAlive x({k.reply});
+    const Ended e = x.ask("/first", k.type);
+    EXPECT_FALSE(e.hung);
+    EXPECT_EQ(e.raised, -1) << e.reason;
+    EXPECT_EQ(e.status, k.status);
+    EXPECT_EQ(x.c.count("DocBegin"), 0);
+    x.expectNextReadWhole(k.nextConnection);
   }
 }
