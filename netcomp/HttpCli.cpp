@@ -150,6 +150,7 @@ void THttpCli::DoRequestAsync(THttpRequest Rq) {
   FRelocationCount = 0;
   FAuthRounds = 0;
   FReplyFailure = AnsiString();
+  FLocationCredentials = false;
   // Nothing of the last reply (bytes after it, a reader waiting for it) goes on into this one.
   dropWaiting();
   FNextLineHandler = TLineHandler::None;
@@ -379,7 +380,8 @@ void THttpCli::addAuthorization(TStringList& Headers) {
   else if (server == ntlmMsg3)
     Headers.Add("Authorization: NTLM " + GetNTLMMessage3(false));
   else if (atNamedHost() && (FAuthBasicState == basicMsg1 || FAuthBasicState == basicDone))
-    Headers.Add("Authorization: Basic " + EncodeStr(encBase64, Username + ":" + Password));
+    Headers.Add("Authorization: Basic " +
+                EncodeStr(encBase64, serverUsername() + ":" + serverPassword()));
   const THttpNTLMState proxy = proxyNtlmMessage();
   if (proxy == ntlmMsg1)
     Headers.Add("Proxy-Authorization: NTLM " + GetNTLMMessage1());

@@ -47,10 +47,12 @@ void THttpCli::handleLocation(const AnsiString& Value) {
   }
   FRelocationPending = true;
   AnsiString proto, user, pass, host, port, path;
+  // They serve the rest of this request; the caller's Username and Password stay.
   auto takeCredentials = [&] {
     if (!user.IsEmpty() && !pass.IsEmpty()) {
-      Username = user;
-      Password = pass;
+      FLocationCredentials = true;
+      FLocationUsername = user;
+      FLocationPassword = pass;
     }
   };
   if (Proxy.IsEmpty()) {

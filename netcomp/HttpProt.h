@@ -16,8 +16,9 @@
 // (the code a blocking request raises and OnRequestDone carries, unless the socket gave one)
 // and a reason of its own; the bytes received stay in RcvdStream, and the connection is not
 // used again. Nor can it have the user's credentials sent to another host than the URL's, or
-// the proxy's anywhere when no proxy is set, or put raw bytes of a location into the
-// request line, or make an interim (1xx) reply's fields act. Byte counts are 64-bit.
+// the proxy's anywhere when no proxy is set, or change Username and Password, or put raw bytes
+// of a location into the request line, or make an interim (1xx) reply's fields act. Byte
+// counts are 64-bit.
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -331,6 +332,11 @@ class THttpCli : public TComponent {
   // it switched to another protocol), so that no request goes on it again.
   bool FConnectionCarriedReply = false;
   bool FConnectionSpent = false;
+  // The user and password a followed location named: they answer challenges for the rest of
+  // the request in place of Username and Password, which stay as the caller set them.
+  bool FLocationCredentials = false;
+  AnsiString FLocationUsername;
+  AnsiString FLocationPassword;
 
  private:
   // An abort while ready passes through aborting back to ready without StateChange, whose
@@ -367,6 +373,8 @@ class THttpCli : public TComponent {
   bool interimReply() const;
   bool connectionReusable();
   void replyRead();
+  const AnsiString& serverUsername() const;
+  const AnsiString& serverPassword() const;
   void pointCloseAt(bool Location);
   void sendRelocated();
   void againWithCredentials();
