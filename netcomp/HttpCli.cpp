@@ -475,11 +475,11 @@ void THttpCli::SocketDataSent(TObject*, WORD) {
   if (!FAllowedToSend || !SendStream) return;
   const int count = SendStream->Read(FSendBuffer, kHttpBufferSize);
   if (count <= 0) {
-    FAllowedToSend = false;
-    TriggerSendEnd();
+    endSending();
     return;
   }
   FSentBodyCount += count;
   TriggerSendData(FSendBuffer, count);
+  if (!FAllowedToSend) return;  // the body ended inside the handler (an Abort)
   FCtrlSocket->Send(FSendBuffer, count);
 }

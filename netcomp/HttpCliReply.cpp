@@ -273,8 +273,15 @@ void THttpCli::handleField(const AnsiString& Name, const AnsiString& Value) {
 // the connection, which holds a body cut short, is closed after the reply.
 void THttpCli::stopUnsentBody() {
   if (!FAllowedToSend) return;
-  FAllowedToSend = false;
   FCloseAfterReply = true;
+  endSending();
+}
+
+// The body being sent ends (whole, or stopped early): OnSendEnd answers its OnSendBegin.
+void THttpCli::endSending() {
+  if (!FAllowedToSend) return;
+  FAllowedToSend = false;
+  TriggerSendEnd();
 }
 
 // A reply was read whole on the open connection.
@@ -473,6 +480,7 @@ AnsiString THttpCli::cutReply(WORD ErrCode) const {
 
 void THttpCli::SocketSessionClosed(TObject* Sender, WORD ErrCode) {
   if (ErrCode != 0) FRequestDoneErrCode = ErrCode;
+  endSending();  // a body being sent ends with its connection
   if (!FRelocationPending && FReplyFailure.IsEmpty()) FReplyFailure = cutReply(ErrCode);
   if (FInHeader) {
     TriggerHeaderEnd();

@@ -370,6 +370,7 @@ class THttpCli : public TComponent {
   bool chunked() const;
   std::int64_t bodyLength() const;
   void stopUnsentBody();
+  void endSending();
   bool interimReply() const;
   bool connectionReusable();
   void replyRead();
