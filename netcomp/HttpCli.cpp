@@ -150,6 +150,7 @@ void THttpCli::DoRequestAsync(THttpRequest Rq) {
   FRelocationCount = 0;
   FAuthRounds = 0;
   FReplyFailure = AnsiString();
+  FLocationCredentials = false;
   // Nothing of the last reply (bytes after it, a reader waiting for it) goes on into this one.
   dropWaiting();
   FNextLineHandler = TLineHandler::None;
@@ -190,7 +191,7 @@ void THttpCli::DoRequestAsync(THttpRequest Rq) {
 
   if (FCtrlSocket->State() == wsConnected) {
     if (FConnHost == FConnectedHost && FConnPort == FConnectedPort &&
-        FProtocol == FConnectedProtocol) {
+        FProtocol == FConnectedProtocol && connectionReusable()) {
       SocketSessionConnected(FCtrlSocket, 0);
       return;
     }
@@ -248,6 +249,13 @@ void THttpCli::DoRequestSync(THttpRequest Rq) {
     throw EHttpException(FReasonPhrase, static_cast<WORD>(FStatusCode));
 }
 
+// Whether the open connection may carry the next request: nothing came on it that answers no
+// request, and nothing waits on it unread (bytes past the last reply that are on their way).
+bool THttpCli::connectionReusable() {
+  return FCtrlSocket->State() == wsConnected && !FConnectionSpent &&
+         FCtrlSocket->GetRcvdCount() == 0;
+}
+
 void THttpCli::pointCloseAt(bool Location) {
   if (Location)
     FCtrlSocket->OnSessionClosed = [this](TObject* S, WORD E) { LocationSessionClosed(S, E); };
@@ -261,6 +269,11 @@ void THttpCli::failRequest(int Status, const AnsiString& Reason) {
 }
 
 void THttpCli::Login() {
+  if (FCtrlSocket->State() == wsConnected && !connectionReusable()) {
+    // The request goes on, on a new connection: the end of this one ends nothing.
+    FCtrlSocket->OnSessionClosed = nullptr;
+    FCtrlSocket->Abort();
+  }
   pointCloseAt(false);
   if (FCtrlSocket->State() == wsConnected) {
     SocketSessionConnected(FCtrlSocket, 0);
@@ -295,6 +308,8 @@ void THttpCli::SocketDNSLookupDone(TObject* Sender, WORD ErrCode) {
   FConnectedHost = FConnHost;
   FConnectedPort = FConnPort;
   FConnectedProtocol = FProtocol;
+  FConnectionCarriedReply = false;
+  FConnectionSpent = false;
   if (FProtocol != "http") {
     FRequestDoneErrCode = static_cast<WORD>(FCtrlSocket->LastError());
     failRequest(501, "Protocol \"" + FProtocol + "\" not implemented");
@@ -365,7 +380,8 @@ void THttpCli::addAuthorization(TStringList& Headers) {
   else if (server == ntlmMsg3)
     Headers.Add("Authorization: NTLM " + GetNTLMMessage3(false));
   else if (atNamedHost() && (FAuthBasicState == basicMsg1 || FAuthBasicState == basicDone))
-    Headers.Add("Authorization: Basic " + EncodeStr(encBase64, Username + ":" + Password));
+    Headers.Add("Authorization: Basic " +
+                EncodeStr(encBase64, serverUsername() + ":" + serverPassword()));
   const THttpNTLMState proxy = proxyNtlmMessage();
   if (proxy == ntlmMsg1)
     Headers.Add("Proxy-Authorization: NTLM " + GetNTLMMessage1());
@@ -459,11 +475,11 @@ void THttpCli::SocketDataSent(TObject*, WORD) {
   if (!FAllowedToSend || !SendStream) return;
   const int count = SendStream->Read(FSendBuffer, kHttpBufferSize);
   if (count <= 0) {
-    FAllowedToSend = false;
-    TriggerSendEnd();
+    endSending();
     return;
   }
   FSentBodyCount += count;
   TriggerSendData(FSendBuffer, count);
+  if (!FAllowedToSend) return;  // the body ended inside the handler (an Abort)
   FCtrlSocket->Send(FSendBuffer, count);
 }

@@ -33,7 +33,9 @@ void settleExchanges(S& server, S& proxy, S sent, S done, S none, int status) {
 // comes from a server, which gets no proxy credentials.
 int THttpCli::answerableChallenge(const char* Scheme) const {
   if (findChallenge(*FAuthChallenges, Scheme) < 0) return 0;
-  if (FStatusCode == 401 && atNamedHost() && !Username.IsEmpty() && !Password.IsEmpty()) return 401;
+  if (FStatusCode == 401 && atNamedHost() && !serverUsername().IsEmpty() &&
+      !serverPassword().IsEmpty())
+    return 401;
   if (FStatusCode == 407 && !Proxy.IsEmpty() && !ProxyUsername.IsEmpty() &&
       !ProxyPassword.IsEmpty())
     return 407;
@@ -159,5 +161,13 @@ AnsiString THttpCli::GetNTLMMessage3(bool ForProxy) {
   }
   if (ForProxy)
     return NtlmGetMessage3("", host, ProxyUsername, ProxyPassword, FProxyNTLMMsg2Info.Challenge);
-  return NtlmGetMessage3("", host, Username, Password, FNTLMMsg2Info.Challenge);
+  return NtlmGetMessage3("", host, serverUsername(), serverPassword(), FNTLMMsg2Info.Challenge);
+}
+
+// The server credentials of the request: a followed location's, else the caller's.
+const AnsiString& THttpCli::serverUsername() const {
+  return FLocationCredentials ? FLocationUsername : Username;
+}
+const AnsiString& THttpCli::serverPassword() const {
+  return FLocationCredentials ? FLocationPassword : Password;
 }

@@ -47,10 +47,12 @@ void THttpCli::handleLocation(const AnsiString& Value) {
   }
   FRelocationPending = true;
   AnsiString proto, user, pass, host, port, path;
+  // They serve the rest of this request; the caller's Username and Password stay.
   auto takeCredentials = [&] {
     if (!user.IsEmpty() && !pass.IsEmpty()) {
-      Username = user;
-      Password = pass;
+      FLocationCredentials = true;
+      FLocationUsername = user;
+      FLocationPassword = pass;
     }
   };
   if (Proxy.IsEmpty()) {
@@ -110,7 +112,7 @@ void THttpCli::StartRelocation() {
   FHeaderLineCount = 0;
   FBodyLineCount = 0;
   if (FConnectedHost == FConnHost && FConnectedPort == FConnPort &&
-      FConnectedProtocol == FProtocol && !FCloseAfterReply) {
+      FConnectedProtocol == FProtocol && !FCloseAfterReply && connectionReusable()) {
     const WPARAM serial = FRequestSerial;
     if (OnLocationChange) OnLocationChange(this);
     if (serial != FRequestSerial) return;  // aborted by the handler

@@ -37,6 +37,16 @@ bool isNumber(const AnsiString& Text) {
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// A status line: the version, then a status of three digits, 100 to 599.
+bool isStatusLine(const AnsiString& Line) {
+  const AnsiString version = Line.SubString(1, 9);
+  if (version != "HTTP/1.0 " && version != "HTTP/1.1 ") return false;
+  const AnsiString status = Line.SubString(10, 3);
+  if (status.Length() != 3 || !isNumber(status)) return false;
+  const int code = StrToInt(status);
+  return code >= 100 && code <= 599;
+}
+
 // Whether the transfer codings (a list, letter case aside) end in chunked.
 bool endsInChunked(const AnsiString& Codings) {
   const std::string list = LowerCase(Codings).str();
@@ -106,6 +116,10 @@ void THttpCli::SocketDataAvailable(TObject*, WORD ErrCode) {
     deliverWaitingBody();
     return;
   }
+  // Bytes that come while no reply is awaited answer no request: the connection that carries
+  // them is not used again (they could pass for the start of the next reply).
+  if (FState != httpWaitingHeader || FNextLineHandler != TLineHandler::Header)
+    FConnectionSpent = true;
   while (FReceiveLen > 0) {
     const char* lf = static_cast<const char*>(std::memchr(FReceiveBuffer, '\n', FReceiveLen));
     if (!lf) break;
@@ -138,8 +152,10 @@ std::int64_t THttpCli::bodyLength() const { return chunked() ? -1 : FContentLeng
 void THttpCli::deliverWaitingBody() {
   int count = FReceiveLen;
   const std::int64_t length = bodyLength();
-  if (length >= 0 && FRcvdBodyCount + count > length)
+  if (length >= 0 && FRcvdBodyCount + count > length) {
     count = static_cast<int>(std::max<std::int64_t>(0, length - FRcvdBodyCount));
+    FConnectionSpent = true;  // bytes past the length answer no request
+  }
   FBodyData = FReceiveBuffer;
   FBodyDataLen = count;
   GetBodyLineNext();
@@ -185,6 +201,12 @@ void THttpCli::GetHeaderLineNext() {
     if (FReceiveLen > 0) deliverWaitingBody();
     return;
   }
+  if (FHeaderLineCount == 1 && FConnectionCarriedReply && !isStatusLine(line)) {
+    // On a connection that carried a reply, a reply that starts otherwise is bytes of an
+    // earlier one (past its length, say), not an answer to this request.
+    failReply("Bad status line");
+    return;
+  }
   if (line.IsEmpty()) {
     headerEnded();
     return;
@@ -199,7 +221,7 @@ void THttpCli::GetHeaderLineNext() {
     } else if (OnDataPush2) {
       OnDataPush2(this);
     }
-  } else {
+  } else if (!interimReply()) {  // an interim reply's fields act on nothing
     const int colon = line.Pos(":");
     if (colon > 0) {
       int start = colon + 1;
@@ -251,18 +273,35 @@ void THttpCli::handleField(const AnsiString& Name, const AnsiString& Value) {
 // the connection, which holds a body cut short, is closed after the reply.
 void THttpCli::stopUnsentBody() {
   if (!FAllowedToSend) return;
-  FAllowedToSend = false;
   FCloseAfterReply = true;
+  endSending();
+}
+
+// The body being sent ends (whole, or stopped early): OnSendEnd answers its OnSendBegin.
+void THttpCli::endSending() {
+  if (!FAllowedToSend) return;
+  FAllowedToSend = false;
+  TriggerSendEnd();
+}
+
+// A reply was read whole on the open connection.
+void THttpCli::replyRead() { FConnectionCarriedReply = true; }
+
+// An interim reply (1xx but 101): the real one follows it.
+bool THttpCli::interimReply() const {
+  return FStatusCode >= 100 && FStatusCode < 200 && FStatusCode != 101;
 }
 
 void THttpCli::headerEnded() {
-  // An interim reply (1xx but 101): the real one follows, and none of the interim's fields
-  // frame it.
-  if (FStatusCode >= 100 && FStatusCode < 200 && FStatusCode != 101) {
+  // Nothing of an interim reply goes on into the real one: its fields acted on nothing, and
+  // its status is not the reply's.
+  if (interimReply()) {
     FRcvdHeaderLines->Clear();
     FHeaderLineCount = -1;
     FContentLength = -1;
     FTransferEncoding = AnsiString();
+    FStatusCode = 0;
+    FReasonPhrase = AnsiString();
     return;
   }
   TriggerHeaderEnd();
@@ -272,14 +311,19 @@ void THttpCli::headerEnded() {
   }
   stopUnsentBody();
   const std::int64_t length = bodyLength();
+  // 1xx, 204 and 304 replies and replies to HEAD have no body, whatever length or coding
+  // they name; a 301 or 302 has none unless it names a length.
   const bool noBody =
-      length == 0 || FRequestType == httpHEAD ||
-      (length == -1 && (FStatusCode < 200 || FStatusCode == 204 || FStatusCode == 301 ||
-                        FStatusCode == 302 || FStatusCode == 304));
+      length == 0 || FRequestType == httpHEAD || FStatusCode == 204 || FStatusCode == 304 ||
+      (FStatusCode >= 100 && FStatusCode < 200) ||
+      (length == -1 && (FStatusCode < 200 || FStatusCode == 301 || FStatusCode == 302));
   if (noBody) {
-    // The reply is whole: bytes that follow it belong to no request and start nothing.
+    // The reply is whole: bytes that follow it belong to no request and start nothing. After
+    // a 101 the connection speaks a protocol this client never asked for.
     FNextLineHandler = TLineHandler::None;
+    if (FReceiveLen > 0 || FStatusCode == 101) FConnectionSpent = true;
     dropWaiting();
+    replyRead();
     if (FRelocationPending) {
       StartRelocation();
     } else if (!FCloseAfterReply) {
@@ -306,6 +350,7 @@ void THttpCli::GetBodyLineNext() {
   if (first) {
     FChunkSize = 0;
     FChunkRcvd = 0;
+    FChunkLineBytes = 0;
     FChunkState = httpChunkGetSize;
     TriggerDocBegin();
     if (FNextLineHandler != TLineHandler::Body) return;  // aborted by the handler
@@ -324,25 +369,37 @@ void THttpCli::deliverBody(const char* Data, int Len) {
   TriggerDocData(Data, Len);
 }
 
+// The chunk decoder: a size line (hex digits first, then an extension that is skipped),
+// that many bytes of data and their line end, again and again; after the size 0 the trailer,
+// whose fields are skipped, up to its empty line. Line ends are CR LF or a bare LF. Framing
+// that does not hold ends the request with an error, whatever came before it.
 void THttpCli::chunkedBody(const char* Data, int Len) {
   int i = 0;
   // An Abort from OnDocData ends the walk too.
   while (i < Len && FChunkState != httpChunkDone && FNextLineHandler == TLineHandler::Body) {
+    const char c = Data[i];
     switch (FChunkState) {
       case httpChunkGetSize:
-        if (IsXDigit(Data[i])) {
+        if (IsXDigit(c)) {
           if (FChunkSize > kMaxChunkSize) {
             failReply("Bad chunk size");
             return;
           }
-          FChunkSize = FChunkSize * 16 + XDigit(Data[i]);
+          FChunkSize = FChunkSize * 16 + XDigit(c);
+          ++FChunkLineBytes;
           ++i;
+        } else if (FChunkLineBytes == 0) {
+          failReply("Bad chunk size");  // a sign, a blank, a letter or nothing: no size
+          return;
         } else {
           FChunkState = httpChunkGetExt;
         }
         break;
       case httpChunkGetExt:
-        if (Data[i++] == '\n') FChunkState = httpChunkGetData;
+        if (Data[i++] == '\n') {
+          FChunkState = httpChunkGetData;
+          FChunkLineBytes = 0;
+        }
         break;
       case httpChunkGetData: {
         const int take = static_cast<int>(std::min<std::int64_t>(Len - i, FChunkSize - FChunkRcvd));
@@ -355,23 +412,52 @@ void THttpCli::chunkedBody(const char* Data, int Len) {
         break;
       }
       case httpChunkSkipDataEnd:
-        if (Data[i++] == '\n') {
-          FChunkState = FChunkSize == 0 ? httpChunkDone : httpChunkGetSize;
+        ++i;
+        if (FChunkSize == 0) {
+          if (!trailerByte(c)) return;
+        } else if (c == '\n') {
+          FChunkState = httpChunkGetSize;
           FChunkSize = 0;
           FChunkRcvd = 0;
+          FChunkLineBytes = 0;
+        } else if (c == '\r' && FChunkLineBytes == 0) {
+          ++FChunkLineBytes;
+        } else {
+          failReply("Chunk data not followed by CR LF");
+          return;
         }
         break;
       case httpChunkDone:
         break;
     }
   }
-  if (FChunkState == httpChunkDone && FNextLineHandler == TLineHandler::Body) endDocument();
+  if (FChunkState == httpChunkDone && FNextLineHandler == TLineHandler::Body) {
+    if (i < Len) FConnectionSpent = true;  // bytes after the body answer no request
+    endDocument();
+  }
+}
+
+// One byte of the trailer: an empty line ends it (and the body). Its lines count against the
+// bounds of a reply header. False when the reply can no longer be read.
+bool THttpCli::trailerByte(char c) {
+  ++FHeaderBytes;
+  if (c == '\n') {
+    ++FHeaderLinesSeen;
+    if (FChunkLineBytes == 0) FChunkState = httpChunkDone;
+    FChunkLineBytes = 0;
+  } else if (c != '\r') {
+    ++FChunkLineBytes;
+  }
+  if (!headerTooLarge()) return true;
+  failReply("Reply header too large");
+  return false;
 }
 
 void THttpCli::endDocument() {
   FBodyLineCount = 0;
   FNextLineHandler = TLineHandler::None;
   dropWaiting();  // what follows the body answers no request
+  replyRead();
   stopUnsentBody();
   StateChange(httpBodyReceived);
   TriggerDocEnd();
@@ -394,6 +480,7 @@ AnsiString THttpCli::cutReply(WORD ErrCode) const {
 
 void THttpCli::SocketSessionClosed(TObject* Sender, WORD ErrCode) {
   if (ErrCode != 0) FRequestDoneErrCode = ErrCode;
+  endSending();  // a body being sent ends with its connection
   if (!FRelocationPending && FReplyFailure.IsEmpty()) FReplyFailure = cutReply(ErrCode);
   if (FInHeader) {
     TriggerHeaderEnd();

@@ -9,13 +9,16 @@
 //
 // What a broken or hostile server cannot do: make one request follow more than 20
 // relocations or answer more than 6 authentication challenges between two relocations, send
-// a reply header of more than 1000 lines or 256 KiB, pass off a reply cut short by the close
-// or a reset (or a chunk size past 63 bits) as a whole one. Each ends the request with
-// StatusCode 404 (the code a blocking request raises and OnRequestDone carries, unless the
-// socket gave one) and a reason of its own; the bytes received stay in RcvdStream. Nor can it
-// have the user's credentials sent to another host than the URL's, or the proxy's anywhere
-// when no proxy is set, or put raw bytes of a location into the request line. Byte counts are
-// 64-bit.
+// a reply header (or a trailer) of more than 1000 lines or 256 KiB, pass off a reply cut short
+// by the close or a reset, or chunks whose framing does not hold (a size line without a size,
+// a size past 63 bits, data without its line end), as a whole one, or have bytes past a reply
+// read as the next reply on a kept-alive connection. Each ends the request with StatusCode 404
+// (the code a blocking request raises and OnRequestDone carries, unless the socket gave one)
+// and a reason of its own; the bytes received stay in RcvdStream, and the connection is not
+// used again. Nor can it have the user's credentials sent to another host than the URL's, or
+// the proxy's anywhere when no proxy is set, or change Username and Password, or put raw bytes
+// of a location into the request line, or make an interim (1xx) reply's fields act. Byte
+// counts are 64-bit.
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -300,6 +303,9 @@ class THttpCli : public TComponent {
   std::int64_t FChunkSize = 0;
   std::int64_t FChunkRcvd = 0;
   THttpChunkState FChunkState = httpChunkGetSize;
+  // Bytes of the chunk line being read that count for its framing: the digits of a size line,
+  // the CR after chunk data, the bytes (CR aside) of a trailer line.
+  int FChunkLineBytes = 0;
   WORD FRequestDoneErrCode = 0;
   THttpNTLMState FAuthNTLMState = ntlmNone;
   THttpNTLMState FProxyAuthNTLMState = ntlmNone;
@@ -321,6 +327,16 @@ class THttpCli : public TComponent {
   int FHeaderLinesSeen = 0;  // header lines of this request's replies, interim ones too
   std::int64_t FHeaderBytes = 0;
   AnsiString FReplyFailure;  // the reason the request ends with once ready; empty: none
+  // The open connection: whether it carried a reply read whole (the next one on it must start
+  // with a status line), and whether it is spent (bytes came on it that answer no request, or
+  // it switched to another protocol), so that no request goes on it again.
+  bool FConnectionCarriedReply = false;
+  bool FConnectionSpent = false;
+  // The user and password a followed location named: they answer challenges for the rest of
+  // the request in place of Username and Password, which stay as the caller set them.
+  bool FLocationCredentials = false;
+  AnsiString FLocationUsername;
+  AnsiString FLocationPassword;
 
  private:
   // An abort while ready passes through aborting back to ready without StateChange, whose
@@ -341,6 +357,7 @@ class THttpCli : public TComponent {
   void dropWaiting() { FReceiveLen = 0; }
   void removeFront(int Count);
   void chunkedBody(const char* Data, int Len);
+  bool trailerByte(char c);
   void deliverBody(const char* Data, int Len);
   bool sendingFirstNtlmMessage() const;
   THttpNTLMState serverNtlmMessage() const;
@@ -353,6 +370,12 @@ class THttpCli : public TComponent {
   bool chunked() const;
   std::int64_t bodyLength() const;
   void stopUnsentBody();
+  void endSending();
+  bool interimReply() const;
+  bool connectionReusable();
+  void replyRead();
+  const AnsiString& serverUsername() const;
+  const AnsiString& serverPassword() const;
   void pointCloseAt(bool Location);
   void sendRelocated();
   void againWithCredentials();

@@ -3,9 +3,14 @@
 // relocations, Basic and NTLM challenges, closes), and the client runs a request to its end.
 // Input: one byte of settings (request method, HTTP version, relocations followed, server and
 // proxy credentials, a proxy, bytes written one at a time), then the pieces, separated by
-// "~~~~". Properties: the request ends, with exactly one OnRequestDone, and the client is
-// ready afterwards; the document events pair up; what the client sent holds no NUL and no
-// line break but CR LF (nothing of a reply, a location say, went onto the wire raw).
+// "~~~~". After the request a GET follows on the same client, as a caller of a kept-alive
+// connection asks again, with what is left of the pieces. Properties, for each request: it
+// ends, with exactly one OnRequestDone, and the client is ready afterwards; the document
+// events pair up, and so do the send events; Username and Password are as the caller set
+// them; a GET that went on the kept-alive connection and ended without an error reports a
+// status of 100 to 599 (or is a document without a header). And what the client sent holds no
+// NUL and no line break but CR LF (nothing of a reply, a location say, went onto the wire
+// raw).
 #include <string>
 
 #include "Exchange.h"
@@ -44,9 +49,13 @@ struct RunningRequest {
   StringStream received;
   StringStream sent{"name=value&other=1"};
   int done = 0;
+  WORD lastError = 0;
   int docBegins = 0;
   int docEnds = 0;
-  std::string events;  // what happened, for a finding's report
+  int sendBegins = 0;
+  int sendEnds = 0;
+  AnsiString username, password;  // as set
+  std::string events;             // what happened, for a finding's report
 
   RunningRequest(std::uint8_t settings, int port) {
     const std::string here = "127.0.0.1:" + std::to_string(port);
@@ -58,6 +67,8 @@ struct RunningRequest {
       cli.Username = "user";
       cli.Password = "secret";
     }
+    username = cli.Username;
+    password = cli.Password;
     if (settings & kProxy) {
       cli.Proxy = "127.0.0.1";
       cli.ProxyPort = AnsiString(std::to_string(port));
@@ -68,7 +79,16 @@ struct RunningRequest {
     }
     cli.OnRequestDone = [this](TObject*, THttpRequest, WORD error) {
       ++done;
+      lastError = error;
       note("done " + std::to_string(error));
+    };
+    cli.OnSendBegin = [this](TObject*) {
+      ++sendBegins;
+      note("send begin");
+    };
+    cli.OnSendEnd = [this](TObject*) {
+      ++sendEnds;
+      note("send end");
     };
     cli.OnDocBegin = [this](TObject*) {
       ++docBegins;
@@ -105,6 +125,24 @@ struct RunningRequest {
   }
 };
 
+// Runs the started request to its end and checks what every request must keep to; the
+// request is the done-th of the client.
+void checkRequest(ScriptPeer& peer, RunningRequest& request, int done) {
+  const bool ended =
+      RunExchange(peer, [&] { return request.done >= done && request.cli.State() == httpReady; });
+  FUZZ_REQUIRE(ended, "request " + std::to_string(done) + " never ended (state " +
+                          std::to_string(request.cli.State()) + ", " +
+                          std::to_string(peer.connections()) + " connections)");
+  Settle(peer);
+  FUZZ_REQUIRE(request.done == done, "OnRequestDone fired " + std::to_string(request.done) +
+                                         " times for " + std::to_string(done) + " requests");
+  FUZZ_REQUIRE(request.cli.State() == httpReady, "the client is not ready after its end");
+  FUZZ_REQUIRE(request.docEnds <= request.docBegins, "OnDocEnd without OnDocBegin");
+  FUZZ_REQUIRE(request.sendEnds == request.sendBegins, "OnSendBegin and OnSendEnd do not pair");
+  FUZZ_REQUIRE(request.cli.Username == request.username && request.cli.Password == request.password,
+               "the request changed Username or Password");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -120,14 +158,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
            ", body \"" + request.received.data() + "\"\nevents: " + request.events;
   });
   request.start(settings);
-  const bool ended =
-      RunExchange(peer, [&] { return request.done > 0 && request.cli.State() == httpReady; });
-  FUZZ_REQUIRE(ended, "the request never ended (state " + std::to_string(request.cli.State()) +
-                          ", " + std::to_string(peer.connections()) + " connections)");
-  Settle(peer);
-  FUZZ_REQUIRE(request.done == 1, "OnRequestDone fired " + std::to_string(request.done) + " times");
-  FUZZ_REQUIRE(request.cli.State() == httpReady, "the client is not ready after its end");
-  FUZZ_REQUIRE(request.docEnds <= request.docBegins, "OnDocEnd without OnDocBegin");
+  checkRequest(peer, request, 1);
+
+  const int connections = peer.connections();
+  request.cli.GetASync();
+  checkRequest(peer, request, 2);
+  const int status = request.cli.StatusCode();
+  FUZZ_REQUIRE(peer.connections() != connections || request.lastError != 0 ||
+                   (status >= 100 && status <= 599) || request.cli.RcvdHeaderLines()->Count() == 0,
+               "a reply on the kept-alive connection without a status: " + std::to_string(status));
   FUZZ_REQUIRE(linesAreWhole(peer.received()), "a NUL or a lone CR or LF went onto the wire");
   return 0;
 }

@@ -170,3 +170,36 @@ TEST(HttpAuth, ProxyCredentialsGoToAProxyAlone) {
     EXPECT_FALSE(hasLineStarting(requests[0], "Proxy-Authorization: ")) << requests[0].head;
   }
 }
+
+// A location that names a user and a password serves that relocation alone: the caller's
+// Username and Password are as the caller set them after the request, and the next request
+// answers its challenge with them, on a kept-alive connection and on new ones.
+TEST(HttpAuth, ALocationsCredentialsServeThatRelocationAlone) {
+  const std::string bobLine = "Authorization: Basic " + EncodeStr(encBase64, "bob:pw").str();
+  for (const char* version : {"1.1", "1.0"}) {
+    SCOPED_TRACE(version);
+    int port = 0;
+    ServingPeer peer([&](const ServedRequest& r) {
+      if (r.head.rfind("GET /start ", 0) == 0)
+        return answerWith(version, "302 Found",
+                          "Location: http://bob:pw@127.0.0.1:" + std::to_string(port) + "/in\r\n");
+      if (!hasLineStarting(r, "Authorization: "))
+        return answerWith(version, "401 Unauthorized", "WWW-Authenticate: Basic realm=\"s\"\r\n");
+      return answerWith(version, "200 OK", "", "ok");
+    });
+    port = peer.port();
+    RecordingClient c;
+    asUser(c);
+    c.cli.SetRequestVer(version);
+    ASSERT_TRUE(c.get(peer.url("/start")));
+    EXPECT_EQ(c.cli.StatusCode(), 200);
+    EXPECT_EQ(c.cli.Username, "u");
+    EXPECT_EQ(c.cli.Password, "p");
+    ASSERT_TRUE(c.get(peer.url("/secret")));
+    EXPECT_EQ(c.cli.StatusCode(), 200);
+    const auto requests = peer.requests();
+    ASSERT_EQ(requests.size(), 5u);
+    EXPECT_TRUE(requests[2].has(bobLine)) << requests[2].head;
+    EXPECT_TRUE(requests[4].has(kServerLine)) << requests[4].head;
+  }
+}

@@ -95,3 +95,64 @@ TEST(HttpFailure, AnEarlyAnswerToALargePostIsRetriedWhole) {
     }
   }
 }
+
+// Each OnSendBegin is matched by one OnSendEnd, also when the body is stopped before its end:
+// by an early reply (final, or a challenge whose retry then goes whole), a reset, an Abort.
+TEST(HttpFailure, EachSendBeginIsMatchedByOneSendEnd) {
+  const std::string denied =
+      "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"s\"\r\nContent-Length: "
+      "0\r\n\r\n";
+  const struct {
+    const char* name;
+    ServedAnswer first;  // to the head without credentials
+    bool abortWhileSending;
+    int begins;
+  } cases[] = {
+      {"an early final reply",
+       {"HTTP/1.1 413 Payload Too Large\r\nContent-Length: 0\r\n\r\n"},
+       false,
+       1},
+      {"an early challenge, then the retry", {denied}, false, 2},
+      {"a reset", {"", ServedAnswer::Reset}, false, 1},
+      {"an Abort", {""}, true, 1},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    ServingPeer peer(
+        [&](const ServedRequest& r) -> ServedAnswer {
+          if (!r.has(kServerLine)) return k.first;
+          return {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"};
+        },
+        [&](const std::string& head) { return head.find(kServerLine) != std::string::npos; });
+    RecordingClient c;
+    c.cli.SetRequestVer("1.1");
+    c.cli.Username = "u";
+    c.cli.Password = "p";
+    int begins = 0, ends = 0;
+    bool unpaired = false;
+    c.cli.OnSendBegin = [&](TObject*) {
+      unpaired |= begins != ends;
+      ++begins;
+    };
+    c.cli.OnSendEnd = [&](TObject*) {
+      ++ends;
+      unpaired |= begins != ends;
+    };
+    bool aborted = false;
+    c.cli.OnSendData = [&](TObject*, const char*, int) {
+      if (k.abortWhileSending && !aborted && c.cli.SentBodyCount() > (1 << 20)) {
+        aborted = true;
+        c.cli.Abort();
+      }
+    };
+    StringStream sent(std::string(20'000'000, 'b'));
+    c.cli.SendStream = &sent;
+    c.cli.URL = peer.url("/up").c_str();
+    c.cli.PostASync();
+    ASSERT_TRUE(c.waitDone(30000));
+    pumpFor(100);
+    EXPECT_EQ(begins, k.begins);
+    EXPECT_EQ(ends, k.begins);
+    EXPECT_FALSE(unpaired);
+  }
+}

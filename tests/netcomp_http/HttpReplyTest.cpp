@@ -290,7 +290,8 @@ TEST(HttpReply, AnAbortInsideTheDocumentEventsEndsTheRequestThere) {
 
 // Chunked framing wins over a Content-Length beside it: the chunks are read whole and the
 // reply ends by itself, whether the server holds the connection, closes it, or keeps sending
-// line feeds after a chunk cut short.
+// line feeds after a chunk cut short (the first line feed where a size is due is no size: an
+// error of the client's own).
 TEST(HttpReply, ChunkedFramingOverridesContentLength) {
   const std::string head =
       "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n";
@@ -298,25 +299,32 @@ TEST(HttpReply, ChunkedFramingOverridesContentLength) {
     const char* name;
     std::vector<PeerStep> answer;
     const char* body;
+    const char* reason;
+    WORD doneErr;
   } cases[] = {
-      {"held open", {reply(head + "5\r\nhello\r\n0\r\n\r\n")}, "hello"},
-      {"closed", {reply(head + "5\r\nhello\r\n0\r\n\r\n"), hangUp()}, "hello"},
+      {"held open", {reply(head + "5\r\nhello\r\n0\r\n\r\n")}, "hello", "OK", 0},
+      {"closed", {reply(head + "5\r\nhello\r\n0\r\n\r\n"), hangUp()}, "hello", "OK", 0},
       {"length 0",
        {reply("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nTransfer-Encoding: chunked\r\n\r\n"
               "5\r\nhello\r\n0\r\n\r\n")},
-       "hello"},
+       "hello",
+       "OK",
+       0},
       {"line feeds after a cut chunk",
        {reply(head + "5\r\nhel"), reply(std::string(20000, '\n'))},
-       "hel\n\n"},
+       "hel\n\n",
+       "Bad chunk size",
+       404},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.name);
     Exchange x(k.answer, "1.1");
     ASSERT_TRUE(x.get());
-    EXPECT_EQ(x.c.cli.StatusCode(), 200);
+    EXPECT_EQ(x.c.cli.StatusCode(), k.doneErr == 0 ? 200 : 404);
+    EXPECT_EQ(x.c.cli.ReasonPhrase(), k.reason);
     EXPECT_EQ(x.c.body.data(), k.body);
     EXPECT_EQ(x.c.count("DocEnd"), 1);
-    EXPECT_EQ(x.c.doneErr, 0);
+    EXPECT_EQ(x.c.doneErr, k.doneErr);
   }
 }
 

@@ -1,5 +1,7 @@
 #include "ServingPeer.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -92,8 +94,19 @@ bool ServingPeer::serve(int fd, int connection) {
       std::lock_guard guard(lock_);
       requests_.push_back(request);
     }
-    peer::sendAll(fd, answer.bytes);
+    if (answer.byteGapMs > 0) {
+      // Every byte in a segment of its own: none waits for the one before to be acknowledged.
+      const int on = 1;
+      ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+      for (const char c : answer.bytes) {
+        peer::sendAll(fd, std::string(1, c));
+        std::this_thread::sleep_for(std::chrono::milliseconds(answer.byteGapMs));
+      }
+    } else {
+      peer::sendAll(fd, answer.bytes);
+    }
     if (answer.pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(answer.pauseMs));
+    if (!answer.later.empty()) peer::sendAll(fd, answer.later);
     if (answer.then == ServedAnswer::Close) {
       peer::close(fd);
       return false;

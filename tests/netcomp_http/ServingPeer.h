@@ -23,7 +23,9 @@ struct ServedRequest {
 struct ServedAnswer {
   std::string bytes;
   enum Then { Keep, Close, Reset } then = Keep;
-  int pauseMs = 0;  // between the bytes and what then comes
+  int pauseMs = 0;      // between the bytes and what then comes
+  std::string later{};  // sent after the pause, in a segment of its own
+  int byteGapMs = 0;    // above 0: each byte of bytes goes alone, this long after the one before
 };
 
 class ServingPeer {

@@ -1,0 +1,258 @@
+// Replies on a kept-alive HTTP/1.1 connection against a loopback peer that plays the server:
+// where each reply ends (interim replies, trailers, bodiless replies, bytes past the length,
+// chunk framing that does not hold) and whether the next request on the connection is read
+// whole, through the blocking calls.
+#include <gtest/gtest.h>
+
+#include <QTimer>
+
+#include "HttpSupport.h"
+#include "ServingPeer.h"
+
+namespace {
+const std::string kGood = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ngood";
+const std::string kChunkedHead = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+
+std::string requestLine(const ServedRequest& r) { return r.head.substr(0, r.head.find("\r\n")); }
+
+// How one blocking request ended.
+struct Ended {
+  int status = 0;
+  std::string reason;
+  int raised = -1;      // the EHttpException's code; -1 when the call returned
+  bool hung = false;    // aborted after waiting in vain
+  std::string body;     // what this request added to the stream
+  int connection = -1;  // the peer's connection that carried its request
+};
+
+// A peer that answers /first as the case says and every other request with "good", and a
+// client that asks it with HTTP/1.1.
+struct KeptAlive {
+  ServedAnswer first;
+  ServingPeer peer{[this](const ServedRequest& r) {
+    return requestLine(r).find(" /first ") != std::string::npos ? first : ServedAnswer{kGood};
+  }};
+  RecordingClient c;
+  int cookies = 0;
+
+  explicit KeptAlive(ServedAnswer answer) : first(std::move(answer)) {
+    c.cli.SetRequestVer("1.1");
+    c.cli.OnCookie = [this](TObject*, const AnsiString&, bool&) { ++cookies; };
+  }
+
+  // A blocking Get (or Head) of the path, aborted when it has not ended within 3 seconds.
+  Ended ask(const std::string& path, THttpRequest type = httpGET) {
+    bool hung = false;
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+      hung = true;
+      c.cli.Abort();
+    });
+    guard.start(3000);
+    const std::size_t before = c.body.data().size();
+    const std::size_t asked = peer.requests().size();
+    c.cli.URL = peer.url(path).c_str();
+    Ended e;
+    try {
+      if (type == httpHEAD)
+        c.cli.Head();
+      else
+        c.cli.Get();
+    } catch (const EHttpException& x) {
+      e.raised = x.ErrorCode;
+    }
+    guard.stop();
+    e.status = c.cli.StatusCode();
+    e.reason = c.cli.ReasonPhrase().str();
+    e.hung = hung;
+    e.body = c.body.data().substr(before);
+    const auto requests = peer.requests();
+    if (requests.size() > asked) e.connection = requests.back().connection;
+    return e;
+  }
+
+  // The next request is answered whole, on the given connection of the peer.
+  void expectNextReadWhole(int connection) {
+    const Ended next = ask("/next");
+    EXPECT_EQ(next.raised, -1) << next.reason;
+    EXPECT_EQ(next.status, 200);
+    EXPECT_EQ(next.body, "good");
+    EXPECT_EQ(next.connection, connection);
+  }
+
+  int asked(const std::string& path) const {
+    int n = 0;
+    for (const ServedRequest& r : peer.requests())
+      if (requestLine(r).find(" " + path + " ") != std::string::npos) ++n;
+    return n;
+  }
+};
+}  // namespace
+
+// The fields of an interim reply act on nothing: no relocation, no closing, no challenge to
+// answer, no cookie, no content type; only the final reply's fields count.
+TEST(HttpKeptAlive, FieldsOfAnInterimReplyActOnNothing) {
+  const std::string hello =
+      "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 5\r\n\r\nhello";
+  const std::string denied =
+      "HTTP/1.1 401 Unauthorized\r\nContent-Type: text/plain\r\nContent-Length: 0\r\n\r\n";
+  const struct {
+    const char* field;
+    std::string final;
+    int status;
+  } cases[] = {
+      {"Location: /evil", hello, 200},
+      {"Location: http://127.0.0.1:1/evil", hello, 200},
+      {"Connection: close", hello, 200},
+      {"WWW-Authenticate: Basic realm=\"interim\"", denied, 401},
+      {"Set-Cookie: from=interim", hello, 200},
+      {"Content-Type: text/html", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", 200},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.field);
+    KeptAlive x({"HTTP/1.1 100 Continue\r\n" + std::string(k.field) + "\r\n\r\n" + k.final});
+    x.c.cli.Username = "u";
+    x.c.cli.Password = "p";
+    const Ended e = x.ask("/first");
+    EXPECT_EQ(e.status, k.status);
+    EXPECT_EQ(e.body, k.status == 200 ? "hello" : "");
+    EXPECT_EQ(x.c.count("LocationChange"), 0);
+    EXPECT_EQ(x.cookies, 0);
+    EXPECT_NE(x.c.cli.ContentType(), "text/html");
+    EXPECT_EQ(x.asked("/first"), 1);
+    EXPECT_EQ(x.asked("/evil"), 0);
+    x.expectNextReadWhole(0);
+  }
+}
+
+// The trailer after the last chunk is read to its empty line, however the bytes are cut into
+// segments: the reply ends there and the next one on the connection is read whole.
+TEST(HttpKeptAlive, TrailersAreReadToTheirEmptyLineWhateverTheSegments) {
+  const std::string chunks = kChunkedHead + "5\r\nhello\r\n0\r\n";
+  const std::string interim = "HTTP/1.1 100 Continue\r\n\r\n";
+  const struct {
+    const char* name;
+    ServedAnswer answer;
+  } cases[] = {
+      {"the empty line later", {chunks + "X-Sum: 1\r\n", ServedAnswer::Keep, 200, "\r\n"}},
+      {"the last field later",
+       {chunks + "X-One: 1\r\n", ServedAnswer::Keep, 200, "X-Two: 2\r\n\r\n"}},
+      {"bare line feeds, the empty line later",
+       {kChunkedHead + "5\nhello\n0\nX-Sum: 1\n", ServedAnswer::Keep, 200, "\n"}},
+      {"no trailer, byte by byte after a 100",
+       {interim + chunks + "\r\n", ServedAnswer::Keep, 0, "", 2}},
+      {"a trailer, byte by byte after a 100",
+       {interim + chunks + "X-Sum: 1\r\n\r\n", ServedAnswer::Keep, 0, "", 2}},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    KeptAlive x(k.answer);
+    const Ended e = x.ask("/first");
+    EXPECT_EQ(e.raised, -1) << e.reason;
+    EXPECT_EQ(e.status, 200);
+    EXPECT_EQ(e.body, "hello");
+    EXPECT_EQ(x.c.count("DocEnd"), 1);
+    x.expectNextReadWhole(0);
+  }
+}
+
+// A size line that does not begin with a hex digit, or chunk data that no line end follows,
+// is no chunk: the request ends with an error of the client's own, what came before stays in
+// the stream, and the connection is not used again. The peer keeps it open.
+TEST(HttpKeptAlive, ChunkFramingThatDoesNotHoldEndsTheRequestAndTheConnection) {
+  const struct {
+    const char* chunks;
+    const char* reason;
+    const char* body;
+  } cases[] = {
+      {"-5\r\nhello\r\n0\r\n\r\n", "Bad chunk size", ""},
+      {"zz\r\nhello\r\n0\r\n\r\n", "Bad chunk size", ""},
+      {" 5\r\nhello\r\n0\r\n\r\n", "Bad chunk size", ""},
+      {"5\r\nhello\r\n\r\n", "Bad chunk size", "hello"},
+      {"5\r\nhello\r\n;x\r\n0\r\n\r\n", "Bad chunk size", "hello"},
+      {"5\r\nhelloXY\r\n0\r\n\r\n", "Chunk data not followed by CR LF", "hello"},
+      {"5\r\nhello\rX\r\n0\r\n\r\n", "Chunk data not followed by CR LF", "hello"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.chunks);
+    KeptAlive x({kChunkedHead + k.chunks});
+    const Ended e = x.ask("/first");
+    EXPECT_FALSE(e.hung);
+    EXPECT_EQ(e.raised, 404);
+    EXPECT_EQ(e.status, 404);
+    EXPECT_EQ(e.reason, k.reason);
+    EXPECT_EQ(e.body, k.body);
+    ASSERT_TRUE(pumpUntil([&] { return x.c.done == 1; }));
+    EXPECT_EQ(x.c.doneErr, 404);
+    x.expectNextReadWhole(1);
+  }
+}
+
+// Bytes past a reply's length answer no request: the connection that carried them is not used
+// again, whether they come with the body, while the client waits for nothing, or after the
+// next request went out on it (that request then ends with an error, never as a reply
+// without a status).
+TEST(HttpKeptAlive, BytesPastTheLengthAreNeverReadAsTheNextReply) {
+  const std::string hello = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello";
+  const struct {
+    const char* name;
+    ServedAnswer answer;
+    int waitMs;      // before the next request
+    bool nextFails;  // the next request met the surplus
+  } cases[] = {
+      {"with the body", {hello + "EXTRA"}, 0, false},
+      {"with the body, a line", {hello + "EXTRA\r\n"}, 0, false},
+      {"while the client waits for nothing", {hello, ServedAnswer::Keep, 100, "EXTRA"}, 400, false},
+      {"after the next request went out", {hello, ServedAnswer::Keep, 300, "EXTRA"}, 0, true},
+      {"after the next request went out, lines",
+       {hello, ServedAnswer::Keep, 300, "\r\nEXTRA\r\n"},
+       0,
+       true},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    KeptAlive x(k.answer);
+    const Ended e = x.ask("/first");
+    EXPECT_EQ(e.status, 200);
+    EXPECT_EQ(e.body, "hello");
+    pumpFor(k.waitMs);
+    if (k.nextFails) {
+      const Ended met = x.ask("/next");
+      EXPECT_FALSE(met.hung);
+      EXPECT_EQ(met.raised, 404) << met.status << " " << met.reason;
+      EXPECT_EQ(met.reason, "Bad status line");
+      EXPECT_EQ(met.body, "");
+    }
+    x.expectNextReadWhole(1);
+  }
+}
+
+// 1xx, 204 and 304 replies and replies to HEAD end at their empty line, whatever length or
+// coding they name; the connection stays in use, but after a 101, which switches to a protocol
+// the client never asked for.
+TEST(HttpKeptAlive, BodilessRepliesEndAtTheirEmptyLineWhateverTheirLength) {
+  const struct {
+    const char* reply;
+    THttpRequest type;
+    int status;
+    int nextConnection;
+  } cases[] = {
+      {"HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\n", httpGET, 204, 0},
+      {"HTTP/1.1 304 Not Modified\r\nContent-Length: 5\r\n\r\n", httpGET, 304, 0},
+      {"HTTP/1.1 304 Not Modified\r\nTransfer-Encoding: chunked\r\n\r\n", httpGET, 304, 0},
+      {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n", httpHEAD, 200, 0},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", httpHEAD, 200, 0},
+      {"HTTP/1.1 101 Switching Protocols\r\nContent-Length: 5\r\n\r\n", httpGET, 101, 1},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.reply);
+    KeptAlive x({k.reply});
+    const Ended e = x.ask("/first", k.type);
+    EXPECT_FALSE(e.hung);
+    EXPECT_EQ(e.raised, -1) << e.reason;
+    EXPECT_EQ(e.status, k.status);
+    EXPECT_EQ(x.c.count("DocBegin"), 0);
+    x.expectNextReadWhole(k.nextConnection);
+  }
+}
