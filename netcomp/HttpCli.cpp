@@ -399,17 +399,27 @@ void THttpCli::SocketSessionConnected(TObject*, WORD ErrCode) {
     TriggerSessionConnected();
     return;
   }
+  // A handler that aborts the request ends this road where it is: nothing more is sent, and
+  // the state stays the abort's.
+  const WPARAM serial = FRequestSerial;
   FRelocationPending = false;
   StateChange(httpConnected);
   TriggerSessionConnected();
+  if (serial != FRequestSerial) return;
   FNextLineHandler = TLineHandler::Header;
   StateChange(httpWaitingHeader);
+  if (serial != FRequestSerial) return;
   try {
     static const char* const kMethods[] = {"", "GET", "POST", "PUT", "HEAD", ""};
     SendRequest(kMethods[FRequestType], FRequestVer);
+    if (serial != FRequestSerial) return;
     if ((FRequestType == httpPOST || FRequestType == httpPUT) && !sendingFirstNtlmMessage()) {
       TriggerSendBegin();
       FAllowedToSend = true;
+      if (serial != FRequestSerial) {
+        endSending();  // the body ends before its first block, and OnSendEnd answers
+        return;
+      }
       SocketDataSent(FCtrlSocket, 0);
     }
   } catch (const Exception&) {
@@ -428,6 +438,7 @@ void THttpCli::SendCommand(const AnsiString& Cmd) {
 
 void THttpCli::SendRequest(const AnsiString& Method, const AnsiString& Version) {
   FRequestStream = AnsiString();
+  const WPARAM serial = FRequestSerial;
   TriggerRequestHeaderBegin();
   TStringList headers;
   auto add = [&headers](const char* name, const AnsiString& value) {
@@ -468,6 +479,7 @@ void THttpCli::SendRequest(const AnsiString& Method, const AnsiString& Version) 
   SendCommand(AnsiString());
   const AnsiString head = std::move(FRequestStream);
   FRequestStream = AnsiString();
+  if (serial != FRequestSerial) return;  // aborted by a handler of the head: nothing goes out
   FCtrlSocket->Send(head.c_str(), head.Length());
 }
 

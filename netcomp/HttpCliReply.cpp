@@ -309,7 +309,12 @@ void THttpCli::headerEnded() {
     dropWaiting();
     return;
   }
+  const WPARAM serial = FRequestSerial;
   stopUnsentBody();
+  if (serial != FRequestSerial) {  // aborted by OnSendEnd
+    dropWaiting();
+    return;
+  }
   const std::int64_t length = bodyLength();
   // 1xx, 204 and 304 replies and replies to HEAD have no body, whatever length or coding
   // they name; a 301 or 302 has none unless it names a length.

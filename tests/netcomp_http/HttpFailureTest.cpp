@@ -7,6 +7,18 @@
 
 namespace {
 const std::string kServerLine = "Authorization: Basic " + EncodeStr(encBase64, "u:p").str();
+
+// Posts a body of 20 MB to the peer and runs the request to its OnRequestDone, then a while
+// longer, so that an event that comes late is counted too.
+void postLargeBody(RecordingClient& c, const ServingPeer& peer, int settleMs) {
+  StringStream sent(std::string(20'000'000, 'b'));
+  c.cli.SendStream = &sent;
+  c.cli.URL = peer.url("/up").c_str();
+  c.cli.PostASync();
+  ASSERT_TRUE(c.waitDone(30000));
+  pumpFor(settleMs);
+  c.cli.SendStream = nullptr;
+}
 }  // namespace
 
 // Reset or closed before any reply, cut inside the header, reset inside a body that the
@@ -145,14 +157,55 @@ TEST(HttpFailure, EachSendBeginIsMatchedByOneSendEnd) {
         c.cli.Abort();
       }
     };
-    StringStream sent(std::string(20'000'000, 'b'));
-    c.cli.SendStream = &sent;
-    c.cli.URL = peer.url("/up").c_str();
-    c.cli.PostASync();
-    ASSERT_TRUE(c.waitDone(30000));
-    pumpFor(100);
+    ASSERT_NO_FATAL_FAILURE(postLargeBody(c, peer, 100));
     EXPECT_EQ(begins, k.begins);
     EXPECT_EQ(ends, k.begins);
     EXPECT_FALSE(unpaired);
+  }
+}
+
+// An Abort from a handler on the sending road ends the request there: OnRequestDone once with
+// the abort's code, the client ready, every OnSendBegin answered by its OnSendEnd, no body
+// block read or sent after it, no error of a send on the closed socket. The peer answers at
+// once, before it reads the body.
+TEST(HttpFailure, AnAbortFromASendingEventEndsTheRequestThere) {
+  const char* const handlers[] = {"OnSessionConnected", "OnRequestHeaderEnd", "OnSendBegin",
+                                  "OnSendEnd of a body stopped by an early reply"};
+  for (const std::string handler : handlers) {
+    SCOPED_TRACE(handler);
+    ServingPeer peer(
+        [](const ServedRequest&) -> ServedAnswer {
+          return {"HTTP/1.1 413 Payload Too Large\r\nContent-Length: 3\r\n\r\nbig"};
+        },
+        [](const std::string&) { return false; });
+    RecordingClient c;
+    c.cli.SetRequestVer("1.1");
+    int begins = 0, ends = 0, blocksAfter = 0, socketErrors = 0;
+    bool aborted = false;
+    auto abortIn = [&](const char* name) {
+      if (handler.rfind(name, 0) != 0 || aborted) return;
+      aborted = true;
+      c.cli.Abort();
+    };
+    c.cli.OnSessionConnected = [&](TObject*) { abortIn("OnSessionConnected"); };
+    c.cli.OnRequestHeaderEnd = [&](TObject*) { abortIn("OnRequestHeaderEnd"); };
+    c.cli.OnSendBegin = [&](TObject*) {
+      ++begins;
+      abortIn("OnSendBegin");
+    };
+    c.cli.OnSendEnd = [&](TObject*) {
+      ++ends;
+      abortIn("OnSendEnd");
+    };
+    c.cli.OnSendData = [&](TObject*, const char*, int) { blocksAfter += aborted; };
+    c.cli.OnSocketError = [&](TObject*) { ++socketErrors; };
+    ASSERT_NO_FATAL_FAILURE(postLargeBody(c, peer, 200));
+    EXPECT_TRUE(aborted);
+    EXPECT_EQ(c.done, 1);
+    EXPECT_EQ(c.doneErr, 3);
+    EXPECT_EQ(c.cli.State(), httpReady);
+    EXPECT_EQ(ends, begins);
+    EXPECT_EQ(blocksAfter, 0);
+    EXPECT_EQ(socketErrors, 0);
   }
 }
