@@ -197,7 +197,9 @@ void THttpCli::DoRequestAsync(THttpRequest Rq) {
     }
     FCtrlSocket->Abort();
   }
+  const WPARAM serial = FRequestSerial;
   StateChange(httpNotConnected);
+  if (serial != FRequestSerial) return;  // aborted by OnStateChange
   Login();
 }
 
@@ -280,7 +282,9 @@ void THttpCli::Login() {
     return;
   }
   FResolvedAddr = AnsiString();
+  const WPARAM serial = FRequestSerial;
   StateChange(httpDnsLookup);
+  if (serial != FRequestSerial) return;  // aborted by OnStateChange
   try {
     FCtrlSocket->SetLocalAddr(LocalAddr);
     FCtrlSocket->DnsLookup(FConnHost);
@@ -299,7 +303,9 @@ void THttpCli::SocketDNSLookupDone(TObject* Sender, WORD ErrCode) {
     return;
   }
   FResolvedAddr = FCtrlSocket->DnsResult();
+  const WPARAM serial = FRequestSerial;
   StateChange(httpDnsLookupDone);
+  if (serial != FRequestSerial) return;  // aborted by OnStateChange
   // An NTLM exchange authenticates its connection: a new one starts none. (A Basic one holds
   // for the request, on whichever connection it goes; the next request starts it over.)
   if (FAuthNTLMState == ntlmDone) FAuthNTLMState = ntlmNone;

@@ -190,9 +190,12 @@ void THttpCli::GetHeaderLineNext() {
 
   if (FHeaderLineCount == 1 && UpperCase(line.SubString(1, 6)) == "<HTML>") {
     if (FContentType.IsEmpty()) FContentType = "text/html";
+    const WPARAM serial = FRequestSerial;
     StateChange(httpWaitingBody);
+    if (abortedSince(serial)) return;
     FNextLineHandler = TLineHandler::Body;
     TriggerHeaderEnd();
+    if (abortedSince(serial)) return;
     FBodyData = line.c_str();
     FBodyDataLen = line.Length();
     GetBodyLineNext();
@@ -284,6 +287,14 @@ void THttpCli::endSending() {
   TriggerSendEnd();
 }
 
+// Whether a handler aborted the request since the serial was taken: the reply is then read no
+// further, and the bytes that wait answer nothing.
+bool THttpCli::abortedSince(WPARAM Serial) {
+  if (Serial == FRequestSerial) return false;
+  dropWaiting();
+  return true;
+}
+
 // A reply was read whole on the open connection.
 void THttpCli::replyRead() { FConnectionCarriedReply = true; }
 
@@ -311,10 +322,7 @@ void THttpCli::headerEnded() {
   }
   const WPARAM serial = FRequestSerial;
   stopUnsentBody();
-  if (serial != FRequestSerial) {  // aborted by OnSendEnd
-    dropWaiting();
-    return;
-  }
+  if (abortedSince(serial)) return;  // by OnSendEnd
   const std::int64_t length = bodyLength();
   // 1xx, 204 and 304 replies and replies to HEAD have no body, whatever length or coding
   // they name; a 301 or 302 has none unless it names a length.
@@ -344,6 +352,7 @@ void THttpCli::headerEnded() {
     if (ext == ".exe" || ext.IsEmpty()) ReplaceExt(FDocName, "htm");
   }
   StateChange(httpWaitingBody);
+  if (abortedSince(serial)) return;
   FNextLineHandler = TLineHandler::Body;
   if (FReceiveLen > 0) deliverWaitingBody();
 }

@@ -371,6 +371,7 @@ class THttpCli : public TComponent {
   std::int64_t bodyLength() const;
   void stopUnsentBody();
   void endSending();
+  bool abortedSince(WPARAM Serial);
   bool interimReply() const;
   bool connectionReusable();
   void replyRead();

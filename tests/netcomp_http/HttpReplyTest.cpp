@@ -7,6 +7,7 @@
 #include "HttpSupport.h"
 #include "Peer.h"
 #include "ScriptedPeer.h"
+#include "ServingPeer.h"
 
 namespace {
 // Reads the request head (at least its first bytes), then answers and hangs up.
@@ -285,6 +286,49 @@ TEST(HttpReply, AnAbortInsideTheDocumentEventsEndsTheRequestThere) {
     EXPECT_EQ(x.c.count("DocBegin"), 1);
     EXPECT_EQ(x.c.count("DocEnd"), 1);
     EXPECT_EQ(dataAfterAbort, 0);
+  }
+}
+
+// An Abort from OnStateChange, whichever state it comes in, or from OnHeaderEnd ends the
+// request there: OnRequestDone once with the abort's code, the client ready, no request sent
+// after it and no document begun after it; for a body by length on a kept-alive connection
+// and for a document without a header.
+TEST(HttpReply, AnAbortFromOnStateChangeOrOnHeaderEndEndsTheRequestThere) {
+  const std::string replies[] = {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello",
+                                 "<HTML>hello</HTML>\r\n"};
+  constexpr int kInHeaderEnd = -1;
+  for (const std::string& reply : replies) {
+    for (int where = kInHeaderEnd; where <= httpBodyReceived; ++where) {
+      if (where == httpReady) continue;  // an Abort while ready has an end of its own
+      SCOPED_TRACE(reply.substr(0, 8) + (where == kInHeaderEnd
+                                             ? std::string(", OnHeaderEnd")
+                                             : ", state " + std::to_string(where)));
+      ServingPeer peer([&](const ServedRequest&) -> ServedAnswer {
+        return {reply, reply[0] == '<' ? ServedAnswer::Close : ServedAnswer::Keep};
+      });
+      RecordingClient c;
+      c.cli.SetRequestVer("1.1");
+      bool aborted = false;
+      std::size_t requestsAtAbort = 0;
+      int docsAfterAbort = 0;
+      auto abortIf = [&](bool here) {
+        if (aborted || !here) return;
+        aborted = true;
+        requestsAtAbort = peer.requests().size();
+        c.cli.Abort();
+      };
+      c.cli.OnStateChange = [&](TObject*) { abortIf(c.cli.State() == where); };
+      c.cli.OnHeaderEnd = [&](TObject*) { abortIf(where == kInHeaderEnd); };
+      c.cli.OnDocBegin = [&](TObject*) { docsAfterAbort += aborted; };
+      c.get(peer.url("/a"));
+      pumpFor(200);
+      if (!aborted) continue;  // a state this reply does not pass through
+      EXPECT_EQ(c.done, 1);
+      EXPECT_EQ(c.doneErr, 3);
+      EXPECT_EQ(c.cli.State(), httpReady);
+      EXPECT_EQ(peer.requests().size(), requestsAtAbort);
+      EXPECT_EQ(docsAfterAbort, 0);
+    }
   }
 }
 
