@@ -157,6 +157,34 @@ TEST(HttpKeptAlive, TrailersAreReadToTheirEmptyLineWhateverTheSegments) {
   }
 }
 
+// What lenient servers send within the framing rules is read whole, and the connection goes
+// on: size lines with leading zeros, capitals, a blank before the extension; several interim
+// replies in a row; an HTTP/1.0 server that keeps the connection alive.
+TEST(HttpKeptAlive, LenientButSoundFramingIsReadWholeAndTheConnectionKept) {
+  const std::string length5 = "Content-Length: 5\r\n\r\nhello";
+  const struct {
+    std::string reply;
+    const char* body;
+  } cases[] = {
+      {kChunkedHead + "0002\r\nhe\r\n3 ;ext=\"a b\"\r\nllo\r\n0000\r\n\r\n", "hello"},
+      {kChunkedHead + "A\r\n0123456789\r\nB\r\nabcdefghijk\r\n0\r\n\r\n", "0123456789abcdefghijk"},
+      {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\n\r\nHTTP/1.1 103 Early "
+       "Hints\r\nLink: </style.css>\r\n\r\nHTTP/1.1 200 OK\r\n" +
+           length5,
+       "hello"},
+      {"HTTP/1.0 200 OK\r\nConnection: keep-alive\r\n" + length5, "hello"},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.reply);
+    KeptAlive x({k.reply});
+    const Ended e = x.ask("/first");
+    EXPECT_EQ(e.raised, -1) << e.reason;
+    EXPECT_EQ(e.status, 200);
+    EXPECT_EQ(e.body, k.body);
+    x.expectNextReadWhole(0);
+  }
+}
+
 // A size line that does not begin with a hex digit, or chunk data that no line end follows,
 // is no chunk: the request ends with an error of the client's own, what came before stays in
 // the stream, and the connection is not used again. The peer keeps it open.
