@@ -85,19 +85,9 @@ AnsiString TfrmMain::getSIClosingTime(AnsiString itemNo, TStringList* tsl) {
   if (!ebayScraper.tryParseEbayDateTime(ebayScraper.getEndTimeText(*tsl, itemNo), end) &&
       !auctionEnd(itemNo, end))
     return "undetermined";
-  const int minutes = ebayScraper.minutesToClose(end, ebayTimeOffset);
-  if (minutes >= 60) {
-    const int days = minutes / 1440;
-    if (days > 0) return IntToStr(days) + " days";
-    return IntToStr(minutes / 60) + "h " + IntToStr(minutes % 60) + "m";
-  }
   // Under an hour the end-time entry gives minutes and seconds. Without a usable entry the
   // page's own end time does, so the row's update still completes.
-  if (const TListItem* entry = findRowByCaption(lvAllTdate, itemNo)) {
-    try {
-      return ebayScraper.getTimeLeftText(cellText(entry, siEndTime), ebayTimeOffset);
-    } catch (const Exception&) {
-    }
-  }
-  return ebayScraper.getTimeLeftText(DateTimeToStr(end), ebayTimeOffset);
+  TDateTime lastHourEnd = end;
+  auctionEnd(itemNo, lastHourEnd);
+  return ebayScraper.getClosingTimeText(end, lastHourEnd, ebayTimeOffset);
 }

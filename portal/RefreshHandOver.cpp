@@ -21,19 +21,6 @@ namespace {
 // The build defines the name, which the install gives the agent's program.
 constexpr const char* agentProgram = TARNWICK_AGENT_PROGRAM;
 
-// The Ends text of an active auction: whole days, else hours and minutes, and in its last hour
-// the minutes-and-seconds text.
-AnsiString activeEndsText(const AnsiString& endText, double ebayTimeOffset) {
-  const TDateTime end = StrToDateTime(endText);
-  const std::int64_t minutes = MinutesBetween(end, Now() - ebayTimeOffset);
-  if (minutes >= 60) {
-    const std::int64_t days = minutes / 1440;
-    if (days > 0) return IntToStr(days) + " days";
-    return IntToStr(minutes / 60) + "h " + IntToStr(minutes % 60) + "m";
-  }
-  return ebayScraper.getTimeLeftText(endText, ebayTimeOffset);
-}
-
 // A won state word: "WON" anywhere in it, "WON -" and a count of units included.
 bool isWonText(const AnsiString& ends) { return ends.Pos("WON") > 0; }
 
@@ -42,7 +29,9 @@ bool isWonText(const AnsiString& ends) { return ends.Pos("WON") > 0; }
 void TfrmMain::applyRefreshedState(TListItem* row, const AnsiString& state) {
   if (state == "ACTIVE") {
     const TListItem* entry = findRowByCaption(lvAllTdate, row->Caption());
-    if (entry) setCellText(row, siEnds, activeEndsText(cellText(entry, siEndTime), ebayTimeOffset));
+    if (!entry) return;
+    const TDateTime end = StrToDateTime(cellText(entry, siEndTime));
+    setCellText(row, siEnds, ebayScraper.getClosingTimeText(end, end, ebayTimeOffset));
     return;
   }
   setEndsState(row, state);

@@ -115,9 +115,15 @@ class TEbayScraper {
   // that converts, where getEbayTimeOffset gives about zero: a caller that already has an
   // offset keeps it instead of taking a made-up one.
   bool readEbayTimeOffset(const AnsiString& fileName, double& offset) const;
-  // Minutes and seconds from eBay's now to endText, such as "35m 12s". endText is read with the
-  // process-wide formats; raises EConvertError when it does not convert.
+  // Minutes and seconds from eBay's now to endText, such as "35m 12s"; "00m 00s" once endText
+  // has passed. endText is read with the process-wide formats; raises EConvertError when it
+  // does not convert.
   AnsiString getTimeLeftText(const AnsiString& endText, double offset) const;
+  // The Ends text of a running auction that ends at end: whole days ("2 days", "1 days"), else
+  // hours and minutes ("1h 30m"), and in its last hour minutes and seconds to lastHourEnd
+  // ("35m 12s"; the end-time entry's end, where the caller has one). An end that has passed is
+  // no time to go, however long ago: "00m 00s".
+  AnsiString getClosingTimeText(TDateTime end, TDateTime lastHourEnd, double offset) const;
 
   // --- ended auctions and the member id ---
 
@@ -154,6 +160,8 @@ class TEbayScraper {
   void markLotResult(const AnsiString& fileName, TListItem* row, const AnsiString& member) const;
 
  private:
+  // A time left, in days, as minutes and seconds ("35m 12s"); "00m 00s" for none.
+  AnsiString minutesSecondsText(double left) const;
   // The official time cut out of a saved official-time page, in the end-time shape
   // ("December-08-26 06:43:33"). Raises EFOpenError when the file cannot be opened.
   AnsiString officialTimeText(const AnsiString& fileName) const;

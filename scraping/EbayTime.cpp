@@ -70,10 +70,29 @@ AnsiString TEbayScraper::officialTimeText(const AnsiString& fileName) const {
   return replaceFirstText(text, "-", ", 20");
 }
 
+// "hh:mm:ss" gives "mm:ss", shown as "35m 12s"; whole hours and days are not shown. A time
+// that is not left (an end that has passed) is none: "00m 00s", never the time of day that a
+// negative difference would wrap to.
+AnsiString TEbayScraper::minutesSecondsText(double left) const {
+  const AnsiString minutesSeconds = TimeToStr(left > 0 ? left : 0.0).SubString(4, 5);
+  return replaceFirstText(minutesSeconds, "m ", ":") + "s";
+}
+
 AnsiString TEbayScraper::getTimeLeftText(const AnsiString& endText, double offset) const {
   const TDateTime end = StrToDateTime(endText);  // EConvertError on a text that does not convert
-  const TDateTime left = end - (Now() - offset);
-  // "hh:mm:ss" gives "mm:ss", shown as "35m 12s"; whole hours and days are not shown.
-  const AnsiString minutesSeconds = TimeToStr(left).SubString(4, 5);
-  return replaceFirstText(minutesSeconds, "m ", ":") + "s";
+  return minutesSecondsText(end - (Now() - offset));
+}
+
+AnsiString TEbayScraper::getClosingTimeText(TDateTime end, TDateTime lastHourEnd,
+                                            double offset) const {
+  const TDateTime ebayNow = Now() - offset;
+  if (!(end > ebayNow)) return minutesSecondsText(0);
+  // Counted from whole milliseconds, as minutesToClose counts them.
+  const std::int64_t minutes = MinutesBetween(ebayNow, end);
+  if (minutes >= 60) {
+    const std::int64_t days = minutes / 1440;
+    if (days > 0) return IntToStr(days) + " days";
+    return IntToStr(minutes / 60) + "h " + IntToStr(minutes % 60) + "m";
+  }
+  return minutesSecondsText(lastHourEnd - ebayNow);
 }

@@ -226,6 +226,21 @@ TEST_F(AddAuctionTest, AuctionEndingWithinTheHourShowsMinutesAndSeconds) {
       << ends;
 }
 
+// An auction whose end has passed while its page still shows it live shows no time to go,
+// however long ago it ended, whether it is added or added again.
+TEST_F(AddAuctionTest, LiveAuctionWhoseEndHasPassedShowsNoTimeToGo) {
+  for (const int endedAgo : {100, 3 * 3600, 2 * 86400}) {
+    SCOPED_TRACE(endedAgo);
+    frmMain->lvShowAll->Items()->Clear();
+    frmMain->lvAllTdate->Items()->Clear();
+    site_->control("item=220000000102&state=live&ends_in=-" + std::to_string(endedAgo));
+    for (int time = 0; time < 2; ++time) {
+      add("220000000102");
+      EXPECT_EQ(cellText(row("220000000102"), siEnds).str(), "00m 00s");
+    }
+  }
+}
+
 TEST_F(AddAuctionTest, PagesThatAreNotBiddableTakeTheirRoads) {
   struct Case {
     const char* item;

@@ -68,6 +68,25 @@ class RefreshHandOverTest : public ScheduleFixture {
     ADD_FAILURE() << item << " was not handed over";
     return {};
   }
+  // The real agent under its installed name, reading pages from the site, on the real clock.
+  void stageAgent(const tarnwick::tools::PracticeSite& site) {
+    TIniFile ini("tarnwick.ini");
+    ini.WriteString("hosts", "item", site.baseUrl().c_str());
+    ini.WriteString("hosts", "bids", site.baseUrl().c_str());
+    ASSERT_TRUE(QFile::copy(FRESH_PROGRAM, workPath("rerav.iru")));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(FRESH_DIR) + "/dummy.htm", workPath("dummy.htm")));
+    SetClock({});
+    now_ = Now();
+  }
+  // Hands the watch list over, waits for the agent's result and applies it through the poll.
+  void refreshThroughTheAgent() {
+    QElapsedTimer waited;
+    waited.start();
+    handOver();
+    while (!QFile::exists(workPath("newgrid.lv")) && waited.elapsed() < 80000) QThread::msleep(100);
+    ASSERT_TRUE(QFile::exists(workPath("newgrid.lv")));
+    tick();
+  }
   static std::string howMany(const char* group) {
     return cellText(findRowByCaption(frmMain->lvGroups, group), 1).str();
   }
@@ -275,21 +294,9 @@ TEST_F(RefreshHandOverTest, RefreshRequestsRunTheCountdownOutOnlyWhileItRuns) {
 // from the practice site and the next poll reads its result back.
 TEST_F(RefreshHandOverTest, PortalStartsTheAgentAndReadsItsResultBack) {
   tarnwick::tools::PracticeSite site;
-  TIniFile ini("tarnwick.ini");
-  ini.WriteString("hosts", "item", site.baseUrl().c_str());
-  ini.WriteString("hosts", "bids", site.baseUrl().c_str());
-  ASSERT_TRUE(QFile::copy(FRESH_PROGRAM, workPath("rerav.iru")));
-  ASSERT_TRUE(QFile::copy(QStringLiteral(FRESH_DIR) + "/dummy.htm", workPath("dummy.htm")));
-  SetClock({});
-  now_ = Now();
+  ASSERT_NO_FATAL_FAILURE(stageAgent(site));
   TListItem* row = watched("220000000101", 2 * 86400 + 60, "LAMPS");
-
-  QElapsedTimer waited;
-  waited.start();
-  handOver();
-  while (!QFile::exists(workPath("newgrid.lv")) && waited.elapsed() < 80000) QThread::msleep(100);
-  ASSERT_TRUE(QFile::exists(workPath("newgrid.lv")));
-  tick();
+  ASSERT_NO_FATAL_FAILURE(refreshThroughTheAgent());
 
   EXPECT_EQ(cellText(row, siCurrent).str(), "12.50");
   EXPECT_EQ(cellText(row, siBids).str(), "7");
@@ -298,6 +305,24 @@ TEST_F(RefreshHandOverTest, PortalStartsTheAgentAndReadsItsResultBack) {
   EXPECT_EQ(cellText(row, siGroup).str(), "LAMPS");
   EXPECT_FALSE(QFile::exists(workPath("newgrid.lv")));
   EXPECT_FALSE(frmMain->GetseekingRefreshData());
+}
+
+// An auction whose end has passed while its page still shows it live (the agent reads it
+// "ACTIVE") shows no time to go, however long ago it ended: not the minutes that the end's
+// last hour would wrap to, nor hours or days.
+TEST_F(RefreshHandOverTest, ALiveAuctionWhoseEndHasPassedShowsNoTimeToGo) {
+  tarnwick::tools::PracticeSite site;
+  ASSERT_NO_FATAL_FAILURE(stageAgent(site));
+  const std::pair<const char*, int> endedAgo[] = {
+      {"220000000101", 100}, {"220000000102", 3 * 3600}, {"220000000103", 2 * 86400}};
+  std::vector<TListItem*> rows;
+  for (const auto& [item, seconds] : endedAgo) {
+    site.control(std::string("item=") + item + "&state=live&ends_in=-" + std::to_string(seconds));
+    rows.push_back(watched(item, -seconds));
+  }
+  ASSERT_NO_FATAL_FAILURE(refreshThroughTheAgent());
+  for (const TListItem* row : rows)
+    EXPECT_EQ(cellText(row, siEnds).str(), "00m 00s") << row->Caption().str();
 }
 
 }  // namespace

@@ -124,6 +124,44 @@ TEST_F(EbayTime, TimeLeftOfAPassedEndIsSomeTimeText) {
   EXPECT_EQ(text.SubString(3, 2), "m ");
 }
 
+// The Ends text of a running auction: whole days, else hours and minutes, and in its last hour
+// minutes and seconds to the end-time entry's end. An end that has passed, however long ago, is
+// no time to go, nor is a last hour whose end has passed.
+TEST_F(EbayTime, ClosingTimeTextNeverShowsAPassedEndAsTimeToGo) {
+  const TDateTime now = EncodeDate(2026, 12, 8) + EncodeTime(6, 43, 33, 0);
+  SetClock([now] { return now; });
+  const struct {
+    double ahead;          // days from eBay's now to the end
+    double lastHourAhead;  // and to the end the last hour counts down to
+    const char* text;
+  } cases[] = {
+      {2 * 24 * OneHour + 3 * OneHour, 0, "2 days"},
+      {24 * OneHour, 0, "1 days"},
+      {90 * OneMinute + kHalfSecond, 0, "1h 30m"},
+      {60 * OneMinute, 0, "1h 0m"},
+      {35 * OneMinute + 12 * OneSecond + kHalfSecond, 35 * OneMinute + 12 * OneSecond + kHalfSecond,
+       "35m 12s"},
+      {30 * OneMinute, 12 * OneMinute + 30 * OneSecond + kHalfSecond, "12m 30s"},
+      {kHalfSecond, kHalfSecond, "00m 00s"},
+      {-kHalfSecond, -kHalfSecond, "00m 00s"},
+      {-(OneMinute + 41 * OneSecond), -(OneMinute + 41 * OneSecond), "00m 00s"},
+      {-3 * OneHour, -3 * OneHour, "00m 00s"},
+      {-2 * 24 * OneHour - OneMinute, 0, "00m 00s"},
+      {30 * OneMinute, -OneMinute, "00m 00s"},
+  };
+  // Read on eBay's clock: here the local one runs an hour ahead of it.
+  const double offset = OneHour;
+  for (const auto& c : cases) {
+    const TDateTime ebayNow = now - offset;
+    EXPECT_EQ(ebayScraper.getClosingTimeText(ebayNow + c.ahead, ebayNow + c.lastHourAhead, offset),
+              c.text)
+        << c.ahead / OneMinute << " minutes ahead";
+  }
+  EXPECT_EQ(ebayScraper.getTimeLeftText(DateTimeToStr(now - offset - 101 * OneSecond), offset),
+            "00m 00s");
+  SetClock({});
+}
+
 TEST_F(EbayTime, TimeLeftOfAnUnconvertibleEndRaisesTheConversionError) {
   EXPECT_THROW(ebayScraper.getTimeLeftText("Oct-23-05 00:35:02", 0.0), EConvertError);
   EXPECT_THROW(ebayScraper.getTimeLeftText("undetermined", 0.0), EConvertError);
