@@ -17,10 +17,12 @@ TListItem* TfrmMain::addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile)
   const AnsiString item = fileName.SubString(1, std::max(fileName.Length() - 4, 0));
 
   // A watched auction whose end is not known (its entry lost with an older list, a hand edit
-  // or a kill between the two files' saves, or an entry whose end does not read) is never
-  // handed to the sniper: adding it again makes its end from the page, as a new add does.
+  // or a kill between the two files' saves, or an entry whose end does not read, such as a
+  // state word) is never handed to the sniper: adding it again while its page shows it live
+  // makes its end from the page, as a new add does.
   TListItem* row = findRowByCaption(listview, item);
-  const bool makesEnd = !row || !hasEndTimeEntry(item);
+  TDateTime entryEnd;
+  const bool makesEnd = !row || !auctionEnd(item, entryEnd);
   // An end time that does not read is never taken for another (such as now): the auction is
   // not added, since it could never be handed to the sniper at its end.
   TDateTime end;
@@ -51,20 +53,16 @@ TListItem* TfrmMain::addUpdateLVfromTNW(TListView* listview, AnsiString tnwfile)
   return row;
 }
 
-bool TfrmMain::hasEndTimeEntry(const AnsiString& item) {
-  // A state word for an end says the auction is over: the check goes by it as it is.
-  TDateTime end;
-  const TListItem* entry = findRowByCaption(lvAllTdate, item);
-  return entry && (auctionEnd(item, end) || isOverState(cellText(entry, siEndTime)));
-}
-
 void TfrmMain::setEndTimeEntry(const AnsiString& item, TDateTime end) {
   FormatSettings().ShortDateFormat = "mm/dd/yy";
   FormatSettings().LongTimeFormat = "hh:mm:ss";
   // An entry that is there keeps its dispatch status, so an auction handed to the sniper is
   // not handed over again. One outlives its row when the program ended after an add wrote the
-  // end-time list but before the watch list was written.
+  // end-time list but before the watch list was written. An entry whose end was a state word
+  // waits for the sniper again: the check marks such an entry handed over without handing it
+  // over, and nothing hands over an auction whose end does not read.
   if (TListItem* entry = findRowByCaption(lvAllTdate, item)) {
+    if (isOverState(cellText(entry, siEndTime))) setCellText(entry, siDispatchStatus, "1");
     setCellText(entry, siEndTime, DateTimeToStr(end));
   } else {
     entry = lvAllTdate->Items()->Add();

@@ -372,11 +372,8 @@ class TfrmMain : public TForm {
   // After rows were deleted: the watch list saved, or both files deleted once the list is
   // empty. True when the list was saved.
   bool saveWatchListAfterDeleting();
-  // Whether the auction's end-time entry gives an end the dispatch can go by: one that reads,
-  // or a state word.
-  bool hasEndTimeEntry(const AnsiString& item);
-  // Sets the auction's end-time entry to end (made with status "1" when there is none) and
-  // saves the end-time list.
+  // Sets the auction's end-time entry to end (made with status "1" when there is none, set to
+  // "1" when its end was a state word, kept otherwise) and saves the end-time list.
   void setEndTimeEntry(const AnsiString& item, TDateTime end);
   // Sets a row's Ends cell to a state word. The word that first reports the auction won
   // lessens its group once, whichever road brings it: the lessened count and the won row are
@@ -529,7 +526,8 @@ class TfrmMain : public TForm {
   // Whether a watch-list row shows in a view, given its end and eBay's current time.
   using ViewTest = std::function<bool(TListItem* row, TDateTime end, TDateTime ebayNow)>;
   void buildView(TListView* view, const ViewTest& shows);
-  // The end of an auction's end-time entry; false when it has none.
+  // The end of an auction's end-time entry (end untouched otherwise); false when it has none,
+  // or one whose end does not read.
   bool auctionEnd(const AnsiString& itemNumber, TDateTime& end);
   void showNextBid();
   void connectViewEvents();

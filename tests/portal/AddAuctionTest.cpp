@@ -150,19 +150,24 @@ TEST_F(AddAuctionTest, AddingAnAuctionWhoseEntryOutlivedItsRowKeepsThatEntry) {
 }
 
 // A watched auction whose end is not known (no end-time entry, or one whose end does not read)
-// gets its entry from the page when it is added again, its dispatch status kept. An entry that
-// is fine, or whose end is a state word (the check counts it over), stays as it was.
+// gets its entry from the page when it is added again, its dispatch status kept. An entry whose
+// end is a state word, while the page shows the auction live, gets the page's end too and waits
+// for the sniper: the check marked it handed over without handing it over. An entry that is
+// fine stays as it was.
 TEST_F(AddAuctionTest, AddingAgainMakesAnEndTimeEntryWhoseEndIsNotKnown) {
   struct Case {
     Cells entryBefore;  // empty: none
     bool repaired;
+    const char* statusAfter = nullptr;  // null: the status before, "1" for a new entry
   };
   const Case cases[] = {
       {{}, true},
       {{"220000000101", "soon", "1"}, true},
       {{"220000000101", "", "0"}, true},
       {{"220000000101", "01/01/27 00:00:00", "0"}, false},
-      {{"220000000101", "ENDED", "1"}, false},
+      {{"220000000101", "ENDED", "1"}, true, "1"},
+      {{"220000000101", "ENDED", "0"}, true, "1"},
+      {{"220000000101", "WON -2-", "0"}, true, "1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.entryBefore.empty() ? "none" : c.entryBefore[1] + "/" + c.entryBefore[2]);
@@ -183,7 +188,9 @@ TEST_F(AddAuctionTest, AddingAgainMakesAnEndTimeEntryWhoseEndIsNotKnown) {
     }
     TDateTime end;
     EXPECT_TRUE(TryStrToDateTime(entry[1].c_str(), end)) << entry[1];
-    EXPECT_EQ(entry[2], c.entryBefore.empty() ? "1" : c.entryBefore[2]);
+    EXPECT_EQ(entry[2], c.statusAfter           ? c.statusAfter
+                        : c.entryBefore.empty() ? "1"
+                                                : c.entryBefore[2]);
     EXPECT_EQ(readFile(workPath("lvAllTdate.txt")),
               QByteArray::fromStdString(entry[0] + "\r\n" + entry[1] + "\r\n" + entry[2] + "\r\n"));
     EXPECT_EQ(cellText(row("220000000101"), siSnipeAmount).str(), "5.00");

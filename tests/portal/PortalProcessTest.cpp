@@ -256,61 +256,62 @@ TEST_F(PortalProcessTest, AmountsThatAreNoAmountsAreToldOnceAndNotHandedOver) {
 }
 
 // The buyer's repair of a watched auction whose end-time entry is lost (an older list, a hand
-// edit) or holds an end that does not read: adding it again makes the entry from its page, and
-// the check hands it to the sniper as any other. An auction already handed over keeps its entry
-// and is not handed over again. (tarn11 driven by a script presses OK and the command bar's
-// check button.)
+// edit), holds an end that does not read, or holds a state word while the auction is live:
+// adding it again makes the entry from its page, and the check hands it to the sniper as any
+// other. An auction already handed over keeps its entry and is not handed over again. (tarn11
+// driven by a script presses OK and the command bar's check button.)
 TEST_F(PortalProcessTest, AddingAgainAnAuctionWhoseEndIsNotKnownGetsItDispatched) {
   tarnwick::tools::PracticeSite site;
   const char* const lost = "220000000101";        // no end-time entry
   const char* const unreadable = "220000000102";  // an entry whose end does not read
   const char* const handedOver = "220000000103";  // an entry that is fine, status "0"
-  for (const char* item : {lost, unreadable, handedOver})
+  const char* const ended = "220000000104";       // an entry whose end is "ENDED", status "0"
+  for (const char* item : {lost, unreadable, handedOver, ended})
     site.control(std::string("item=") + item + "&ends_in=600");
   tarnwick::tools::stageFakes(work_.toStdString());
   ASSERT_TRUE(QFile::copy(QStringLiteral(TARN11_DIR) + "/dummy.htm", workPath("dummy.htm")));
   FormatSettings().ShortDateFormat = "mm/dd/yy";
   FormatSettings().LongTimeFormat = "hh:mm:ss";
   QByteArray list;
-  for (const char* item : {lost, unreadable, handedOver})
+  for (const char* item : {lost, unreadable, handedOver, ended})
     list += QByteArray(item) + "\r\n5.00\r\nT\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nIND\r\n";
   writeFile(workPath("lvshowall.txt"), list);
   const QByteArray handedOverEntry =
       QByteArray(handedOver) + "\r\n" + DateTimeToStr(Now() + 10 * OneMinute).c_str() + "\r\n0\r\n";
-  writeFile(workPath("lvAllTdate.txt"),
-            QByteArray(unreadable) + "\r\nsoon\r\n1\r\n" + handedOverEntry);
+  writeFile(workPath("lvAllTdate.txt"), QByteArray(unreadable) + "\r\nsoon\r\n1\r\n" +
+                                            handedOverEntry + ended + "\r\nENDED\r\n0\r\n");
   writeIni(site, "edtEbayMember=tarnbuyer\r\nedtRefreshInterval=100000\r\n");
   writeFile(rootPath("actions"), QByteArray("add ") + lost + "\nadd " + unreadable + "\nadd " +
-                                     handedOver + "\ncheck\n");
+                                     handedOver + "\nadd " + ended + "\ncheck\n");
   QProcess portal;
   start(portal, DRIVEN_PORTAL_PROGRAM, {rootPath("actions"), rootPath("actions.log")});
   const bool checked =
       waitFor([&] { return readFile(rootPath("actions.log")).contains("done check"); }, 60000);
   // The sniper started last writes its log in a process of its own.
-  waitFor([&] { return readFile(workPath("tnsnip.log")).count('\n') >= 2; }, 10000);
+  waitFor([&] { return readFile(workPath("tnsnip.log")).count('\n') >= 3; }, 10000);
   portal.kill();
   portal.waitForFinished(5000);
   ASSERT_TRUE(checked) << readFile(rootPath("actions.log")).constData();
 
-  EXPECT_EQ(readFile(rootPath("actions.log")).count("box Auction added."), 3);
+  EXPECT_EQ(readFile(rootPath("actions.log")).count("box Auction added."), 4);
   EXPECT_FALSE(readFile(rootPath("actions.log")).contains("Sniper not launched"))
       << readFile(rootPath("actions.log")).constData();
-  ASSERT_EQ(readFile(workPath("tnsnip.log")).count('\n'), 2);
+  ASSERT_EQ(readFile(workPath("tnsnip.log")).count('\n'), 3);
   EXPECT_TRUE(readFile(workPath("tnsnip.1.BID.TDL")).startsWith(QByteArray(unreadable) + "\r\n"));
-  EXPECT_TRUE(readFile(workPath("tnsnip.2.BID.TDL")).startsWith(QByteArray(lost) + "\r\n"));
-  // Both repaired entries are saved as handed over; the fine one is as it was.
+  EXPECT_TRUE(readFile(workPath("tnsnip.2.BID.TDL")).startsWith(QByteArray(ended) + "\r\n"));
+  EXPECT_TRUE(readFile(workPath("tnsnip.3.BID.TDL")).startsWith(QByteArray(lost) + "\r\n"));
+  // The repaired entries are saved as handed over; the fine one is as it was.
   const QStringList entries =
       QString::fromLatin1(readFile(workPath("lvAllTdate.txt"))).split("\r\n", Qt::SkipEmptyParts);
-  ASSERT_EQ(entries.size(), 9) << entries.join('|').toStdString();
-  EXPECT_EQ(entries[0], unreadable);
-  EXPECT_EQ(entries[2], "0");
+  ASSERT_EQ(entries.size(), 12) << entries.join('|').toStdString();
   EXPECT_EQ(entries.mid(3, 3).join("\r\n") + "\r\n", QString::fromLatin1(handedOverEntry));
-  EXPECT_EQ(entries[6], lost);
-  EXPECT_EQ(entries[8], "0");
-  for (int at : {1, 7}) {
+  for (const auto& [at, item] :
+       std::vector<std::pair<int, const char*>>{{0, unreadable}, {6, ended}, {9, lost}}) {
+    EXPECT_EQ(entries[at], item);
     TDateTime end;
-    EXPECT_TRUE(TryStrToDateTime(entries[at].toLatin1().constData(), end))
-        << entries[at].toStdString();
+    EXPECT_TRUE(TryStrToDateTime(entries[at + 1].toLatin1().constData(), end))
+        << entries[at + 1].toStdString();
+    EXPECT_EQ(entries[at + 2], "0") << item;
   }
 }
 
