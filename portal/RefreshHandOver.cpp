@@ -97,10 +97,13 @@ void TfrmMain::loadFreshGridData() {
       TListItem* row = findRowByCaption(lvShowAll, lines[i]);
       if (!row) continue;  // deleted while the agent ran
       if (asHandedOver.keptAsItWas(row, current, bids, state)) continue;
-      // A won auction stays won: the agent reads no won row, so a record that is not won for
-      // one was read before an add read the win, and taking the word away would let the next
-      // refresh count the same win against its group again.
-      if (isWonText(cellText(row, siEnds)) && !isWonText(state)) continue;
+      // An auction that is over stays over, and a won one stays won: the agent reads no row
+      // that is over, so a record that is not over for one (or not won for a won one) was
+      // read before an add read the end. Taking the word away would show time left until the
+      // next run, and for a win let that run count it against its group again.
+      const AnsiString ends = cellText(row, siEnds);
+      if (isOverState(ends) && !isOverState(state)) continue;
+      if (isWonText(ends) && !isWonText(state)) continue;
       setCellText(row, siCurrent, current);
       setCellText(row, siBids, bids);
       applyRefreshedState(row, state);

@@ -247,6 +247,30 @@ TEST_F(RefreshHandOverTest, AWinReadWhileTheAgentRanIsNotUndoneByItsOlderRead) {
   expectTheNextReportOfTheWinCountsNothing("701");
 }
 
+// The same for an end that is not a win: the agent read the auction live, an add then read it
+// lost (or a multi-quantity one ended): its older record does not take the row back to a time
+// left. A record that reports the end of an ended multi-quantity auction is still applied.
+TEST_F(RefreshHandOverTest, AnEndReadWhileTheAgentRanIsNotUndoneByItsOlderRead) {
+  for (const char* readByAnAdd : {"LOST", "ENDED - LOT"}) {
+    SCOPED_TRACE(readByAnAdd);
+    frmMain->lvShowAll->Items()->Clear();
+    frmMain->lvAllTdate->Items()->Clear();
+    QFile::remove(workPath("lvshowall.txt"));
+    TListItem* ended = watched("801", 600);
+    handOver();
+    setCellText(ended, siCurrent, "20.00");
+    setCellText(ended, siEnds, readByAnAdd);
+    writeGrid({record("801", "ACTIVE")});
+    tick();
+    EXPECT_EQ(cellsOf(ended),
+              Record({"801", "5.00", "Mine 801", "20.00", "0", "3", readByAnAdd, "GBP", "IND"}));
+  }
+  writeGrid({record("801", "WON -2-")});
+  frmMain->loadFreshGridData();
+  EXPECT_EQ(cellText(findRowByCaption(frmMain->lvShowAll, "801"), siEnds).str(), "WON -2-");
+  EXPECT_TRUE(boxTexts().empty());
+}
+
 TEST_F(RefreshHandOverTest, EmptyOrShortResultAppliesNothingAndEndsTheWait) {
   TListItem* row = watched("301", 3600);
   for (const QByteArray& bytes : {QByteArray(), QByteArray("301\r\nx\r\n9.99\r\n4\r\n1\r\n")}) {
