@@ -166,17 +166,19 @@ void TfrmMain::broLoadingPageJunction() {
     }
     if (GetcurrBroAction() == actAdding && contains("Bidding has ended for this item") &&
         namesCurrentItem()) {
-      if (TListItem* row = findRowByCaption(lvShowAll, currItem)) {
-        // The rule the agent reads ended pages by: the winner row only, the member id whole.
-        TStringList page;
-        page.LoadFromFile(addedPageCopyFileName);
-        setEndsState(row, ebayScraper.endedAuctionState(page, currItem, memberId()));
-      } else {
-        TListItem* added = lvShowAll->Items()->Add();
-        added->SetCaption(currItem);
-        for (const char* cell : {"0.00", "auction prior close", "", "", "", "LOST", "", "IND"})
-          added->SubItems()->Add(cell);
+      // The rule the agent reads ended pages by: the winner row only, the member id whole. An
+      // auction not watched yet gets a row of its own, without an end-time entry, so it is
+      // never handed to the sniper; its result is read as a watched one's is.
+      TStringList page;
+      page.LoadFromFile(addedPageCopyFileName);
+      TListItem* row = findRowByCaption(lvShowAll, currItem);
+      if (!row) {
+        row = lvShowAll->Items()->Add();
+        row->SetCaption(currItem);
+        for (const char* cell : {"0.00", "auction prior close", "", "", "", "", "", "IND"})
+          row->SubItems()->Add(cell);
       }
+      setEndsState(row, ebayScraper.endedAuctionState(page, currItem, memberId()));
       saveWatchList();
       SetcurrBroAction(actPageHandled);
       bro->Stop();
