@@ -63,12 +63,15 @@ void TfrmMain::setEndsState(TListItem* row, const AnsiString& state) {
 // Sets both as the journal says, whichever of the two saves had been made. The count is set only
 // where the group still holds the count the win lessened: a journal that a failed save left
 // behind may be older than a later change of the count. A journal whose saves fail again stays
-// for the next start.
+// for the next start. A journal is a win of a row of its group that is not won yet; one that
+// names no such row (a hand-edited or torn file, a row since moved or won) sets nothing, since
+// the row's own win, when it comes, lessens the group.
 void TfrmMain::finishJournaledWin() {
   const std::optional<JournaledWin> win = loadWinJournal();
-  if (win) {
-    if (TListItem* row = findRowByCaption(lvShowAll, win->item))
-      setCellText(row, siEnds, win->state);
+  TListItem* row = win ? findRowByCaption(lvShowAll, win->item) : nullptr;
+  if (row && isWonText(win->state) && cellText(row, siGroup) == win->group &&
+      !isWonText(cellText(row, siEnds))) {
+    setCellText(row, siEnds, win->state);
     if (countAfterWin(win->group) == win->count) setGroupCount(win->group, win->count);
     const bool groupsSaved = saveGroups();
     if (!saveWatchList() || !groupsSaved) return;

@@ -208,6 +208,41 @@ TEST_F(RefreshHandOverTest, AWinWhoseSaveFailedIsFinishedByTheNextStart) {
   EXPECT_FALSE(QFile::exists(workPath("win.jnl")));
 }
 
+// A journal from a hand-edited or torn file that names no row of its group not yet won (an item
+// not watched, a row of another group, a row already won) or no win sets nothing: the group
+// keeps its count, so the refresh that reports the row's real win counts it once.
+TEST_F(RefreshHandOverTest, AJournalOfNoRowOfItsGroupNotYetWonSetsNothing) {
+  const char* const journals[] = {
+      "999\r\nWON\r\nLAMPS\r\n1\r\n",
+      "202\r\nWON\r\nLAMPS\r\n1\r\n",
+      "203\r\nWON\r\nLAMPS\r\n1\r\n",
+      "201\r\nLOST\r\nLAMPS\r\n1\r\n",
+  };
+  for (const char* journal : journals) {
+    SCOPED_TRACE(journal);
+    frmMain->lvShowAll->Items()->Clear();
+    frmMain->lvAllTdate->Items()->Clear();
+    for (const char* file : {"groups.tnq", "lvAllTdate.txt", "lvshowall.txt"})
+      QFile::remove(workPath(file));
+    setCellText(findRowByCaption(frmMain->lvGroups, "LAMPS"), 1, "2");
+    TListItem* live = watched("201", 600, "LAMPS");
+    TListItem* other = watched("202", 600, "IND");
+    TListItem* won = watched("203", -600, "LAMPS");
+    setCellText(won, siEnds, "WON");
+    const std::vector<Record> before{cellsOf(live), cellsOf(other), cellsOf(won)};
+    writeFile(workPath("win.jnl"), journal);
+    frmMain->formShow2();
+    frmCommand->Hide();
+    EXPECT_EQ(howMany("LAMPS"), "2");
+    EXPECT_EQ((std::vector<Record>{cellsOf(live), cellsOf(other), cellsOf(won)}), before);
+    EXPECT_FALSE(QFile::exists(workPath("win.jnl")));
+    writeGrid({record("201", "WON")});
+    frmMain->loadFreshGridData();
+    EXPECT_EQ(howMany("LAMPS"), "1");
+  }
+  EXPECT_TRUE(boxTexts().empty());
+}
+
 // A row that the agent keeps as it was (its page did not come, or could not be used) comes
 // back as the portal handed it over. Such a record tells nothing new, so it undoes nothing
 // that the portal has learnt since: here a win and its bid, read by an add while the agent
