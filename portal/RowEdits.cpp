@@ -14,19 +14,33 @@ constexpr const char* highlightAnItem = "Highlight an auction item.";
 constexpr const char* noItemSelected = "No item selected.";
 
 // Asks for a number for one cell of the selected row. Cancel changes nothing; a text that the
-// cell does not accept gives the error refusal names for it and changes nothing; an accepted
-// text is stored as typed. True when the cell changed.
+// cell does not accept (reads gives false) gives the error refusal names for it and changes
+// nothing; an accepted text is stored as reads gives it. True when the cell changed.
 bool editNumericCell(TListItem* row, int subItem, const char* caption, const char* prompt,
-                     const char* preset, bool (*accepts)(const AnsiString&),
+                     const char* preset, bool (*reads)(const AnsiString& typed, AnsiString& stored),
                      const char* (*refusal)(const AnsiString&)) {
   AnsiString typed = preset;
   if (!InputQuery(caption, prompt, typed)) return false;
-  if (!accepts(typed)) {
+  AnsiString stored;
+  if (!reads(typed, stored)) {
     MessageDlg(refusal(typed), mtError, {mbOK});
     return false;
   }
-  setCellText(row, subItem, typed);
+  setCellText(row, subItem, stored);
   return true;
+}
+
+// A snipe amount is stored as typed.
+bool readsSnipeAmount(const AnsiString& typed, AnsiString& stored) {
+  stored = typed;
+  return isSnipeAmountText(typed);
+}
+
+// A quantity is stored as typed, less a plus sign before it: "+5" is the whole number 5, and
+// the sniper reads the quantity as digits.
+bool readsQuantity(const AnsiString& typed, AnsiString& stored) {
+  stored = typed.Length() > 0 && typed[1] == '+' ? typed.SubString(2, typed.Length() - 1) : typed;
+  return isQuantityText(stored);
 }
 
 const char* snipeAmountRefusal(const AnsiString&) { return "Snipe amount not numeric."; }
@@ -53,7 +67,7 @@ void TfrmMain::EditSnipeAmount1Click(TObject* Sender) {
   TListItem* row = selectedRowOrError(lvShowAll, highlightAnItem);
   if (!row) return;
   if (editNumericCell(row, siSnipeAmount, "Changing Snipe Amount",
-                      "Enter amount without commas or dollar sign:", "0.00", isSnipeAmountText,
+                      "Enter amount without commas or dollar sign:", "0.00", readsSnipeAmount,
                       snipeAmountRefusal))
     saveWatchList();
 }
@@ -73,7 +87,7 @@ void TfrmMain::EnterQuanityToBidOn1Click(TObject* Sender) {
   TListItem* row = selectedRowOrError(lvShowAll, noItemSelected);
   if (!row) return;
   if (editNumericCell(row, siQuantity, "Changing Bid Quantity", "Enter amount without commas:", "0",
-                      isQuantityText, quantityRefusal))
+                      readsQuantity, quantityRefusal))
     saveWatchList();
 }
 

@@ -60,14 +60,15 @@ TEST_F(RowEditsTest, CancelInEitherBoxChangesNothing) {
 }
 
 // A snipe amount is a plain decimal: digits with at most one point. A quantity is a whole
-// number of at least one. Anything else gets the box's own error and changes nothing; a number
-// that is no quantity is told what a quantity must be.
+// number of at least one, a plus sign before it left out. Anything else gets the box's own
+// error and changes nothing; a number that is no quantity is told what a quantity must be.
 TEST_F(RowEditsTest, TextsThatAreNoAmountOrQuantityAreRefusedWithTheirErrors) {
   struct Case {
     const char* typed;
     bool amount;
     bool quantity;
-    bool number = true;  // refused as a quantity: told what is wanted, not "not numeric"
+    bool number = true;            // refused as a quantity: told what is wanted, not "not numeric"
+    const char* stored = nullptr;  // the quantity stored, when it is not the text typed
   };
   // The last two would reach the sniper with an exponent.
   const Case cases[] = {
@@ -80,7 +81,14 @@ TEST_F(RowEditsTest, TextsThatAreNoAmountOrQuantityAreRefusedWithTheirErrors) {
       {"1e3", false, false, false},
       {" 5", false, false, false},
       {"-", false, false, false},
-      {"+3", false, false},
+      {"+3", false, true, true, "3"},
+      {"+007", false, true, true, "007"},
+      {"+0", false, false},
+      {"+2.5", false, false},
+      {"+99999999999", false, false},
+      {"+", false, false, false},
+      {"++3", false, false, false},
+      {"+-3", false, false, false},
       {"0", true, false},
       {"1.5", true, false},
       {".5", true, false},
@@ -102,7 +110,7 @@ TEST_F(RowEditsTest, TextsThatAreNoAmountOrQuantityAreRefusedWithTheirErrors) {
     answerInput(c.typed);
     frmMain->EnterQuanityToBidOn1Click(nullptr);
     EXPECT_EQ(cell(siSnipeAmount), c.amount ? c.typed : "25.00");
-    EXPECT_EQ(cell(siQuantity), c.quantity ? c.typed : "3");
+    EXPECT_EQ(cell(siQuantity), c.quantity ? (c.stored ? c.stored : c.typed) : "3");
     std::vector<std::string> errors;
     for (const DialogRequest& box : boxes_)
       if (box.kind != DialogKind::Input) {
