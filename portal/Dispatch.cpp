@@ -3,7 +3,10 @@
 // entry's status becomes "0" and the check never hands it over again.
 //
 // Both walks lower four schedule flags while they run (a dispatch sleeps on the GUI thread)
-// and put them back afterwards whatever happens. An auction whose snipe amount is no plain
+// and put them back afterwards whatever happens. A walk's boxes are shown once it has ended and
+// its flags are back, so that no box left open holds the schedule back (the ticks in the box's
+// loop run the next check, the agent's result and the countdown) and no walk ever waits in the
+// middle while another one runs. An auction whose snipe amount is no plain
 // positive decimal, or whose end is not known, is never handed over: the user is told why in
 // the "Sniper not launched" box, by the check once for each auction and run.
 #include "forms/Dialogs.h"
@@ -83,9 +86,8 @@ bool TfrmMain::beginDispatchWalk(DispatchWalkFlags& saved, double& offsetDays,
 }
 
 void TfrmMain::endDispatchWalk(const DispatchWalkFlags& saved) {
-  // The item-page retry is the add road's: an add whose page came while a box of the walk was
-  // open has ended its road meanwhile, and a retry put back for it would hold the schedule for
-  // good. It is raised again only while the road still waits for a page.
+  // The item-page retry is the add road's: it is put back only while the road still waits for a
+  // page, since a retry put back for a road that has ended would hold the schedule for good.
   doBrowserRetry =
       saved.browserRetry && (currBroAction == actAdding || currBroAction == actPageHandled);
   doEbaySync = saved.ebaySync;
@@ -98,6 +100,7 @@ void TfrmMain::checkDispatchLauncher() {
   DispatchWalkFlags saved{};
   double offsetDays = 0;
   TDateTime reference;
+  const BoxesShownAfterWork boxesAfterTheWalk;
   if (!beginDispatchWalk(saved, offsetDays, reference)) return;
   const WalkEnding restore([&] { endDispatchWalk(saved); });
 
@@ -227,6 +230,7 @@ void TfrmMain::LaunchSniper1Click(TObject* Sender) {
   DispatchWalkFlags saved{};
   double offsetDays = 0;
   TDateTime reference;
+  const BoxesShownAfterWork boxesAfterTheWalk;
   if (!beginDispatchWalk(saved, offsetDays, reference)) return;
   const WalkEnding restore([&] { endDispatchWalk(saved); });
 

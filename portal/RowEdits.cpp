@@ -59,6 +59,17 @@ TListItem* selectedRowOrError(TListView* watchList, const char* noSelection) {
   return row;
 }
 
+// The auction's end-time entry has the dispatch status.
+bool hasDispatchStatus(const TListView* endTimes, const AnsiString& item, const char* status) {
+  const TListItem* entry = findRowByCaption(endTimes, item);
+  return entry && cellText(entry, siDispatchStatus) == status;
+}
+
+bool sameSnipeAmount(const AnsiString& a, const AnsiString& b) {
+  double first = 0, second = 0;
+  return readSnipeAmount(a, first) && readSnipeAmount(b, second) && first == second;
+}
+
 }  // namespace
 
 void TfrmMain::EditSnipeAmount1Click(TObject* Sender) {
@@ -66,10 +77,26 @@ void TfrmMain::EditSnipeAmount1Click(TObject* Sender) {
   logLine("TAG:EditSnipeAmount1Click(TObject *Sender)");
   TListItem* row = selectedRowOrError(lvShowAll, highlightAnItem);
   if (!row) return;
-  if (editNumericCell(row, siSnipeAmount, "Changing Snipe Amount",
-                      "Enter amount without commas or dollar sign:", "0.00", readsSnipeAmount,
-                      snipeAmountRefusal))
-    saveWatchList();
+  const AnsiString item = row->Caption();
+  const AnsiString before = cellText(row, siSnipeAmount);
+  const bool waiting = hasDispatchStatus(lvAllTdate, item, "1");
+  if (!editNumericCell(row, siSnipeAmount, "Changing Snipe Amount",
+                       "Enter amount without commas or dollar sign:", "0.00", readsSnipeAmount,
+                       snipeAmountRefusal))
+    return;
+  saveWatchList();
+  // The schedule runs while the box is open: a check may have handed the auction over meanwhile,
+  // with the amount it had then. The sniper is not handed the same auction a second time (what
+  // it does with two instructions is its own affair); the buyer is told at once which amount it
+  // has and how to hand over the new one.
+  const AnsiString after = cellText(row, siSnipeAmount);
+  if (waiting && hasDispatchStatus(lvAllTdate, item, "0") && !sameSnipeAmount(before, after))
+    MessageDlg("Auction " + item +
+                   " was handed to the sniper while its snipe amount was being changed: the "
+                   "sniper has the amount " +
+                   before + ", not " + after + ". To hand over " + after +
+                   ", select the auction and choose \"Launch Sniper\".",
+               mtWarning, {mbOK});
 }
 
 void TfrmMain::Setsnipeamounttozero1Click(TObject* Sender) {

@@ -3,7 +3,9 @@
 // the totals and that page's retry, so nothing is dispatched or refreshed on a clock that is
 // not settled. While the item-page browser is loading a page it runs the totals, that page's
 // retry and the dispatch check: an add may wait four minutes for its page, and no snipe waits
-// with it.
+// with it. A box that the tick's work raises is shown once the tick has returned (the timer
+// sees to that), so no box left open holds the schedule back, and the work of one tick never
+// waits in the middle while the next tick runs.
 #include "lib/SysUtils.h"
 #include "portal/Commander.h"
 #include "portal/SchedulePeriods.h"

@@ -7,6 +7,10 @@ class QWidget;
 
 DialogAnswer ShowDialog(const DialogRequest& request);
 
+// True when the box waits for the work that raised it (see BoxesShownAfterWork): it is then not
+// shown now, and its answer is mrOk.
+bool WaitsForWork(const DialogRequest& request);
+
 // The window a box belongs to, centred on it: the active form's window, else the main form's
 // when it is shown, else none.
 QWidget* DialogOwner();

@@ -170,6 +170,7 @@ int MessageDlg(const AnsiString& text, TMsgDlgType type, const TMsgDlgButtons& b
   request.type = type;
   request.buttons = buttons.Ordered();
   if (request.buttons.empty()) request.buttons = {mbOK};
+  if (WaitsForWork(request)) return mrOk;
   return ShowDialog(request).modalResult;
 }
 
@@ -180,7 +181,7 @@ void ShowMessage(const AnsiString& text) {
   request.text = text;
   request.type = mtCustom;
   request.buttons = {mbOK};
-  ShowDialog(request);
+  if (!WaitsForWork(request)) ShowDialog(request);
 }
 
 bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value) {

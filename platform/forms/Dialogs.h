@@ -79,6 +79,29 @@ struct DialogAnswer {
 };
 using DialogResponder = std::function<DialogAnswer(const DialogRequest& request)>;
 
+// Boxes that wait for the work that raised them. While a BoxesShownAfterWork lives, a message
+// box whose only button is OK is not shown at once: MessageDlg gives mrOk (ShowMessage returns)
+// and the box waits, in the order the boxes were raised, until the last such scope has ended. A
+// box of the same kind, type, caption and text as one that still waits is not added again. Then
+// the waiting boxes are shown one after another, each once the one before is answered, either
+// when the scope ends (whenWorkEnds) or from the event loop once the code that made the scope
+// has returned (backInEventLoop: a timer's tick, whose timer then goes on ticking while they are
+// open). Boxes that work raises while waiting boxes are shown wait their turn behind them. A box
+// that must be answered (more than one button, an input box) is always shown at once. So no
+// piece of work stops in the middle for a box: it runs to its end, and its boxes come after.
+class BoxesShownAfterWork {
+ public:
+  enum class Shown { whenWorkEnds, backInEventLoop };
+  explicit BoxesShownAfterWork(Shown shown = Shown::whenWorkEnds);
+  ~BoxesShownAfterWork();
+  BoxesShownAfterWork(const BoxesShownAfterWork&) = delete;
+  BoxesShownAfterWork& operator=(const BoxesShownAfterWork&) = delete;
+
+ private:
+  Shown shown_;
+  int unwinding_;
+};
+
 // Installs the process-wide responder; an empty function goes back to real dialogs.
 void SetDialogResponder(DialogResponder responder);
 

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "forms/Application.h"
+#include "forms/Dialogs.h"
 
 TTimer::TTimer(TComponent* owner) : TComponent(owner) {
   TApplication::EnsureQt();
@@ -33,6 +34,10 @@ void TTimer::update() {
 
 void TTimer::tick() {
   if (ticking_ || !OnTimer) return;
+  // Qt delivers no timeout of this timer while its handler runs, so a box shown inside the
+  // handler would stop the timer until it is answered: the tick's boxes are shown from the event
+  // loop once it has returned, and the timer goes on ticking while they are open.
+  const BoxesShownAfterWork boxes(BoxesShownAfterWork::Shown::backInEventLoop);
   ticking_ = true;
   struct Done {
     bool& flag;

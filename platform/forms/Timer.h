@@ -3,8 +3,10 @@
 //
 // Turning the timer off and on again restarts the countdown; setting another Interval (also
 // inside OnTimer) restarts it with the new interval. A tick never runs while a tick of the
-// same timer is still running (for example during a message box inside OnTimer): such ticks
-// are dropped.
+// same timer is still running (for example during a box inside OnTimer that must be answered):
+// such ticks are dropped. A message box with only an OK button that a tick raises is shown once
+// the tick has returned (see BoxesShownAfterWork), so the timer goes on ticking while it is
+// open.
 #include <memory>
 
 #include "lib/Classes.h"

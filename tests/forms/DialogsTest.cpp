@@ -2,6 +2,7 @@
 #include <QWidget>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "FormsTestSupport.h"
@@ -9,6 +10,7 @@
 #include "forms/DialogBox.h"
 #include "forms/Dialogs.h"
 #include "forms/Form.h"
+#include "lib/Exceptions.h"
 
 namespace {
 
@@ -83,6 +85,37 @@ TEST_F(DialogsTest, AScriptFileAnswersBoxesInTurnAndEveryBoxIsLogged) {
   EXPECT_NE(log.find("|Enter amount without commas:|0|Cancel\r\n"), std::string::npos);
   unsetenv("TARNWICK_DIALOG_SCRIPT");
   unsetenv("TARNWICK_DIALOG_LOG");
+}
+
+// A piece of work never waits in the middle for a box: its boxes, those of work it runs
+// included, are shown in order once the outermost piece has ended; a failure on its way out
+// shows them from the event loop once it has passed.
+TEST_F(DialogsTest, BoxesOfAPieceOfWorkAreShownOnceItHasEnded) {
+  std::vector<std::string> seen;
+  SetDialogResponder([&](const DialogRequest& request) {
+    seen.push_back(request.text.str());
+    return DefaultDialogAnswer(request);
+  });
+  {
+    const BoxesShownAfterWork walk;
+    EXPECT_EQ(MessageDlg("first", mtError, {mbOK}), mrOk);
+    {
+      const BoxesShownAfterWork inner;
+      ShowMessage("second");
+    }
+    EXPECT_TRUE(seen.empty());
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"first", "second"}));
+  seen.clear();
+  try {
+    const BoxesShownAfterWork walk;
+    MessageDlg("third", mtError, {mbOK});
+    throw Exception("failed");
+  } catch (const Exception&) {
+  }
+  EXPECT_TRUE(seen.empty());
+  spin(20);
+  EXPECT_EQ(seen, std::vector<std::string>{"third"});
 }
 
 }  // namespace

@@ -366,34 +366,39 @@ TEST_F(DispatchTest, MissingSniperIsToldAndTheAuctionWaitsForTheNextCheck) {
   EXPECT_EQ(boxTexts().size(), 1U);
 }
 
-// The ticks that run while the check's message is open find the check, the countdown and the
-// sync lowered: nothing is handed over or refreshed twice, and the flags come back after it.
-TEST_F(DispatchTest, TicksDuringTheChecksMessageStartNothingTwice) {
+// The check's box is shown once the walk has ended and its flags are back, so a box left open
+// holds nothing back: the tick that runs while it is open runs the next check (which tells
+// again, in a box that waits its turn behind the open one) and starts the agent, each once.
+TEST_F(DispatchTest, TicksWhileTheChecksBoxIsOpenRunTheScheduleAndNothingTwice) {
   ASSERT_TRUE(QFile::remove(workPath("tnsnip.exe")));
   watched("603", "5.00", endIn(120));
-  frmMain->cbSyncPeriodically->SetChecked(true);
   frmMain->SetdoDispatchLaunchCheck(true);
   frmMain->SetdoRefreshLVShowAll(true);
-  frmMain->SetdoEbaySync(true);
-  SetDialogResponder([this](const DialogRequest& request) {
+  bool open = false, stacked = false;
+  SetDialogResponder([&](const DialogRequest& request) {
+    stacked = stacked || open;
     boxes_.push_back(request);
+    open = true;
     if (boxes_.size() == 1) {
+      EXPECT_TRUE(frmMain->GetdoDispatchLaunchCheck()) << "the walk's flags are back";
       now_ = now_ + 4 * OneMinute + OneSecond;  // the auction is still due
       tick();
-      now_ = now_ + 2 * OneHour;
-      tick();
     }
+    open = false;
     return DefaultDialogAnswer(request);
   });
-  now_ = now_ + 5 * OneMinute;
+  now_ = now_ + 4 * OneMinute + OneSecond;  // the check is due, the countdown not yet
   tick();
-  EXPECT_EQ(boxTexts().size(), 1U);
-  EXPECT_FALSE(frmMain->GetdynaWaiting()) << "no sync started inside the check";
-  EXPECT_FALSE(frmMain->GetseekingRefreshData()) << "no agent started inside the check";
+  EXPECT_EQ(boxTexts(), std::vector<std::string>(
+                            2, "Sniper not launched for auction 603: tnsnip.exe not found"));
+  EXPECT_FALSE(stacked);
+  const QStringList log = takeLog();
+  EXPECT_EQ(calls(log, "TAG:checkDispatchLauncher()"), 2);
+  EXPECT_EQ(calls(log, "TAG:launchGridRefresher()"), 1);
+  EXPECT_TRUE(frmMain->GetseekingRefreshData());
+  EXPECT_EQ(statusOf("603"), "1");
   EXPECT_TRUE(frmMain->GetdoDispatchLaunchCheck());
   EXPECT_TRUE(frmMain->GetdoRefreshLVShowAll());
-  EXPECT_TRUE(frmMain->GetdoEbaySync());
-  frmMain->cbSyncPeriodically->SetChecked(false);
 }
 
 }  // namespace

@@ -3,12 +3,18 @@
 // and the keyboard are replaced by the script, whose actions press the same buttons and menu
 // items and type into the same boxes.
 //
-//   tarn11_driven SCRIPT LOG
+//   tarn11_driven SCRIPT LOG [FACTOR]
+//
+// FACTOR, when given, runs the local clock that many times faster than the real one (see
+// FastClock.h), so that the schedule's minutes pass in seconds.
 //
 // SCRIPT holds one action a line, run in order, each once the one before has finished:
 //   add ITEM            types the item number into its box and presses OK; finished once the
 //                       browser is idle again
-//   snipe ITEM AMOUNT   selects the row, chooses "Enter / Update Snipe Amount" and types AMOUNT
+//   snipe ITEM AMOUNT [HOLD_MS]
+//                       selects the row, chooses "Enter / Update Snipe Amount" and types AMOUNT;
+//                       with HOLD_MS the box stays open that long first (its loop runs the
+//                       schedule meanwhile), as while a buyer takes his time
 //   qty ITEM N          selects the row, chooses "Enter Quanity To Bid On" and types N
 //   zero ITEM           selects the row and chooses "Set Snipe Amount To Zero."
 //   group ITEM NAME     selects the row, chooses "Select Item Group" and picks NAME
@@ -23,11 +29,16 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
+#include <QThread>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "FastClock.h"
+#include "forms/Application.h"
 #include "forms/Dialogs.h"
 #include "forms/Timer.h"
 #include "portal/Commander.h"
@@ -52,7 +63,10 @@ class Driver {
     SetDialogResponder([this](const DialogRequest& request) {
       log("box " + request.text.str());
       DialogAnswer answer = DefaultDialogAnswer(request);
-      if (request.kind == DialogKind::Input) answer = {mrOk, typed_};
+      if (request.kind == DialogKind::Input) {
+        holdOpen();
+        answer = {mrOk, typed_};
+      }
       return answer;
     });
     timer_ = new TTimer(frmMain);
@@ -85,10 +99,22 @@ class Driver {
     timer_->SetEnabled(true);
   }
 
+  // Runs the events of the open box's loop for the action's hold.
+  void holdOpen() {
+    const int ms = std::exchange(holdMs_, 0);
+    QElapsedTimer held;
+    held.start();
+    while (held.elapsed() < ms) {
+      Application->ProcessMessages();
+      QThread::msleep(5);
+    }
+  }
+
   void run(const std::string& action) {
     std::istringstream words(action);
     std::string verb, item, value;
     words >> verb >> item >> value;
+    if (!(words >> holdMs_)) holdMs_ = 0;
     if (verb == "wait") {
       waitingMs_ = std::stoi(item);
       return;
@@ -147,12 +173,14 @@ class Driver {
   int waitingMs_ = 0;
   bool addPending_ = false;
   AnsiString typed_;
+  int holdMs_ = 0;
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
+  if (argc > 3) runLocalClockFast(std::stod(argv[3]));
   Driver driver(argv[1], argv[2]);
   return runPortal([&driver] { driver.start(); });
 }

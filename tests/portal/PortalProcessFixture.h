@@ -24,10 +24,12 @@ class PortalProcessFixture : public PortalWorkDir {
   void start(QProcess& process, const QString& program, const QStringList& arguments = {},
              const QByteArray& dialogScript = "* => OK\n", const QString& tag = "dialogs") {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    if (!onDisplay_) {
+      env.insert("QT_QPA_PLATFORM", "offscreen");
+      env.insert("TARNWICK_DIALOG_SCRIPT", rootPath(tag + ".script"));
+    }
     env.insert("TARNWICK_WINDIR", windir_);
     env.insert("TARNWICK_DIALOG_LOG", rootPath(tag + ".log"));
-    env.insert("TARNWICK_DIALOG_SCRIPT", rootPath(tag + ".script"));
     // A missing program would go to the desktop's opener: its recorder stands in.
     env.insert("TARNWICK_OPENER", QString::fromStdString(tarnwick::tools::fakeOpener().string()));
     for (const auto& [name, value] : extraEnvironment_) env.insert(name, value);
@@ -78,6 +80,9 @@ class PortalProcessFixture : public PortalWorkDir {
   }
   QString rootPath(const QString& name) const { return root_.path() + "/" + name; }
   QString runDir_;  // where the programs work when not in work_
+  // The programs on the test's X display, their boxes real windows that stay open until they are
+  // answered there (the script is not used; the log is kept).
+  bool onDisplay_ = false;
   TDateTime stagedAt_;
   std::vector<std::pair<QString, QString>> extraEnvironment_;  // for the next starts
   QStringList dialogLines(const QString& tag = "dialogs") const {

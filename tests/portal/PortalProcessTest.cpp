@@ -315,4 +315,36 @@ TEST_F(PortalProcessTest, AddingAgainAnAuctionWhoseEndIsNotKnownGetsItDispatched
   }
 }
 
+// A snipe amount changed while its box is open on a due auction: the check that runs in the
+// box's loop hands the auction over with the amount it had, and the new amount is not lost in
+// silence. After OK the buyer is told at once which amount the sniper has and how to hand over
+// the new one. (tarn11 driven by a script holds the box open for 20 seconds on a clock twenty
+// times fast, so the first check, four minutes after the start, falls inside it.)
+TEST_F(PortalProcessTest, SnipeAmountChangedWhileTheCheckHandsTheAuctionOverIsNotLostInSilence) {
+  tarnwick::tools::PracticeSite site;
+  ASSERT_NO_FATAL_FAILURE(stageAgentAndSniper());
+  writeFile(workPath("lvshowall.txt"),
+            "220000000101\r\n5.00\r\nA\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nIND\r\n");
+  writeFile(workPath("lvAllTdate.txt"), "220000000101\r\n" + endsIn(15) + "\r\n1\r\n");
+  writeIni(site, "edtEbayMember=tarnbuyer\r\nedtRefreshInterval=100000\r\n");
+  writeFile(rootPath("actions"), "snipe 220000000101 7.50 20000\n");
+  QProcess portal;
+  start(portal, DRIVEN_PORTAL_PROGRAM, {rootPath("actions"), rootPath("actions.log"), "20"});
+  const bool edited =
+      waitFor([&] { return readFile(rootPath("actions.log")).contains("done snipe"); }, 60000);
+  waitFor([&] { return readFile(rootPath("actions.log")).contains("box "); }, 5000);
+  const QByteArray actions = readFile(rootPath("actions.log"));
+  portal.kill();
+  portal.waitForFinished(5000);
+  ASSERT_TRUE(edited) << actions.constData();
+  ASSERT_EQ(readFile(workPath("tnsnip.log")).count('\n'), 1);
+  EXPECT_TRUE(readFile(workPath("tnsnip.1.BID.TDL")).startsWith("220000000101\r\n5\r\n"));
+  EXPECT_TRUE(readFile(workPath("lvshowall.txt")).startsWith("220000000101\r\n7.50\r\n"));
+  EXPECT_TRUE(actions.contains(
+      "box Auction 220000000101 was handed to the sniper while its snipe amount was being "
+      "changed: the sniper has the amount 5.00, not 7.50. To hand over 7.50, select the auction "
+      "and choose \"Launch Sniper\".\n"))
+      << actions.constData();
+}
+
 }  // namespace
