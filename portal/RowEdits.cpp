@@ -70,6 +70,21 @@ bool sameSnipeAmount(const AnsiString& a, const AnsiString& b) {
   return readSnipeAmount(a, first) && readSnipeAmount(b, second) && first == second;
 }
 
+// The schedule runs while an edit's box is open: a check may have handed the auction over
+// meanwhile, with the cell (named by what: "snipe amount", "quantity") as it was then. The
+// sniper is not handed the same auction a second time (what it does with two instructions is its
+// own affair); the buyer is told at once what the sniper has and how to hand over the new value.
+void tellWhenHandedOverMeanwhile(const TListView* endTimes, const AnsiString& item,
+                                 bool waitedWhenAsked, const char* what, const AnsiString& before,
+                                 const AnsiString& after) {
+  if (!waitedWhenAsked || !hasDispatchStatus(endTimes, item, "0")) return;
+  MessageDlg("Auction " + item + " was handed to the sniper while its " + what +
+                 " was being changed: the sniper has the " + what + " " + before + ", not " +
+                 after + ". To hand over " + after +
+                 ", select the auction and choose \"Launch Sniper\".",
+             mtWarning, {mbOK});
+}
+
 }  // namespace
 
 void TfrmMain::EditSnipeAmount1Click(TObject* Sender) {
@@ -85,18 +100,9 @@ void TfrmMain::EditSnipeAmount1Click(TObject* Sender) {
                        snipeAmountRefusal))
     return;
   saveWatchList();
-  // The schedule runs while the box is open: a check may have handed the auction over meanwhile,
-  // with the amount it had then. The sniper is not handed the same auction a second time (what
-  // it does with two instructions is its own affair); the buyer is told at once which amount it
-  // has and how to hand over the new one.
   const AnsiString after = cellText(row, siSnipeAmount);
-  if (waiting && hasDispatchStatus(lvAllTdate, item, "0") && !sameSnipeAmount(before, after))
-    MessageDlg("Auction " + item +
-                   " was handed to the sniper while its snipe amount was being changed: the "
-                   "sniper has the amount " +
-                   before + ", not " + after + ". To hand over " + after +
-                   ", select the auction and choose \"Launch Sniper\".",
-               mtWarning, {mbOK});
+  if (!sameSnipeAmount(before, after))
+    tellWhenHandedOverMeanwhile(lvAllTdate, item, waiting, "snipe amount", before, after);
 }
 
 void TfrmMain::Setsnipeamounttozero1Click(TObject* Sender) {
@@ -113,9 +119,16 @@ void TfrmMain::EnterQuanityToBidOn1Click(TObject* Sender) {
   logLine("TAG:EnterQuanityToBidOn1Click(TObject *Sender)");
   TListItem* row = selectedRowOrError(lvShowAll, noItemSelected);
   if (!row) return;
-  if (editNumericCell(row, siQuantity, "Changing Bid Quantity", "Enter amount without commas:", "0",
-                      readsQuantity, quantityRefusal))
-    saveWatchList();
+  const AnsiString item = row->Caption();
+  const AnsiString before = cellText(row, siQuantity);
+  const bool waiting = hasDispatchStatus(lvAllTdate, item, "1");
+  if (!editNumericCell(row, siQuantity, "Changing Bid Quantity",
+                       "Enter amount without commas:", "0", readsQuantity, quantityRefusal))
+    return;
+  saveWatchList();
+  const AnsiString after = cellText(row, siQuantity);
+  if (StrToIntDef(before, 0) != StrToIntDef(after, 0))
+    tellWhenHandedOverMeanwhile(lvAllTdate, item, waiting, "quantity", before, after);
 }
 
 void TfrmMain::Delete1Click(TObject* Sender) {

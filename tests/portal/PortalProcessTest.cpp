@@ -315,36 +315,57 @@ TEST_F(PortalProcessTest, AddingAgainAnAuctionWhoseEndIsNotKnownGetsItDispatched
   }
 }
 
-// A snipe amount changed while its box is open on a due auction: the check that runs in the
-// box's loop hands the auction over with the amount it had, and the new amount is not lost in
-// silence. After OK the buyer is told at once which amount the sniper has and how to hand over
-// the new one. (tarn11 driven by a script holds the box open for 20 seconds on a clock twenty
+// A snipe amount or a quantity changed while its box is open on a due auction: the check that
+// runs in the box's loop hands the auction over with the value it had, and the new one is not
+// lost in silence. After OK the buyer is told at once what the sniper has and how to hand over
+// the new value. (tarn11 driven by a script holds the box open for 20 seconds on a clock twenty
 // times fast, so the first check, four minutes after the start, falls inside it.)
-TEST_F(PortalProcessTest, SnipeAmountChangedWhileTheCheckHandsTheAuctionOverIsNotLostInSilence) {
+TEST_F(PortalProcessTest, SnipeAmountOrQuantityChangedWhileTheCheckHandsTheAuctionOverIsTold) {
   tarnwick::tools::PracticeSite site;
   ASSERT_NO_FATAL_FAILURE(stageAgentAndSniper());
-  writeFile(workPath("lvshowall.txt"),
-            "220000000101\r\n5.00\r\nA\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nIND\r\n");
-  writeFile(workPath("lvAllTdate.txt"), "220000000101\r\n" + endsIn(15) + "\r\n1\r\n");
   writeIni(site, "edtEbayMember=tarnbuyer\r\nedtRefreshInterval=100000\r\n");
-  writeFile(rootPath("actions"), "snipe 220000000101 7.50 20000\n");
-  QProcess portal;
-  start(portal, DRIVEN_PORTAL_PROGRAM, {rootPath("actions"), rootPath("actions.log"), "20"});
-  const bool edited =
-      waitFor([&] { return readFile(rootPath("actions.log")).contains("done snipe"); }, 60000);
-  waitFor([&] { return readFile(rootPath("actions.log")).contains("box "); }, 5000);
-  const QByteArray actions = readFile(rootPath("actions.log"));
-  portal.kill();
-  portal.waitForFinished(5000);
-  ASSERT_TRUE(edited) << actions.constData();
-  ASSERT_EQ(readFile(workPath("tnsnip.log")).count('\n'), 1);
-  EXPECT_TRUE(readFile(workPath("tnsnip.1.BID.TDL")).startsWith("220000000101\r\n5\r\n"));
-  EXPECT_TRUE(readFile(workPath("lvshowall.txt")).startsWith("220000000101\r\n7.50\r\n"));
-  EXPECT_TRUE(actions.contains(
-      "box Auction 220000000101 was handed to the sniper while its snipe amount was being "
-      "changed: the sniper has the amount 5.00, not 7.50. To hand over 7.50, select the auction "
-      "and choose \"Launch Sniper\".\n"))
-      << actions.constData();
+  struct Edit {
+    const char* action;  // held open 20 s, which the fast clock makes 400 s: a check runs
+    const char* verb;
+    const char* what;
+    const char* listed;  // the watch list's record after OK
+    const char* told;
+  };
+  const Edit edits[] = {
+      {"snipe 220000000101 7.50 20000\n", "done snipe", "snipe amount",
+       "220000000101\r\n7.50\r\nA\r\n1.00\r\n0\r\n1\r\n",
+       "the sniper has the snipe amount 5.00, not 7.50. To hand over 7.50"},
+      {"qty 220000000101 3 20000\n", "done qty", "quantity",
+       "220000000101\r\n5.00\r\nA\r\n1.00\r\n0\r\n3\r\n",
+       "the sniper has the quantity 1, not 3. To hand over 3"},
+  };
+  for (const Edit& edit : edits) {
+    SCOPED_TRACE(edit.action);
+    QFile::remove(workPath("tnsnip.log"));
+    QFile::remove(workPath("tnsnip.1.BID.TDL"));
+    QFile::remove(rootPath("actions.log"));
+    writeFile(workPath("lvshowall.txt"),
+              "220000000101\r\n5.00\r\nA\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nIND\r\n");
+    writeFile(workPath("lvAllTdate.txt"), "220000000101\r\n" + endsIn(15) + "\r\n1\r\n");
+    writeFile(rootPath("actions"), edit.action);
+    QProcess portal;
+    start(portal, DRIVEN_PORTAL_PROGRAM, {rootPath("actions"), rootPath("actions.log"), "20"});
+    const bool edited =
+        waitFor([&] { return readFile(rootPath("actions.log")).contains(edit.verb); }, 60000);
+    waitFor([&] { return readFile(rootPath("actions.log")).contains("box "); }, 5000);
+    const QByteArray actions = readFile(rootPath("actions.log"));
+    portal.kill();
+    portal.waitForFinished(5000);
+    ASSERT_TRUE(edited) << actions.constData();
+    ASSERT_EQ(readFile(workPath("tnsnip.log")).count('\n'), 1);
+    EXPECT_TRUE(readFile(workPath("tnsnip.1.BID.TDL")).startsWith("220000000101\r\n5\r\n"));
+    EXPECT_TRUE(readFile(workPath("lvshowall.txt")).startsWith(edit.listed));
+    EXPECT_TRUE(actions.contains(QByteArray("box Auction 220000000101 was handed to the sniper "
+                                            "while its ") +
+                                 edit.what + " was being changed: " + edit.told +
+                                 ", select the auction and choose \"Launch Sniper\".\n"))
+        << actions.constData();
+  }
 }
 
 }  // namespace
