@@ -22,9 +22,14 @@ namespace {
 
 // A load that has shown it is on its way (connecting, its request sent, bytes of its reply
 // arriving) within this long is left to come at a stall tick; one that has shown nothing for
-// this long is asked for anew. A slow but steady site is read so, and a stalled one is still
-// asked again well within the give-up time.
+// this long is asked for again, its first request kept. A slow but steady site is read so, and
+// a request the site dropped in silence is still asked again well within the give-up time.
 constexpr qint64 kLoadStallMs = 10000;
+
+// A page has at most this many give-up periods in all (two minutes), however steadily it
+// keeps coming: the size bound alone would let a page that sends a byte now and then hold
+// the run for months.
+constexpr unsigned kPageGiveUpPeriods = 4;
 
 // On the first show only.
 bool firstShowPending = true;
@@ -161,6 +166,7 @@ void TfrmRefresh::requestPage(pgState state, const AnsiString& url) {
         RowCells{row, cells->Strings(siCurrent), cells->Strings(siBids), cells->Strings(siEnds)};
   }
   currUrl = url;
+  pageAskedFor.start();
   tmrBroStall->SetEnabled(true);
   ebayScraper.broNavigate(broRefresh, url);
 }
@@ -172,9 +178,14 @@ void TfrmRefresh::requestBlankPage() {
 void TfrmRefresh::tmrBroStallTimer(TObject* Sender) {
   (void)Sender;
   tmrBroStall->SetInterval(static_cast<unsigned>(std::rand() % 2000 + 900));
-  // Asking again would abandon a load still on its way: a site slower than the tick would never
-  // be read at all.
-  if (broRefresh->Busy() && broRefresh->MsSinceProgress() < kLoadStallMs) return;
+  // A load still on its way is left to come: asking anew would abandon it, and a site slower
+  // than the tick would never be read at all. One that has shown nothing for a while is asked
+  // for again beside its first request, whose answer may still come within the row's time (a
+  // server that takes twenty seconds before it answers is read so).
+  if (broRefresh->Busy()) {
+    if (broRefresh->MsSinceProgress() < kLoadStallMs) return;
+    if (broRefresh->RequestAgain()) return;
+  }
   // After a handled page the agent waits for the blank page, so that is what is asked for
   // again; asking for the handled page instead would never bring the blank page.
   if (pageState == psItemBlank || pageState == psBidsBlank) {
@@ -184,12 +195,26 @@ void TfrmRefresh::tmrBroStallTimer(TObject* Sender) {
   ebayScraper.broNavigate(broRefresh, currUrl);
 }
 
-// A row whose page makes no progress (a page that never comes whole, a request never answered)
-// is left as it was and the pass goes on, so that one such auction does not cost every run its
-// result. When the next row makes no progress either, the site itself is not answering: the
-// pass ends there, and the rows after it keep theirs. What the run has read is still handed
-// back, and the bid histories are still asked for after the item pass: a win read before the
-// stall must reach the portal, whose group it may satisfy.
+// Bytes of the awaited page arriving show that the site answers: the row's give-up time starts
+// again, so a page that keeps coming is waited for however long it takes, up to its time in
+// all. Only the site's answer counts here; the agent's own asking again (connecting, sending
+// its request) does not, or a site that takes requests and never answers would hold the row
+// for good.
+void TfrmRefresh::broRefreshReplyProgress(TObject* Sender) {
+  (void)Sender;
+  if (pageState != psItemPage && pageState != psBidsPage) return;
+  const unsigned period = GiveUpTimer->Interval();
+  if (pageAskedFor.elapsed() + period > static_cast<qint64>(period) * kPageGiveUpPeriods) return;
+  restartGiveUpTimer();
+}
+
+// A row whose page makes no progress (a page that never comes whole, a request never answered,
+// or one that comes too slowly to be whole within its time) is left as it was and the pass goes
+// on, so that one such auction does not cost every run its result. When the next row makes no
+// progress either, the site itself is not answering: the pass ends there, and the rows after it
+// keep theirs. What the run has read is still handed back, and the bid histories are still
+// asked for after the item pass: a win read before the stall must reach the portal, whose group
+// it may satisfy.
 void TfrmRefresh::GiveUpTimerTimer(TObject* Sender) {
   (void)Sender;
   broRefresh->Stop();

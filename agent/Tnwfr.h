@@ -8,17 +8,20 @@
 // then the bid-history pass loads the bid history of every row left "ENDED - LOT" and reads
 // the member's result; then the table is written to "newgrid.lv" and the form closes, which
 // ends the program. The stall timer asks again for a page that does not come (a load still on
-// its way is left to come). A page that comes but cannot be used (longer than a page may be, or
-// whole and still no page of the row) is asked for once more and then leaves its row as it
-// was. The give-up timer passes over a row whose page made no progress for 30 seconds; when the
-// next row makes none either, the site is not answering: the item pass ends there, the bid
-// histories are still asked for (a third row in a row without progress ends that pass too),
-// and "newgrid.lv" holds every row, each row not read in this run as it was.
+// its way is left to come, and a request asked again keeps the first one on its way). A page
+// that comes but cannot be used (longer than a page may be, or whole and still no page of the
+// row) is asked for once more and then leaves its row as it was. The give-up timer passes over
+// a row whose page made no progress for 30 seconds (no byte of the site's answer came), or
+// had its two minutes in all however steadily it came; when the next row makes none either, the
+// site is not answering: the item pass ends there, the bid histories are still asked for (a
+// third row in a row without progress ends that pass too), and "newgrid.lv" holds every row,
+// each row not read in this run as it was.
 //
 // The source is split by concern:
 //   TnwfrLayout.cpp  construction and the stored layout
 //   RefreshRun.cpp   the table's file, the two passes, the timers and "newgrid.lv"
 //   PageStates.cpp   what a completed page means in each page state, and the row update
+#include <QElapsedTimer>
 #include <optional>
 
 #include "browser/CppWebBrowser.h"
@@ -61,6 +64,7 @@ class TfrmRefresh : public TForm {
   void broRefreshDownloadComplete(TObject* Sender);
   void broRefreshNavigateComplete2(TObject* Sender, const AnsiString& URL);
   void broRefreshNavigateError(TObject* Sender, const AnsiString& URL, TNavigateFailure Failure);
+  void broRefreshReplyProgress(TObject* Sender);
   void tmrBroStallTimer(TObject* Sender);
   void GiveUpTimerTimer(TObject* Sender);
 
@@ -119,6 +123,8 @@ class TfrmRefresh : public TForm {
   TListItem* currRow = nullptr;
   AnsiString findItemNum;
   AnsiString currUrl;
+  // Since the current row's page was first asked for.
+  QElapsedTimer pageAskedFor;
   pgState pageState = 0;
   // Whether the give-up timer skipped the row before this one: a row whose page makes no
   // progress is left as it was and the pass goes on; a second in a row ends the pass.

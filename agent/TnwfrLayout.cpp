@@ -65,6 +65,7 @@ void TfrmRefresh::buildLayout() {
                                        TNavigateFailure Failure) {
     broRefreshNavigateError(Sender, URL, Failure);
   };
+  broRefresh->OnReplyProgress = [this](TObject* Sender) { broRefreshReplyProgress(Sender); };
 
   Panel2 = placeControl<TPanel>(this, Panel1, "Panel2", 184, 56, 600, 200);
   lvRefresh = placeControl<TListView>(this, Panel2, "lvRefresh", 0, 0, 600, 200);

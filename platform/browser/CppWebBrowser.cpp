@@ -13,8 +13,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "win32/replace_file.h"
 
@@ -61,25 +63,39 @@ qsizetype LongestRunWithoutBlank(const QString& shown) {
 
 }  // namespace
 
-// The pending load: the network access, the reply in flight and the number of the latest
-// request. A completion whose number is no longer the latest belongs to a replaced or stopped
-// load and is dropped.
+// The pending load: the network access, its requests in flight and the number of the latest
+// load. A callback whose number is no longer the latest belongs to a replaced or stopped load
+// and is dropped.
 class TCppWebBrowser::Loader {
  public:
   QNetworkAccessManager network;
   QObject context;  // receiver of the pending load's callbacks; dropped first on destruction
-  QPointer<QNetworkReply> reply;
+  // The pending load's requests still on their way, the one asked for first in front; at most
+  // that one and the latest asked for again.
+  std::vector<QPointer<QNetworkReply>> replies;
+  AnsiString url;  // the pending load's URL
   std::uint64_t latest = 0;
 
   // Forgets the pending load, if any; its callbacks will find themselves outdated.
   std::uint64_t Restart() {
-    if (reply) {
+    while (!replies.empty()) Drop(replies.size() - 1);
+    return ++latest;
+  }
+  // Gives up one request of the pending load; its callbacks fire no more.
+  void Drop(std::size_t index) {
+    if (QNetworkReply* reply = replies[index]) {
       QObject::disconnect(reply, nullptr, &context, nullptr);
       reply->abort();
       reply->deleteLater();
     }
-    reply = nullptr;
-    return ++latest;
+    replies.erase(replies.begin() + static_cast<std::ptrdiff_t>(index));
+  }
+  // Takes a request that has ended out of the pending load; false when it was not in it.
+  bool Forget(QNetworkReply* reply) {
+    const auto found = std::find(replies.begin(), replies.end(), reply);
+    if (found == replies.end()) return false;
+    replies.erase(found);
+    return true;
   }
 };
 
@@ -104,46 +120,11 @@ void TCppWebBrowser::Navigate(const AnsiString& url) {
   std::uint64_t request = loader_->Restart();
   busy_ = true;
   progress_.start();
+  loader_->url = url;
   const std::string& text = url.str();
   auto current = [this, request] { return loader_ && loader_->latest == request; };
   if (IsHttpUrl(text)) {
-    QNetworkRequest httpRequest(QUrl(url.toQString(), QUrl::TolerantMode));
-    httpRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                             QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply* reply = loader_->network.get(httpRequest);
-    loader_->reply = reply;
-    // Every step of the exchange shows the load on its way: a slow server that keeps to it is
-    // waited for, one that stops is not.
-    const auto moved = [this, current] {
-      if (current()) progress_.start();
-    };
-    QObject::connect(reply, &QNetworkReply::socketStartedConnecting, &loader_->context, moved);
-    QObject::connect(reply, &QNetworkReply::requestSent, &loader_->context, moved);
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loader_->context, moved);
-    // A reply that says or shows it is longer than a page may be is given up at once, before
-    // it fills the memory.
-    QObject::connect(reply, &QNetworkReply::downloadProgress, &loader_->context,
-                     [this, url, current, moved](qint64 received, qint64 total) {
-                       if (!current()) return;
-                       if (received > MaxDocumentBytes || total > MaxDocumentBytes)
-                         Fail(url, TNavigateFailure::TooLong);
-                       else
-                         moved();
-                     });
-    QObject::connect(reply, &QNetworkReply::finished, &loader_->context,
-                     [this, reply, url, current] {
-                       reply->deleteLater();
-                       if (!current()) return;
-                       loader_->reply = nullptr;
-                       // A server that answered gave a page, whatever its status; no answer is a
-                       // failed load.
-                       if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
-                         Fail(url, TNavigateFailure::NoPage);
-                       else if (reply->bytesAvailable() > MaxDocumentBytes)
-                         Fail(url, TNavigateFailure::TooLong);
-                       else
-                         Complete(url, reply->readAll().toStdString());
-                     });
+    Request(url, request);
     return;
   }
   // Local loads complete from the event loop too, never inside Navigate.
@@ -174,6 +155,63 @@ void TCppWebBrowser::Navigate(const AnsiString& url) {
     }
     Complete(url, bytes.toStdString());
   });
+}
+
+// One request of the pending load (number load) to the server.
+void TCppWebBrowser::Request(const AnsiString& url, std::uint64_t load) {
+  auto current = [this, load] { return loader_ && loader_->latest == load; };
+  QNetworkRequest httpRequest(QUrl(url.toQString(), QUrl::TolerantMode));
+  httpRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                           QNetworkRequest::NoLessSafeRedirectPolicy);
+  QNetworkReply* reply = loader_->network.get(httpRequest);
+  loader_->replies.emplace_back(reply);
+  // Every step of the exchange shows the load on its way: a slow server that keeps to it is
+  // waited for, one that stops is not.
+  const auto moved = [this, current] {
+    if (current()) progress_.start();
+  };
+  // Bytes of a reply are the server answering.
+  const auto answered = [this, current] {
+    if (!current()) return;
+    progress_.start();
+    if (auto progressed = OnReplyProgress) progressed(this);
+  };
+  QObject::connect(reply, &QNetworkReply::socketStartedConnecting, &loader_->context, moved);
+  QObject::connect(reply, &QNetworkReply::requestSent, &loader_->context, moved);
+  QObject::connect(reply, &QNetworkReply::metaDataChanged, &loader_->context, answered);
+  // A reply that says or shows it is longer than a page may be is given up at once, before
+  // it fills the memory.
+  QObject::connect(reply, &QNetworkReply::downloadProgress, &loader_->context,
+                   [this, url, current, answered](qint64 received, qint64 total) {
+                     if (!current()) return;
+                     if (received > MaxDocumentBytes || total > MaxDocumentBytes)
+                       Fail(url, TNavigateFailure::TooLong);
+                     else
+                       answered();
+                   });
+  QObject::connect(reply, &QNetworkReply::finished, &loader_->context, [this, reply, url, current] {
+    reply->deleteLater();
+    if (!current() || !loader_->Forget(reply)) return;
+    // A server that answered gave a page, whatever its status. No answer on
+    // this request fails the load only when no other one is on its way.
+    if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+      if (loader_->replies.empty()) Fail(url, TNavigateFailure::NoPage);
+    } else if (reply->bytesAvailable() > MaxDocumentBytes) {
+      Fail(url, TNavigateFailure::TooLong);
+    } else {
+      std::string bytes = reply->readAll().toStdString();
+      loader_->Restart();  // the other request, if any, is not needed now
+      Complete(url, std::move(bytes));
+    }
+  });
+}
+
+bool TCppWebBrowser::RequestAgain() {
+  if (!busy_ || loader_->replies.empty()) return false;
+  while (loader_->replies.size() > 1) loader_->Drop(loader_->replies.size() - 1);
+  progress_.start();
+  Request(loader_->url, loader_->latest);
+  return true;
 }
 
 void TCppWebBrowser::Stop() {

@@ -4,8 +4,12 @@
 // Navigate takes an http:// or https:// URL (loaded through Qt Network, redirects followed),
 // "about:blank" (an empty document), a file:// URL or a local path ("\" accepted as a
 // separator). Loads are asynchronous: Navigate returns at once and the events come later from
-// the event loop, never from inside Navigate. Only the latest request stands: a Navigate while
-// a load is pending replaces it, and Stop drops it; a replaced or stopped load fires nothing.
+// the event loop, never from inside Navigate. Only the latest load stands: a Navigate while a
+// load is pending replaces it, and Stop drops it; a replaced or stopped load fires nothing.
+// RequestAgain asks the server for the pending page once more while the request asked for
+// first stays on its way, so that a slow answer is not thrown away by asking again: the first
+// of the two to bring a reply completes the load (the other is dropped), and the load fails
+// only when neither is left on its way.
 //
 // Each completed load fires OnNavigateComplete2, OnDownloadComplete and OnDocumentComplete,
 // in that order, one after another. Before the first one runs, the load's bytes have become
@@ -26,6 +30,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -57,12 +62,15 @@ class TCppWebBrowser : public TComponent {
   QWidget* widget() const;
 
   void Navigate(const AnsiString& url);
+  // Asks for the pending http(s) page on a request of its own, keeping the one asked for first
+  // and dropping an earlier re-ask; false, doing nothing, when no such load is pending.
+  bool RequestAgain();
   void Stop();
   // True from a Navigate until its load completes, fails or is stopped.
   bool Busy() const;
   // Milliseconds since the pending load last showed that it is on its way: since it was asked
-  // for, began to connect, sent its request, or received bytes of its reply. -1 while no load
-  // is pending.
+  // for (or asked for again), or one of its requests began to connect, sent its request or
+  // received bytes of its reply. -1 while no load is pending.
   qint64 MsSinceProgress() const;
 
   bool HasDocument() const;
@@ -81,9 +89,14 @@ class TCppWebBrowser : public TComponent {
   TWebBrowserNavigateEvent OnDocumentComplete;
   // Fired once for a failed load (never for one replaced or stopped), once Busy has ended.
   TWebBrowserNavigateErrorEvent OnNavigateError;
+  // Fired whenever bytes of a reply to the pending load arrive (its header, each part of its
+  // body): the server is answering. Asking, connecting and sending the request fire nothing.
+  TNotifyEvent OnReplyProgress;
 
  private:
   class Loader;
+  // Sends one request of the pending load, whose number is load.
+  void Request(const AnsiString& url, std::uint64_t load);
   void Complete(const AnsiString& url, std::string bytes);
   void Fail(const AnsiString& url, TNavigateFailure failure);
   // Puts the document into the view, or, while the program keeps the view hidden, when the

@@ -279,6 +279,28 @@ TEST_F(PageStatesTest, ARunThatGivesUpKeepsWhatItReadAndStillReadsTheBidHistorie
   EXPECT_EQ(site.requestCount("/ws/eBayISAPI.dll?ViewBids&item=220000000502"), 1);
 }
 
+// Against the practice site, with a give-up time of two seconds: a page that keeps coming (a
+// part of it each second) is waited for past that time until it is whole; one that would keep
+// coming past its time in all (four give-up times) keeps its row as it was, and the pass goes
+// on with the next row, which is read.
+TEST_F(PageStatesTest, APageThatKeepsComingIsWaitedForUpToItsTimeInAll) {
+  tarnwick::tools::PracticeSite site;
+  write((windows() / "tarnwick.ini").string(),
+        site.hostsSection() + "[prefs]\r\nedtEbayMember=tarnbuyer\r\n");
+  site.control("trickle=5000&page=item:220000000101");
+  site.control("trickle=60000&page=item:220000000102");
+  startRunOn(record("220000000101", "2 days") + record("220000000102", "2 days") +
+                 record("220000000103", "25m 10s"),
+             2000);
+  ASSERT_TRUE(settle([this] { return closed_; }, 40000));
+  const QStringList lines = QString::fromStdString(read("newgrid.lv")).split("\r\n");
+  ASSERT_EQ(lines.size(), 3 * 9 + 1);
+  EXPECT_EQ(QStringList({lines[5], lines[9 + 5], lines[18 + 5]}),
+            QStringList({"ACTIVE", "2 days", "ACTIVE"}));
+  EXPECT_EQ(lines[2], "12.50");
+  EXPECT_EQ(lines[9 + 2], "1.00");
+}
+
 // A number that names a file elsewhere, or is too long for a file name with its extension and
 // the temporary's name around it, is never asked for: the row stays and the run goes on.
 TEST_F(PageStatesTest, ItemNumberThatCannotNameItsPageFileIsNotAskedFor) {

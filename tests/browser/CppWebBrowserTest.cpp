@@ -201,6 +201,75 @@ TEST_F(Browser, APendingLoadTellsHowLongItHasShownNothing) {
   EXPECT_EQ(browser->MsSinceProgress(), -1);
 }
 
+// Asking again keeps the request asked for first on its way: whichever of them answers first
+// is the page, once, and a request that fails while another is on its way fails nothing. A
+// second re-ask takes the place of the first re-ask, not of the first request.
+TEST_F(Browser, AskingAgainKeepsTheFirstRequestOnItsWay) {
+  using Reply = TestHttpServer::Reply;
+  const auto page = [](const char* name) { return "<html>" + std::string(name) + "</html>"; };
+  struct Case {
+    const char* name;
+    std::vector<Reply> replies;  // in the order the requests are made
+    const char* answered;
+  };
+  const Case cases[] = {
+      {"first answers first",
+       {Reply::Page(200, page("first"), 600), Reply::Page(200, page("second"), 600)},
+       "first"},
+      {"first never answers", {Reply::Silent(), Reply::Page(200, page("second"))}, "second"},
+      {"first drops", {Reply::Dropped(300), Reply::Page(200, page("second"), 700)}, "second"},
+      {"second re-ask replaces the first re-ask",
+       {Reply::Silent(), Reply::Page(200, page("second"), 400),
+        Reply::Page(200, page("third"), 800)},
+       "third"},
+  };
+  int failures = 0;
+  browser->OnNavigateError = [&](TObject*, const AnsiString&, TNavigateFailure) { ++failures; };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    events.clear();
+    failures = 0;
+    server.ServeInTurn("/again", c.replies);
+    const std::string url = server.Url("/again");
+    browser->Navigate(url.c_str());
+    for (std::size_t again = 1; again < c.replies.size(); ++again) {
+      PumpFor(100);
+      EXPECT_TRUE(browser->RequestAgain());
+    }
+    ASSERT_TRUE(Pump([&] { return events.size() >= 3; }));
+    PumpFor(1000);  // long enough for every other answer to have come
+    EXPECT_EQ(events, EventsOf(url));
+    EXPECT_EQ(browser->Document().str(), page(c.answered));
+    EXPECT_EQ(failures, 0);
+  }
+  // Only a page on its way from a server is asked for again.
+  EXPECT_FALSE(browser->RequestAgain());
+  WriteFile("dummy.htm", "<html>blank</html>");
+  browser->Navigate((work() / "dummy.htm").c_str());
+  EXPECT_FALSE(browser->RequestAgain());
+}
+
+// Bytes of the server's answer fire OnReplyProgress, each part of a body that keeps coming;
+// asking, connecting and sending the request do not.
+TEST_F(Browser, TheServersAnswerShowsAsReplyProgress) {
+  int progress = 0;
+  browser->OnReplyProgress = [&](TObject* sender) {
+    EXPECT_EQ(sender, browser.get());
+    ++progress;
+  };
+  server.Serve("/silent", TestHttpServer::Reply::Silent());
+  browser->Navigate(server.Url("/silent").c_str());
+  PumpFor(500);
+  EXPECT_EQ(progress, 0);
+  EXPECT_TRUE(browser->RequestAgain());
+  PumpFor(300);
+  EXPECT_EQ(progress, 0);
+  server.Serve("/trickled", TestHttpServer::Reply::Trickled(kItemPage, 4, 150));
+  ASSERT_TRUE(LoadCompletes(server.Url("/trickled")));
+  EXPECT_EQ(browser->Document().str(), kItemPage);
+  EXPECT_GE(progress, 4);
+}
+
 // A reply or file longer than a page may be is no page: the load fails, whether the server
 // says the length first or not, and the old document stays.
 TEST_F(Browser, APageLongerThanTheBoundFailsToLoad) {

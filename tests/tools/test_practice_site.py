@@ -324,6 +324,27 @@ class ControlAndCounter(SiteTestCase):
         self.site.page(TIME_QUERY)
         self.assertGreaterEqual(time.monotonic() - started, 0.3)
 
+    def test_trickle_sends_the_header_at_once_and_the_whole_body_in_pieces(self):
+        self.site.control(page="item:220000000101", trickle="2000")
+        connection = http.client.HTTPConnection("127.0.0.1", self.site.port, timeout=10)
+        try:
+            connection.request("GET", ITEM_QUERY + "220000000101")
+            reply = connection.getresponse()
+            headed = time.monotonic()
+            length = int(reply.getheader("Content-Length"))
+            pieces = []
+            while sum(map(len, pieces)) < length:
+                piece = reply.read1(length)
+                self.assertTrue(piece, "the connection closed before the body was whole")
+                pieces.append(piece)
+            self.assertGreaterEqual(time.monotonic() - headed, 1.5)
+        finally:
+            connection.close()
+        self.assertGreater(len(pieces), 1)
+        page = b"".join(pieces).decode("cp1252")
+        self.assertEqual(read.agent_state(page, "220000000101", MEMBER), "ACTIVE")
+        self.site.control(page="item:220000000101", trickle="0")
+
     def test_counter_counts_each_path_and_query_but_not_control(self):
         self.site.get(ITEM_QUERY + "220000000101")
         self.site.get(ITEM_QUERY + "220000000101")

@@ -145,7 +145,25 @@ class SiteHandler(http.server.BaseHTTPRequestHandler):
             body = drop_closing_tag(body)
         elif fault == "oversize":
             body = pad_past_bound(body)
+        trickle = self.state.trickle_for(key)
+        if trickle:
+            self.send_trickled(body, trickle)
+            return
         self.send_body(200, body)
+
+    def send_trickled(self, body, milliseconds):
+        """Sends the header lines at once, then the body in pieces, one a second, the last
+        milliseconds after the header: a page that keeps coming, slowly."""
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if self.command == "HEAD":
+            return
+        pieces = max(1, round(milliseconds / 1000.0))
+        for piece in range(pieces):
+            time.sleep(milliseconds / 1000.0 / pieces)
+            self.wfile.write(body[piece * len(body) // pieces:(piece + 1) * len(body) // pieces])
 
     def hold_without_reply(self):
         """Keeps the connection open and silent until the client goes (or STALL_LIMIT)."""
@@ -219,8 +237,14 @@ def apply_control(state, params):
             raise CatalogueError("a delay needs page=item:N, bids:N, time or *")
         state.set_delay(key, int(params["delay"]))
         done = True
+    if "trickle" in params:
+        if not key:
+            raise CatalogueError("a trickle needs page=item:N, bids:N, time or *")
+        state.set_trickle(key, int(params["trickle"]))
+        done = True
     if not done:
-        raise CatalogueError("nothing to do: give reset, offset, item fields, fault or delay")
+        raise CatalogueError(
+            "nothing to do: give reset, offset, item fields, fault, delay or trickle")
     reply["site_time"] = str(state.site_now())
     reply["offset_seconds"] = state.offset_seconds
     return reply

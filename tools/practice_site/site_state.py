@@ -1,4 +1,5 @@
-"""The site's mutable state: clock offset, items, faults, delays and the request counter.
+"""The site's mutable state: clock offset, items, faults, delays, trickles and the request
+counter.
 
 Request threads and control requests share one instance; every method takes the lock.
 """
@@ -33,6 +34,7 @@ class SiteState:
         self.relocations = {}  # page key -> the location its relocate fault sends to
         self.relocated = {}  # location path (lower case) -> the target it stands for
         self.delays = {}
+        self.trickles = {}  # page key -> milliseconds its body is spread over
         self.stats = collections.Counter()
         self._load_items()
 
@@ -135,15 +137,29 @@ class SiteState:
             return None
 
     def set_delay(self, key, milliseconds):
-        with self.lock:
-            if milliseconds <= 0:
-                self.delays.pop(key, None)
-            else:
-                self.delays[key] = milliseconds
+        self._set_timing(self.delays, key, milliseconds)
 
     def delay_for(self, key):
+        return self._timing_for(self.delays, key)
+
+    def set_trickle(self, key, milliseconds):
+        self._set_timing(self.trickles, key, milliseconds)
+
+    def trickle_for(self, key):
+        return self._timing_for(self.trickles, key)
+
+    def _set_timing(self, table, key, milliseconds):
+        """Sets a page's milliseconds in a table of timings (delays, trickles); 0 clears."""
         with self.lock:
-            return self.delays.get(key, self.delays.get("*", 0))
+            if milliseconds <= 0:
+                table.pop(key, None)
+            else:
+                table[key] = milliseconds
+
+    def _timing_for(self, table, key):
+        """The page's milliseconds in the table, else those for every page, else 0."""
+        with self.lock:
+            return table.get(key, table.get("*", 0))
 
     # Counter -----------------------------------------------------------------------------
 
@@ -166,6 +182,7 @@ class SiteState:
             self.relocations.clear()
             self.relocated.clear()
             self.delays.clear()
+            self.trickles.clear()
             if what == "faults":
                 return
             self.offset_seconds = self.initial_offset
