@@ -84,13 +84,27 @@ void THttpCli::postLogin() { PostMessageA(FWindowHandle, WM_HTTP_LOGIN, FRequest
 void THttpCli::StateChange(THttpState NewState) {
   if (FState == NewState) return;
   FState = NewState;
-  if (NewState == httpReady && !FReplyFailure.IsEmpty()) {
+  if (NewState != httpReady) {
+    TriggerStateChange();
+    return;
+  }
+  if (!FReplyFailure.IsEmpty()) {
     failRequest(404, FReplyFailure);
     if (FRequestDoneErrCode == 0) FRequestDoneErrCode = 404;  // the code a blocking call raises
     FReplyFailure = AnsiString();
   }
+  const WPARAM serial = FRequestSerial;
+  const bool outer = FAnnouncingReady;
+  FAnnouncingReady = true;
   TriggerStateChange();
-  if (NewState == httpReady && !PrepareNTLMAuth() && !PrepareBasicAuth()) TriggerRequestDone();
+  FAnnouncingReady = outer;
+  if (serial != FRequestSerial) {
+    // Aborted by the handler: the request ends as it is, without another round.
+    settleAuthentication();
+    TriggerRequestDone();
+  } else if (!PrepareNTLMAuth() && !PrepareBasicAuth()) {
+    TriggerRequestDone();
+  }
 }
 
 void THttpCli::InternalClear() {
@@ -410,6 +424,7 @@ void THttpCli::SocketSessionConnected(TObject*, WORD ErrCode) {
   const WPARAM serial = FRequestSerial;
   FRelocationPending = false;
   StateChange(httpConnected);
+  if (serial != FRequestSerial) return;
   TriggerSessionConnected();
   if (serial != FRequestSerial) return;
   FNextLineHandler = TLineHandler::Header;
@@ -444,8 +459,16 @@ void THttpCli::SendCommand(const AnsiString& Cmd) {
 
 void THttpCli::SendRequest(const AnsiString& Method, const AnsiString& Version) {
   FRequestStream = AnsiString();
+  // A handler that aborts the request ends the head there: nothing more of it is built or
+  // told of, and nothing goes out.
   const WPARAM serial = FRequestSerial;
+  auto aborted = [&] {
+    if (serial == FRequestSerial) return false;
+    FRequestStream = AnsiString();
+    return true;
+  };
   TriggerRequestHeaderBegin();
+  if (aborted()) return;
   TStringList headers;
   auto add = [&headers](const char* name, const AnsiString& value) {
     if (!value.IsEmpty()) headers.Add(name + value);
@@ -480,12 +503,17 @@ void THttpCli::SendRequest(const AnsiString& Method, const AnsiString& Version) 
   }
   FAcceptRanges = AnsiString();
   TriggerBeforeHeaderSend(Method, &headers);
-  for (int i = 0; i < headers.Count(); ++i) SendCommand(headers[i]);
+  if (aborted()) return;
+  for (int i = 0; i < headers.Count(); ++i) {
+    SendCommand(headers[i]);
+    if (aborted()) return;
+  }
   TriggerRequestHeaderEnd();
+  if (aborted()) return;
   SendCommand(AnsiString());
+  if (aborted()) return;
   const AnsiString head = std::move(FRequestStream);
   FRequestStream = AnsiString();
-  if (serial != FRequestSerial) return;  // aborted by a handler of the head: nothing goes out
   FCtrlSocket->Send(head.c_str(), head.Length());
 }
 

@@ -120,7 +120,8 @@ void THttpCli::SocketDataAvailable(TObject*, WORD ErrCode) {
   // them is not used again (they could pass for the start of the next reply).
   if (FState != httpWaitingHeader || FNextLineHandler != TLineHandler::Header)
     FConnectionSpent = true;
-  while (FReceiveLen > 0) {
+  const WPARAM serial = FRequestSerial;
+  while (FReceiveLen > 0 && !abortedSince(serial)) {
     const char* lf = static_cast<const char*>(std::memchr(FReceiveBuffer, '\n', FReceiveLen));
     if (!lf) break;
     const int end = static_cast<int>(lf - FReceiveBuffer);
@@ -181,16 +182,19 @@ void THttpCli::GetHeaderLineNext() {
     failReply("Reply header too large");
     return;
   }
-  if (FHeaderLineCount == 0)
+  // A handler that aborts the request ends the reply where it is: nothing more of it is read.
+  const WPARAM serial = FRequestSerial;
+  if (FHeaderLineCount == 0) {
     TriggerHeaderBegin();
-  else if (FHeaderLineCount == -1)
+    if (abortedSince(serial)) return;
+  } else if (FHeaderLineCount == -1) {
     FHeaderLineCount = 0;
+  }
   ++FHeaderLineCount;
   const AnsiString& line = FLastLine;
 
   if (FHeaderLineCount == 1 && UpperCase(line.SubString(1, 6)) == "<HTML>") {
     if (FContentType.IsEmpty()) FContentType = "text/html";
-    const WPARAM serial = FRequestSerial;
     StateChange(httpWaitingBody);
     if (abortedSince(serial)) return;
     FNextLineHandler = TLineHandler::Body;
@@ -230,6 +234,7 @@ void THttpCli::GetHeaderLineNext() {
       int start = colon + 1;
       while (start <= line.Length() && (line[start] == ' ' || line[start] == '\t')) ++start;
       handleField(LowerCase(line.SubString(1, colon - 1)), line.SubString(start, line.Length()));
+      if (abortedSince(serial)) return;  // by OnCookie
     }
   }
   if (OnHeaderData) OnHeaderData(this);
@@ -515,12 +520,20 @@ void THttpCli::SocketSessionClosed(TObject* Sender, WORD ErrCode) {
 }
 
 void THttpCli::Abort() {
-  // Nothing of the request goes on: no relocation, no failure of the reply, and (below, by
-  // the serial) no posted login or ready step.
+  // Nothing of the request goes on: no relocation, no failure of the reply, no byte that
+  // waits, and (below, by the serial) no posted login or ready step.
   FRelocationPending = false;
   FReplyFailure = AnsiString();
   FNextLineHandler = TLineHandler::None;  // a body being delivered stops where it is
+  dropWaiting();
   pointCloseAt(false);
+  if (FState == httpReady && FAnnouncingReady) {
+    // The request has just ended, and its OnRequestDone is on its way: it keeps its outcome,
+    // and only the connection goes.
+    ++FRequestSerial;
+    if (FCtrlSocket->State() != wsClosed) FCtrlSocket->Abort();
+    return;
+  }
   if (FState != httpReady) {
     const bool inLookup = FState == httpDnsLookup;
     StateChange(httpAborting);

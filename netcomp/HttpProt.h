@@ -19,6 +19,10 @@
 // the proxy's anywhere when no proxy is set, or change Username and Password, or put raw bytes
 // of a location into the request line, or make an interim (1xx) reply's fields act. Byte
 // counts are 64-bit.
+//
+// An Abort from any handler ends the request there: after it only the ends of what had begun
+// (OnHeaderEnd, OnDocEnd, OnSendEnd), the close, the state changes and the one OnRequestDone
+// fire. An Abort from OnStateChange at ready leaves the request that ended as it ended.
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -337,6 +341,9 @@ class THttpCli : public TComponent {
   bool FLocationCredentials = false;
   AnsiString FLocationUsername;
   AnsiString FLocationPassword;
+  // OnStateChange is told of the arrival at ready: the request has ended, and an Abort from
+  // the handler changes nothing of how.
+  bool FAnnouncingReady = false;
 
  private:
   // An abort while ready passes through aborting back to ready without StateChange, whose
@@ -381,6 +388,7 @@ class THttpCli : public TComponent {
   void sendRelocated();
   void againWithCredentials();
   int answerableChallenge(const char* Scheme) const;
+  void settleAuthentication();
   void ntlmStep(THttpNTLMState& State, TNTLMAuthType Type, AnsiString& ConnectionLine,
                 TNTLM_Msg2_Info& Challenge, const char* Unexpected);
   void basicStep(THttpBasicState& State, TBasicAuthType Type, const char* Unexpected);
