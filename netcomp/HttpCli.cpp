@@ -124,6 +124,7 @@ void THttpCli::InternalClear() {
   FLocation = URL;
   FAuthChallenges->Clear();
   FCloseAfterReply = FRequestVer == "1.0";
+  FContentLengthsDiffer = false;
   FHeaderLinesSeen = 0;
   FHeaderBytes = 0;
 }
