@@ -267,10 +267,23 @@ void THttpCli::DoRequestSync(THttpRequest Rq) {
 }
 
 // Whether the open connection may carry the next request: nothing came on it that answers no
-// request, and nothing waits on it unread (bytes past the last reply that are on their way).
+// request, nothing waits on it unread (bytes past the last reply that are on their way), and
+// it speaks for no other identity than the request's.
 bool THttpCli::connectionReusable() {
   return FCtrlSocket->State() == wsConnected && !FConnectionSpent &&
-         FCtrlSocket->GetRcvdCount() == 0;
+         FCtrlSocket->GetRcvdCount() == 0 && ntlmIdentityHolds();
+}
+
+// An NTLM exchange authenticates its connection, not its requests: a connection it
+// authenticated serves the same user and password alone, and no request with NTLM switched
+// off.
+bool THttpCli::ntlmIdentityHolds() const {
+  const bool ntlm = !Options.Contains(httpoNoNTLMAuth);
+  auto holds = [ntlm](const TNtlmIdentity& id, const AnsiString& user, const AnsiString& pass) {
+    return !id.Set || (ntlm && id.Username == user && id.Password == pass);
+  };
+  return holds(FConnectionNtlm, serverUsername(), serverPassword()) &&
+         holds(FConnectionProxyNtlm, ProxyUsername, ProxyPassword);
 }
 
 void THttpCli::pointCloseAt(bool Location) {
@@ -331,6 +344,7 @@ void THttpCli::SocketDNSLookupDone(TObject* Sender, WORD ErrCode) {
   FConnectedProtocol = FProtocol;
   FConnectionCarriedReply = false;
   FConnectionSpent = false;
+  FConnectionNtlm = FConnectionProxyNtlm = TNtlmIdentity();
   if (FProtocol != "http") {
     FRequestDoneErrCode = static_cast<WORD>(FCtrlSocket->LastError());
     failRequest(501, "Protocol \"" + FProtocol + "\" not implemented");
@@ -396,21 +410,25 @@ bool THttpCli::sendingFirstNtlmMessage() const {
 // that answers both a proxy and a server carries both.
 void THttpCli::addAuthorization(TStringList& Headers) {
   const THttpNTLMState server = serverNtlmMessage();
-  if (server == ntlmMsg1)
+  if (server == ntlmMsg1) {
     Headers.Add("Authorization: NTLM " + GetNTLMMessage1());
-  else if (server == ntlmMsg3)
+  } else if (server == ntlmMsg3) {
     Headers.Add("Authorization: NTLM " + GetNTLMMessage3(false));
-  else if (atNamedHost() && (FAuthBasicState == basicMsg1 || FAuthBasicState == basicDone))
+    FConnectionNtlm = {true, serverUsername(), serverPassword()};
+  } else if (atNamedHost() && (FAuthBasicState == basicMsg1 || FAuthBasicState == basicDone)) {
     Headers.Add("Authorization: Basic " +
                 EncodeStr(encBase64, serverUsername() + ":" + serverPassword()));
+  }
   const THttpNTLMState proxy = proxyNtlmMessage();
-  if (proxy == ntlmMsg1)
+  if (proxy == ntlmMsg1) {
     Headers.Add("Proxy-Authorization: NTLM " + GetNTLMMessage1());
-  else if (proxy == ntlmMsg3)
+  } else if (proxy == ntlmMsg3) {
     Headers.Add("Proxy-Authorization: NTLM " + GetNTLMMessage3(true));
-  else if (FProxyAuthBasicState == basicMsg1 || FProxyAuthBasicState == basicDone)
+    FConnectionProxyNtlm = {true, ProxyUsername, ProxyPassword};
+  } else if (FProxyAuthBasicState == basicMsg1 || FProxyAuthBasicState == basicDone) {
     Headers.Add("Proxy-Authorization: Basic " +
                 EncodeStr(encBase64, ProxyUsername + ":" + ProxyPassword));
+  }
 }
 
 void THttpCli::SocketSessionConnected(TObject*, WORD ErrCode) {

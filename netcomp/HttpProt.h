@@ -23,7 +23,8 @@
 //
 // Connections persist as HTTP/1.1 says: an HTTP/1.0 reply closes its connection unless it
 // says keep-alive, and a body whose transfer coding does not end in chunked is read until the
-// close.
+// close. A connection that an NTLM exchange authenticated carries only requests of the same
+// user and password (and with NTLM allowed): any other opens a connection of its own.
 //
 // An Abort from any handler ends the request there: after it only the ends of what had begun
 // (OnHeaderEnd, OnDocEnd, OnSendEnd), the close, the state changes and the one OnRequestDone
@@ -347,6 +348,15 @@ class THttpCli : public TComponent {
   bool FLocationCredentials = false;
   AnsiString FLocationUsername;
   AnsiString FLocationPassword;
+  // The identity an NTLM exchange authenticated the open connection for, with the server and
+  // with the proxy: set when its message 3 goes out on the connection, cleared with each new
+  // connection.
+  struct TNtlmIdentity {
+    bool Set = false;
+    AnsiString Username, Password;
+  };
+  TNtlmIdentity FConnectionNtlm;
+  TNtlmIdentity FConnectionProxyNtlm;
   // The reply's Content-Length fields named differing lengths.
   bool FContentLengthsDiffer = false;
   // OnStateChange is told of the arrival at ready: the request has ended, and an Abort from
@@ -389,6 +399,7 @@ class THttpCli : public TComponent {
   bool abortedSince(WPARAM Serial);
   bool interimReply() const;
   bool connectionReusable();
+  bool ntlmIdentityHolds() const;
   void replyRead();
   const AnsiString& serverUsername() const;
   const AnsiString& serverPassword() const;
