@@ -84,13 +84,27 @@ void THttpCli::postLogin() { PostMessageA(FWindowHandle, WM_HTTP_LOGIN, FRequest
 void THttpCli::StateChange(THttpState NewState) {
   if (FState == NewState) return;
   FState = NewState;
-  if (NewState == httpReady && !FReplyFailure.IsEmpty()) {
+  if (NewState != httpReady) {
+    TriggerStateChange();
+    return;
+  }
+  if (!FReplyFailure.IsEmpty()) {
     failRequest(404, FReplyFailure);
     if (FRequestDoneErrCode == 0) FRequestDoneErrCode = 404;  // the code a blocking call raises
     FReplyFailure = AnsiString();
   }
+  const WPARAM serial = FRequestSerial;
+  const bool outer = FAnnouncingReady;
+  FAnnouncingReady = true;
   TriggerStateChange();
-  if (NewState == httpReady && !PrepareNTLMAuth() && !PrepareBasicAuth()) TriggerRequestDone();
+  FAnnouncingReady = outer;
+  if (serial != FRequestSerial) {
+    // Aborted by the handler: the request ends as it is, without another round.
+    settleAuthentication();
+    TriggerRequestDone();
+  } else if (!PrepareNTLMAuth() && !PrepareBasicAuth()) {
+    TriggerRequestDone();
+  }
 }
 
 void THttpCli::InternalClear() {
@@ -110,6 +124,7 @@ void THttpCli::InternalClear() {
   FLocation = URL;
   FAuthChallenges->Clear();
   FCloseAfterReply = FRequestVer == "1.0";
+  FContentLengthsDiffer = false;
   FHeaderLinesSeen = 0;
   FHeaderBytes = 0;
 }
@@ -252,10 +267,23 @@ void THttpCli::DoRequestSync(THttpRequest Rq) {
 }
 
 // Whether the open connection may carry the next request: nothing came on it that answers no
-// request, and nothing waits on it unread (bytes past the last reply that are on their way).
+// request, nothing waits on it unread (bytes past the last reply that are on their way), and
+// it speaks for no other identity than the request's.
 bool THttpCli::connectionReusable() {
   return FCtrlSocket->State() == wsConnected && !FConnectionSpent &&
-         FCtrlSocket->GetRcvdCount() == 0;
+         FCtrlSocket->GetRcvdCount() == 0 && ntlmIdentityHolds();
+}
+
+// An NTLM exchange authenticates its connection, not its requests: a connection it
+// authenticated serves the same user and password alone, and no request with NTLM switched
+// off.
+bool THttpCli::ntlmIdentityHolds() const {
+  const bool ntlm = !Options.Contains(httpoNoNTLMAuth);
+  auto holds = [ntlm](const TNtlmIdentity& id, const AnsiString& user, const AnsiString& pass) {
+    return !id.Set || (ntlm && id.Username == user && id.Password == pass);
+  };
+  return holds(FConnectionNtlm, serverUsername(), serverPassword()) &&
+         holds(FConnectionProxyNtlm, ProxyUsername, ProxyPassword);
 }
 
 void THttpCli::pointCloseAt(bool Location) {
@@ -316,6 +344,7 @@ void THttpCli::SocketDNSLookupDone(TObject* Sender, WORD ErrCode) {
   FConnectedProtocol = FProtocol;
   FConnectionCarriedReply = false;
   FConnectionSpent = false;
+  FConnectionNtlm = FConnectionProxyNtlm = TNtlmIdentity();
   if (FProtocol != "http") {
     FRequestDoneErrCode = static_cast<WORD>(FCtrlSocket->LastError());
     failRequest(501, "Protocol \"" + FProtocol + "\" not implemented");
@@ -381,21 +410,25 @@ bool THttpCli::sendingFirstNtlmMessage() const {
 // that answers both a proxy and a server carries both.
 void THttpCli::addAuthorization(TStringList& Headers) {
   const THttpNTLMState server = serverNtlmMessage();
-  if (server == ntlmMsg1)
+  if (server == ntlmMsg1) {
     Headers.Add("Authorization: NTLM " + GetNTLMMessage1());
-  else if (server == ntlmMsg3)
+  } else if (server == ntlmMsg3) {
     Headers.Add("Authorization: NTLM " + GetNTLMMessage3(false));
-  else if (atNamedHost() && (FAuthBasicState == basicMsg1 || FAuthBasicState == basicDone))
+    FConnectionNtlm = {true, serverUsername(), serverPassword()};
+  } else if (atNamedHost() && (FAuthBasicState == basicMsg1 || FAuthBasicState == basicDone)) {
     Headers.Add("Authorization: Basic " +
                 EncodeStr(encBase64, serverUsername() + ":" + serverPassword()));
+  }
   const THttpNTLMState proxy = proxyNtlmMessage();
-  if (proxy == ntlmMsg1)
+  if (proxy == ntlmMsg1) {
     Headers.Add("Proxy-Authorization: NTLM " + GetNTLMMessage1());
-  else if (proxy == ntlmMsg3)
+  } else if (proxy == ntlmMsg3) {
     Headers.Add("Proxy-Authorization: NTLM " + GetNTLMMessage3(true));
-  else if (FProxyAuthBasicState == basicMsg1 || FProxyAuthBasicState == basicDone)
+    FConnectionProxyNtlm = {true, ProxyUsername, ProxyPassword};
+  } else if (FProxyAuthBasicState == basicMsg1 || FProxyAuthBasicState == basicDone) {
     Headers.Add("Proxy-Authorization: Basic " +
                 EncodeStr(encBase64, ProxyUsername + ":" + ProxyPassword));
+  }
 }
 
 void THttpCli::SocketSessionConnected(TObject*, WORD ErrCode) {
@@ -410,6 +443,7 @@ void THttpCli::SocketSessionConnected(TObject*, WORD ErrCode) {
   const WPARAM serial = FRequestSerial;
   FRelocationPending = false;
   StateChange(httpConnected);
+  if (serial != FRequestSerial) return;
   TriggerSessionConnected();
   if (serial != FRequestSerial) return;
   FNextLineHandler = TLineHandler::Header;
@@ -444,8 +478,16 @@ void THttpCli::SendCommand(const AnsiString& Cmd) {
 
 void THttpCli::SendRequest(const AnsiString& Method, const AnsiString& Version) {
   FRequestStream = AnsiString();
+  // A handler that aborts the request ends the head there: nothing more of it is built or
+  // told of, and nothing goes out.
   const WPARAM serial = FRequestSerial;
+  auto aborted = [&] {
+    if (serial == FRequestSerial) return false;
+    FRequestStream = AnsiString();
+    return true;
+  };
   TriggerRequestHeaderBegin();
+  if (aborted()) return;
   TStringList headers;
   auto add = [&headers](const char* name, const AnsiString& value) {
     if (!value.IsEmpty()) headers.Add(name + value);
@@ -480,12 +522,17 @@ void THttpCli::SendRequest(const AnsiString& Method, const AnsiString& Version) 
   }
   FAcceptRanges = AnsiString();
   TriggerBeforeHeaderSend(Method, &headers);
-  for (int i = 0; i < headers.Count(); ++i) SendCommand(headers[i]);
+  if (aborted()) return;
+  for (int i = 0; i < headers.Count(); ++i) {
+    SendCommand(headers[i]);
+    if (aborted()) return;
+  }
   TriggerRequestHeaderEnd();
+  if (aborted()) return;
   SendCommand(AnsiString());
+  if (aborted()) return;
   const AnsiString head = std::move(FRequestStream);
   FRequestStream = AnsiString();
-  if (serial != FRequestSerial) return;  // aborted by a handler of the head: nothing goes out
   FCtrlSocket->Send(head.c_str(), head.Length());
 }
 

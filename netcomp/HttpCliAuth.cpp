@@ -42,6 +42,16 @@ int THttpCli::answerableChallenge(const char* Scheme) const {
   return 0;
 }
 
+// The exchanges move on by the reply as when the client becomes ready, but no round starts:
+// the request ended (an Abort at ready) with this reply.
+void THttpCli::settleAuthentication() {
+  if (!Options.Contains(httpoNoNTLMAuth))
+    settleExchanges(FAuthNTLMState, FProxyAuthNTLMState, ntlmMsg3, ntlmDone, ntlmNone, FStatusCode);
+  if (!Options.Contains(httpoNoBasicAuth))
+    settleExchanges(FAuthBasicState, FProxyAuthBasicState, basicMsg1, basicDone, basicNone,
+                    FStatusCode);
+}
+
 bool THttpCli::PrepareNTLMAuth() {
   if (Options.Contains(httpoNoNTLMAuth)) return false;
   settleExchanges(FAuthNTLMState, FProxyAuthNTLMState, ntlmMsg3, ntlmDone, ntlmNone, FStatusCode);

@@ -161,6 +161,7 @@ void THttpCli::LocationSessionClosed(TObject*, WORD) {
   FHeaderLineCount = 0;
   FBodyLineCount = 0;
   FContentLength = -1;
+  FContentLengthsDiffer = false;
   FContentType = AnsiString();
   FStatusCode = 0;
   FTransferEncoding = AnsiString();

@@ -14,11 +14,11 @@ constexpr int kSideBufferSize = 25;
 constexpr std::int64_t kMaxChunkSize =
     std::numeric_limits<std::int64_t>::max() / 16;  // one more digit would not fit
 
-// A Content-Length value: decimal digits (blanks around them allowed), however many; a value
-// past what 63 bits count is taken as the largest they do, which no body reaches. -1 for
-// anything else.
-std::int64_t lengthOf(const AnsiString& Value) {
-  const std::string text = Trim(Value).str();
+// One length of a Content-Length value: decimal digits (blanks around them allowed), however
+// many; a value past what 63 bits count is taken as the largest they do, which no body
+// reaches. -1 for anything else.
+std::int64_t lengthOf(const std::string& Element) {
+  const std::string text = Trim(AnsiString(Element)).str();
   if (text.empty()) return -1;
   constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
   std::int64_t length = 0;
@@ -30,12 +30,34 @@ std::int64_t lengthOf(const AnsiString& Value) {
   return length;
 }
 
+// A Content-Length value: a length, or a list of them (a field repeated and folded into one
+// line), empty elements aside. A list of one length is that length; Differ tells whether it
+// names several. -1 when an element is no length, or there is none.
+std::int64_t lengthsOf(const AnsiString& Value, bool& Differ) {
+  std::int64_t length = -1;
+  std::size_t start = 0;
+  const std::string& text = Value.str();
+  while (start <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', start), text.size());
+    const std::string element = text.substr(start, comma - start);
+    start = comma + 1;
+    if (Trim(AnsiString(element)).IsEmpty()) continue;
+    const std::int64_t next = lengthOf(element);
+    if (next < 0) return -1;
+    if (length >= 0 && next != length) Differ = true;
+    length = next;
+  }
+  return length;
+}
+
 // Decimal digits only, at least one.
 bool isNumber(const AnsiString& Text) {
   const std::string& text = Text.str();
   return !text.empty() &&
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
+
+bool isVersion(const AnsiString& Text) { return Text == "HTTP/1.0" || Text == "HTTP/1.1"; }
 
 // A status line: the version, then a status of three digits, 100 to 599.
 bool isStatusLine(const AnsiString& Line) {
@@ -120,7 +142,8 @@ void THttpCli::SocketDataAvailable(TObject*, WORD ErrCode) {
   // them is not used again (they could pass for the start of the next reply).
   if (FState != httpWaitingHeader || FNextLineHandler != TLineHandler::Header)
     FConnectionSpent = true;
-  while (FReceiveLen > 0) {
+  const WPARAM serial = FRequestSerial;
+  while (FReceiveLen > 0 && !abortedSince(serial)) {
     const char* lf = static_cast<const char*>(std::memchr(FReceiveBuffer, '\n', FReceiveLen));
     if (!lf) break;
     const int end = static_cast<int>(lf - FReceiveBuffer);
@@ -145,8 +168,11 @@ void THttpCli::SocketDataAvailable(TObject*, WORD ErrCode) {
 
 bool THttpCli::chunked() const { return endsInChunked(FTransferEncoding); }
 
-// Chunks frame the body themselves: a Content-Length beside them counts for nothing.
-std::int64_t THttpCli::bodyLength() const { return chunked() ? -1 : FContentLength; }
+// Chunks frame the body themselves, and a transfer coding that does not end in chunked leaves
+// the body's end to the close: a Content-Length beside either counts for nothing.
+std::int64_t THttpCli::bodyLength() const {
+  return FTransferEncoding.IsEmpty() ? FContentLength : -1;
+}
 
 // Hands the waiting bytes to the body, no more than the announced length.
 void THttpCli::deliverWaitingBody() {
@@ -181,16 +207,19 @@ void THttpCli::GetHeaderLineNext() {
     failReply("Reply header too large");
     return;
   }
-  if (FHeaderLineCount == 0)
+  // A handler that aborts the request ends the reply where it is: nothing more of it is read.
+  const WPARAM serial = FRequestSerial;
+  if (FHeaderLineCount == 0) {
     TriggerHeaderBegin();
-  else if (FHeaderLineCount == -1)
+    if (abortedSince(serial)) return;
+  } else if (FHeaderLineCount == -1) {
     FHeaderLineCount = 0;
+  }
   ++FHeaderLineCount;
   const AnsiString& line = FLastLine;
 
   if (FHeaderLineCount == 1 && UpperCase(line.SubString(1, 6)) == "<HTML>") {
     if (FContentType.IsEmpty()) FContentType = "text/html";
-    const WPARAM serial = FRequestSerial;
     StateChange(httpWaitingBody);
     if (abortedSince(serial)) return;
     FNextLineHandler = TLineHandler::Body;
@@ -210,26 +239,31 @@ void THttpCli::GetHeaderLineNext() {
     failReply("Bad status line");
     return;
   }
+  if (FHeaderLineCount == 1 && !isVersion(line.SubString(1, 8))) {
+    // No status line (another protocol's, none at all): the bytes are no reply to read.
+    if (!line.IsEmpty()) FRcvdHeaderLines->Add(line);
+    if (OnDataPush2) OnDataPush2(this);
+    if (!abortedSince(serial)) failReply("Bad status line");
+    return;
+  }
   if (line.IsEmpty()) {
     headerEnded();
     return;
   }
   FRcvdHeaderLines->Add(line);
   if (FHeaderLineCount == 1) {
-    const AnsiString version = line.SubString(1, 8);
-    if (version == "HTTP/1.0" || version == "HTTP/1.1") {
-      FReplyVersion = line.SubString(6, 3);
-      FStatusCode = StrToInt(line.SubString(10, 3));
-      FReasonPhrase = line.SubString(14, line.Length());
-    } else if (OnDataPush2) {
-      OnDataPush2(this);
-    }
+    FReplyVersion = line.SubString(6, 3);
+    // An HTTP/1.0 connection does not persist unless the reply says keep-alive.
+    if (FReplyVersion == "1.0") FCloseAfterReply = true;
+    FStatusCode = StrToInt(line.SubString(10, 3));
+    FReasonPhrase = line.SubString(14, line.Length());
   } else if (!interimReply()) {  // an interim reply's fields act on nothing
     const int colon = line.Pos(":");
     if (colon > 0) {
       int start = colon + 1;
       while (start <= line.Length() && (line[start] == ' ' || line[start] == '\t')) ++start;
       handleField(LowerCase(line.SubString(1, colon - 1)), line.SubString(start, line.Length()));
+      if (abortedSince(serial)) return;  // by OnCookie
     }
   }
   if (OnHeaderData) OnHeaderData(this);
@@ -239,7 +273,12 @@ void THttpCli::handleField(const AnsiString& Name, const AnsiString& Value) {
   if (Name == "location") {
     handleLocation(Value);
   } else if (Name == "content-length") {
-    FContentLength = lengthOf(Value);
+    // Repeated fields are one list: they must name one length as well.
+    bool differ = false;
+    const std::int64_t length = lengthsOf(Value, differ);
+    if (differ || (length >= 0 && FContentLength >= 0 && length != FContentLength))
+      FContentLengthsDiffer = true;
+    FContentLength = length;
   } else if (Name == "transfer-encoding") {
     FTransferEncoding = Value;
   } else if (Name == "content-range") {
@@ -310,6 +349,7 @@ void THttpCli::headerEnded() {
     FRcvdHeaderLines->Clear();
     FHeaderLineCount = -1;
     FContentLength = -1;
+    FContentLengthsDiffer = false;
     FTransferEncoding = AnsiString();
     FStatusCode = 0;
     FReasonPhrase = AnsiString();
@@ -323,6 +363,11 @@ void THttpCli::headerEnded() {
   const WPARAM serial = FRequestSerial;
   stopUnsentBody();
   if (abortedSince(serial)) return;  // by OnSendEnd
+  if (FContentLengthsDiffer && FTransferEncoding.IsEmpty()) {
+    // Where the body ends cannot be known.
+    failReply("Content-Length values differ");
+    return;
+  }
   const std::int64_t length = bodyLength();
   // 1xx, 204 and 304 replies and replies to HEAD have no body, whatever length or coding
   // they name; a 301 or 302 has none unless it names a length.
@@ -371,7 +416,7 @@ void THttpCli::GetBodyLineNext() {
   }
   if (!chunked()) {
     if (FBodyDataLen > 0) deliverBody(FBodyData, FBodyDataLen);
-    if (FNextLineHandler == TLineHandler::Body && FRcvdBodyCount == FContentLength) endDocument();
+    if (FNextLineHandler == TLineHandler::Body && FRcvdBodyCount == bodyLength()) endDocument();
     return;
   }
   chunkedBody(FBodyData, FBodyDataLen);
@@ -395,7 +440,8 @@ void THttpCli::chunkedBody(const char* Data, int Len) {
     switch (FChunkState) {
       case httpChunkGetSize:
         if (IsXDigit(c)) {
-          if (FChunkSize > kMaxChunkSize) {
+          // The digits are bounded, leading zeros too: a size line that never ends is no size.
+          if (FChunkLineBytes >= kHttpMaxChunkSizeDigits || FChunkSize > kMaxChunkSize) {
             failReply("Bad chunk size");
             return;
           }
@@ -515,12 +561,20 @@ void THttpCli::SocketSessionClosed(TObject* Sender, WORD ErrCode) {
 }
 
 void THttpCli::Abort() {
-  // Nothing of the request goes on: no relocation, no failure of the reply, and (below, by
-  // the serial) no posted login or ready step.
+  // Nothing of the request goes on: no relocation, no failure of the reply, no byte that
+  // waits, and (below, by the serial) no posted login or ready step.
   FRelocationPending = false;
   FReplyFailure = AnsiString();
   FNextLineHandler = TLineHandler::None;  // a body being delivered stops where it is
+  dropWaiting();
   pointCloseAt(false);
+  if (FState == httpReady && FAnnouncingReady) {
+    // The request has just ended, and its OnRequestDone is on its way: it keeps its outcome,
+    // and only the connection goes.
+    ++FRequestSerial;
+    if (FCtrlSocket->State() != wsClosed) FCtrlSocket->Abort();
+    return;
+  }
   if (FState != httpReady) {
     const bool inLookup = FState == httpDnsLookup;
     StateChange(httpAborting);

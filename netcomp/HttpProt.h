@@ -10,15 +10,25 @@
 // What a broken or hostile server cannot do: make one request follow more than 20
 // relocations or answer more than 6 authentication challenges between two relocations, send
 // a reply header (or a trailer) of more than 1000 lines or 256 KiB, pass off a reply cut short
-// by the close or a reset, or chunks whose framing does not hold (a size line without a size,
-// a size past 63 bits, data without its line end), as a whole one, or have bytes past a reply
-// read as the next reply on a kept-alive connection. Each ends the request with StatusCode 404
-// (the code a blocking request raises and OnRequestDone carries, unless the socket gave one)
+// by the close or a reset, a reply without a status line, a reply whose Content-Length values
+// differ, or chunks whose framing does not hold (a size line without a size, of more than 16
+// digits or past 63 bits, data without its line end), as a whole one, or have bytes past a
+// reply read as the next reply on a kept-alive connection. Each ends the request with StatusCode
+// 404 (the code a blocking request raises and OnRequestDone carries, unless the socket gave one)
 // and a reason of its own; the bytes received stay in RcvdStream, and the connection is not
 // used again. Nor can it have the user's credentials sent to another host than the URL's, or
 // the proxy's anywhere when no proxy is set, or change Username and Password, or put raw bytes
 // of a location into the request line, or make an interim (1xx) reply's fields act. Byte
 // counts are 64-bit.
+//
+// Connections persist as HTTP/1.1 says: an HTTP/1.0 reply closes its connection unless it
+// says keep-alive, and a body whose transfer coding does not end in chunked is read until the
+// close. A connection that an NTLM exchange authenticated carries only requests of the same
+// user and password (and with NTLM allowed): any other opens a connection of its own.
+//
+// An Abort from any handler ends the request there: after it only the ends of what had begun
+// (OnHeaderEnd, OnDocEnd, OnSendEnd), the close, the state changes and the one OnRequestDone
+// fire. An Abort from OnStateChange at ready leaves the request that ended as it ended.
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -92,6 +102,7 @@ inline constexpr int kHttpMaxRelocations = 20;
 inline constexpr int kHttpMaxAuthRounds = 6;      // requests sent again with credentials
 inline constexpr int kHttpMaxHeaderLines = 1000;  // of one request's replies
 inline constexpr std::int64_t kHttpMaxHeaderBytes = 256 * 1024;
+inline constexpr int kHttpMaxChunkSizeDigits = 16;  // of a chunk's size line, leading zeros too
 
 using TOnCommand = std::function<void(TObject* Sender, AnsiString& S)>;
 using TDocDataEvent = std::function<void(TObject* Sender, const char* Buffer, int Len)>;
@@ -337,6 +348,20 @@ class THttpCli : public TComponent {
   bool FLocationCredentials = false;
   AnsiString FLocationUsername;
   AnsiString FLocationPassword;
+  // The identity an NTLM exchange authenticated the open connection for, with the server and
+  // with the proxy: set when its message 3 goes out on the connection, cleared with each new
+  // connection.
+  struct TNtlmIdentity {
+    bool Set = false;
+    AnsiString Username, Password;
+  };
+  TNtlmIdentity FConnectionNtlm;
+  TNtlmIdentity FConnectionProxyNtlm;
+  // The reply's Content-Length fields named differing lengths.
+  bool FContentLengthsDiffer = false;
+  // OnStateChange is told of the arrival at ready: the request has ended, and an Abort from
+  // the handler changes nothing of how.
+  bool FAnnouncingReady = false;
 
  private:
   // An abort while ready passes through aborting back to ready without StateChange, whose
@@ -374,6 +399,7 @@ class THttpCli : public TComponent {
   bool abortedSince(WPARAM Serial);
   bool interimReply() const;
   bool connectionReusable();
+  bool ntlmIdentityHolds() const;
   void replyRead();
   const AnsiString& serverUsername() const;
   const AnsiString& serverPassword() const;
@@ -381,6 +407,7 @@ class THttpCli : public TComponent {
   void sendRelocated();
   void againWithCredentials();
   int answerableChallenge(const char* Scheme) const;
+  void settleAuthentication();
   void ntlmStep(THttpNTLMState& State, TNTLMAuthType Type, AnsiString& ConnectionLine,
                 TNTLM_Msg2_Info& Challenge, const char* Unexpected);
   void basicStep(THttpBasicState& State, TBasicAuthType Type, const char* Unexpected);

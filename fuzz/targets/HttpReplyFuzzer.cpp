@@ -7,8 +7,9 @@
 // connection asks again, with what is left of the pieces. Properties, for each request: it
 // ends, with exactly one OnRequestDone, and the client is ready afterwards; the document
 // events pair up, and so do the send events; Username and Password are as the caller set
-// them; a GET that went on the kept-alive connection and ended without an error reports a
-// status of 100 to 599 (or is a document without a header). And what the client sent holds no
+// them; a request that ended without an error read a status line (or a document without a
+// header), and a GET that went on the kept-alive connection and ended so reports a status of
+// 100 to 599. And what the client sent holds no
 // NUL and no line break but CR LF (nothing of a reply, a location say, went onto the wire
 // raw).
 #include <string>
@@ -130,6 +131,14 @@ bool headerless(const THttpCli& cli) {
   return cli.RcvdHeaderLines()->Count() == 0 && cli.ContentType() == "text/html";
 }
 
+// The reply began with a status line's version (its status may still not read as a number).
+bool statusLineRead(const THttpCli& cli) {
+  const TStringList& lines = *cli.RcvdHeaderLines();
+  if (lines.Count() == 0) return false;
+  const AnsiString version = lines[0].SubString(1, 8);
+  return version == "HTTP/1.0" || version == "HTTP/1.1";
+}
+
 // Runs the started request to its end and checks what every request must keep to; the
 // request is the done-th of the client.
 void checkRequest(ScriptPeer& peer, RunningRequest& request, int done) {
@@ -146,6 +155,8 @@ void checkRequest(ScriptPeer& peer, RunningRequest& request, int done) {
   FUZZ_REQUIRE(request.sendEnds == request.sendBegins, "OnSendBegin and OnSendEnd do not pair");
   FUZZ_REQUIRE(request.cli.Username == request.username && request.cli.Password == request.password,
                "the request changed Username or Password");
+  FUZZ_REQUIRE(request.lastError != 0 || statusLineRead(request.cli) || headerless(request.cli),
+               "a request ended without an error on a reply without a status line");
 }
 
 }  // namespace

@@ -158,8 +158,8 @@ TEST(HttpKeptAlive, TrailersAreReadToTheirEmptyLineWhateverTheSegments) {
 }
 
 // What lenient servers send within the framing rules is read whole, and the connection goes
-// on: size lines with leading zeros, capitals, a blank before the extension; several interim
-// replies in a row; an HTTP/1.0 server that keeps the connection alive.
+// on: size lines with leading zeros (up to 16 digits), capitals, a blank before the extension;
+// several interim replies in a row; an HTTP/1.0 server that keeps the connection alive.
 TEST(HttpKeptAlive, LenientButSoundFramingIsReadWholeAndTheConnectionKept) {
   const std::string length5 = "Content-Length: 5\r\n\r\nhello";
   const struct {
@@ -168,6 +168,7 @@ TEST(HttpKeptAlive, LenientButSoundFramingIsReadWholeAndTheConnectionKept) {
   } cases[] = {
       {kChunkedHead + "0002\r\nhe\r\n3 ;ext=\"a b\"\r\nllo\r\n0000\r\n\r\n", "hello"},
       {kChunkedHead + "A\r\n0123456789\r\nB\r\nabcdefghijk\r\n0\r\n\r\n", "0123456789abcdefghijk"},
+      {kChunkedHead + "0000000000000005\r\nhello\r\n0\r\n\r\n", "hello"},
       {"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 102 Processing\r\n\r\nHTTP/1.1 103 Early "
        "Hints\r\nLink: </style.css>\r\n\r\nHTTP/1.1 200 OK\r\n" +
            length5,
@@ -185,12 +186,13 @@ TEST(HttpKeptAlive, LenientButSoundFramingIsReadWholeAndTheConnectionKept) {
   }
 }
 
-// A size line that does not begin with a hex digit, or chunk data that no line end follows,
-// is no chunk: the request ends with an error of the client's own, what came before stays in
-// the stream, and the connection is not used again. The peer keeps it open.
+// A size line that does not begin with a hex digit or has more than 16 digits (leading zeros
+// too, however many come), or chunk data that no line end follows, is no chunk: the request
+// ends with an error of the client's own, what came before stays in the stream, and the
+// connection is not used again. The peer keeps it open.
 TEST(HttpKeptAlive, ChunkFramingThatDoesNotHoldEndsTheRequestAndTheConnection) {
   const struct {
-    const char* chunks;
+    std::string chunks;
     const char* reason;
     const char* body;
   } cases[] = {
@@ -201,9 +203,12 @@ TEST(HttpKeptAlive, ChunkFramingThatDoesNotHoldEndsTheRequestAndTheConnection) {
       {"5\r\nhello\r\n;x\r\n0\r\n\r\n", "Bad chunk size", "hello"},
       {"5\r\nhelloXY\r\n0\r\n\r\n", "Chunk data not followed by CR LF", "hello"},
       {"5\r\nhello\rX\r\n0\r\n\r\n", "Chunk data not followed by CR LF", "hello"},
+      {"00000000000000005\r\nhello\r\n0\r\n\r\n", "Bad chunk size", ""},
+      {"5\r\nhello\r\n" + std::string(4 << 20, '0') + "3\r\nabc\r\n0\r\n\r\n", "Bad chunk size",
+       "hello"},
   };
   for (const auto& k : cases) {
-    SCOPED_TRACE(k.chunks);
+    SCOPED_TRACE(k.chunks.substr(0, 40));
     KeptAlive x({kChunkedHead + k.chunks});
     const Ended e = x.ask("/first");
     EXPECT_FALSE(e.hung);
@@ -283,4 +288,80 @@ TEST(HttpKeptAlive, BodilessRepliesEndAtTheirEmptyLineWhateverTheirLength) {
     EXPECT_EQ(x.c.count("DocBegin"), 0);
     x.expectNextReadWhole(k.nextConnection);
   }
+}
+
+// A first line that is no status line is no reply, on a new connection as on a kept one: the
+// request ends with an error of the client's own, and the next ones go on a new connection.
+TEST(HttpKeptAlive, AReplyWithoutAStatusLineFailsOnNewAndKeptConnectionsAlike) {
+  for (const std::string first : {"ICY 200 OK", ""}) {
+    for (const bool kept : {false, true}) {
+      SCOPED_TRACE("\"" + first + (kept ? "\" on a kept connection" : "\" on a new connection"));
+      KeptAlive x({first + "\r\nContent-Length: 5\r\n\r\nhello"});
+      if (kept) x.expectNextReadWhole(0);
+      const Ended e = x.ask("/first");
+      EXPECT_FALSE(e.hung);
+      EXPECT_EQ(e.raised, 404);
+      EXPECT_EQ(e.status, 404);
+      EXPECT_EQ(e.reason, "Bad status line");
+      EXPECT_EQ(e.body, "");
+      x.expectNextReadWhole(1);
+      x.expectNextReadWhole(1);
+    }
+  }
+}
+
+// Content-Length fields (one with a list, or several) that name one length frame the body by
+// it, and the connection goes on; differing lengths leave the body's end unknown and fail the
+// reply.
+TEST(HttpKeptAlive, RepeatedContentLengthsNameOneLengthOrFailTheReply) {
+  const struct {
+    const char* fields;
+    bool sound;
+  } cases[] = {
+      {"Content-Length: 5, 5\r\n", true},
+      {"Content-Length: 5,5 , 5\r\n", true},
+      {"Content-Length: 5\r\nContent-Length: 5\r\n", true},
+      {"Content-Length: 5, 6\r\n", false},
+      {"Content-Length: 5\r\nContent-Length: 6\r\n", false},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.fields);
+    KeptAlive x({"HTTP/1.1 200 OK\r\n" + std::string(k.fields) + "\r\nhello"});
+    const Ended e = x.ask("/first");
+    EXPECT_FALSE(e.hung);
+    EXPECT_EQ(e.raised, k.sound ? -1 : 404);
+    EXPECT_EQ(e.reason, k.sound ? "OK" : "Content-Length values differ");
+    EXPECT_EQ(e.body, k.sound ? "hello" : "");
+    x.expectNextReadWhole(k.sound ? 0 : 1);
+    x.expectNextReadWhole(k.sound ? 0 : 1);
+  }
+}
+
+// A transfer coding that does not end in chunked leaves the body's end to the close, whatever
+// length stands beside it; the next requests go on a new connection.
+TEST(HttpKeptAlive, ACodingNotEndingInChunkedIsReadUntilTheClose) {
+  for (const char* coding : {"gzip", "chunked, gzip"}) {
+    SCOPED_TRACE(coding);
+    KeptAlive x({"HTTP/1.1 200 OK\r\nTransfer-Encoding: " + std::string(coding) +
+                     "\r\nContent-Length: 5\r\n\r\nhello",
+                 ServedAnswer::Close, 200, "WORLD"});
+    const Ended e = x.ask("/first");
+    EXPECT_FALSE(e.hung);
+    EXPECT_EQ(e.raised, -1) << e.reason;
+    EXPECT_EQ(e.status, 200);
+    EXPECT_EQ(e.body, "helloWORLD");
+    x.expectNextReadWhole(1);
+    x.expectNextReadWhole(1);
+  }
+}
+
+// An HTTP/1.0 reply without "Connection: keep-alive" ends its connection: the next request goes
+// on a new one and is answered, though the server closes the old one a moment later.
+TEST(HttpKeptAlive, AnHttp10ReplyWithoutKeepAliveEndsItsConnection) {
+  KeptAlive x({"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello", ServedAnswer::Close, 300});
+  const Ended e = x.ask("/first");
+  EXPECT_EQ(e.raised, -1) << e.reason;
+  EXPECT_EQ(e.body, "hello");
+  x.expectNextReadWhole(1);
+  x.expectNextReadWhole(1);
 }
