@@ -428,10 +428,10 @@ void THttpCli::deliverBody(const char* Data, int Len) {
   TriggerDocData(Data, Len);
 }
 
-// The chunk decoder: a size line (hex digits first, then an extension that is skipped),
-// that many bytes of data and their line end, again and again; after the size 0 the trailer,
-// whose fields are skipped, up to its empty line. Line ends are CR LF or a bare LF. Framing
-// that does not hold ends the request with an error, whatever came before it.
+// The chunk decoder: a size line (hex digits first, then an extension that is skipped; both
+// bounded), that many bytes of data and their line end, again and again; after the size 0 the
+// trailer, whose fields are skipped, up to its empty line. Line ends are CR LF or a bare LF.
+// Framing that does not hold ends the request with an error, whatever came before it.
 void THttpCli::chunkedBody(const char* Data, int Len) {
   int i = 0;
   // An Abort from OnDocData ends the walk too.
@@ -456,9 +456,13 @@ void THttpCli::chunkedBody(const char* Data, int Len) {
         }
         break;
       case httpChunkGetExt:
+        // The extension is skipped, within a bound: a size line that never ends is no size.
         if (Data[i++] == '\n') {
           FChunkState = httpChunkGetData;
           FChunkLineBytes = 0;
+        } else if (++FChunkLineBytes > kHttpMaxChunkLineBytes) {
+          failReply("Bad chunk size");
+          return;
         }
         break;
       case httpChunkGetData: {

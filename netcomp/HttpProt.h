@@ -102,7 +102,8 @@ inline constexpr int kHttpMaxRelocations = 20;
 inline constexpr int kHttpMaxAuthRounds = 6;      // requests sent again with credentials
 inline constexpr int kHttpMaxHeaderLines = 1000;  // of one request's replies
 inline constexpr std::int64_t kHttpMaxHeaderBytes = 256 * 1024;
-inline constexpr int kHttpMaxChunkSizeDigits = 16;  // of a chunk's size line, leading zeros too
+inline constexpr int kHttpMaxChunkSizeDigits = 16;   // of a chunk's size line, leading zeros too
+inline constexpr int kHttpMaxChunkLineBytes = 4096;  // a chunk's size line, its extension too
 
 using TOnCommand = std::function<void(TObject* Sender, AnsiString& S)>;
 using TDocDataEvent = std::function<void(TObject* Sender, const char* Buffer, int Len)>;

@@ -206,6 +206,8 @@ TEST(HttpKeptAlive, ChunkFramingThatDoesNotHoldEndsTheRequestAndTheConnection) {
       {"00000000000000005\r\nhello\r\n0\r\n\r\n", "Bad chunk size", ""},
       {"5\r\nhello\r\n" + std::string(4 << 20, '0') + "3\r\nabc\r\n0\r\n\r\n", "Bad chunk size",
        "hello"},
+      {"5\r\nhello\r\n3;" + std::string(4 << 20, 'x') + "\r\nabc\r\n0\r\n\r\n", "Bad chunk size",
+       "hello"},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.chunks.substr(0, 40));
