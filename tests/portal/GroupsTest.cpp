@@ -1,5 +1,9 @@
 // Item groups: adding, changing and deleting groups, their file "groups.tnq", placing watched
 // auctions in groups, the dispatch question, lessening a count and the cancel files.
+#include <sys/stat.h>
+
+#include <QFileInfo>
+
 #include "MainWindowFixture.h"
 
 namespace {
@@ -177,6 +181,22 @@ TEST_F(GroupsTest, SecondStageWritesTheCancelFilesOfSatisfiedGroupsAgain) {
   EXPECT_EQ(readFile(workPath("cancTRIO.TDL")), "220000000104\r\n");
   EXPECT_FALSE(QFile::exists(workPath("cancSOLO.TDL")));
   EXPECT_FALSE(QFile::exists(workPath("cancIND.TDL")));
+}
+
+// A cancel file whose name leads to no regular file (here the buyer's link to a fifo) is not
+// replaced: its save fails and says so, as every save that fails.
+TEST_F(GroupsTest, CancelFileThatIsNoRegularFileIsLeftAsItIsAndTheFailureTold) {
+  addGroup("PAIR", "", "1");
+  watchedIn("220000000101", "PAIR");
+  ASSERT_EQ(mkfifo(workPath("pipe").toLocal8Bit().constData(), 0600), 0);
+  ASSERT_TRUE(QFile::link("pipe", workPath("cancPAIR.TDL")));
+  boxes_.clear();
+  frmMain->decGroup("PAIR");
+  EXPECT_EQ(boxTexts(), (Texts{"Cancel file not saved: Cannot replace pipe: Not a regular file"}));
+  struct stat info {};
+  ASSERT_EQ(lstat(workPath("pipe").toLocal8Bit().constData(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  EXPECT_TRUE(QFileInfo(workPath("cancPAIR.TDL")).isSymLink());
 }
 
 TEST_F(GroupsTest, BadCountsAndPathLikeNamesFromTheFileAreHandledSafely) {
