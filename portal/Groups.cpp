@@ -4,6 +4,11 @@
 // written whenever a group is added, changed, deleted or its count lessened, so a restart
 // brings back the groups as they were: a group satisfied before it stays satisfied. The built-in
 // group "IND" bids independently.
+//
+// A cancel file is there exactly while its group wants no more wins: a raised count removes it
+// before the count is saved, and each start writes it for every satisfied group and removes it
+// for every other group, so a kill between two steps never leaves the sniper cancelling the
+// snipes of a group that wants wins.
 #include "forms/Dialogs.h"
 #include "lib/StringList.h"
 #include "lib/SysUtils.h"
@@ -12,6 +17,7 @@
 #include "portal/WatchListRows.h"
 #include "scraping/EbayScraper.h"
 #include "scraping/WorkFiles.h"
+#include "win32/replace_file.h"
 
 namespace {
 
@@ -20,6 +26,21 @@ constexpr int siGroupNote = 0;
 constexpr int siGroupHowMany = 1;
 
 void showError(const char* text) { MessageDlg(text, mtError, {mbOK}); }
+
+// Whether the group still wants wins, by its count; a count that is no integer (an edited
+// "groups.tnq", a run of digits too long) holds nothing back.
+bool wantsWins(const TListItem* group) {
+  return StrToIntDef(cellText(group, siGroupHowMany), 1) > 0;
+}
+
+// Removes the cancel file of a group that wants wins again, by the name launchCancelSnipesText
+// gives it. Only a regular file goes: a link, a folder, a device or a pipe that bears the name is
+// none the portal wrote. "IND" never has one, and a name that cannot be part of a file name
+// names no file of the folder.
+void removeCancelFile(const AnsiString& group) {
+  if (group == independent || !fitsInFileName(group)) return;
+  RemoveRegularFile(cancelFileName(group).str());
+}
 
 }  // namespace
 
@@ -102,10 +123,11 @@ void TfrmMain::btnChangeClick(TObject* Sender) {
   if (!group) return showError("Attempt to change group name.");
   setCellText(group, siGroupNote, oneLine(edtGrpNote->Text()));
   setCellText(group, siGroupHowMany, edtGrpHowMany->Text());
+  // The cancel file goes first: a kill before the count's save then leaves the old count
+  // saved and no cancel file, which the next start writes again when that count wants no
+  // wins. The other order could leave the raised count saved beside a cancel file for good.
+  if (wantsWins(group)) removeCancelFile(group->Caption());
   saveGroups();
-  if (StrToIntDef(edtGrpHowMany->Text(), 0) > 0 && fitsInFileName(name) &&
-      FileExists(cancelFileName(name)))
-    DeleteFile(cancelFileName(name));
 }
 
 void TfrmMain::DeleteGroup1Click(TObject* Sender) {
@@ -185,13 +207,11 @@ int TfrmMain::totalInGroup(AnsiString grpNm) {
   return total;
 }
 
-// A count that is no integer (an edited "groups.tnq") holds nothing back.
 bool TfrmMain::stlNdPrchseFrmGrp(AnsiString grp) {
   logLine("TAG:stlNdPrchseFrmGrp(AnsiString grp)");
   if (grp == independent) return true;
   const TListItem* group = findRowByCaption(lvGroups, grp);
-  if (!group) return true;
-  return StrToIntDef(cellText(group, siGroupHowMany), 1) > 0;
+  return !group || wantsWins(group);
 }
 
 // A count that is no integer is left as it is.
@@ -223,12 +243,19 @@ bool TfrmMain::decGroup(AnsiString groupToLessen) {
   return saved;
 }
 
-// The groups whose auctions the dispatch holds back; a count below 0 (lessened by hand in the
-// file) wants no more wins either.
-void TfrmMain::writeSatisfiedGroupsCancelFiles() {
+// Each group as the dispatch sees it: one whose auctions it holds back (a count below 0,
+// lessened by hand in the file, wants no more wins either) gets its cancel file again, which
+// shutdown deleted; any other loses one that a kill left. A cancel file of a name that is no
+// group of the list stays: the portal cannot tell that it wrote it, nor whether the buyer wants
+// the snipes it holds back (a deleted group's auctions may have left the watch list with their
+// snipes still at the sniper).
+void TfrmMain::renewCancelFiles() {
   for (int i = 0; i < lvGroups->Items()->Count(); ++i) {
     const AnsiString name = lvGroups->Items()->Item(i)->Caption();
-    if (!stlNdPrchseFrmGrp(name)) launchCancelSnipesText(name);
+    if (stlNdPrchseFrmGrp(name))
+      removeCancelFile(name);
+    else
+      launchCancelSnipesText(name);
   }
 }
 

@@ -84,7 +84,7 @@ void TfrmMain::formShow2() {
     ebayScraper.fillListFromLVCaptions(comGroup, lvGroups);
   }
   finishJournaledWin();
-  writeSatisfiedGroupsCancelFiles();
+  renewCancelFiles();
   laVer->SetCaption(runningProgramVersionCaption());
   laAboutLine->SetCaption(aboutTextLine);
 }

@@ -502,8 +502,9 @@ class TfrmMain : public TForm {
   AnsiString countAfterWin(const AnsiString& groupName);
   // Sets the group's count, when there is such a group.
   void setGroupCount(const AnsiString& groupName, const AnsiString& count);
-  // At start-up: the cancel file of every group that wants no more wins, which shutdown deleted.
-  void writeSatisfiedGroupsCancelFiles();
+  // At start-up: the cancel file of every group that wants no more wins, which shutdown
+  // deleted, and none for a group that wants wins, which a kill may have left.
+  void renewCancelFiles();
   // The group names this run has told cannot name a cancel file.
   std::set<std::string> toldUnfitCancelFileNames;
 

@@ -62,9 +62,24 @@ std::string resolveOwnLinks(std::string path) {
     const ssize_t length = readlink(path.c_str(), link.data(), link.size());
     if (length <= 0 || static_cast<std::size_t>(length) >= link.size()) return path;
     const std::string named(link.data(), static_cast<std::size_t>(length));
-    path = named[0] == '/' ? named : folderOf(path) + "/" + named;
+    if (named[0] != '/' && path.find('/') != std::string::npos)
+      path = folderOf(path) + "/" + named;
+    else
+      path = named;
   }
   return path;
+}
+
+// Why a save may not take target's place; nullptr when it may: a regular file, a link that was
+// not followed (replacing it touches nothing it names), or no entry at all. A folder, a device,
+// a fifo or a socket is no file of the user's data: renaming over it would put a file in a
+// device's or a pipe's place. A name that cannot be looked at is left to the save's own steps
+// to fail on.
+const char* notReplaceable(const std::string& target) {
+  struct stat info {};
+  if (lstat(target.c_str(), &info) != 0 || S_ISREG(info.st_mode) || S_ISLNK(info.st_mode))
+    return nullptr;
+  return S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
 }
 
 // A temporary is named "." + the target's name + this mark + six letters or digits (mkostemp
@@ -99,6 +114,10 @@ void killIfAsked(const char* variable, const std::string& target) {
 
 FileReplacement::FileReplacement(std::string target, int permissions, bool durable)
     : target_(resolveOwnLinks(std::move(target))), permissions_(permissions), durable_(durable) {
+  if (const char* reason = notReplaceable(target_)) {
+    refuse(reason);
+    return;
+  }
   std::string pattern = folderOf(target_) + "/." + nameOf(target_) + std::string(kTemporaryMark) +
                         std::string(kRandomPart);
   std::vector<char> name(pattern.begin(), pattern.end());
@@ -115,6 +134,12 @@ FileReplacement::~FileReplacement() { discard(); }
 
 bool FileReplacement::fail(const char* step) {
   if (error_.empty()) error_ = std::string(step) + " " + target_ + ": " + std::strerror(errno);
+  discard();
+  return false;
+}
+
+bool FileReplacement::refuse(const char* reason) {
+  if (error_.empty()) error_ = "Cannot replace " + target_ + ": " + reason;
   discard();
   return false;
 }
@@ -150,6 +175,8 @@ bool FileReplacement::Commit(bool replaceExisting) {
   if (close(fd) != 0) return fail("Cannot write");
   killIfAsked("TARNWICK_TEST_KILL_IN_SAVE", target_);
   if (replaceExisting) {
+    // Checked again: the name may have changed hands since the temporary was made.
+    if (const char* reason = notReplaceable(target_)) return refuse(reason);
     if (rename(temporary_.c_str(), target_.c_str()) != 0) return fail("Cannot replace");
   } else {
     // link fails when the target exists, also when it appeared meanwhile.
@@ -173,11 +200,12 @@ void RemoveLeftTemporaries(const std::string& folder,
     if (!target.empty() && ownsTarget(target)) left.push_back(name);
   }
   closedir(entries);
-  for (const std::string& name : left) {
-    const std::string path = folder + "/" + name;
-    struct stat info {};
-    if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path.c_str());
-  }
+  for (const std::string& name : left) RemoveRegularFile(folder + "/" + name);
+}
+
+bool RemoveRegularFile(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && unlink(path.c_str()) == 0;
 }
 
 bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::string* error) {

@@ -4,7 +4,10 @@
 // restart after a crash, a kill or a full disk) finds the old file or the new one, never a
 // mix, and a write that fails leaves the old file as it was and no temporary behind. A name
 // that is the user's own link saves to the file the link names, its temporary beside that
-// file; a link of another owner is replaced like a file.
+// file; a link of another owner is replaced like a file. Only a regular file is replaced (or
+// made where the name is free): a save to a folder, a device, a fifo or a socket, by its name
+// or through the user's link, fails ("Cannot replace NAME: Is a directory", or "...: Not a
+// regular file") and leaves it as it is.
 #include <functional>
 #include <string>
 #include <string_view>
@@ -39,6 +42,8 @@ class FileReplacement {
 
  private:
   bool fail(const char* step);
+  // Fails the replacement of a target that is no regular file, saying why.
+  bool refuse(const char* reason);
   void discard();
 
   std::string target_;
@@ -57,6 +62,10 @@ class FileReplacement {
 // any other name (a user's hidden copy of a list) stays.
 void RemoveLeftTemporaries(const std::string& folder,
                            const std::function<bool(const std::string& target)>& ownsTarget);
+
+// Removes path when it is a regular file; a link (whatever it names), a folder, a device, a
+// fifo or a socket of that name stays. False when nothing was removed.
+bool RemoveRegularFile(const std::string& path);
 
 // Replaces the file at path with bytes; false with the reason in *error (when given) if the
 // file could not be written.

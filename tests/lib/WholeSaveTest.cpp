@@ -4,15 +4,20 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TempDirs.h"
@@ -201,6 +206,46 @@ TEST_F(WholeSave, SaveThroughTheUsersOwnLinkReplacesTheFileItNames) {
   EXPECT_FALSE(fs::is_symlink("lvAllTdate.txt"));
   EXPECT_EQ(bytesOf("lvAllTdate.txt"), watchList(3, 'd').Text().str());
   EXPECT_EQ(bytesOf("elsewhere/list.txt"), watchList(2, 'b').Text().str());
+}
+
+// A save replaces a regular file only. A folder, a device, a fifo or a socket where the file
+// would go, by its own name or through the user's link, stays as it is (a link too), and the
+// save fails saying so, with no temporary left anywhere.
+TEST_F(WholeSave, SaveToWhatIsNoRegularFileFailsAndLeavesItAsItIs) {
+  fs::create_directory("folder");
+  ASSERT_EQ(mkfifo("fifo", 0600), 0);
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, "socket");
+  ASSERT_EQ(bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  std::vector<std::pair<std::string, mode_t>> kinds = {
+      {"folder", S_IFDIR}, {"fifo", S_IFIFO}, {"socket", S_IFSOCK}};
+  // A device of the test's own (the null device's numbers), where devices may be made.
+  if (mknod("device", S_IFCHR | 0600, makedev(1, 3)) == 0) kinds.push_back({"device", S_IFCHR});
+  for (const auto& [target, type] : kinds) {
+    const std::string link = "link-to-" + target;
+    fs::create_symlink(target, link);
+    for (const std::string& name : {target, link}) {
+      SCOPED_TRACE(name);
+      try {
+        watchList(1, 'a').SaveToFile(name);
+        ADD_FAILURE() << "the save is refused";
+      } catch (const EFCreateError& E) {
+        EXPECT_EQ(E.Message().str(),
+                  "Cannot replace " + target + ": " +
+                      (type == S_IFDIR ? "Is a directory" : "Not a regular file"));
+      }
+      struct stat info {};
+      ASSERT_EQ(lstat(target.c_str(), &info), 0);
+      EXPECT_EQ(info.st_mode & S_IFMT, type);
+      EXPECT_TRUE(fs::is_symlink(link));
+    }
+  }
+  close(listener);
+  for (const auto& entry : fs::recursive_directory_iterator(dir_))
+    EXPECT_EQ(entry.path().filename().string().find(".tarnwick-save."), std::string::npos)
+        << entry.path();
 }
 
 }  // namespace

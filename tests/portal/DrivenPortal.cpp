@@ -19,6 +19,8 @@
 //   zero ITEM           selects the row and chooses "Set Snipe Amount To Zero."
 //   group ITEM NAME     selects the row, chooses "Select Item Group" and picks NAME
 //   delete ITEM         selects the row and chooses "Delete"
+//   change GROUP N      clicks the group's row on "Manage Item Groups", types N as its count
+//                       and presses "&Change"
 //   check               runs the dispatch check (the command bar's hidden "launch snipe" button)
 //   wait MS             waits
 // LOG receives "ready" once the start-up is done, then "done " + the action once it has
@@ -128,6 +130,19 @@ class Driver {
     }
     if (verb == "check") {
       frmCommand->Button3->Click();
+      log("done " + action);
+      return;
+    }
+    if (verb == "change") {
+      TListItem* group = findRowByCaption(frmMain->lvGroups, item.c_str());
+      if (!group) {
+        log("skipped " + action);
+        return;
+      }
+      frmMain->lvGroups->SetSelected(group);
+      frmMain->lvGroupsClick(frmMain->lvGroups);
+      frmMain->edtGrpHowMany->SetText(value.c_str());
+      frmMain->btnChange->Click();
       log("done " + action);
       return;
     }

@@ -1,5 +1,9 @@
 // Item groups: adding, changing and deleting groups, their file "groups.tnq", placing watched
 // auctions in groups, the dispatch question, lessening a count and the cancel files.
+#include <sys/stat.h>
+
+#include <QFileInfo>
+
 #include "MainWindowFixture.h"
 
 namespace {
@@ -177,6 +181,71 @@ TEST_F(GroupsTest, SecondStageWritesTheCancelFilesOfSatisfiedGroupsAgain) {
   EXPECT_EQ(readFile(workPath("cancTRIO.TDL")), "220000000104\r\n");
   EXPECT_FALSE(QFile::exists(workPath("cancSOLO.TDL")));
   EXPECT_FALSE(QFile::exists(workPath("cancIND.TDL")));
+}
+
+// A kill can leave a cancel file behind (shutdown deletes them): the second stage removes that
+// of every group that wants wins, a count too long to read included, as the dispatch sees it.
+// Only the cancel file as the portal names it goes, and only a regular file: no file of "IND",
+// of a name in another letter case or of a name that is no group, and no folder or link.
+TEST_F(GroupsTest, SecondStageRemovesTheCancelFilesOfGroupsThatWantWinsOnly) {
+  writeFile(workPath("groups.tnq"),
+            "IND\r\n\r\n1\r\nSOLO\r\n\r\n1\r\nBIG\r\n\r\n99999999999\r\nPAIR\r\n\r\n0\r\n"
+            "DIR\r\n\r\n2\r\nLINK\r\n\r\n2\r\n");
+  watchedIn("220000000101", "SOLO");
+  watchedIn("220000000102", "PAIR");
+  const QStringList removed = {"cancSOLO.TDL", "cancBIG.TDL"};
+  const QStringList kept = {"cancIND.TDL", "cancsolo.TDL", "cancGONE.TDL", "linked.txt"};
+  for (const QString& name : removed + kept) writeFile(workPath(name), "220000000101\r\n");
+  ASSERT_TRUE(QDir(work_).mkdir("cancDIR.TDL"));
+  ASSERT_TRUE(QFile::link("linked.txt", workPath("cancLINK.TDL")));
+  frmMain->formShow2();
+  frmCommand->Hide();
+  EXPECT_TRUE(boxTexts().empty());
+  for (const QString& name : removed)
+    EXPECT_FALSE(QFile::exists(workPath(name))) << name.toStdString();
+  for (const QString& name : kept)
+    EXPECT_EQ(readFile(workPath(name)), "220000000101\r\n") << name.toStdString();
+  EXPECT_TRUE(QFileInfo(workPath("cancDIR.TDL")).isDir());
+  EXPECT_TRUE(QFileInfo(workPath("cancLINK.TDL")).isSymLink());
+  EXPECT_EQ(readFile(workPath("cancPAIR.TDL")), "220000000102\r\n");
+}
+
+// "&Change" with a count that wants wins removes the group's cancel file, also a count too
+// long to read (the dispatch hands the group's auctions over then); a link of that name stays.
+TEST_F(GroupsTest, ChangeToACountThatWantsWinsRemovesTheCancelFileOnly) {
+  for (const char* count : {"99999999999", "1"}) {
+    SCOPED_TRACE(count);
+    addRow(frmMain->lvGroups, {"LAMPS", "", "0"});
+    writeFile(workPath("cancLAMPS.TDL"), "1\r\n");
+    frmMain->edtGrpNme->SetText("LAMPS");
+    frmMain->edtGrpHowMany->SetText(count);
+    frmMain->btnChange->Click();
+    EXPECT_FALSE(QFile::exists(workPath("cancLAMPS.TDL")));
+    frmMain->lvGroups->Items()->Item(1)->Delete();
+  }
+  addRow(frmMain->lvGroups, {"LAMPS", "", "0"});
+  writeFile(workPath("mine.txt"), "1\r\n");
+  ASSERT_TRUE(QFile::link("mine.txt", workPath("cancLAMPS.TDL")));
+  frmMain->edtGrpHowMany->SetText("2");
+  frmMain->btnChange->Click();
+  EXPECT_TRUE(QFileInfo(workPath("cancLAMPS.TDL")).isSymLink());
+  EXPECT_EQ(readFile(workPath("mine.txt")), "1\r\n");
+}
+
+// A cancel file whose name leads to no regular file (here the buyer's link to a fifo) is not
+// replaced: its save fails and says so, as every save that fails.
+TEST_F(GroupsTest, CancelFileThatIsNoRegularFileIsLeftAsItIsAndTheFailureTold) {
+  addGroup("PAIR", "", "1");
+  watchedIn("220000000101", "PAIR");
+  ASSERT_EQ(mkfifo(workPath("pipe").toLocal8Bit().constData(), 0600), 0);
+  ASSERT_TRUE(QFile::link("pipe", workPath("cancPAIR.TDL")));
+  boxes_.clear();
+  frmMain->decGroup("PAIR");
+  EXPECT_EQ(boxTexts(), (Texts{"Cancel file not saved: Cannot replace pipe: Not a regular file"}));
+  struct stat info {};
+  ASSERT_EQ(lstat(workPath("pipe").toLocal8Bit().constData(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  EXPECT_TRUE(QFileInfo(workPath("cancPAIR.TDL")).isSymLink());
 }
 
 TEST_F(GroupsTest, BadCountsAndPathLikeNamesFromTheFileAreHandledSafely) {

@@ -31,6 +31,23 @@ class PortalRestartTest : public PortalProcessFixture {
     }
     return state;
   }
+  // Starts tarn11 and kills it once its trace log holds then after first; whether it got there
+  // within timeoutMs.
+  bool runUntilLogged(const char* first, const char* then, int timeoutMs) {
+    removeTraceLogs();
+    QProcess portal;
+    start(portal, TARN11_PROGRAM);
+    const bool logged = waitFor(
+        [&] {
+          const QByteArray log = readFile(traceLogFile());
+          const int at = log.indexOf(first);
+          return at >= 0 && log.indexOf(then, at) > 0;
+        },
+        timeoutMs);
+    portal.kill();
+    portal.waitForFinished(5000);
+    return logged;
+  }
   int timeRequests(const tarnwick::tools::PracticeSite& site) const {
     return site.requestCount("/aw-cgi/eBayISAPI.dll?TimeShow");
   }
@@ -226,23 +243,63 @@ TEST_F(PortalRestartTest, AWinKilledBetweenItsTwoSavesLessensItsGroupOnce) {
   ASSERT_FALSE(readFile(workPath("lvshowall.txt")).contains("WON")) << "killed between the saves";
 
   extraEnvironment_.clear();
-  removeTraceLogs();
   writeIni(site, "edtEbayMember=tarnbuyer\r\nedtRefreshInterval=2\r\ncbLogFile=1\r\n");
-  QProcess second;
-  start(second, TARN11_PROGRAM);
-  const bool refreshed = waitFor(
-      [&] {
-        const QByteArray log = readFile(traceLogFile());
-        const int applied = log.indexOf("TAG:loadFreshGridData()");
-        return applied >= 0 && log.indexOf("TAG:TfrmMain::calcTotals()", applied) > 0;
-      },
-      120000);
-  second.kill();
-  second.waitForFinished(5000);
+  const bool refreshed =
+      runUntilLogged("TAG:loadFreshGridData()", "TAG:TfrmMain::calcTotals()", 120000);
   ASSERT_TRUE(refreshed) << readFile(traceLogFile()).right(3000).constData();
   EXPECT_EQ(readFile(workPath("groups.tnq")), satisfied);
   EXPECT_TRUE(readFile(workPath("lvshowall.txt")).contains("\r\nWON\r\nUSD\r\nPAIR\r\n"));
   EXPECT_EQ(readFile(workPath("cancPAIR.TDL")), "220000000401\r\n220000000102\r\n");
+}
+
+// "&Change" that raises a satisfied group's count removes its cancel file before it saves the
+// count, so a kill at that save leaves no cancel file of a group that wants wins: killed right
+// after it, the raised count is saved and the file gone; killed in it, the old count stays and
+// the next start writes the file again. A start also removes a cancel file that a kill left for a
+// group that wants wins (as one left it when the save came first), and keeps one of a name that
+// is no group.
+TEST_F(PortalRestartTest, ARaisedCountKilledAtItsSaveLeavesNoCancelFileOfAGroupThatWantsWins) {
+  tarnwick::tools::PracticeSite site;
+  writeIni(site, "edtRefreshInterval=100000\r\ncbLogFile=1\r\n");
+  writeFile(rootPath("actions"), "change PAIR 2\n");
+  const QByteArray cancel = "220000000101\r\n220000000102\r\n";
+  const QByteArray satisfied = "IND\r\nalone\r\n1\r\nPAIR\r\ntwo\r\n0\r\n";
+  const struct {
+    const char* seam;
+    QByteArray savedGroups;
+    bool cancelAfterRestart;
+  } cases[] = {
+      {"TARNWICK_TEST_KILL_AFTER_SAVE", "IND\r\nalone\r\n1\r\nPAIR\r\ntwo\r\n2\r\n", false},
+      {"TARNWICK_TEST_KILL_IN_SAVE", satisfied, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.seam);
+    writeFile(workPath("lvshowall.txt"),
+              "220000000101\r\n0.00\r\nA\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nPAIR\r\n"
+              "220000000102\r\n0.00\r\nB\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nPAIR\r\n");
+    writeFile(workPath("groups.tnq"), satisfied);
+    writeFile(workPath("cancPAIR.TDL"), cancel);
+    QFile::remove(rootPath("actions.log"));
+    extraEnvironment_ = {{c.seam, "groups.tnq"}};
+    QProcess first;
+    start(first, DRIVEN_PORTAL_PROGRAM, {rootPath("actions"), rootPath("actions.log")});
+    ASSERT_TRUE(first.waitForFinished(60000));
+    ASSERT_EQ(first.exitStatus(), QProcess::CrashExit);
+    ASSERT_TRUE(readFile(rootPath("actions.log")).contains("ready"));
+    EXPECT_EQ(readFile(workPath("groups.tnq")), c.savedGroups);
+    EXPECT_FALSE(QFile::exists(workPath("cancPAIR.TDL")));
+
+    // A cancel file as a kill could leave it before, and one of a name that is no group.
+    if (!c.cancelAfterRestart) writeFile(workPath("cancPAIR.TDL"), cancel);
+    writeFile(workPath("cancGONE.TDL"), "220000000109\r\n");
+    extraEnvironment_.clear();
+    // Until the first tick after the second stage: the start's work on the files is done.
+    ASSERT_TRUE(runUntilLogged("TAG:formShow2()", "TAG:tmrDynaTimerTimer", 30000));
+    EXPECT_EQ(readFile(workPath("groups.tnq")), c.savedGroups);
+    EXPECT_EQ(readFile(workPath("cancPAIR.TDL")), c.cancelAfterRestart ? cancel : QByteArray());
+    EXPECT_EQ(QFile::exists(workPath("cancPAIR.TDL")), c.cancelAfterRestart);
+    EXPECT_EQ(readFile(workPath("cancGONE.TDL")), "220000000109\r\n");
+  }
 }
 
 // Every change of the watch list is saved at once: after a kill, a snipe set to zero and a
