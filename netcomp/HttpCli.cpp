@@ -169,9 +169,13 @@ void THttpCli::DoRequestAsync(THttpRequest Rq) {
   // Nothing of the last reply (bytes after it, a reader waiting for it) goes on into this one.
   dropWaiting();
   FNextLineHandler = TLineHandler::None;
-  // A Basic exchange finished by an earlier request sends nothing until it is asked again.
-  if (FAuthBasicState == basicDone) FAuthBasicState = basicNone;
-  if (FProxyAuthBasicState == basicDone) FProxyAuthBasicState = basicNone;
+  // A Basic exchange of an earlier request, finished or not, sends nothing until it is asked
+  // again; nor does an NTLM exchange that an earlier request left under way (an error or an
+  // abort after message 1, a refusal of message 3 without a challenge). A finished NTLM
+  // exchange holds for its connection.
+  FAuthBasicState = FProxyAuthBasicState = basicNone;
+  for (THttpNTLMState* ntlm : {&FAuthNTLMState, &FProxyAuthNTLMState})
+    if (*ntlm != ntlmDone) *ntlm = ntlmNone;
   InternalClear();
 
   AnsiString proto, user, pass, host, port;

@@ -203,3 +203,53 @@ TEST(HttpAuth, ALocationsCredentialsServeThatRelocationAlone) {
     EXPECT_TRUE(requests[4].has(kServerLine)) << requests[4].head;
   }
 }
+
+// An exchange that its request left unfinished (an error answered NTLM message 1, the request
+// was aborted as message 1 went, a 401 without a challenge answered message 3 or the Basic
+// credentials) goes no further: the next request, a POST to a server that asks for nothing,
+// carries none of the user's credentials unasked and sends its whole body.
+TEST(HttpAuth, AnUnfinishedExchangeDoesNotGoOnIntoTheNextRequest) {
+  const std::string message1 = "Authorization: NTLM " + NtlmGetMessage1("", "").str();
+  const ServedAnswer error = answerWith("1.1", "500 Internal Server Error", "");
+  const ServedAnswer bare401 = answerWith("1.1", "401 Unauthorized", "");
+  const struct {
+    const char* name;
+    const char* offer;
+    ServedAnswer toMessage1;
+    ServedAnswer toCredentials;  // to NTLM message 3 or to the Basic line
+    bool abortAsTheyGo;          // as message 1 goes
+  } cases[] = {
+      {"NTLM, a 500 to message 1", "NTLM", error, {}, false},
+      {"NTLM, an Abort as message 1 goes", "NTLM", error, {}, true},
+      {"NTLM, a bare 401 to message 3", "NTLM",
+       answerWith("1.1", "401 Unauthorized", "WWW-Authenticate: NTLM " + ntlmChallenge() + "\r\n"),
+       bare401, false},
+      {"Basic, a bare 401 to the credentials", "Basic realm=\"s\"", error, bare401, false},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    ServingPeer guarded([&](const ServedRequest& r) {
+      if (r.has(message1)) return k.toMessage1;
+      if (hasLineStarting(r, "Authorization: ")) return k.toCredentials;
+      return answerWith("1.1", "401 Unauthorized",
+                        "WWW-Authenticate: " + std::string(k.offer) + "\r\n");
+    });
+    ServingPeer open([&](const ServedRequest&) { return answerWith("1.1", "200 OK", ""); });
+    RecordingClient c;
+    asUser(c);
+    c.cli.OnCommand = [&](TObject*, AnsiString& line) {
+      if (k.abortAsTheyGo && line.SubString(1, 15) == "Authorization: ") c.cli.Abort();
+    };
+    ASSERT_TRUE(c.get(guarded.url("/n")));
+    c.cli.OnCommand = nullptr;
+    StringStream data("data");
+    c.cli.SendStream = &data;
+    c.cli.URL = open.url("/form").c_str();
+    c.cli.Post();
+    EXPECT_EQ(c.cli.StatusCode(), 200);
+    const auto requests = open.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_FALSE(hasLineStarting(requests[0], "Authorization: ")) << requests[0].head;
+    EXPECT_EQ(requests[0].body, "data");
+  }
+}
