@@ -566,7 +566,10 @@ void THttpCli::SocketSessionClosed(TObject* Sender, WORD ErrCode) {
 
 void THttpCli::Abort() {
   // Nothing of the request goes on: no relocation, no failure of the reply, no byte that
-  // waits, and (below, by the serial) no posted login or ready step.
+  // waits, and (below, by the serial) no posted login or ready step. A request that answers a
+  // challenge runs, though the client is ready.
+  const bool wasRunning = running();
+  FLoginPending = false;
   FRelocationPending = false;
   FReplyFailure = AnsiString();
   FNextLineHandler = TLineHandler::None;  // a body being delivered stops where it is
@@ -579,7 +582,7 @@ void THttpCli::Abort() {
     if (FCtrlSocket->State() != wsClosed) FCtrlSocket->Abort();
     return;
   }
-  if (FState != httpReady) {
+  if (wasRunning) {
     const bool inLookup = FState == httpDnsLookup;
     StateChange(httpAborting);
     if (inLookup) {

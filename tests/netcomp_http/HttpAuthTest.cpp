@@ -3,6 +3,9 @@
 // credentials that go to the host the caller named alone.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "HttpSupport.h"
 #include "ServingPeer.h"
 
@@ -201,6 +204,71 @@ TEST(HttpAuth, ALocationsCredentialsServeThatRelocationAlone) {
     ASSERT_EQ(requests.size(), 5u);
     EXPECT_TRUE(requests[2].has(bobLine)) << requests[2].head;
     EXPECT_TRUE(requests[4].has(kServerLine)) << requests[4].head;
+  }
+}
+
+// The client is ready for a moment while it answers a challenge, but the request goes on until
+// the answered request ends: a blocking call whose message pump ends its pass right there (a
+// slow handler of that moment) returns with the answer, not with the 401; a new request
+// started at that moment meets the busy error, and the running one still ends, once; an
+// Abort at that moment aborts the running request.
+TEST(HttpAuth, TheRequestRunsOnWhileItsChallengeIsAnswered) {
+  ServingPeer peer([&](const ServedRequest& r) {
+    if (!r.has(kServerLine))
+      return answerWith("1.1", "401 Unauthorized", "WWW-Authenticate: Basic realm=\"s\"\r\n");
+    return answerWith("1.1", "200 OK", "", "secret");
+  });
+  enum Then { SlowHandler, NewRequest, Abort };
+  const struct {
+    const char* name;
+    Then then;
+    int status;
+    const char* body;
+    WORD doneErr;
+  } cases[] = {
+      {"a blocking Get, a slow handler", SlowHandler, 200, "secret", 0},
+      {"a new request", NewRequest, 200, "secret", 0},
+      {"an Abort", Abort, 404, "", 3},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    RecordingClient c;
+    asUser(c);
+    int busy = 0;
+    HWND later = AllocateHWnd([&](TMessage&) {
+      if (k.then == Abort) {
+        c.cli.Abort();
+        return;
+      }
+      try {
+        c.cli.GetASync();
+      } catch (const EHttpException& e) {
+        busy = e.ErrorCode;
+      }
+    });
+    bool first = true;
+    c.cli.OnStateChange = [&](TObject*) {
+      if (c.cli.State() != httpReady || !first) return;
+      first = false;
+      if (k.then == SlowHandler)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2 * kPumpPassMs));
+      else
+        PostMessageA(later, WM_USER, 0, 0);  // handled after the answer's start is posted
+    };
+    c.cli.URL = peer.url("/secret").c_str();
+    if (k.then == SlowHandler) {
+      c.cli.Get();
+    } else {
+      c.cli.GetASync();
+      ASSERT_TRUE(pumpUntil([&] { return c.done == 1; }));
+      EXPECT_EQ(busy, k.then == NewRequest ? 1 : 0);
+    }
+    EXPECT_EQ(c.cli.StatusCode(), k.status);
+    EXPECT_EQ(c.body.data(), k.body);
+    pumpFor(200);
+    DeallocateHWnd(later);
+    EXPECT_EQ(c.done, 1);
+    EXPECT_EQ(c.doneErr, k.doneErr);
   }
 }
 
