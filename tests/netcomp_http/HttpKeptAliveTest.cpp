@@ -159,7 +159,8 @@ TEST(HttpKeptAlive, TrailersAreReadToTheirEmptyLineWhateverTheSegments) {
 
 // What lenient servers send within the framing rules is read whole, and the connection goes
 // on: size lines with leading zeros (up to 16 digits), capitals, a blank before the extension;
-// several interim replies in a row; an HTTP/1.0 server that keeps the connection alive.
+// several interim replies in a row; an HTTP/1.0 server that keeps the connection alive; a
+// length beside the transfer coding identity, which changes nothing.
 TEST(HttpKeptAlive, LenientButSoundFramingIsReadWholeAndTheConnectionKept) {
   const std::string length5 = "Content-Length: 5\r\n\r\nhello";
   const struct {
@@ -174,6 +175,7 @@ TEST(HttpKeptAlive, LenientButSoundFramingIsReadWholeAndTheConnectionKept) {
            length5,
        "hello"},
       {"HTTP/1.0 200 OK\r\nConnection: keep-alive\r\n" + length5, "hello"},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: identity\r\n" + length5, "hello"},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.reply);
