@@ -320,10 +320,12 @@ void THttpCli::handleField(const AnsiString& Name, const AnsiString& Value) {
     bool accept = true;
     TriggerCookie(Value, accept);
   } else if (Name == "connection" || Name == "proxy-connection") {
-    const AnsiString value = LowerCase(Trim(Value));
-    if (value == "close")
+    // The connection's options are a list: close among them ends the connection, whatever
+    // else they name.
+    const auto options = listElements(LowerCase(Value));
+    if (std::find(options.begin(), options.end(), "close") != options.end())
       FCloseAfterReply = true;
-    else if (value == "keep-alive")
+    else if (LowerCase(Trim(Value)) == "keep-alive")
       FCloseAfterReply = false;
   }
 }
