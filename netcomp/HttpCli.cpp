@@ -60,7 +60,9 @@ void THttpCli::WndProc(TMessage& MsgRec) {
       if (MsgRec.WParam == FRequestSerial) StateChange(httpReady);
       break;
     case WM_HTTP_LOGIN:
-      if (MsgRec.WParam == FRequestSerial) Login();
+      if (MsgRec.WParam != FRequestSerial) break;
+      FLoginPending = false;
+      Login();
       break;
     default:
       MsgRec.Result = DefWindowProcA(FWindowHandle, MsgRec.Msg, MsgRec.WParam, MsgRec.LParam);
@@ -79,7 +81,13 @@ void THttpCli::SetRequestVer(const AnsiString& Value) {
 }
 
 void THttpCli::SetReady() { PostMessageA(FWindowHandle, WM_HTTP_SET_READY, FRequestSerial, 0); }
-void THttpCli::postLogin() { PostMessageA(FWindowHandle, WM_HTTP_LOGIN, FRequestSerial, 0); }
+void THttpCli::postLogin() {
+  FLoginPending = true;
+  PostMessageA(FWindowHandle, WM_HTTP_LOGIN, FRequestSerial, 0);
+}
+
+// Whether a request runs: the client is not ready, or it is only while it answers a challenge.
+bool THttpCli::running() const { return FState != httpReady || FLoginPending; }
 
 void THttpCli::StateChange(THttpState NewState) {
   if (FState == NewState) return;
@@ -145,7 +153,7 @@ void THttpCli::AdjustDocName() {
 }
 
 void THttpCli::DoRequestAsync(THttpRequest Rq) {
-  if (Rq != httpCLOSE && FState != httpReady)
+  if (Rq != httpCLOSE && running())
     throw EHttpException("HTTP component " + Name() + " is busy", 1);
   if ((Rq == httpPOST || Rq == httpPUT) && !SendStream)
     throw EHttpException("HTTP component has nothing to post or put", 2);
@@ -169,9 +177,13 @@ void THttpCli::DoRequestAsync(THttpRequest Rq) {
   // Nothing of the last reply (bytes after it, a reader waiting for it) goes on into this one.
   dropWaiting();
   FNextLineHandler = TLineHandler::None;
-  // A Basic exchange finished by an earlier request sends nothing until it is asked again.
-  if (FAuthBasicState == basicDone) FAuthBasicState = basicNone;
-  if (FProxyAuthBasicState == basicDone) FProxyAuthBasicState = basicNone;
+  // A Basic exchange of an earlier request, finished or not, sends nothing until it is asked
+  // again; nor does an NTLM exchange that an earlier request left under way (an error or an
+  // abort after message 1, a refusal of message 3 without a challenge). A finished NTLM
+  // exchange holds for its connection.
+  FAuthBasicState = FProxyAuthBasicState = basicNone;
+  for (THttpNTLMState* ntlm : {&FAuthNTLMState, &FProxyAuthNTLMState})
+    if (*ntlm != ntlmDone) *ntlm = ntlmNone;
   InternalClear();
 
   AnsiString proto, user, pass, host, port;
@@ -247,12 +259,12 @@ AnsiString THttpCli::proxyConnPort() const {
 void THttpCli::DoRequestSync(THttpRequest Rq) {
   DoRequestAsync(Rq);
   // MultiThreaded pumps the socket's own messages only and does not look at the application.
-  while (FState != httpReady) {
+  while (running()) {
     if (FMultiThreaded)
       FCtrlSocket->ProcessMessages();
     else
       ApplicationProcessMessages();
-    if (FState == httpReady) break;
+    if (!running()) break;
     if (!FMultiThreaded && ApplicationTerminated()) {
       Abort();
       break;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "lib/SysUtils.h"
 #include "netcomp/HttpProt.h"
@@ -30,24 +31,40 @@ std::int64_t lengthOf(const std::string& Element) {
   return length;
 }
 
-// A Content-Length value: a length, or a list of them (a field repeated and folded into one
-// line), empty elements aside. A list of one length is that length; Differ tells whether it
-// names several. -1 when an element is no length, or there is none.
-std::int64_t lengthsOf(const AnsiString& Value, bool& Differ) {
-  std::int64_t length = -1;
+// The elements of a field's value that is a list (a field repeated and folded into one line,
+// say), trimmed; empty elements are left out.
+std::vector<std::string> listElements(const AnsiString& Value) {
+  std::vector<std::string> elements;
   std::size_t start = 0;
   const std::string& text = Value.str();
   while (start <= text.size()) {
     const std::size_t comma = std::min(text.find(',', start), text.size());
-    const std::string element = text.substr(start, comma - start);
+    const AnsiString element = Trim(AnsiString(text.substr(start, comma - start)));
     start = comma + 1;
-    if (Trim(AnsiString(element)).IsEmpty()) continue;
+    if (!element.IsEmpty()) elements.push_back(element.str());
+  }
+  return elements;
+}
+
+// A Content-Length value: a length, or a list of them. A list of one length is that length;
+// Differ tells whether it names several. -1 when an element is no length, or there is none.
+std::int64_t lengthsOf(const AnsiString& Value, bool& Differ) {
+  std::int64_t length = -1;
+  for (const std::string& element : listElements(Value)) {
     const std::int64_t next = lengthOf(element);
     if (next < 0) return -1;
     if (length >= 0 && next != length) Differ = true;
     length = next;
   }
   return length;
+}
+
+// Whether the transfer codings (a list, letter case aside) name one that frames the body:
+// identity, which changes nothing, does not.
+bool namesCoding(const AnsiString& Codings) {
+  const auto elements = listElements(LowerCase(Codings));
+  return std::any_of(elements.begin(), elements.end(),
+                     [](const std::string& coding) { return coding != "identity"; });
 }
 
 // Decimal digits only, at least one.
@@ -171,7 +188,7 @@ bool THttpCli::chunked() const { return endsInChunked(FTransferEncoding); }
 // Chunks frame the body themselves, and a transfer coding that does not end in chunked leaves
 // the body's end to the close: a Content-Length beside either counts for nothing.
 std::int64_t THttpCli::bodyLength() const {
-  return FTransferEncoding.IsEmpty() ? FContentLength : -1;
+  return namesCoding(FTransferEncoding) ? -1 : FContentLength;
 }
 
 // Hands the waiting bytes to the body, no more than the announced length.
@@ -303,10 +320,12 @@ void THttpCli::handleField(const AnsiString& Name, const AnsiString& Value) {
     bool accept = true;
     TriggerCookie(Value, accept);
   } else if (Name == "connection" || Name == "proxy-connection") {
-    const AnsiString value = LowerCase(Trim(Value));
-    if (value == "close")
+    // The connection's options are a list: close among them ends the connection, whatever
+    // else they name.
+    const auto options = listElements(LowerCase(Value));
+    if (std::find(options.begin(), options.end(), "close") != options.end())
       FCloseAfterReply = true;
-    else if (value == "keep-alive")
+    else if (LowerCase(Trim(Value)) == "keep-alive")
       FCloseAfterReply = false;
   }
 }
@@ -363,7 +382,7 @@ void THttpCli::headerEnded() {
   const WPARAM serial = FRequestSerial;
   stopUnsentBody();
   if (abortedSince(serial)) return;  // by OnSendEnd
-  if (FContentLengthsDiffer && FTransferEncoding.IsEmpty()) {
+  if (FContentLengthsDiffer && !namesCoding(FTransferEncoding)) {
     // Where the body ends cannot be known.
     failReply("Content-Length values differ");
     return;
@@ -566,7 +585,10 @@ void THttpCli::SocketSessionClosed(TObject* Sender, WORD ErrCode) {
 
 void THttpCli::Abort() {
   // Nothing of the request goes on: no relocation, no failure of the reply, no byte that
-  // waits, and (below, by the serial) no posted login or ready step.
+  // waits, and (below, by the serial) no posted login or ready step. A request that answers a
+  // challenge runs, though the client is ready.
+  const bool wasRunning = running();
+  FLoginPending = false;
   FRelocationPending = false;
   FReplyFailure = AnsiString();
   FNextLineHandler = TLineHandler::None;  // a body being delivered stops where it is
@@ -579,7 +601,7 @@ void THttpCli::Abort() {
     if (FCtrlSocket->State() != wsClosed) FCtrlSocket->Abort();
     return;
   }
-  if (FState != httpReady) {
+  if (wasRunning) {
     const bool inLookup = FState == httpDnsLookup;
     StateChange(httpAborting);
     if (inLookup) {

@@ -3,9 +3,11 @@
 //
 // Every request is asynchronous: it returns at once and runs on window messages (the owned
 // socket's and the client's own hidden window) until OnRequestDone. The blocking requests
-// (Get, Head, Post, Put, Close) start the same request and pump messages until the client is
-// ready again. The sending half (request start, connection, head, body) and the receiving
-// half (reply lines, body, relocation, Basic and NTLM authentication, Abort) share the class.
+// (Get, Head, Post, Put, Close) start the same request and pump messages until it has ended:
+// the client is ready again, and not only for the moment in which it answers a challenge
+// (a request then is still busy, and an Abort aborts it). The sending half (request start,
+// connection, head, body) and the receiving half (reply lines, body, relocation, Basic and
+// NTLM authentication, Abort) share the class.
 //
 // What a broken or hostile server cannot do: make one request follow more than 20
 // relocations or answer more than 6 authentication challenges between two relocations, send
@@ -363,6 +365,9 @@ class THttpCli : public TComponent {
   // OnStateChange is told of the arrival at ready: the request has ended, and an Abort from
   // the handler changes nothing of how.
   bool FAnnouncingReady = false;
+  // A posted login of the request has yet to run: the client is ready while it answers a
+  // challenge, but the request goes on.
+  bool FLoginPending = false;
 
  private:
   // An abort while ready passes through aborting back to ready without StateChange, whose
@@ -398,6 +403,7 @@ class THttpCli : public TComponent {
   void stopUnsentBody();
   void endSending();
   bool abortedSince(WPARAM Serial);
+  bool running() const;
   bool interimReply() const;
   bool connectionReusable();
   bool ntlmIdentityHolds() const;

@@ -3,6 +3,9 @@
 // credentials that go to the host the caller named alone.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "HttpSupport.h"
 #include "ServingPeer.h"
 
@@ -201,5 +204,120 @@ TEST(HttpAuth, ALocationsCredentialsServeThatRelocationAlone) {
     ASSERT_EQ(requests.size(), 5u);
     EXPECT_TRUE(requests[2].has(bobLine)) << requests[2].head;
     EXPECT_TRUE(requests[4].has(kServerLine)) << requests[4].head;
+  }
+}
+
+// The client is ready for a moment while it answers a challenge, but the request goes on until
+// the answered request ends: a blocking call whose message pump ends its pass right there (a
+// slow handler of that moment) returns with the answer, not with the 401; a new request
+// started at that moment meets the busy error, and the running one still ends, once; an
+// Abort at that moment aborts the running request.
+TEST(HttpAuth, TheRequestRunsOnWhileItsChallengeIsAnswered) {
+  ServingPeer peer([&](const ServedRequest& r) {
+    if (!r.has(kServerLine))
+      return answerWith("1.1", "401 Unauthorized", "WWW-Authenticate: Basic realm=\"s\"\r\n");
+    return answerWith("1.1", "200 OK", "", "secret");
+  });
+  enum Then { SlowHandler, NewRequest, Abort };
+  const struct {
+    const char* name;
+    Then then;
+    int status;
+    const char* body;
+    WORD doneErr;
+  } cases[] = {
+      {"a blocking Get, a slow handler", SlowHandler, 200, "secret", 0},
+      {"a new request", NewRequest, 200, "secret", 0},
+      {"an Abort", Abort, 404, "", 3},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    RecordingClient c;
+    asUser(c);
+    int busy = 0;
+    HWND later = AllocateHWnd([&](TMessage&) {
+      if (k.then == Abort) {
+        c.cli.Abort();
+        return;
+      }
+      try {
+        c.cli.GetASync();
+      } catch (const EHttpException& e) {
+        busy = e.ErrorCode;
+      }
+    });
+    bool first = true;
+    c.cli.OnStateChange = [&](TObject*) {
+      if (c.cli.State() != httpReady || !first) return;
+      first = false;
+      if (k.then == SlowHandler)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2 * kPumpPassMs));
+      else
+        PostMessageA(later, WM_USER, 0, 0);  // handled after the answer's start is posted
+    };
+    c.cli.URL = peer.url("/secret").c_str();
+    if (k.then == SlowHandler) {
+      c.cli.Get();
+    } else {
+      c.cli.GetASync();
+      ASSERT_TRUE(pumpUntil([&] { return c.done == 1; }));
+      EXPECT_EQ(busy, k.then == NewRequest ? 1 : 0);
+    }
+    EXPECT_EQ(c.cli.StatusCode(), k.status);
+    EXPECT_EQ(c.body.data(), k.body);
+    pumpFor(200);
+    DeallocateHWnd(later);
+    EXPECT_EQ(c.done, 1);
+    EXPECT_EQ(c.doneErr, k.doneErr);
+  }
+}
+
+// An exchange that its request left unfinished (an error answered NTLM message 1, the request
+// was aborted as message 1 went, a 401 without a challenge answered message 3 or the Basic
+// credentials) goes no further: the next request, a POST to a server that asks for nothing,
+// carries none of the user's credentials unasked and sends its whole body.
+TEST(HttpAuth, AnUnfinishedExchangeDoesNotGoOnIntoTheNextRequest) {
+  const std::string message1 = "Authorization: NTLM " + NtlmGetMessage1("", "").str();
+  const ServedAnswer error = answerWith("1.1", "500 Internal Server Error", "");
+  const ServedAnswer bare401 = answerWith("1.1", "401 Unauthorized", "");
+  const struct {
+    const char* name;
+    const char* offer;
+    ServedAnswer toMessage1;
+    ServedAnswer toCredentials;  // to NTLM message 3 or to the Basic line
+    bool abortAsTheyGo;          // as message 1 goes
+  } cases[] = {
+      {"NTLM, a 500 to message 1", "NTLM", error, {}, false},
+      {"NTLM, an Abort as message 1 goes", "NTLM", error, {}, true},
+      {"NTLM, a bare 401 to message 3", "NTLM",
+       answerWith("1.1", "401 Unauthorized", "WWW-Authenticate: NTLM " + ntlmChallenge() + "\r\n"),
+       bare401, false},
+      {"Basic, a bare 401 to the credentials", "Basic realm=\"s\"", error, bare401, false},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    ServingPeer guarded([&](const ServedRequest& r) {
+      if (r.has(message1)) return k.toMessage1;
+      if (hasLineStarting(r, "Authorization: ")) return k.toCredentials;
+      return answerWith("1.1", "401 Unauthorized",
+                        "WWW-Authenticate: " + std::string(k.offer) + "\r\n");
+    });
+    ServingPeer open([&](const ServedRequest&) { return answerWith("1.1", "200 OK", ""); });
+    RecordingClient c;
+    asUser(c);
+    c.cli.OnCommand = [&](TObject*, AnsiString& line) {
+      if (k.abortAsTheyGo && line.SubString(1, 15) == "Authorization: ") c.cli.Abort();
+    };
+    ASSERT_TRUE(c.get(guarded.url("/n")));
+    c.cli.OnCommand = nullptr;
+    StringStream data("data");
+    c.cli.SendStream = &data;
+    c.cli.URL = open.url("/form").c_str();
+    c.cli.Post();
+    EXPECT_EQ(c.cli.StatusCode(), 200);
+    const auto requests = open.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_FALSE(hasLineStarting(requests[0], "Authorization: ")) << requests[0].head;
+    EXPECT_EQ(requests[0].body, "data");
   }
 }

@@ -159,7 +159,8 @@ TEST(HttpKeptAlive, TrailersAreReadToTheirEmptyLineWhateverTheSegments) {
 
 // What lenient servers send within the framing rules is read whole, and the connection goes
 // on: size lines with leading zeros (up to 16 digits), capitals, a blank before the extension;
-// several interim replies in a row; an HTTP/1.0 server that keeps the connection alive.
+// several interim replies in a row; an HTTP/1.0 server that keeps the connection alive; a
+// length beside the transfer coding identity, which changes nothing.
 TEST(HttpKeptAlive, LenientButSoundFramingIsReadWholeAndTheConnectionKept) {
   const std::string length5 = "Content-Length: 5\r\n\r\nhello";
   const struct {
@@ -174,6 +175,7 @@ TEST(HttpKeptAlive, LenientButSoundFramingIsReadWholeAndTheConnectionKept) {
            length5,
        "hello"},
       {"HTTP/1.0 200 OK\r\nConnection: keep-alive\r\n" + length5, "hello"},
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding: identity\r\n" + length5, "hello"},
   };
   for (const auto& k : cases) {
     SCOPED_TRACE(k.reply);
@@ -357,13 +359,19 @@ TEST(HttpKeptAlive, ACodingNotEndingInChunkedIsReadUntilTheClose) {
   }
 }
 
-// An HTTP/1.0 reply without "Connection: keep-alive" ends its connection: the next request goes
-// on a new one and is answered, though the server closes the old one a moment later.
-TEST(HttpKeptAlive, AnHttp10ReplyWithoutKeepAliveEndsItsConnection) {
-  KeptAlive x({"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello", ServedAnswer::Close, 300});
-  const Ended e = x.ask("/first");
-  EXPECT_EQ(e.raised, -1) << e.reason;
-  EXPECT_EQ(e.body, "hello");
-  x.expectNextReadWhole(1);
-  x.expectNextReadWhole(1);
+// An HTTP/1.0 reply without "Connection: keep-alive", or one whose connection options name
+// close among others, ends its connection: the next request goes on a new one and is
+// answered, though the server closes the old one a moment later.
+TEST(HttpKeptAlive, AReplyThatDoesNotPersistEndsItsConnection) {
+  for (const char* head :
+       {"HTTP/1.0 200 OK\r\n", "HTTP/1.1 200 OK\r\nConnection: close, keep-alive\r\n",
+        "HTTP/1.1 200 OK\r\nConnection: TE,Close\r\n"}) {
+    SCOPED_TRACE(head);
+    KeptAlive x({head + std::string("Content-Length: 5\r\n\r\nhello"), ServedAnswer::Close, 300});
+    const Ended e = x.ask("/first");
+    EXPECT_EQ(e.raised, -1) << e.reason;
+    EXPECT_EQ(e.body, "hello");
+    x.expectNextReadWhole(1);
+    x.expectNextReadWhole(1);
+  }
 }
