@@ -108,6 +108,10 @@ void TfrmMain::GetButtonClick(TObject* Sender) {
     HttpCli1->RcvdStream = nullptr;
     HttpCli1->ModifiedSince = 0;
     try {
+      // The fetch waits in a loop of its own, inside which the user works and adds run: a box
+      // with only OK that they raise there comes once the fetch has returned, from the event
+      // loop, since a box left open inside the fetch would keep the schedule from starting.
+      const BoxesShownAfterWork boxes(BoxesShownAfterWork::Shown::backInEventLoop);
       const FetchWatch watch(startUpFetchTimer, HttpCli1);
       HttpCli1->Get();
     } catch (const Exception&) {

@@ -315,6 +315,27 @@ TEST_F(ClockOffsetTest, WorkDuringTheStartUpFetchKeepsTheLastSessionsListsAndSta
   addRow(frmMain->lvGroups, {"IND", "Bids independently of orher auction results", "1"});
 }
 
+// A box raised while the start-up fetch waits (the user's own, or an add's) is one nobody may
+// answer for hours: it comes once the fetch has ended, and the schedule starts meanwhile.
+TEST_F(ClockOffsetTest, ABoxLeftOpenWhileTheStartUpFetchWaitsHoldsBackNoSchedule) {
+  site_->control("page=time&delay=1500");
+  frmMain->SetdynaWaiting(false);  // as at start-up
+  bool shown = false, startedWhileOpen = false;
+  SetDialogResponder([&](const DialogRequest& request) {
+    boxes_.push_back(request);
+    shown = true;
+    pumpUntil([] { return frmMain->GetdoDispatchLaunchCheck(); }, 5000);  // left open
+    startedWhileOpen = frmMain->GetdoDispatchLaunchCheck();
+    return DefaultDialogAnswer(request);
+  });
+  QTimer::singleShot(300, [] { frmMain->Delete1Click(nullptr); });
+  frmMain->getOffsetHttp();
+  pumpUntil([&] { return shown; }, 5000);
+  EXPECT_EQ(boxTexts(), std::vector<std::string>{"Highlight an auction item."});
+  EXPECT_TRUE(startedWhileOpen);
+  expectScheduleStarted();
+}
+
 TEST_F(ClockOffsetTest, BrowserSyncReadsThePageAndRestartsTheScheduleWithoutTheSecondStage) {
   frmCommand->btnGetOffsetClick(frmCommand);
   EXPECT_EQ(frmMain->GetcurrBroOffsetAction(), syncing);
