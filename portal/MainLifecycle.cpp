@@ -9,6 +9,7 @@
 #include "portal/Unit1.h"
 #include "portal/VersionCaption.h"
 #include "portal/WatchListRows.h"
+#include "portal/WinJournal.h"
 #include "scraping/EbayScraper.h"
 #include "scraping/WorkFiles.h"
 #include "win32/com.h"
@@ -114,6 +115,12 @@ void TfrmMain::FormClose(TObject* Sender, TCloseAction& Action) {
   });
   step([] { ebayScraper.deleteFilesByExt(".TDL"); });
   step([&] { frmCommand->btnSaveLVShowAllClick(Sender); });
+  // A win's journal still there says that a save of the win failed in this run. When it was
+  // the group list's, the row above has now reached the disk won, and the next start would take
+  // the journal for an old one: the lessened count is saved here too.
+  step([this] {
+    if (FileExists(winJournalFileName)) saveGroupsLV();
+  });
   if (failed) MessageDlg("Error saving session data.  Click OK to continue.", mtWarning, {mbOK});
 }
 

@@ -208,6 +208,34 @@ TEST_F(RefreshHandOverTest, AWinWhoseSaveFailedIsFinishedByTheNextStart) {
   EXPECT_FALSE(QFile::exists(workPath("win.jnl")));
 }
 
+// A win whose count could not be saved while its row was (the group list's disk briefly full):
+// the row reaches the disk won, so the next start takes its journal for an old one. Closing the
+// portal saves the count the win lessened, and the next start has both.
+TEST_F(RefreshHandOverTest, AWinWhoseCountWasNotSavedIsSavedAtClose) {
+  watched("201", -600, "LAMPS");
+  writeFile(workPath("groups.tnq"), "IND\r\nalone\r\n1\r\nLAMPS\r\ntwo of five\r\n2\r\n");
+  const QByteArray groupsBefore = readFile(workPath("groups.tnq"));
+  ASSERT_TRUE(QFile::remove(workPath("groups.tnq")));
+  ASSERT_TRUE(QDir().mkdir(workPath("groups.tnq")));  // the group list cannot be saved
+  writeGrid({record("201", "WON")});
+  frmMain->loadFreshGridData();
+  ASSERT_EQ(boxTexts().size(), 1u);
+  EXPECT_EQ(boxTexts()[0].rfind("Group list not saved: ", 0), 0u) << boxTexts()[0];
+  EXPECT_TRUE(readFile(workPath("lvshowall.txt")).contains("\r\nWON\r\nGBP\r\nLAMPS\r\n"));
+
+  // The disk has room again; the buyer closes the portal and starts it again.
+  ASSERT_TRUE(QDir().rmdir(workPath("groups.tnq")));
+  writeFile(workPath("groups.tnq"), groupsBefore);
+  TCloseAction action = caHide;
+  frmMain->FormClose(frmMain, action);
+  frmCommand->btnLoadLVShowAllClick(frmCommand);
+  frmMain->formShow2();
+  frmCommand->Hide();
+  EXPECT_EQ(howMany("LAMPS"), "1");
+  EXPECT_TRUE(readFile(workPath("groups.tnq")).endsWith("LAMPS\r\ntwo of five\r\n1\r\n"));
+  EXPECT_FALSE(QFile::exists(workPath("win.jnl")));
+}
+
 // A journal from a hand-edited or torn file that names no row of its group not yet won (an item
 // not watched, a row of another group, a row already won) or no win sets nothing: the group
 // keeps its count, so the refresh that reports the row's real win counts it once.
