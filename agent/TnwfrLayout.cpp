@@ -36,6 +36,9 @@ void TfrmRefresh::buildLayout() {
   SetTop(3);
   SetClientWidth(207);
   SetClientHeight(33);
+  // The portal starts the agent while the buyer may be typing into it: the window comes up
+  // without taking the keyboard.
+  SetActivateOnShow(false);
   // An exception of the first show is shown and the window stays, as for any handler.
   OnShow = [this](TObject* Sender) { TApplication::RunGuarded(this, [&] { FormShow(Sender); }); };
 

@@ -179,13 +179,14 @@ void TApplication::HandleException(TObject* Sender) {
   }
 }
 
-// Ends the application's loop and every modal box open inside it. (QCoreApplication::exit
+// Ends the application's loop and every box open inside it (a box of a program in the
+// background is not modal, and has its own loop all the same). (QCoreApplication::exit
 // would do it too, but leaves every later loop of the process unable to run.)
 void TApplication::leaveLoops() {
   Terminate();
   for (QWidget* window : QApplication::topLevelWidgets()) {
     auto* dialog = qobject_cast<QDialog*>(window);
-    if (dialog && dialog->isVisible() && dialog->isModal()) dialog->reject();
+    if (dialog && dialog->isVisible()) dialog->reject();
   }
 }
 

@@ -14,3 +14,9 @@ bool WaitsForWork(const DialogRequest& request);
 // The window a box belongs to, centred on it: the active form's window, else the main form's
 // when it is shown, else none.
 QWidget* DialogOwner();
+
+// Whether a box of that owner comes up as the active window. The box of a window that shows
+// without taking the keyboard (a program working in the background) takes it only while its
+// program already holds it: one that pops up while the user types into another program's
+// window is shown, and the keys go on where they were typed until the user clicks the box.
+bool DialogTakesTheKeyboard(QWidget* owner);

@@ -1,6 +1,7 @@
 #include "forms/Dialogs.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -81,22 +82,38 @@ AnsiString captionOf(TMsgDlgType type) {
   return Application->Title();
 }
 
+// Runs the box until it is answered. A box that takes the keyboard is modal. One that must
+// not is shown without modality, because a modal window asks the window manager to activate it
+// as it maps, and its own loop waits for the answer instead.
+int runBox(QDialog& box, bool takesTheKeyboard) {
+  if (takesTheKeyboard) return box.exec();
+  box.setAttribute(Qt::WA_ShowWithoutActivating);
+  box.setWindowModality(Qt::NonModal);
+  QEventLoop loop;
+  QObject::connect(&box, &QDialog::finished, &loop, &QEventLoop::quit);
+  box.show();
+  loop.exec(QEventLoop::DialogExec);
+  return box.result();
+}
+
 DialogAnswer showQtDialog(const DialogRequest& request) {
   TApplication::EnsureQt();
   QWidget* owner = DialogOwner();
+  const bool takesTheKeyboard = DialogTakesTheKeyboard(owner);
   if (request.kind == DialogKind::Input) {
-    bool ok = false;
-    const QString typed =
-        QInputDialog::getText(owner, request.caption.toQString(), request.text.toQString(),
-                              QLineEdit::Normal, request.defaultValue.toQString(), &ok);
-    if (!ok) return {mrCancel, AnsiString()};
-    return {mrOk, AnsiString::fromQString(typed)};
+    QInputDialog box(owner);
+    box.setWindowTitle(request.caption.toQString());
+    box.setLabelText(request.text.toQString());
+    box.setTextEchoMode(QLineEdit::Normal);
+    box.setTextValue(request.defaultValue.toQString());
+    if (runBox(box, takesTheKeyboard) != QDialog::Accepted) return {mrCancel, AnsiString()};
+    return {mrOk, AnsiString::fromQString(box.textValue())};
   }
   QMessageBox box(iconOf(request.type), request.caption.toQString(), request.text.toQString(),
                   QMessageBox::NoButton, owner);
   std::map<QAbstractButton*, TMsgDlgBtn> buttons;
   for (TMsgDlgBtn button : request.buttons) buttons[box.addButton(qtButtonOf(button))] = button;
-  box.exec();
+  runBox(box, takesTheKeyboard);
   const auto chosen = buttons.find(box.clickedButton());
   if (chosen == buttons.end()) return {mrCancel, AnsiString()};
   return {ModalResultOf(chosen->second), AnsiString()};
@@ -125,6 +142,12 @@ QWidget* DialogOwner() {
   TForm* main = Application->MainForm();
   if (main && main->Widget() && main->Widget()->isVisible()) return main->Widget();
   return nullptr;
+}
+
+bool DialogTakesTheKeyboard(QWidget* owner) {
+  if (QApplication::activeWindow()) return true;
+  const auto* form = dynamic_cast<TForm*>(TControl::FromWidget(owner));
+  return !form || form->ActivateOnShow();
 }
 
 TMsgDlgButtons::TMsgDlgButtons(std::initializer_list<TMsgDlgBtn> buttons) {

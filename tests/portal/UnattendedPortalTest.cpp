@@ -5,6 +5,9 @@
 // every four minutes, come every twelve seconds.)
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QThread>
+
 #include "PortalProcessFixture.h"
 #include "UnderOpenbox.h"
 
@@ -50,6 +53,15 @@ class UnattendedPortalTest : public PortalProcessFixture {
                "Return"});
       waitFor([] { return !errorBoxOpen(); }, 1000);
     }
+  }
+  // Whether the refresh agent's window is shown on the display.
+  static bool agentWindowOpen() {
+    return !xdotool({"search", "--onlyvisible", "--name", "^Tarnwick Refresh Data Agent$"})
+                .trimmed()
+                .isEmpty();
+  }
+  static QString activeWindowName() {
+    return xdotool({"getactivewindow", "getwindowname"}).trimmed();
   }
   QByteArray traceLog() const {
     const QString log = traceLogFile();
@@ -121,6 +133,91 @@ TEST_F(UnattendedPortalTest, ChecksOwnBoxLeftOpenHoldsBackNeitherTheNextSnipeNor
       dialogs().contains("|Sniper not launched for auction 220000000101: its snipe amount "
                          "\"1.2.3\" is not an amount.|"))
       << dialogs().constData();
+}
+
+// A refresh run's agent window comes up every refresh interval, while the buyer may be typing
+// into the portal; it took the keyboard, so keys typed meanwhile went to it and were lost, and
+// a Return meant for a box of the portal went to the agent. Now it shows without taking the
+// keyboard: every key typed into the item box arrives there, the portal's window stays the
+// active one while the agent's is open, and its box that comes then is answered by Return.
+// (Refresh every ten seconds on the fast clock; the agent's page never comes, so its window
+// stays open for half a minute at least.)
+TEST_F(UnattendedPortalTest, AgentWindowTakesNoKeyFromThePortal) {
+  site_.control("page=item:220000000101&fault=stall");
+  writeFile(workPath("lvshowall.txt"),
+            "220000000101\r\n0.00\r\nA\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nIND\r\n");
+  writeFile(workPath("lvAllTdate.txt"), "220000000101\r\n" + endsIn(2880) + "\r\n1\r\n");
+  ASSERT_NO_FATAL_FAILURE(startPortal("edtRefreshInterval=200\r\n"));
+  const QString portalWindow = "Tarnwick: Control Command Portal";
+  xdotool({"search", "--sync", "--onlyvisible", "--name", "^" + portalWindow + "$",
+           "windowactivate", "--sync"});
+  ASSERT_EQ(activeWindowName(), portalWindow);
+  // Typed five keys a second until the agent's window has been open for twenty more; a number
+  // grown too long for an item before it came up is typed anew. (While an agent of another
+  // test is open the portal rightly waits for it: the next countdown starts this one.)
+  QString typed;
+  QStringList activeWhileAgentOpen;
+  int typedWhileOpen = 0;
+  QElapsedTimer typing;
+  typing.start();
+  while (typedWhileOpen < 20 && typing.elapsed() < 120000) {
+    if (typedWhileOpen == 0 && typed.size() >= 60) {
+      xdotool({"key", "ctrl+a", "BackSpace"});
+      typed.clear();
+    }
+    const QString keys = QString::number(10001 + typed.size() / 5);
+    xdotool({"type", "--delay", "40", keys});
+    typed += keys;
+    if (agentWindowOpen()) {
+      typedWhileOpen += 5;
+      activeWhileAgentOpen << activeWindowName();
+    } else {
+      QThread::msleep(700);
+    }
+  }
+  ASSERT_GE(typedWhileOpen, 20) << "no agent window came up";
+  for (const QString& active : activeWhileAgentOpen)
+    EXPECT_EQ(active.toStdString(), portalWindow.toStdString());
+  // OK, the next in the tab order: the number is no item of the site, which says so in a box.
+  xdotool({"key", "--delay", "100", "Tab", "space"});
+  EXPECT_TRUE(waitFor(
+      [&] { return site_.requestCount("/ws/eBayISAPI.dll?ViewItem&item=" + typed.toStdString()); },
+      20000))
+      << "typed " << typed.toStdString();
+  const auto itemNotFoundOpen = [] {
+    return !xdotool({"search", "--onlyvisible", "--name", "^Warning$"}).trimmed().isEmpty();
+  };
+  ASSERT_TRUE(waitFor(itemNotFoundOpen, 20000)) << dialogs().constData();
+  EXPECT_TRUE(agentWindowOpen());
+  xdotool({"key", "Return"});
+  EXPECT_TRUE(waitFor([&] { return dialogs().contains("|Item not found|"); }, 10000))
+      << dialogs().constData();
+}
+
+// A box of the agent, which works in the background, comes up without the keyboard too: its
+// file error ("Cannot open file lvshowall.txt", in a folder without the list) is shown while the
+// portal's window stays the active one.
+TEST_F(UnattendedPortalTest, AgentsBoxTakesNoKeyFromThePortal) {
+  ASSERT_NO_FATAL_FAILURE(startPortal("edtRefreshInterval=100000\r\n"));
+  const std::string portalWindow = "Tarnwick: Control Command Portal";
+  xdotool({"search", "--sync", "--onlyvisible", "--name",
+           QString::fromStdString("^" + portalWindow + "$"), "windowactivate", "--sync"});
+  ASSERT_EQ(activeWindowName().toStdString(), portalWindow);
+  runDir_ = rootPath("listless");
+  ASSERT_TRUE(QDir().mkpath(runDir_));
+  QProcess agent;
+  start(agent, workPath("rerav.iru"), {}, "* => OK\n", "agent");
+  const auto boxOpen = [] {
+    return !xdotool({"search", "--onlyvisible", "--name", "^Tarnwick Refresh Grid$"})
+                .trimmed()
+                .isEmpty();
+  };
+  const bool shown = waitFor(boxOpen, 20000);
+  const std::string active = activeWindowName().toStdString();
+  agent.kill();
+  agent.waitForFinished(5000);
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(active, portalWindow);
 }
 
 }  // namespace
