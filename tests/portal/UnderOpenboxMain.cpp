@@ -93,6 +93,11 @@ std::string output(const std::string& command) {
   return text;
 }
 
+// The session is started again, server and manager both, when either does not come up: a
+// server that has written its display number may still refuse a client for a moment, and a
+// manager that found no display ends at once.
+constexpr int kSessionAttempts = 3;
+
 class XSession {
  public:
   XSession() {
@@ -102,8 +107,18 @@ class XSession {
       return;
     }
     home_ = pattern;
-    if (!startServer()) return;
-    startManager();
+    for (int attempt = 1; attempt <= kSessionAttempts; ++attempt) {
+      xFailure.clear();
+      managerFailure.clear();
+      if (startServer() && startManager()) return;
+      stop(manager_);
+      stop(server_);
+      if (!runnable_) return;  // a program that cannot be run will not be on a second try
+    }
+    const std::string tries =
+        " (the session was started " + std::to_string(kSessionAttempts) + " times)";
+    if (!xFailure.empty()) xFailure += tries;
+    if (!managerFailure.empty()) managerFailure += tries;
   }
   ~XSession() {
     stop(manager_);
@@ -127,8 +142,9 @@ class XSession {
     std::string number;
     if (server_ < 0) {
       xFailure = "Xvfb could not be run";
+      runnable_ = false;
     } else {
-      // The server writes its display number once it accepts clients.
+      // The server writes its display number once it listens.
       pollfd wait{display[0], POLLIN, 0};
       while (poll(&wait, 1, 15000) > 0) {
         char c;
@@ -138,16 +154,19 @@ class XSession {
       if (number.empty()) xFailure = "Xvfb did not start: " + tail(log);
     }
     close(display[0]);
-    if (number.empty()) {
-      stop(server_);
-      return false;
-    }
+    if (number.empty()) return false;
     setenv("DISPLAY", (":" + number).c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
-    return true;
+    // Listening is not yet serving: a client is let in once the server answers one.
+    for (int i = 0; i < 100; ++i) {
+      if (system("xdpyinfo >/dev/null 2>&1") == 0) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    xFailure = "Xvfb on :" + number + " accepts no client: " + tail(log);
+    return false;
   }
 
-  void startManager() {
+  bool startManager() {
     // The manager's own settings and caches stay in the session's folder.
     setenv("HOME", home_.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home_ + "/config").c_str(), 1);
@@ -156,21 +175,28 @@ class XSession {
     manager_ = spawn({"openbox", "--sm-disable"}, log);
     if (manager_ < 0) {
       managerFailure = "openbox could not be run (scripts/install-deps.sh installs it)";
-      return;
+      runnable_ = false;
+      return false;
     }
     // The manager announces itself on the root window once it manages the screen.
     for (int i = 0; i < 100; ++i) {
       if (output("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").find("window id") !=
           std::string::npos)
-        return;
+        return true;
+      if (waitpid(manager_, nullptr, WNOHANG) == manager_) {
+        manager_ = -1;  // ended: no use waiting for it
+        break;
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     managerFailure = "openbox did not come up: " + tail(log);
+    return false;
   }
 
   std::string home_;
   pid_t server_ = -1;
   pid_t manager_ = -1;
+  bool runnable_ = true;  // both programs could be run
 };
 
 }  // namespace
