@@ -15,6 +15,7 @@ namespace {
 
 class UnattendedPortalTest : public PortalProcessFixture {
  protected:
+  static inline const QString kPortalWindow = "Tarnwick: Control Command Portal";
   void SetUp() override {
     if (!xServerFailure().empty()) GTEST_SKIP() << xServerFailure();
     ASSERT_TRUE(windowManagerFailure().empty()) << windowManagerFailure();
@@ -54,6 +55,11 @@ class UnattendedPortalTest : public PortalProcessFixture {
       waitFor([] { return !errorBoxOpen(); }, 1000);
     }
   }
+  // Makes the portal's main window the active one, as the buyer's click does.
+  static void activatePortal() {
+    xdotool({"search", "--sync", "--onlyvisible", "--name", "^" + kPortalWindow + "$",
+             "windowactivate", "--sync"});
+  }
   // Whether the refresh agent's window is shown on the display.
   static bool agentWindowOpen() {
     return !xdotool({"search", "--onlyvisible", "--name", "^Tarnwick Refresh Data Agent$"})
@@ -84,11 +90,9 @@ TEST_F(UnattendedPortalTest, AddsGiveUpBoxLeftOpenHoldsNoSnipeBack) {
   writeFile(workPath("lvAllTdate.txt"), "220000000101\r\n" + endsIn(30) + "\r\n1\r\n");
   ASSERT_NO_FATAL_FAILURE(startPortal("edtRefreshInterval=100000\r\n"));
   // Typed into the item box, which holds the focus, then OK (the next in the tab order).
-  for (const QStringList& step :
-       {QStringList{"search", "--sync", "--onlyvisible", "--name",
-                    "^Tarnwick: Control Command Portal$", "windowactivate", "--sync"},
-        QStringList{"type", "--delay", "30", "220000000102"},
-        QStringList{"key", "--delay", "100", "Tab", "space"}})
+  activatePortal();
+  for (const QStringList& step : {QStringList{"type", "--delay", "30", "220000000102"},
+                                  QStringList{"key", "--delay", "100", "Tab", "space"}})
     xdotool(step);
   ASSERT_TRUE(waitFor(errorBoxOpen, 40000)) << dialogs().constData();
   EXPECT_EQ(sniperStarts(), 0) << "the auction was due before the box";
@@ -148,10 +152,9 @@ TEST_F(UnattendedPortalTest, AgentWindowTakesNoKeyFromThePortal) {
             "220000000101\r\n0.00\r\nA\r\n1.00\r\n0\r\n1\r\n2 days\r\nUSD\r\nIND\r\n");
   writeFile(workPath("lvAllTdate.txt"), "220000000101\r\n" + endsIn(2880) + "\r\n1\r\n");
   ASSERT_NO_FATAL_FAILURE(startPortal("edtRefreshInterval=200\r\n"));
-  const QString portalWindow = "Tarnwick: Control Command Portal";
-  xdotool({"search", "--sync", "--onlyvisible", "--name", "^" + portalWindow + "$",
-           "windowactivate", "--sync"});
-  ASSERT_EQ(activeWindowName(), portalWindow);
+  activatePortal();
+  const std::string portalWindow = kPortalWindow.toStdString();
+  ASSERT_EQ(activeWindowName().toStdString(), portalWindow);
   // Typed five keys a second until the agent's window has been open for twenty more; a number
   // grown too long for an item before it came up is typed anew. (While an agent of another
   // test is open the portal rightly waits for it: the next countdown starts this one.)
@@ -176,8 +179,7 @@ TEST_F(UnattendedPortalTest, AgentWindowTakesNoKeyFromThePortal) {
     }
   }
   ASSERT_GE(typedWhileOpen, 20) << "no agent window came up";
-  for (const QString& active : activeWhileAgentOpen)
-    EXPECT_EQ(active.toStdString(), portalWindow.toStdString());
+  for (const QString& active : activeWhileAgentOpen) EXPECT_EQ(active.toStdString(), portalWindow);
   // OK, the next in the tab order: the number is no item of the site, which says so in a box.
   xdotool({"key", "--delay", "100", "Tab", "space"});
   EXPECT_TRUE(waitFor(
@@ -199,9 +201,8 @@ TEST_F(UnattendedPortalTest, AgentWindowTakesNoKeyFromThePortal) {
 // portal's window stays the active one.
 TEST_F(UnattendedPortalTest, AgentsBoxTakesNoKeyFromThePortal) {
   ASSERT_NO_FATAL_FAILURE(startPortal("edtRefreshInterval=100000\r\n"));
-  const std::string portalWindow = "Tarnwick: Control Command Portal";
-  xdotool({"search", "--sync", "--onlyvisible", "--name",
-           QString::fromStdString("^" + portalWindow + "$"), "windowactivate", "--sync"});
+  activatePortal();
+  const std::string portalWindow = kPortalWindow.toStdString();
   ASSERT_EQ(activeWindowName().toStdString(), portalWindow);
   runDir_ = rootPath("listless");
   ASSERT_TRUE(QDir().mkpath(runDir_));
